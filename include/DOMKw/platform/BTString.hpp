@@ -1,0 +1,79 @@
+// BTString / BTStringMutator: the UTF-16 string storage that DOMBTString builds on.
+// The handle types are opaque: a handle is the address of a heap string object.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+struct BTStringRef__;
+struct BTMutableStringRef__;
+
+class BTString {
+public:
+    BTString() = default;
+    BTString(const XMLCh* text, long start = 0, long count = -1);
+    BTString(const unsigned char* bytes, long start, long count);
+    BTString(const char* bytes, long start, long count);
+    explicit BTString(BTStringRef__* handle);
+    explicit BTString(BTMutableStringRef__* handle);
+    BTString(const BTString& other) = default;
+    BTString(const BTString& other, long start, long count);
+    virtual ~BTString();
+
+    BTString& operator=(const BTString& other);
+
+    // NUL-terminated UTF-16 text owned by the string.
+    const XMLCh* GetTerminatedBuffer() const { return fText.c_str(); }
+    virtual const XMLCh* GetBuffer() const { return fText.c_str(); }
+    // Copies at most `destSize - 1` units starting at `start`, NUL-terminated; returns the units copied.
+    virtual long Extract(long start, long count, XMLCh* dest, long destSize) const;
+    // Units from `start` up to (not including) `end`.
+    virtual long ExtractBetween(long start, long end, XMLCh* dest, long destSize) const;
+
+    long GetLength() const { return static_cast<long>(fText.size()); }
+    bool IsEmpty() const { return fText.empty(); }
+    XMLCh CharAt(long index) const;
+    // 0-based index of the first occurrence at or after `from`, negative when absent.
+    long Find(const BTString& what, long from = 0) const;
+    long Find(XMLCh unit, long from = 0) const;
+    // Case-insensitive comparison (ASCII letters folded): <0, 0, >0.
+    int ICompare(const BTString& other) const;
+
+    bool operator==(const BTString& other) const { return fText == other.fText; }
+    bool operator!=(const BTString& other) const { return fText != other.fText; }
+
+    BTStringRef__* GetBTStringRef() const;
+
+    const std::u16string& str() const { return fText; }
+
+protected:
+    std::u16string fText;
+};
+
+class BTStringMutator : public BTString {
+public:
+    using BTString::BTString;
+    BTStringMutator() = default;
+    BTStringMutator(const BTString& other) : BTString(other) {}
+    BTStringMutator(const BTStringMutator& other) = default;
+    ~BTStringMutator() override;
+
+    BTStringMutator& operator=(const BTStringMutator& other) = default;
+    BTStringMutator& operator=(const BTString& other);
+
+    // Writable buffer of `size` units (the text is resized to `size`).
+    XMLCh* GetBuffer(long size);
+    using BTString::GetBuffer;
+
+    void SetTo(const XMLCh* text, long count);
+    // Copies `count` units from `start` into `dest`; the count may exceed the rest of the text.
+    void Extract(long start, long count, BTStringMutator& dest) const;
+    using BTString::Extract;
+    // Replaces every occurrence of `what` by `with`; returns the number of replacements.
+    long FindAndReplace(const BTString& what, const BTString& with);
+
+    BTStringMutator operator+(const BTString& other) const;
+    BTStringMutator& operator+=(const BTString& other);
+};

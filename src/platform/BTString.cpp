@@ -1,0 +1,161 @@
+#include <DOMKw/platform/BTString.hpp>
+
+#include <algorithm>
+
+namespace {
+
+std::u16string clampedSub(const std::u16string& s, long start, long count) {
+    const long len = static_cast<long>(s.size());
+    if (start < 0) start = 0;
+    if (start >= len) return {};
+    if (count < 0 || count > len - start) count = len - start;
+    return s.substr(static_cast<size_t>(start), static_cast<size_t>(count));
+}
+
+const BTString& fromHandle(const void* handle) { return *static_cast<const BTString*>(handle); }
+
+XMLCh foldAscii(XMLCh c) { return (c >= u'a' && c <= u'z') ? static_cast<XMLCh>(c - 32) : c; }
+
+} // namespace
+
+BTString::BTString(const XMLCh* text, long start, long count) {
+    if (!text) return;
+    if (start < 0) start = 0;
+    if (count < 0) {
+        fText.assign(text + start);
+    } else {
+        // Stop at a NUL inside the range, as a C string would.
+        long n = 0;
+        while (n < count && text[start + n] != 0) ++n;
+        fText.assign(text + start, static_cast<size_t>(n));
+    }
+}
+
+BTString::BTString(const unsigned char* bytes, long start, long count)
+    : BTString(reinterpret_cast<const char*>(bytes), start, count) {}
+
+BTString::BTString(const char* bytes, long start, long count) {
+    if (!bytes) return;
+    if (start < 0) start = 0;
+    const char* p = bytes + start;
+    long n = 0;
+    if (count < 0) {
+        while (p[n] != 0) ++n;
+    } else {
+        n = count;
+    }
+    fText.resize(static_cast<size_t>(n));
+    for (long i = 0; i < n; ++i) fText[static_cast<size_t>(i)] = static_cast<unsigned char>(p[i]);
+}
+
+BTString::BTString(BTStringRef__* handle) {
+    if (handle) fText = fromHandle(handle).fText;
+}
+
+BTString::BTString(BTMutableStringRef__* handle) {
+    if (handle) fText = fromHandle(handle).fText;
+}
+
+BTString::BTString(const BTString& other, long start, long count) : fText(clampedSub(other.fText, start, count)) {}
+
+BTString::~BTString() = default;
+
+BTString& BTString::operator=(const BTString& other) {
+    if (this != &other) fText = other.fText;
+    return *this;
+}
+
+long BTString::Extract(long start, long count, XMLCh* dest, long destSize) const {
+    if (!dest || destSize <= 0) return 0;
+    std::u16string part = clampedSub(fText, start, count);
+    long n = std::min<long>(static_cast<long>(part.size()), destSize - 1);
+    std::copy_n(part.data(), n, dest);
+    dest[n] = 0;
+    return n;
+}
+
+long BTString::ExtractBetween(long start, long end, XMLCh* dest, long destSize) const {
+    return Extract(start, end < start ? 0 : end - start, dest, destSize);
+}
+
+XMLCh BTString::CharAt(long index) const {
+    return (index >= 0 && index < GetLength()) ? fText[static_cast<size_t>(index)] : 0;
+}
+
+long BTString::Find(const BTString& what, long from) const {
+    if (from < 0) from = 0;
+    size_t at = fText.find(what.fText, static_cast<size_t>(from));
+    return at == std::u16string::npos ? -1 : static_cast<long>(at);
+}
+
+long BTString::Find(XMLCh unit, long from) const {
+    if (from < 0) from = 0;
+    size_t at = fText.find(unit, static_cast<size_t>(from));
+    return at == std::u16string::npos ? -1 : static_cast<long>(at);
+}
+
+int BTString::ICompare(const BTString& other) const {
+    const size_t n = std::min(fText.size(), other.fText.size());
+    for (size_t i = 0; i < n; ++i) {
+        XMLCh a = foldAscii(fText[i]), b = foldAscii(other.fText[i]);
+        if (a != b) return a < b ? -1 : 1;
+    }
+    if (fText.size() == other.fText.size()) return 0;
+    return fText.size() < other.fText.size() ? -1 : 1;
+}
+
+BTStringRef__* BTString::GetBTStringRef() const {
+    return reinterpret_cast<BTStringRef__*>(const_cast<BTString*>(this));
+}
+
+BTStringMutator::~BTStringMutator() = default;
+
+BTStringMutator& BTStringMutator::operator=(const BTString& other) {
+    BTString::operator=(other);
+    return *this;
+}
+
+XMLCh* BTStringMutator::GetBuffer(long size) {
+    fText.resize(static_cast<size_t>(std::max<long>(size, 0)));
+    return fText.data();
+}
+
+void BTStringMutator::SetTo(const XMLCh* text, long count) {
+    if (!text || count <= 0) {
+        fText.clear();
+        return;
+    }
+    fText.assign(text, static_cast<size_t>(count));
+}
+
+void BTStringMutator::Extract(long start, long count, BTStringMutator& dest) const {
+    dest.fText = clampedSub(fText, start, count);
+}
+
+long BTStringMutator::FindAndReplace(const BTString& what, const BTString& with) {
+    const std::u16string& w = what.str();
+    if (w.empty()) return 0;
+    long n = 0;
+    std::u16string out;
+    out.reserve(fText.size());
+    size_t pos = 0;
+    for (size_t at; (at = fText.find(w, pos)) != std::u16string::npos; pos = at + w.size(), ++n) {
+        out.append(fText, pos, at - pos);
+        out.append(with.str());
+    }
+    if (n == 0) return 0;
+    out.append(fText, pos, std::u16string::npos);
+    fText.swap(out);
+    return n;
+}
+
+BTStringMutator BTStringMutator::operator+(const BTString& other) const {
+    BTStringMutator r(*this);
+    r += other;
+    return r;
+}
+
+BTStringMutator& BTStringMutator::operator+=(const BTString& other) {
+    fText += other.str();
+    return *this;
+}
