@@ -1,1 +1,159 @@
-// placeholder
+#include "HostState.hpp"
+
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <fstream>
+#include <sstream>
+
+namespace kwhost {
+
+HostState& state() {
+    static HostState s;
+    return s;
+}
+
+namespace {
+
+std::string utf8(const std::u16string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        uint32_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+ReferenceHost::ReferenceHost() {
+    xercesc::XMLPlatformUtils::Initialize();
+    state().rec.GetCallbacks = &getCallbacks;
+}
+
+ReferenceHost::~ReferenceHost() = default;
+
+ReferenceHost& ReferenceHost::instance() {
+    static ReferenceHost host;
+    return host;
+}
+
+void ReferenceHost::loadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw LoadError(path + ": cannot open the file", 0, 0);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    loadString(bytes.str(), path);
+}
+
+void ReferenceHost::loadString(const std::string& xml, const std::string& systemId) {
+    Store& store = state().store;
+    std::vector<std::pair<std::u16string, std::u16string>> header;
+    // Parsed completely before anything is replaced: a malformed file leaves the loaded project alone.
+    Object* app = parseXml(store, xml, systemId, nullptr, &header);
+    store.setApplication(app, std::move(header));
+}
+
+const Kw::ActivateRec& ReferenceHost::activateRec() const { return state().rec; }
+
+Kw::HostRef ReferenceHost::application() const {
+    const Object* app = state().store.application;
+    return app ? app->handle : -1;
+}
+
+std::string ReferenceHost::toXml(Kw::HostRef root, bool withImplied) const {
+    const Store& store = state().store;
+    const Object* obj = root < 0 ? store.application : store.get(root);
+    if (!obj) return {};
+    std::u16string out;
+    writeXml(store, obj, withImplied, out);
+    return utf8(out);
+}
+
+int64_t ReferenceHost::outstandingReferences() const { return state().store.outstanding; }
+
+size_t ReferenceHost::liveObjects() const { return state().store.live(); }
+
+uint64_t ReferenceHost::callCount(int selector) const {
+    return selector >= 0 && selector < Kw::host::SelectorCount ? state().calls[selector] : 0;
+}
+
+uint64_t ReferenceHost::totalCalls() const {
+    uint64_t n = 0;
+    for (uint64_t c : state().calls) n += c;
+    return n;
+}
+
+void ReferenceHost::resetCallCounts() { state().calls.fill(0); }
+
+void ReferenceHost::failAt(int selector, int32_t status, int nth) {
+    if (selector < 0 || selector >= Kw::host::SelectorCount || nth < 1 || status == 0)
+        throw std::invalid_argument("failAt: selector 0-42, a non-zero status and nth >= 1");
+    state().injections[selector] = {nth, status};
+}
+
+bool ReferenceHost::failureArmed() const {
+    for (const Injection& i : state().injections)
+        if (i.countdown > 0) return true;
+    return false;
+}
+
+void ReferenceHost::disarm() { state().injections.fill({}); }
+
+void ReferenceHost::reset() {
+    resetCallCounts();
+    disarm();
+}
+
+Kw::HostKey ReferenceHost::keyOf(const std::u16string& text) { return state().store.keys.intern(text); }
+
+std::u16string ReferenceHost::textOf(Kw::HostKey key) const {
+    const std::u16string* t = state().store.keys.text(key);
+    return t ? *t : std::u16string();
+}
+
+Kw::HostRef ReferenceHost::find(const std::string& path) const {
+    Store& store = state().store;
+    Object* at = store.application;
+    std::istringstream steps(path);
+    std::string step;
+    while (at && std::getline(steps, step, '/')) {
+        if (step.empty()) continue;
+        int index = 1;
+        const size_t bracket = step.find('[');
+        if (bracket != std::string::npos) {
+            index = std::atoi(step.c_str() + bracket + 1);
+            step.resize(bracket);
+        }
+        const Kw::HostKey tag = store.keys.intern(std::u16string(step.begin(), step.end()));
+        Object* found = nullptr;
+        for (Object* c = at->firstChild; c && !found; c = c->next)
+            if (c->kind == Object::Element && c->tag == tag && --index == 0) found = c;
+        at = found;
+    }
+    return at ? at->handle : -1;
+}
+
+int64_t ReferenceHost::referencesOn(Kw::HostRef ref) const {
+    const Object* obj = state().store.get(ref);
+    return obj ? obj->refs : 0;
+}
+
+bool ReferenceHost::exists(Kw::HostRef ref) const { return state().store.get(ref) != nullptr; }
+
+} // namespace kwhost

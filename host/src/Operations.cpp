@@ -1,0 +1,463 @@
+// The host's side of the callback table: tree, attribute, text and key operations.
+#include "HostState.hpp"
+
+#include <DOMKw/strings/DOMBTString.hpp>
+
+#include <cstring>
+
+namespace kwhost {
+
+using namespace Kw::host;
+
+namespace {
+
+Store& S() { return state().store; }
+
+// Every operation starts here: counted, and answering an injected failure before doing anything.
+#define ENTER(sel)                                                                                                \
+    if (int32_t injected = state().enter(sel)) return injected
+
+// Objects that are read-only: a read-only element, and any object below one.
+bool readOnly(const Object* obj) {
+    for (; obj; obj = obj->parent)
+        if (obj->readOnly) return true;
+    return false;
+}
+
+Object* element(HostRef ref) {
+    Object* obj = S().get(ref);
+    return obj && obj->kind == Object::Element ? obj : nullptr;
+}
+
+Object* textObject(HostRef ref) {
+    Object* obj = S().get(ref);
+    return obj && obj->kind == Object::Text ? obj : nullptr;
+}
+
+int32_t opStringToKey(HostKey* out, const XMLCh* text) {
+    ENTER(StringToKey);
+    if (!out || !text) return INVALID_ACCESS;
+    *out = S().keys.intern(text);
+    return OK;
+}
+
+int32_t opKeyToString(const XMLCh** out, HostKey key) {
+    ENTER(KeyToString);
+    if (!out) return INVALID_ACCESS;
+    const std::u16string* text = S().keys.text(key);
+    if (!text) return NOT_FOUND;
+    *out = text->c_str();
+    return OK;
+}
+
+int32_t readAttribute(const Attribute* a, const XMLCh** out, bool* isDefault) {
+    if (!a) return NOT_FOUND;
+    *out = a->value.c_str();
+    if (isDefault) *isDefault = a->isDefault;
+    return OK;
+}
+
+int32_t opGetAttributeValue(const XMLCh** out, HostRef ref, HostKey name, bool* isDefault) {
+    ENTER(GetAttributeValue);
+    Object* obj = element(ref);
+    if (!out || !obj) return out ? NOT_FOUND : INVALID_ACCESS;
+    return readAttribute(obj->attribute(name), out, isDefault);
+}
+
+int32_t opGetAttributeValueNS(const XMLCh** out, HostRef ref, HostKey ns, HostKey local, bool* isDefault) {
+    ENTER(GetAttributeValueNS);
+    Object* obj = element(ref);
+    if (!out || !obj) return out ? NOT_FOUND : INVALID_ACCESS;
+    return readAttribute(obj->attributeNS(ns, local), out, isDefault);
+}
+
+// Writing makes the attribute specified: it is neither implied nor default any more.
+void assign(Attribute& a, const XMLCh* text) {
+    a.value = text;
+    a.implied = false;
+    a.isDefault = false;
+}
+
+int32_t opSetAttributeValue(HostRef ref, HostKey name, const XMLCh* text) {
+    ENTER(SetAttributeValue);
+    Object* obj = element(ref);
+    if (!obj || !S().keys.text(name)) return NOT_FOUND;
+    if (!text) return INVALID_ACCESS;
+    if (readOnly(obj)) return NO_MODIFICATION;
+    if (Attribute* a = obj->attribute(name)) {
+        assign(*a, text);
+        return OK;
+    }
+    Attribute a;
+    a.name = name;
+    S().splitName(name, a.prefix, a.local);
+    const std::u16string& qname = *S().keys.text(name);
+    if (qname == u"xmlns" || qname.rfind(u"xmlns:", 0) == 0)
+        a.ns = S().xmlnsUri;
+    else if (a.prefix != NO_KEY)
+        a.ns = S().lookupNamespace(obj, a.prefix);
+    assign(a, text);
+    obj->attributes.push_back(std::move(a));
+    return OK;
+}
+
+int32_t opSetAttributeValueNS(HostRef ref, HostKey ns, HostKey local, const XMLCh* text) {
+    ENTER(SetAttributeValueNS);
+    Object* obj = element(ref);
+    if (!obj || !S().keys.text(local)) return NOT_FOUND;
+    if (!text) return INVALID_ACCESS;
+    if (readOnly(obj)) return NO_MODIFICATION;
+    if (Attribute* a = obj->attributeNS(ns, local)) {
+        assign(*a, text);
+        return OK;
+    }
+    // A new attribute takes the prefix bound to its namespace here, if any.
+    Attribute a;
+    a.ns = ns;
+    a.local = local;
+    a.name = local;
+    if (ns != NO_KEY) {
+        for (const Object* at = obj; at && a.prefix == NO_KEY; at = at->parent)
+            for (const Attribute& d : at->attributes)
+                if (d.ns == S().xmlnsUri && d.prefix != NO_KEY && S().keys.intern(d.value) == ns) {
+                    a.prefix = d.local;
+                    a.name = S().keys.intern(*S().keys.text(d.local) + u":" + *S().keys.text(local));
+                    break;
+                }
+    }
+    assign(a, text);
+    obj->attributes.push_back(std::move(a));
+    return OK;
+}
+
+int32_t opGetAttributeKeys(int32_t* outCount, HostRef ref, HostKey* keys, int32_t capacity) {
+    ENTER(GetAttributeKeys);
+    Object* obj = element(ref);
+    if (!outCount || !keys) return INVALID_ACCESS;
+    if (!obj) return NOT_FOUND;
+    int32_t n = 0;
+    for (const Attribute& a : obj->attributes) {
+        if (n >= capacity) break;
+        keys[n++] = a.name;
+    }
+    *outCount = n;
+    return OK;
+}
+
+Object* firstByTag(Object* root, HostKey tag) {
+    // Document order, without recursion.
+    Object* node = root->firstChild;
+    while (node) {
+        if (node->kind == Object::Element && node->tag == tag) return node;
+        if (node->firstChild) {
+            node = node->firstChild;
+            continue;
+        }
+        while (node && !node->next && node != root) node = node->parent;
+        if (!node || node == root) return nullptr;
+        node = node->next;
+    }
+    return nullptr;
+}
+
+int32_t opNavigateElement(HostRef* out, HostRef ref, int32_t direction, HostKey key, int32_t) {
+    ENTER(NavigateElement);
+    if (!out) return INVALID_ACCESS;
+    if (direction == Application) {
+        if (!S().application) return NOT_FOUND;
+        *out = S().application->handle;
+        return OK;
+    }
+    Object* obj = S().get(ref);
+    if (!obj) return NOT_FOUND;
+    Object* result = nullptr;
+    switch (direction) {
+    case FirstChild: result = obj->firstChild; break;
+    case Parent: result = obj->parent; break;
+    case NextSibling: result = obj->next; break;
+    case PreviousSibling: result = obj->prev; break;
+    case ByTag: result = firstByTag(obj, key); break;
+    default: return NOT_SUPPORTED;
+    }
+    *out = result ? result->handle : -1;
+    return OK;
+}
+
+int32_t opGetElementNameKey(HostKey* out, int32_t which, HostRef ref) {
+    ENTER(GetElementNameKey);
+    Object* obj = S().get(ref);
+    if (!out) return INVALID_ACCESS;
+    if (!obj) return NOT_FOUND;
+    if (which != 0 && which != 1) return NOT_SUPPORTED;
+    *out = which == 0 ? obj->tag : obj->ns;
+    return OK;
+}
+
+int32_t opAdjustReference(HostRef ref, bool acquire) {
+    ENTER(AdjustReference);
+    Object* obj = S().get(ref);
+    if (!obj) return NOT_FOUND;
+    if (acquire) {
+        ++obj->refs;
+        ++S().outstanding;
+        return OK;
+    }
+    if (obj->refs <= 0) return INVALID_STATE;
+    --obj->refs;
+    --S().outstanding;
+    if (obj->refs == 0) S().collect(obj);
+    return OK;
+}
+
+int32_t opGetNumChildren(int32_t* out, HostRef ref) {
+    ENTER(GetNumChildren);
+    Object* obj = S().get(ref);
+    if (!out) return INVALID_ACCESS;
+    if (!obj) return NOT_FOUND;
+    *out = obj->childCount;
+    return OK;
+}
+
+bool isAncestorOrSelf(const Object* candidate, const Object* of) {
+    for (; of; of = of->parent)
+        if (of == candidate) return true;
+    return false;
+}
+
+// Checks that `child` may go under `parent` before `before`; the child may still be elsewhere.
+int32_t checkInsertion(Object* parent, Object* child, HostRef beforeRef, Object*& before) {
+    before = nullptr;
+    if (beforeRef >= 0) {
+        before = S().get(beforeRef);
+        if (!before || before->parent != parent) return NOT_FOUND;
+    }
+    if (parent->kind != Object::Element) return HIERARCHY_REQUEST;
+    if (child && isAncestorOrSelf(child, parent)) return HIERARCHY_REQUEST;
+    if (readOnly(parent)) return NO_MODIFICATION;
+    if (child && child->parent && readOnly(child->parent)) return NO_MODIFICATION;
+    return OK;
+}
+
+int32_t opInsertBeforeChild(HostRef parentRef, HostRef childRef, HostRef beforeRef) {
+    ENTER(InsertBeforeChild);
+    Object* parent = S().get(parentRef);
+    Object* child = S().get(childRef);
+    if (!parent || !child) return NOT_FOUND;
+    Object* before = nullptr;
+    if (int32_t s = checkInsertion(parent, child, beforeRef, before)) return s;
+    if (before == child) return OK;
+    S().unlink(child);
+    S().link(parent, child, before);
+    return OK;
+}
+
+int32_t opInsertNewChild(HostRef* out, HostRef parentRef, const XMLCh* text, HostRef beforeRef, uint8_t flag) {
+    ENTER(InsertNewChild);
+    if (!out || !text) return INVALID_ACCESS;
+    Object* parent = S().get(parentRef);
+    if (!parent) return NOT_FOUND;
+    Object* before = nullptr;
+    if (int32_t s = checkInsertion(parent, nullptr, beforeRef, before)) return s;
+    Object* child = nullptr;
+    if (flag) {
+        child = S().makeText(text);
+    } else {
+        try {
+            child = parseXml(S(), std::u16string(text), parent);
+        } catch (const LoadError&) {
+            return SYNTAX;
+        }
+    }
+    S().link(parent, child, before);
+    // The new child carries one reference for the caller.
+    ++child->refs;
+    ++S().outstanding;
+    *out = child->handle;
+    return OK;
+}
+
+int32_t opRemoveChild(HostRef parentRef, HostRef childRef) {
+    ENTER(RemoveChild);
+    Object* parent = S().get(parentRef);
+    Object* child = S().get(childRef);
+    if (!parent || !child || child->parent != parent) return NOT_FOUND;
+    if (readOnly(parent)) return NO_MODIFICATION;
+    S().unlink(child);
+    S().collect(child);
+    return OK;
+}
+
+int32_t opIsAttributeImplied(HostRef ref, HostKey name, bool* out) {
+    ENTER(IsAttributeImplied);
+    Object* obj = element(ref);
+    if (!out) return INVALID_ACCESS;
+    const Attribute* a = obj ? obj->attribute(name) : nullptr;
+    if (!a) return NOT_FOUND;
+    *out = a->implied;
+    return OK;
+}
+
+int32_t opIsAttributeUncopyable(HostRef ref, HostKey name, int32_t* out) {
+    ENTER(IsAttributeUncopyable);
+    Object* obj = element(ref);
+    if (!out) return INVALID_ACCESS;
+    const Attribute* a = obj ? obj->attribute(name) : nullptr;
+    if (!a) return NOT_FOUND;
+    *out = a->uncopyable ? 1 : 0;
+    return OK;
+}
+
+int32_t opGetXMLHeaderAttr(int32_t mode, int32_t* number, BTStringRef__** name, BTStringRef__** value) {
+    ENTER(GetXMLHeaderAttr);
+    if (!number) return INVALID_ACCESS;
+    const auto& header = S().header;
+    if (mode == 0) {
+        *number = static_cast<int32_t>(header.size());
+        return OK;
+    }
+    if (mode != 1) return NOT_SUPPORTED;
+    if (*number < 1 || static_cast<size_t>(*number) > header.size()) return INDEX_SIZE;
+    const auto& entry = header[static_cast<size_t>(*number - 1)];
+    if (name) *name = DOMBTString(entry.first.c_str()).Release();
+    if (value) *value = DOMBTString(entry.second.c_str()).Release();
+    return OK;
+}
+
+int32_t opResolveAttributeName(HostKey out[4], HostRef ref, HostKey ns, HostKey name) {
+    ENTER(ResolveAttributeName);
+    Object* obj = element(ref);
+    if (!out) return INVALID_ACCESS;
+    if (!obj || !S().keys.text(name)) return NOT_FOUND;
+    const Attribute* a = ns != NO_KEY ? obj->attributeNS(ns, name) : obj->attribute(name);
+    if (a) {
+        out[0] = a->ns, out[1] = a->name, out[2] = a->prefix, out[3] = a->local;
+        return OK;
+    }
+    // Not there (yet): resolve from the name itself.
+    HostKey prefix, local;
+    S().splitName(name, prefix, local);
+    out[0] = ns != NO_KEY ? ns : (prefix != NO_KEY ? S().lookupNamespace(obj, prefix) : NO_KEY);
+    out[1] = name, out[2] = prefix, out[3] = local;
+    return OK;
+}
+
+int32_t opGetTextValue(const XMLCh** out, HostRef ref) {
+    ENTER(GetTextValue);
+    if (!out) return INVALID_ACCESS;
+    Object* obj = textObject(ref);
+    if (!obj) return S().get(ref) ? NOT_SUPPORTED : NOT_FOUND;
+    *out = obj->text.c_str();
+    return OK;
+}
+
+int32_t opIsTextNode(bool* out, HostRef ref) {
+    ENTER(IsTextNode);
+    Object* obj = S().get(ref);
+    if (!out) return INVALID_ACCESS;
+    if (!obj) return NOT_FOUND;
+    *out = obj->kind == Object::Text;
+    return OK;
+}
+
+int32_t opSetTextValue(HostRef ref, int32_t position, const XMLCh* text) {
+    ENTER(SetTextValue);
+    Object* obj = textObject(ref);
+    if (!text) return INVALID_ACCESS;
+    if (!obj) return S().get(ref) ? NOT_SUPPORTED : NOT_FOUND;
+    if (position < 0 || static_cast<size_t>(position) > obj->text.size()) return INDEX_SIZE;
+    if (readOnly(obj)) return NO_MODIFICATION;
+    obj->text.insert(static_cast<size_t>(position), text);
+    return OK;
+}
+
+int32_t opDeleteTextValue(HostRef ref, int32_t start, int32_t count) {
+    ENTER(DeleteTextValue);
+    Object* obj = textObject(ref);
+    if (!obj) return S().get(ref) ? NOT_SUPPORTED : NOT_FOUND;
+    if (start < 0 || count < 0 || static_cast<size_t>(start) > obj->text.size()) return INDEX_SIZE;
+    if (readOnly(obj)) return NO_MODIFICATION;
+    obj->text.erase(static_cast<size_t>(start), static_cast<size_t>(count));
+    return OK;
+}
+
+int32_t opHasAttributeNS(bool* out, HostRef ref, HostKey ns, HostKey local) {
+    ENTER(HasAttributeNS);
+    Object* obj = element(ref);
+    if (!out) return INVALID_ACCESS;
+    if (!obj) return NOT_FOUND;
+    *out = obj->attributeNS(ns, local) != nullptr;
+    return OK;
+}
+
+int32_t opIsReadOnly(HostRef ref, bool* out) {
+    ENTER(IsReadOnly);
+    Object* obj = S().get(ref);
+    if (!out) return INVALID_ACCESS;
+    if (!obj) return NOT_FOUND;
+    *out = readOnly(obj);
+    return OK;
+}
+
+// Operations that later parts of the host provide answer NOT_SUPPORTED until then.
+template <int Sel, class... Args> int32_t notYet(Args...) {
+    ENTER(Sel);
+    return NOT_SUPPORTED;
+}
+
+template <int Sel, class R, class... Args> void put(uint64_t table[], R (*)(Args...)) {
+    table[Sel] = reinterpret_cast<uint64_t>(&notYet<Sel, Args...>);
+}
+
+template <class Fn> void set(uint64_t table[], int sel, Fn fn) { table[sel] = reinterpret_cast<uint64_t>(fn); }
+
+} // namespace
+
+int32_t getCallbacks(uint64_t table[], int count) {
+    if (!table || count < SelectorCount) return INVALID_ACCESS;
+    set(table, StringToKey, static_cast<StringToKeyFn>(&opStringToKey));
+    set(table, KeyToString, static_cast<KeyToStringFn>(&opKeyToString));
+    set(table, GetAttributeValue, static_cast<GetAttributeValueFn>(&opGetAttributeValue));
+    set(table, SetAttributeValue, static_cast<SetAttributeValueFn>(&opSetAttributeValue));
+    set(table, GetAttributeKeys, static_cast<GetAttributeKeysFn>(&opGetAttributeKeys));
+    set(table, NavigateElement, static_cast<NavigateElementFn>(&opNavigateElement));
+    set(table, GetElementNameKey, static_cast<GetElementNameKeyFn>(&opGetElementNameKey));
+    set(table, AdjustReference, static_cast<AdjustReferenceFn>(&opAdjustReference));
+    set(table, GetNumChildren, static_cast<GetNumChildrenFn>(&opGetNumChildren));
+    set(table, InsertBeforeChild, static_cast<InsertBeforeChildFn>(&opInsertBeforeChild));
+    set(table, InsertNewChild, static_cast<InsertNewChildFn>(&opInsertNewChild));
+    set(table, RemoveChild, static_cast<RemoveChildFn>(&opRemoveChild));
+    put<SetTargetEventListener>(table, SetTargetEventListenerFn{});
+    put<SetTypeEventListener>(table, SetTypeEventListenerFn{});
+    put<DispatchEvent>(table, DispatchEventFn{});
+    put<ControlEvent>(table, ControlEventFn{});
+    put<CreateEvent>(table, CreateEventFn{});
+    put<ConvertValue>(table, ConvertValueFn{});
+    put<TransactionControl>(table, TransactionControlFn{});
+    put<RegisterNamespace>(table, RegisterNamespaceFn{});
+    put<RegisterDeclaration>(table, RegisterDeclarationFn{});
+    put<ValueMapAccess>(table, ValueMapAccessFn{});
+    set(table, IsAttributeImplied, static_cast<IsAttributeImpliedFn>(&opIsAttributeImplied));
+    set(table, GetXMLHeaderAttr, static_cast<GetXMLHeaderAttrFn>(&opGetXMLHeaderAttr));
+    put<Unused24>(table, Unused24Fn{});
+    set(table, GetAttributeValueNS, static_cast<GetAttributeValueNSFn>(&opGetAttributeValueNS));
+    set(table, SetAttributeValueNS, static_cast<SetAttributeValueNSFn>(&opSetAttributeValueNS));
+    set(table, ResolveAttributeName, static_cast<ResolveAttributeNameFn>(&opResolveAttributeName));
+    put<InitTypeDeclaration>(table, InitTypeDeclarationFn{});
+    set(table, GetTextValue, static_cast<GetTextValueFn>(&opGetTextValue));
+    set(table, IsTextNode, static_cast<IsTextNodeFn>(&opIsTextNode));
+    set(table, SetTextValue, static_cast<SetTextValueFn>(&opSetTextValue));
+    set(table, HasAttributeNS, static_cast<HasAttributeNSFn>(&opHasAttributeNS));
+    put<Import>(table, ImportFn{});
+    put<GetDOMConfiguration>(table, GetDOMConfigurationFn{});
+    put<CreateBaseInstance>(table, CreateBaseInstanceFn{});
+    put<DeleteBaseInstance>(table, DeleteBaseInstanceFn{});
+    set(table, DeleteTextValue, static_cast<DeleteTextValueFn>(&opDeleteTextValue));
+    set(table, IsAttributeUncopyable, static_cast<IsAttributeUncopyableFn>(&opIsAttributeUncopyable));
+    set(table, IsReadOnly, static_cast<IsReadOnlyFn>(&opIsReadOnly));
+    put<RegisterSchemaEnumValue>(table, RegisterSchemaEnumValueFn{});
+    put<ValidateElement>(table, ValidateElementFn{});
+    put<ReleaseDocXPathCache>(table, ReleaseDocXPathCacheFn{});
+    return OK;
+}
+
+} // namespace kwhost

@@ -1,0 +1,140 @@
+#include "Store.hpp"
+
+namespace kwhost {
+
+Attribute* Object::attribute(HostKey name) {
+    for (Attribute& a : attributes)
+        if (a.name == name) return &a;
+    return nullptr;
+}
+
+Attribute* Object::attributeNS(HostKey nsKey, HostKey localKey) {
+    for (Attribute& a : attributes)
+        if (a.ns == nsKey && a.local == localKey) return &a;
+    return nullptr;
+}
+
+HostKey Keys::intern(const std::u16string& text) {
+    auto it = byText.find(text);
+    if (it != byText.end()) return it->second;
+    // Keys are indexes into the table, so 0xFFFFFFFF is never issued.
+    const HostKey key = static_cast<HostKey>(texts.size());
+    texts.push_back(text);
+    byText.emplace(text, key);
+    return key;
+}
+
+const std::u16string* Keys::text(HostKey key) const { return key < texts.size() ? &texts[key] : nullptr; }
+
+Store::Store() {
+    textTag = keys.intern(u"#text");
+    xmlnsUri = keys.intern(u"http://www.w3.org/2000/xmlns/");
+    xmlUri = keys.intern(u"http://www.w3.org/XML/1998/namespace");
+}
+
+Object* Store::get(HostRef ref) const {
+    auto it = objects.find(ref);
+    return it == objects.end() ? nullptr : it->second.get();
+}
+
+Object* Store::makeElement(HostKey tag, HostKey ns) {
+    auto obj = std::make_unique<Object>();
+    obj->handle = nextHandle++;
+    obj->tag = tag;
+    obj->ns = ns;
+    Object* raw = obj.get();
+    objects.emplace(raw->handle, std::move(obj));
+    return raw;
+}
+
+Object* Store::makeText(const std::u16string& text) {
+    Object* obj = makeElement(textTag, NO_KEY);
+    obj->kind = Object::Text;
+    obj->text = text;
+    return obj;
+}
+
+void Store::link(Object* parent, Object* child, Object* before) {
+    child->parent = parent;
+    child->next = before;
+    child->prev = before ? before->prev : parent->lastChild;
+    (child->prev ? child->prev->next : parent->firstChild) = child;
+    (before ? before->prev : parent->lastChild) = child;
+    ++parent->childCount;
+}
+
+void Store::unlink(Object* child) {
+    Object* parent = child->parent;
+    if (!parent) return;
+    (child->prev ? child->prev->next : parent->firstChild) = child->next;
+    (child->next ? child->next->prev : parent->lastChild) = child->prev;
+    child->parent = child->prev = child->next = nullptr;
+    --parent->childCount;
+}
+
+namespace {
+bool anyReferenced(const Object* obj) {
+    if (obj->refs > 0) return true;
+    for (const Object* c = obj->firstChild; c; c = c->next)
+        if (anyReferenced(c)) return true;
+    return false;
+}
+} // namespace
+
+void Store::collect(Object* obj) {
+    Object* root = obj;
+    while (root->parent) root = root->parent;
+    if (root == application || anyReferenced(root)) return;
+    freeSubtree(root);
+}
+
+void Store::freeSubtree(Object* obj) {
+    for (Object* c = obj->firstChild; c;) {
+        Object* next = c->next;
+        freeSubtree(c);
+        c = next;
+    }
+    objects.erase(obj->handle);
+}
+
+HostKey Store::lookupNamespace(const Object* at, HostKey prefix) const {
+    if (prefix != NO_KEY) {
+        const std::u16string* p = keys.text(prefix);
+        if (p && *p == u"xml") return xmlUri;
+        if (p && *p == u"xmlns") return xmlnsUri;
+    }
+    for (; at; at = at->parent) {
+        for (const Attribute& a : at->attributes) {
+            if (a.ns != xmlnsUri) continue;
+            // xmlns="..." binds the default namespace, xmlns:p="..." binds p.
+            const bool isDefault = a.prefix == NO_KEY;
+            if ((prefix == NO_KEY && isDefault) || (!isDefault && a.local == prefix)) {
+                if (a.value.empty()) return NO_KEY;
+                auto it = const_cast<Keys&>(keys).intern(a.value);
+                return it;
+            }
+        }
+    }
+    return NO_KEY;
+}
+
+void Store::splitName(HostKey qname, HostKey& prefix, HostKey& local) {
+    const std::u16string name = *keys.text(qname);
+    const size_t colon = name.find(u':');
+    if (colon == std::u16string::npos || colon == 0) {
+        prefix = NO_KEY;
+        local = qname;
+    } else {
+        prefix = keys.intern(name.substr(0, colon));
+        local = keys.intern(name.substr(colon + 1));
+    }
+}
+
+void Store::setApplication(Object* app, std::vector<std::pair<std::u16string, std::u16string>> headerAttrs) {
+    Object* old = application;
+    application = app;
+    header = std::move(headerAttrs);
+    if (old) collect(old);
+}
+
+} // namespace kwhost

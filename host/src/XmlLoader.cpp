@@ -1,0 +1,278 @@
+// Reading project XML into the store, and writing a subtree back as XML.
+#include "Store.hpp"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/sax2/DefaultHandler.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/sax2/XMLReaderFactory.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include <algorithm>
+#include <memory>
+#include <sstream>
+
+namespace kwhost {
+
+using namespace xercesc;
+
+namespace {
+
+std::string narrow(const XMLCh* text) {
+    char* s = XMLString::transcode(text);
+    std::string r = s ? s : "";
+    XMLString::release(&s);
+    return r;
+}
+
+class ThrowingErrorHandler {
+public:
+    explicit ThrowingErrorHandler(std::string systemId) : systemId(std::move(systemId)) {}
+    void error(const SAXParseException& e) { fail(e); }
+    void fatalError(const SAXParseException& e) { fail(e); }
+
+private:
+    [[noreturn]] void fail(const SAXParseException& e) {
+        std::ostringstream msg;
+        msg << systemId << ":" << e.getLineNumber() << ":" << e.getColumnNumber() << ": malformed XML: "
+            << narrow(e.getMessage());
+        throw LoadError(msg.str(), e.getLineNumber(), e.getColumnNumber());
+    }
+    std::string systemId;
+};
+
+bool isWhitespace(const std::u16string& s) {
+    for (char16_t c : s)
+        if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\r') return false;
+    return true;
+}
+
+// Splits a whitespace-separated list of names.
+std::vector<std::u16string> names(const std::u16string& list) {
+    std::vector<std::u16string> out;
+    size_t i = 0;
+    while (i < list.size()) {
+        while (i < list.size() && (list[i] == u' ' || list[i] == u'\t' || list[i] == u'\n' || list[i] == u'\r')) ++i;
+        size_t j = i;
+        while (j < list.size() && !(list[j] == u' ' || list[j] == u'\t' || list[j] == u'\n' || list[j] == u'\r')) ++j;
+        if (j > i) out.push_back(list.substr(i, j - i));
+        i = j;
+    }
+    return out;
+}
+
+// Builds the subtree from SAX events: attributes keep their order in the file, and deep nesting costs
+// no recursion.
+class Builder : public DefaultHandler {
+public:
+    Builder(Store& store, const Object* scope, std::vector<std::pair<std::u16string, std::u16string>>* header)
+        : store(store), scope(scope), header(header), hostNs(store.keys.intern(HOST_NAMESPACE)) {}
+
+    ~Builder() override {
+        // A parse that failed half-way leaves a detached, unreferenced subtree behind: free it.
+        if (root && !done) store.collect(root);
+    }
+
+    // The subtree, once the declarations of the host namespace (needed while parsing) are dropped.
+    Object* result() {
+        done = true;
+        for (Object* obj : declaring) {
+            auto& attrs = obj->attributes;
+            attrs.erase(std::remove_if(attrs.begin(), attrs.end(),
+                                       [&](const Attribute& a) {
+                                           return a.ns == store.xmlnsUri && a.value == HOST_NAMESPACE;
+                                       }),
+                        attrs.end());
+        }
+        return root;
+    }
+
+    void startElement(const XMLCh*, const XMLCh*, const XMLCh* qname, const Attributes& attrs) override {
+        flushText();
+        Object* parent = open.empty() ? nullptr : open.back();
+        Object* obj = store.makeElement(key(qname), NO_KEY);
+        if (parent) store.link(parent, obj, nullptr);
+        else root = obj;
+        open.push_back(obj);
+        for (XMLSize_t i = 0; i < attrs.getLength(); ++i) {
+            Attribute attr;
+            attr.name = key(attrs.getQName(i));
+            store.splitName(attr.name, attr.prefix, attr.local);
+            attr.value = attrs.getValue(i);
+            const std::u16string& name = *store.keys.text(attr.name);
+            if (name == u"xmlns" || name.rfind(u"xmlns:", 0) == 0) attr.ns = store.xmlnsUri;
+            obj->attributes.push_back(std::move(attr));
+        }
+        // Namespaces resolve once the element's own declarations are in place.
+        HostKey prefix, local;
+        store.splitName(obj->tag, prefix, local);
+        obj->ns = resolve(obj, prefix);
+        for (Attribute& a : obj->attributes)
+            if (a.ns == NO_KEY && a.prefix != NO_KEY) a.ns = resolve(obj, a.prefix);
+        std::vector<Attribute> content, properties;
+        for (Attribute& a : obj->attributes) {
+            if (a.ns == hostNs)
+                properties.push_back(std::move(a));
+            else {
+                if (a.ns == store.xmlnsUri && a.value == HOST_NAMESPACE) declaring.push_back(obj);
+                content.push_back(std::move(a));
+            }
+        }
+        obj->attributes = std::move(content);
+        for (const Attribute& p : properties) applyProperty(obj, *store.keys.text(p.local), p.value);
+    }
+
+    void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override {
+        flushText();
+        Object* obj = open.back();
+        open.pop_back();
+        HostKey prefix, local;
+        store.splitName(obj->tag, prefix, local);
+        if (obj->ns == hostNs && *store.keys.text(local) == u"header" && obj->parent) {
+            // <host:header name="" value=""/> under the application element: a header attribute.
+            if (header && !obj->parent->parent) {
+                const Attribute* name = obj->attribute(store.keys.intern(u"name"));
+                const Attribute* value = obj->attribute(store.keys.intern(u"value"));
+                header->emplace_back(name ? name->value : u"", value ? value->value : u"");
+            }
+            store.unlink(obj);
+            store.collect(obj);
+        }
+    }
+
+    void characters(const XMLCh* chars, const XMLSize_t length) override { text.append(chars, length); }
+    void ignorableWhitespace(const XMLCh*, const XMLSize_t) override {}
+
+    void fatalError(const SAXParseException& e) override { errors.fatalError(e); }
+    void error(const SAXParseException& e) override { errors.error(e); }
+
+    ThrowingErrorHandler errors{""};
+
+private:
+    HostKey key(const XMLCh* text) { return store.keys.intern(text ? text : u""); }
+
+    HostKey resolve(const Object* at, HostKey prefix) {
+        HostKey ns = store.lookupNamespace(at, prefix);
+        if (ns == NO_KEY && scope) ns = store.lookupNamespace(scope, prefix);
+        return ns;
+    }
+
+    // Adjacent text and CDATA make one text object; whitespace-only text between elements is dropped.
+    void flushText() {
+        if (!text.empty() && !open.empty() && !isWhitespace(text)) store.link(open.back(), store.makeText(text), nullptr);
+        text.clear();
+    }
+
+    void applyProperty(Object* obj, const std::u16string& property, const std::u16string& value) {
+        if (property == u"readOnly") {
+            obj->readOnly = value == u"true" || value == u"1";
+            return;
+        }
+        for (const std::u16string& name : names(value)) {
+            Attribute* a = obj->attribute(store.keys.intern(name));
+            if (!a) continue;
+            if (property == u"implied") a->implied = true;
+            if (property == u"default") a->isDefault = true;
+            if (property == u"uncopyable") a->uncopyable = true;
+        }
+    }
+
+    Store& store;
+    const Object* scope;
+    std::vector<std::pair<std::u16string, std::u16string>>* header;
+    HostKey hostNs;
+    Object* root = nullptr;
+    bool done = false;
+    std::vector<Object*> open;
+    std::vector<Object*> declaring; // elements that declare a prefix for the host namespace
+    std::u16string text;
+};
+
+Object* parseSource(Store& store, const InputSource& source, const std::string& systemId, const Object* scope,
+                    std::vector<std::pair<std::u16string, std::u16string>>* header) {
+    std::unique_ptr<SAX2XMLReader> parser(XMLReaderFactory::createXMLReader());
+    parser->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
+    parser->setFeature(XMLUni::fgSAX2CoreValidation, false);
+    parser->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+    parser->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+    SecurityManager limits; // bounds entity expansion in hostile input
+    parser->setProperty(XMLUni::fgXercesSecurityManager, &limits);
+    Builder builder(store, scope, header);
+    builder.errors = ThrowingErrorHandler(systemId);
+    parser->setContentHandler(&builder);
+    parser->setErrorHandler(&builder);
+    try {
+        parser->parse(source);
+    } catch (const XMLException& e) {
+        throw LoadError(systemId + ": " + narrow(e.getMessage()), 0, 0);
+    }
+    Object* root = builder.result();
+    if (!root) throw LoadError(systemId + ": no root element", 0, 0);
+    return root;
+}
+
+} // namespace
+
+Object* parseXml(Store& store, const std::string& bytes, const std::string& systemId, const Object* scope,
+                 std::vector<std::pair<std::u16string, std::u16string>>* header) {
+    MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), systemId.c_str());
+    return parseSource(store, source, systemId, scope, header);
+}
+
+Object* parseXml(Store& store, const std::u16string& text, const Object* scope) {
+    MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size() * sizeof(char16_t),
+                             "inserted text");
+    source.setEncoding(u"UTF-16LE");
+    return parseSource(store, source, "inserted text", scope, nullptr);
+}
+
+namespace {
+void escape(const std::u16string& s, bool attr, std::u16string& out) {
+    for (char16_t c : s) {
+        switch (c) {
+        case u'&': out += u"&amp;"; break;
+        case u'<': out += u"&lt;"; break;
+        case u'>': out += u"&gt;"; break;
+        case u'"':
+            if (attr) {
+                out += u"&quot;";
+                break;
+            }
+            [[fallthrough]];
+        default: out += c;
+        }
+    }
+}
+} // namespace
+
+void writeXml(const Store& store, const Object* obj, bool withImplied, std::u16string& out) {
+    if (obj->kind == Object::Text) {
+        escape(obj->text, false, out);
+        return;
+    }
+    const std::u16string& tag = *store.keys.text(obj->tag);
+    out += u'<';
+    out += tag;
+    for (const Attribute& a : obj->attributes) {
+        if (a.implied && !withImplied) continue;
+        out += u' ';
+        out += *store.keys.text(a.name);
+        out += u"=\"";
+        escape(a.value, true, out);
+        out += u'"';
+    }
+    if (!obj->firstChild) {
+        out += u"/>";
+        return;
+    }
+    out += u'>';
+    for (const Object* c = obj->firstChild; c; c = c->next) writeXml(store, c, withImplied, out);
+    out += u"</";
+    out += tag;
+    out += u'>';
+}
+
+} // namespace kwhost

@@ -1,0 +1,47 @@
+// The shared fixture: the reference host with a small project, connected once per process.
+// Every test starts from a freshly loaded project; tear-down fails the test when the library still
+// holds a host reference or a failure injection is still armed.
+#pragma once
+
+#include <DOMKw/bridge/Connect.hpp>
+#include <DOMKwHost/ReferenceHost.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace testing_support {
+
+std::string testDataPath(const std::string& name);
+std::string samplePath(const std::string& name);
+
+// Connects the library to the reference host (once per process).
+void connectOnce();
+
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A project of its own for one test (the fixture reloads the small one for the next test).
+    void load(const std::string& file) { host.loadFile(file); }
+
+    kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
+};
+
+// The DOMException code of a call that must throw one, or a failure.
+template <class F> int domExceptionCode(F&& f);
+
+} // namespace testing_support
+
+#include <xercesc/dom/DOMException.hpp>
+
+template <class F> int testing_support::domExceptionCode(F&& f) {
+    try {
+        f();
+    } catch (const xercesc::DOMException& e) {
+        return static_cast<short>(e.code);
+    }
+    ADD_FAILURE() << "expected a DOMException";
+    return 0;
+}

@@ -1,0 +1,149 @@
+#include <DOMKw/strings/DOMBTString.hpp>
+
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/util/Base64.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+std::u16string str(const DOMBTString& s) { return s.str(); }
+
+TEST(DOMBTString, ViewsAreRebuiltOnEveryCall) {
+    DOMBTString s(u"abc");
+    const unsigned char* first = s.GetUChar();
+    EXPECT_STREQ(reinterpret_cast<const char*>(first), "abc");
+    const unsigned char* second = s.GetUChar();
+    EXPECT_STREQ(reinterpret_cast<const char*>(second), "abc");
+    const unsigned int* wide = s.GetUChar32();
+    EXPECT_EQ(wide[0], 0x61u);
+    EXPECT_EQ(wide[3], 0u);
+    // Assignment drops the views and the new text shows in the next one.
+    s = DOMBTString(u"xy");
+    EXPECT_STREQ(reinterpret_cast<const char*>(s.GetUChar()), "xy");
+}
+
+TEST(DOMBTString, EightBitViewIsWindows1252WithSubstitution) {
+    // Euro sign and e-acute exist in windows-1252; a CJK character and a surrogate pair do not.
+    DOMBTString s(u"\u20AC\u00E9\u6771\U0001F600!");
+    const unsigned char* v = s.GetUChar();
+    EXPECT_EQ(v[0], 0x80);
+    EXPECT_EQ(v[1], 0xE9);
+    EXPECT_EQ(v[2], 0x1A);
+    EXPECT_EQ(v[3], 0x1A); // one substitution for the whole pair
+    EXPECT_EQ(v[4], '!');
+    EXPECT_EQ(v[5], 0);
+}
+
+TEST(DOMBTString, Utf32ConstructorAndViewKeepLow16Bits) {
+    const unsigned int units[] = {0x41, 0x1F600, 0x42, 0, 0x43};
+    DOMBTString s(units, -1);
+    EXPECT_EQ(str(s), std::u16string(u"A\uF600B"));
+    DOMBTString counted(units, 2);
+    EXPECT_EQ(str(counted), std::u16string(u"A\uF600"));
+    // A 0 unit stops the copy even when the count goes further.
+    DOMBTString stopped(units, 5);
+    EXPECT_EQ(stopped.GetLength(), 3);
+    // Surrogates are not paired in the UTF-32 view.
+    DOMBTString pair(u"\U0001F600");
+    const unsigned int* v = pair.GetUChar32();
+    EXPECT_EQ(v[0], 0xD83Du);
+    EXPECT_EQ(v[1], 0xDE00u);
+    EXPECT_EQ(v[2], 0u);
+}
+
+TEST(DOMBTString, AssignOneUnitAndConcatenate) {
+    DOMBTString s(u"long text");
+    s.GetUChar();
+    s = static_cast<unsigned short>(0x0041);
+    EXPECT_EQ(str(s), u"A");
+    EXPECT_EQ(s.GetLength(), 1);
+    EXPECT_EQ(str(DOMBTString(u"ab") + DOMBTString(u"cd")), u"abcd");
+    EXPECT_TRUE(DOMBTString(u"x") == DOMBTString(u"x"));
+    EXPECT_TRUE(DOMBTString(u"x") != DOMBTString(u"y"));
+    EXPECT_EQ(str(DOMBTString(DOMBTString(u"abcdef"), 2, 3)), u"cde");
+    EXPECT_EQ(str(DOMBTString(DOMBTString(u"abc"), 2, 99)), u"c");
+}
+
+TEST(DOMBTString, HandlesOwnHeapCopies) {
+    DOMBTString s(u"handle");
+    BTStringRef__* h = s.Release();
+    DOMBTString* copy = DOMBTString::GetDOMStringFromBTStringRef(h);
+    EXPECT_NE(copy, &s);
+    EXPECT_EQ(str(*copy), u"handle");
+    EXPECT_EQ(str(DOMBTString(h)), u"handle");
+    s = DOMBTString(u"changed");
+    EXPECT_EQ(str(*copy), u"handle");
+    DOMBTString::DestroyBTStringRef(h);
+    DOMBTString::DestroyBTStringRef(nullptr);
+    DOMBTString::DestroyBTMutableStringRef(nullptr);
+}
+
+TEST(DOMBTString, GetUCharCKeepsStrncpyContract) {
+    DOMBTString s(u"abcdef");
+    unsigned char buf[8];
+    std::memset(buf, 'Z', sizeof buf);
+    s.GetUCharC(buf, 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), "abcZ"); // not terminated
+    s.GetUCharC(buf, 8);
+    EXPECT_STREQ(reinterpret_cast<char*>(buf), "abcdef");
+    try {
+        s.GetUCharC(nullptr, 8);
+        FAIL() << "a null destination must throw";
+    } catch (const xercesc::DOMException& e) {
+        EXPECT_EQ(e.code, 11);
+    }
+}
+
+TEST(Base64, AgreesWithXercesOnRandomDataAndHasNoLineFeeds) {
+    xercesc::XMLPlatformUtils::Initialize();
+    std::mt19937 rng(42);
+    for (unsigned length : {0u, 1u, 2u, 3u, 57u, 58u, 100u, 1000u, 4099u}) {
+        std::string data(length, '\0');
+        for (char& c : data) c = static_cast<char>(rng());
+        DOMBTString encoded = BinToBase64(data.data(), length);
+        XMLSize_t n = 0;
+        XMLByte* reference = xercesc::Base64::encode(reinterpret_cast<const XMLByte*>(data.data()), length, &n);
+        std::u16string expected;
+        for (XMLSize_t i = 0; reference && i < n; ++i)
+            if (reference[i] != '\n') expected += static_cast<char16_t>(reference[i]);
+        delete[] reference;
+        EXPECT_EQ(str(encoded), expected) << "length " << length;
+        EXPECT_EQ(encoded.Find(static_cast<XMLCh>(u'\n')), -1);
+
+        void* decoded = nullptr;
+        unsigned int decodedLength = 0;
+        Base64ToBin(encoded, &decoded, decodedLength);
+        if (length == 0) {
+            delete[] static_cast<XMLByte*>(decoded);
+            continue;
+        }
+        ASSERT_NE(decoded, nullptr) << "length " << length;
+        EXPECT_EQ(decodedLength, length);
+        EXPECT_EQ(std::memcmp(decoded, data.data(), length), 0);
+        delete[] static_cast<XMLByte*>(decoded);
+        // The string form carries each byte as one unit.
+        DOMBTString bytes = Base64ToBin(encoded);
+        ASSERT_EQ(bytes.GetLength(), static_cast<long>(length));
+        EXPECT_EQ(bytes.CharAt(0), static_cast<unsigned char>(data[0]));
+    }
+}
+
+TEST(Base64, EdgeCases) {
+    std::string hundred(100, 'x');
+    EXPECT_EQ(BinToBase64(hundred.data(), 100).GetLength(), 136);
+    unsigned int length = 77;
+    Base64ToBin(DOMBTString(u"eHl6"), nullptr, length);
+    EXPECT_EQ(length, 77u);
+    // Malformed text decodes to nothing rather than garbage.
+    EXPECT_TRUE(Base64ToBin(DOMBTString(u"not base64!")).IsEmpty());
+    EXPECT_TRUE(Base64ToBin(DOMBTString(u"eHl")).IsEmpty());
+    EXPECT_EQ(Base64ToBin(DOMBTString(u"eHl6")).str(), u"xyz");
+}
+
+} // namespace
