@@ -4,8 +4,42 @@
 #include "Store.hpp"
 
 #include <array>
+#include <map>
+#include <set>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMDocument;
+XERCES_CPP_NAMESPACE_END
 
 namespace kwhost {
+
+struct TransactionRecord {
+    int32_t model = 0;
+    bool active = false;
+    std::vector<const void*> handlers;
+};
+
+struct Transactions {
+    std::map<uintptr_t, TransactionRecord> live; // by handle
+    uintptr_t nextHandle = 1;
+    uintptr_t active = 0; // the one active transaction, 0 for none
+    std::vector<const void*> validators;
+};
+
+// What plug-ins registered, kept as it arrived.
+struct Schema {
+    std::vector<NamespaceRegistration> namespaces;
+    std::vector<DeclarationRegistration> declarations;
+    std::vector<Kw::KWLIB::PrefixNamePair> initialized;
+    std::vector<EnumValue> enums;
+    std::map<const void*, std::unique_ptr<BaseInstance>> instances;
+    std::map<const void*, uint64_t> xpathReleases;
+    std::set<const Kw::KWLIB::ValueMap*> valueMaps; // the live kwhost::ValueMap objects
+};
+
+inline bool samePair(const Kw::KWLIB::PrefixNamePair& a, const Kw::KWLIB::PrefixNamePair& b) {
+    return a.prefix == b.prefix && a.localName == b.localName;
+}
 
 struct Injection {
     int countdown = 0; // calls left before the failing one; 0 when nothing is armed
@@ -17,6 +51,9 @@ struct HostState {
     std::array<uint64_t, Kw::host::SelectorCount> calls{};
     std::array<Injection, Kw::host::SelectorCount> injections{};
     Kw::ActivateRec rec{};
+    Transactions transactions;
+    Schema schema;
+    xercesc::DOMDocument* configDocument = nullptr; // made on first request, lives for the process
 
     // Counts the call; answers the injected status when this is the armed call, else 0.
     int32_t enter(int selector) {
@@ -28,6 +65,10 @@ struct HostState {
 };
 
 HostState& state();
+
+// Every operation starts here: counted, and answering an injected failure before doing anything.
+#define KWHOST_ENTER(sel)                                                                                    \
+    if (int32_t injected = ::kwhost::state().enter(sel)) return injected
 
 // Fills the library's table with the host's operations.
 int32_t getCallbacks(uint64_t table[], int count);

@@ -1,5 +1,6 @@
-// The host's side of the callback table: tree, attribute, text and key operations.
-#include "HostState.hpp"
+// The host's side of the callback table: tree, attribute, text and key operations, and the wiring of
+// every operation into the table.
+#include "HostOperations.hpp"
 
 #include <DOMKw/strings/DOMBTString.hpp>
 
@@ -13,16 +14,7 @@ namespace {
 
 Store& S() { return state().store; }
 
-// Every operation starts here: counted, and answering an injected failure before doing anything.
-#define ENTER(sel)                                                                                                \
-    if (int32_t injected = state().enter(sel)) return injected
-
-// Objects that are read-only: a read-only element, and any object below one.
-bool readOnly(const Object* obj) {
-    for (; obj; obj = obj->parent)
-        if (obj->readOnly) return true;
-    return false;
-}
+#define ENTER KWHOST_ENTER
 
 Object* element(HostRef ref) {
     Object* obj = S().get(ref);
@@ -71,13 +63,6 @@ int32_t opGetAttributeValueNS(const XMLCh** out, HostRef ref, HostKey ns, HostKe
     return readAttribute(obj->attributeNS(ns, local), out, isDefault);
 }
 
-// Writing makes the attribute specified: it is neither implied nor default any more.
-void assign(Attribute& a, const XMLCh* text) {
-    a.value = text;
-    a.implied = false;
-    a.isDefault = false;
-}
-
 int32_t opSetAttributeValue(HostRef ref, HostKey name, const XMLCh* text) {
     ENTER(SetAttributeValue);
     Object* obj = element(ref);
@@ -85,7 +70,7 @@ int32_t opSetAttributeValue(HostRef ref, HostKey name, const XMLCh* text) {
     if (!text) return INVALID_ACCESS;
     if (readOnly(obj)) return NO_MODIFICATION;
     if (Attribute* a = obj->attribute(name)) {
-        assign(*a, text);
+        S().writeAttribute(obj, *a, text);
         return OK;
     }
     Attribute a;
@@ -96,8 +81,8 @@ int32_t opSetAttributeValue(HostRef ref, HostKey name, const XMLCh* text) {
         a.ns = S().xmlnsUri;
     else if (a.prefix != NO_KEY)
         a.ns = S().lookupNamespace(obj, a.prefix);
-    assign(a, text);
-    obj->attributes.push_back(std::move(a));
+    a.value = text;
+    S().addAttribute(obj, std::move(a));
     return OK;
 }
 
@@ -108,7 +93,7 @@ int32_t opSetAttributeValueNS(HostRef ref, HostKey ns, HostKey local, const XMLC
     if (!text) return INVALID_ACCESS;
     if (readOnly(obj)) return NO_MODIFICATION;
     if (Attribute* a = obj->attributeNS(ns, local)) {
-        assign(*a, text);
+        S().writeAttribute(obj, *a, text);
         return OK;
     }
     // A new attribute takes the prefix bound to its namespace here, if any.
@@ -125,8 +110,8 @@ int32_t opSetAttributeValueNS(HostRef ref, HostKey ns, HostKey local, const XMLC
                     break;
                 }
     }
-    assign(a, text);
-    obj->attributes.push_back(std::move(a));
+    a.value = text;
+    S().addAttribute(obj, std::move(a));
     return OK;
 }
 
@@ -246,8 +231,7 @@ int32_t opInsertBeforeChild(HostRef parentRef, HostRef childRef, HostRef beforeR
     Object* before = nullptr;
     if (int32_t s = checkInsertion(parent, child, beforeRef, before)) return s;
     if (before == child) return OK;
-    S().unlink(child);
-    S().link(parent, child, before);
+    S().move(parent, child, before);
     return OK;
 }
 
@@ -260,7 +244,10 @@ int32_t opInsertNewChild(HostRef* out, HostRef parentRef, const XMLCh* text, Hos
     if (int32_t s = checkInsertion(parent, nullptr, beforeRef, before)) return s;
     Object* child = nullptr;
     if (flag) {
-        child = S().makeText(text);
+        // Text arrives as XML character data: references are decoded, markup is refused.
+        std::u16string content;
+        if (!decodeCharacterData(text, content)) return SYNTAX;
+        child = S().makeText(content);
     } else {
         try {
             child = parseXml(S(), std::u16string(text), parent);
@@ -268,7 +255,7 @@ int32_t opInsertNewChild(HostRef* out, HostRef parentRef, const XMLCh* text, Hos
             return SYNTAX;
         }
     }
-    S().link(parent, child, before);
+    S().move(parent, child, before);
     // The new child carries one reference for the caller.
     ++child->refs;
     ++S().outstanding;
@@ -282,8 +269,7 @@ int32_t opRemoveChild(HostRef parentRef, HostRef childRef) {
     Object* child = S().get(childRef);
     if (!parent || !child || child->parent != parent) return NOT_FOUND;
     if (readOnly(parent)) return NO_MODIFICATION;
-    S().unlink(child);
-    S().collect(child);
+    S().remove(child);
     return OK;
 }
 
@@ -366,7 +352,7 @@ int32_t opSetTextValue(HostRef ref, int32_t position, const XMLCh* text) {
     if (!obj) return S().get(ref) ? NOT_SUPPORTED : NOT_FOUND;
     if (position < 0 || static_cast<size_t>(position) > obj->text.size()) return INDEX_SIZE;
     if (readOnly(obj)) return NO_MODIFICATION;
-    obj->text.insert(static_cast<size_t>(position), text);
+    S().insertText(obj, static_cast<size_t>(position), text);
     return OK;
 }
 
@@ -376,7 +362,7 @@ int32_t opDeleteTextValue(HostRef ref, int32_t start, int32_t count) {
     if (!obj) return S().get(ref) ? NOT_SUPPORTED : NOT_FOUND;
     if (start < 0 || count < 0 || static_cast<size_t>(start) > obj->text.size()) return INDEX_SIZE;
     if (readOnly(obj)) return NO_MODIFICATION;
-    obj->text.erase(static_cast<size_t>(start), static_cast<size_t>(count));
+    S().eraseText(obj, static_cast<size_t>(start), static_cast<size_t>(count));
     return OK;
 }
 
@@ -431,32 +417,32 @@ int32_t getCallbacks(uint64_t table[], int count) {
     put<DispatchEvent>(table, DispatchEventFn{});
     put<ControlEvent>(table, ControlEventFn{});
     put<CreateEvent>(table, CreateEventFn{});
-    put<ConvertValue>(table, ConvertValueFn{});
-    put<TransactionControl>(table, TransactionControlFn{});
-    put<RegisterNamespace>(table, RegisterNamespaceFn{});
-    put<RegisterDeclaration>(table, RegisterDeclarationFn{});
-    put<ValueMapAccess>(table, ValueMapAccessFn{});
+    set(table, ConvertValue, static_cast<ConvertValueFn>(&opConvertValue));
+    set(table, TransactionControl, static_cast<TransactionControlFn>(&opTransactionControl));
+    set(table, RegisterNamespace, static_cast<RegisterNamespaceFn>(&opRegisterNamespace));
+    set(table, RegisterDeclaration, static_cast<RegisterDeclarationFn>(&opRegisterDeclaration));
+    set(table, ValueMapAccess, static_cast<ValueMapAccessFn>(&opValueMapAccess));
     set(table, IsAttributeImplied, static_cast<IsAttributeImpliedFn>(&opIsAttributeImplied));
     set(table, GetXMLHeaderAttr, static_cast<GetXMLHeaderAttrFn>(&opGetXMLHeaderAttr));
     put<Unused24>(table, Unused24Fn{});
     set(table, GetAttributeValueNS, static_cast<GetAttributeValueNSFn>(&opGetAttributeValueNS));
     set(table, SetAttributeValueNS, static_cast<SetAttributeValueNSFn>(&opSetAttributeValueNS));
     set(table, ResolveAttributeName, static_cast<ResolveAttributeNameFn>(&opResolveAttributeName));
-    put<InitTypeDeclaration>(table, InitTypeDeclarationFn{});
+    set(table, InitTypeDeclaration, static_cast<InitTypeDeclarationFn>(&opInitTypeDeclaration));
     set(table, GetTextValue, static_cast<GetTextValueFn>(&opGetTextValue));
     set(table, IsTextNode, static_cast<IsTextNodeFn>(&opIsTextNode));
     set(table, SetTextValue, static_cast<SetTextValueFn>(&opSetTextValue));
     set(table, HasAttributeNS, static_cast<HasAttributeNSFn>(&opHasAttributeNS));
-    put<Import>(table, ImportFn{});
-    put<GetDOMConfiguration>(table, GetDOMConfigurationFn{});
-    put<CreateBaseInstance>(table, CreateBaseInstanceFn{});
-    put<DeleteBaseInstance>(table, DeleteBaseInstanceFn{});
+    set(table, Import, static_cast<ImportFn>(&opImport));
+    set(table, GetDOMConfiguration, static_cast<GetDOMConfigurationFn>(&opGetDOMConfiguration));
+    set(table, CreateBaseInstance, static_cast<CreateBaseInstanceFn>(&opCreateBaseInstance));
+    set(table, DeleteBaseInstance, static_cast<DeleteBaseInstanceFn>(&opDeleteBaseInstance));
     set(table, DeleteTextValue, static_cast<DeleteTextValueFn>(&opDeleteTextValue));
     set(table, IsAttributeUncopyable, static_cast<IsAttributeUncopyableFn>(&opIsAttributeUncopyable));
     set(table, IsReadOnly, static_cast<IsReadOnlyFn>(&opIsReadOnly));
-    put<RegisterSchemaEnumValue>(table, RegisterSchemaEnumValueFn{});
-    put<ValidateElement>(table, ValidateElementFn{});
-    put<ReleaseDocXPathCache>(table, ReleaseDocXPathCacheFn{});
+    set(table, RegisterSchemaEnumValue, static_cast<RegisterSchemaEnumValueFn>(&opRegisterSchemaEnumValue));
+    set(table, ValidateElement, static_cast<ValidateElementFn>(&opValidateElement));
+    set(table, ReleaseDocXPathCache, static_cast<ReleaseDocXPathCacheFn>(&opReleaseDocXPathCache));
     return OK;
 }
 

@@ -12,9 +12,7 @@ HostState& state() {
     return s;
 }
 
-namespace {
-
-std::string utf8(const std::u16string& s) {
+std::string toUtf8(const std::u16string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         uint32_t c = s[i];
@@ -38,8 +36,6 @@ std::string utf8(const std::u16string& s) {
     }
     return out;
 }
-
-} // namespace
 
 ReferenceHost::ReferenceHost() {
     xercesc::XMLPlatformUtils::Initialize();
@@ -82,7 +78,7 @@ std::string ReferenceHost::toXml(Kw::HostRef root, bool withImplied) const {
     if (!obj) return {};
     std::u16string out;
     writeXml(store, obj, withImplied, out);
-    return utf8(out);
+    return toUtf8(out);
 }
 
 int64_t ReferenceHost::outstandingReferences() const { return state().store.outstanding; }
@@ -155,5 +151,75 @@ int64_t ReferenceHost::referencesOn(Kw::HostRef ref) const {
 }
 
 bool ReferenceHost::exists(Kw::HostRef ref) const { return state().store.get(ref) != nullptr; }
+
+// Registrations.
+
+const std::vector<NamespaceRegistration>& ReferenceHost::namespaces() const {
+    return state().schema.namespaces;
+}
+
+const std::vector<DeclarationRegistration>& ReferenceHost::declarations() const {
+    return state().schema.declarations;
+}
+
+const std::vector<Kw::KWLIB::PrefixNamePair>& ReferenceHost::initializedTypes() const {
+    return state().schema.initialized;
+}
+
+const std::vector<EnumValue>& ReferenceHost::enumValues() const {
+    return state().schema.enums;
+}
+
+const BaseInstance* ReferenceHost::baseInstance(const void* instance) const {
+    auto it = state().schema.instances.find(instance);
+    return it == state().schema.instances.end() ? nullptr : it->second.get();
+}
+
+size_t ReferenceHost::baseInstanceCount() const {
+    return state().schema.instances.size();
+}
+
+uint64_t ReferenceHost::xpathCacheReleases(const void* document) const {
+    auto it = state().schema.xpathReleases.find(document);
+    return it == state().schema.xpathReleases.end() ? 0 : it->second;
+}
+
+void ReferenceHost::clearRegistrations() {
+    Schema& schema = state().schema;
+    schema.namespaces.clear();
+    schema.declarations.clear();
+    schema.initialized.clear();
+    schema.enums.clear();
+    schema.instances.clear();
+    schema.xpathReleases.clear();
+}
+
+// Transactions.
+
+size_t ReferenceHost::transactionCount() const {
+    return state().transactions.live.size();
+}
+
+bool ReferenceHost::transactionActive(const void* handle) const {
+    auto it = state().transactions.live.find(reinterpret_cast<uintptr_t>(handle));
+    return it != state().transactions.live.end() && it->second.active;
+}
+
+std::vector<const void*> ReferenceHost::transactionHandlers(const void* handle) const {
+    auto it = state().transactions.live.find(reinterpret_cast<uintptr_t>(handle));
+    return it == state().transactions.live.end() ? std::vector<const void*>() : it->second.handlers;
+}
+
+const std::vector<const void*>& ReferenceHost::validators() const {
+    return state().transactions.validators;
+}
+
+void ReferenceHost::clearValidators() {
+    state().transactions.validators.clear();
+}
+
+size_t ReferenceHost::undoLogLength() const {
+    return state().store.journalLength();
+}
 
 } // namespace kwhost

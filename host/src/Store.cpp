@@ -9,6 +9,9 @@ Attribute* Object::attribute(HostKey name) {
 }
 
 Attribute* Object::attributeNS(HostKey nsKey, HostKey localKey) {
+    // Without a namespace the name is the attribute's qualified name, as a DOM's getAttribute has it
+    // ("xmlns:p" finds the declaration of p).
+    if (nsKey == NO_KEY) return attribute(localKey);
     for (Attribute& a : attributes)
         if (a.ns == nsKey && a.local == localKey) return &a;
     return nullptr;
@@ -33,17 +36,18 @@ Store::Store() {
 }
 
 Object* Store::get(HostRef ref) const {
-    auto it = objects.find(ref);
-    return it == objects.end() ? nullptr : it->second.get();
+    return ref > 0 && static_cast<size_t>(ref) < objects.size() ? objects[static_cast<size_t>(ref)].get() : nullptr;
 }
 
 Object* Store::makeElement(HostKey tag, HostKey ns) {
+    if (objects.empty()) objects.emplace_back(); // handle 0 is never issued
     auto obj = std::make_unique<Object>();
-    obj->handle = nextHandle++;
+    obj->handle = static_cast<HostRef>(objects.size());
     obj->tag = tag;
     obj->ns = ns;
     Object* raw = obj.get();
-    objects.emplace(raw->handle, std::move(obj));
+    objects.push_back(std::move(obj));
+    ++liveCount;
     return raw;
 }
 
@@ -73,10 +77,16 @@ void Store::unlink(Object* child) {
 }
 
 namespace {
-bool anyReferenced(const Object* obj) {
-    if (obj->refs > 0) return true;
-    for (const Object* c = obj->firstChild; c; c = c->next)
-        if (anyReferenced(c)) return true;
+// The next object of the subtree at `root` in document order, without recursion (trees may be deep).
+template <class T> T* following(T* node, const Object* root) {
+    if (node->firstChild) return node->firstChild;
+    while (node != root && !node->next) node = node->parent;
+    return node == root ? nullptr : node->next;
+}
+
+bool anyReferenced(const Object* root) {
+    for (const Object* o = root; o; o = following(o, root))
+        if (o->refs > 0 || o->pins > 0) return true;
     return false;
 }
 } // namespace
@@ -88,13 +98,11 @@ void Store::collect(Object* obj) {
     freeSubtree(root);
 }
 
-void Store::freeSubtree(Object* obj) {
-    for (Object* c = obj->firstChild; c;) {
-        Object* next = c->next;
-        freeSubtree(c);
-        c = next;
-    }
-    objects.erase(obj->handle);
+void Store::freeSubtree(Object* root) {
+    std::vector<HostRef> handles;
+    for (const Object* o = root; o; o = following(o, root)) handles.push_back(o->handle);
+    for (HostRef h : handles) objects[static_cast<size_t>(h)].reset();
+    liveCount -= handles.size();
 }
 
 HostKey Store::lookupNamespace(const Object* at, HostKey prefix) const {
@@ -131,6 +139,8 @@ void Store::splitName(HostKey qname, HostKey& prefix, HostKey& local) {
 }
 
 void Store::setApplication(Object* app, std::vector<std::pair<std::u16string, std::u16string>> headerAttrs) {
+    // The journal refers to the tree being replaced: its changes can no longer be undone.
+    dropJournal(false);
     Object* old = application;
     application = app;
     header = std::move(headerAttrs);

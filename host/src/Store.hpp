@@ -31,6 +31,7 @@ struct Object {
     Kind kind = Element;
     HostRef handle = -1;
     int64_t refs = 0; // references the library holds
+    int32_t pins = 0; // undo-log entries that mention the object: it must outlive them
     HostKey tag = NO_KEY;
     HostKey ns = NO_KEY;
     bool readOnly = false;
@@ -58,6 +59,28 @@ private:
     std::deque<std::u16string> texts; // stable addresses: the host hands out pointers into them
 };
 
+// Read-only: a read-only element, and any object below one.
+inline bool readOnly(const Object* obj) {
+    for (; obj; obj = obj->parent)
+        if (obj->readOnly) return true;
+    return false;
+}
+
+// The undo log of the active transaction: for every change, what it replaced, so that it can be put back.
+// Every object an entry mentions is pinned until the entry is dropped, so that undoing can re-insert an
+// element that was removed meanwhile.
+struct JournalEntry {
+    enum Kind { AttributeWritten, AttributeAdded, TextChanged, Moved };
+    explicit JournalEntry(Kind kind) : kind(kind) {}
+    Kind kind;
+    Object* obj = nullptr;    // the element or text changed, or the child moved
+    size_t index = 0;         // AttributeWritten / AttributeAdded: the attribute's position
+    Attribute attribute;      // AttributeWritten: the attribute as it was
+    std::u16string text;      // TextChanged: the text as it was
+    Object* parent = nullptr; // Moved: where the child was (null when it was nowhere)
+    Object* next = nullptr;
+};
+
 class Store {
 public:
     Keys keys;
@@ -71,9 +94,28 @@ public:
     Object* makeElement(HostKey tag, HostKey ns);
     Object* makeText(const std::u16string& text);
 
-    // Tree changes; they check nothing, callers validate first.
+    // Raw tree links, not journaled: for building detached subtrees and for undoing. They check nothing.
     void link(Object* parent, Object* child, Object* before);
     void unlink(Object* child);
+
+    // The changes the host operations make. Callers validate first; each change is journaled while a
+    // journal is recording.
+    void writeAttribute(Object* obj, Attribute& a, const XMLCh* text); // specified from now on
+    void addAttribute(Object* obj, Attribute a);
+    void insertText(Object* obj, size_t at, const XMLCh* text);
+    void eraseText(Object* obj, size_t start, size_t count);
+    // Puts `child` under `parent` before `before` (null: last), from wherever it was, or nowhere.
+    void move(Object* parent, Object* child, Object* before);
+    // Takes `child` out of its parent; it is freed when nothing keeps it.
+    void remove(Object* child);
+
+    // The journal: started by a transaction's begin, ended by its commit or abort.
+    void startJournal();
+    size_t journalLength() const { return journal.size(); }
+    // Puts back every journaled change, newest first; the journal keeps recording afterwards.
+    void undoJournal();
+    // Forgets the journaled changes (they stay made); `stop` also ends recording.
+    void dropJournal(bool stop);
 
     // Frees `obj` and its subtree when nothing keeps them: out of the application's tree and no
     // reference held by the library anywhere in the detached subtree.
@@ -88,16 +130,21 @@ public:
     std::vector<std::pair<std::u16string, std::u16string>> header;
 
     int64_t outstanding = 0;
-    size_t live() const { return objects.size(); }
+    size_t live() const { return liveCount; }
 
     // Replaces the project; the old tree is collected.
     void setApplication(Object* app, std::vector<std::pair<std::u16string, std::u16string>> headerAttrs);
 
 private:
     void freeSubtree(Object* obj);
+    void record(JournalEntry entry);
 
-    std::unordered_map<HostRef, std::unique_ptr<Object>> objects;
-    HostRef nextHandle = 1;
+    bool recording = false;
+    std::vector<JournalEntry> journal;
+
+    // Indexed by handle: handles are issued in order and never reused, so a freed one stays refused.
+    std::vector<std::unique_ptr<Object>> objects;
+    size_t liveCount = 0;
 };
 
 // Parses XML text into a detached subtree of the store (the loader and InsertNewChild share it).
@@ -107,7 +154,14 @@ Object* parseXml(Store& store, const std::string& bytes, const std::string& syst
                  std::vector<std::pair<std::u16string, std::u16string>>* header);
 Object* parseXml(Store& store, const std::u16string& text, const Object* scope);
 
+// Decodes XML character data (the five predefined entities and character references); false for markup
+// or a malformed reference.
+bool decodeCharacterData(const std::u16string& text, std::u16string& out);
+
 // Writes a subtree as XML (UTF-16).
 void writeXml(const Store& store, const Object* obj, bool withImplied, std::u16string& out);
+
+// UTF-16 to UTF-8 (file names, messages).
+std::string toUtf8(const std::u16string& s);
 
 } // namespace kwhost

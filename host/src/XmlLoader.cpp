@@ -229,6 +229,54 @@ Object* parseXml(Store& store, const std::u16string& text, const Object* scope) 
     return parseSource(store, source, "inserted text", scope, nullptr);
 }
 
+bool decodeCharacterData(const std::u16string& text, std::u16string& out) {
+    out.clear();
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'<') return false;
+        if (c != u'&') {
+            out += c;
+            continue;
+        }
+        const size_t semi = text.find(u';', i);
+        if (semi == std::u16string::npos) return false;
+        const std::u16string name = text.substr(i + 1, semi - i - 1);
+        i = semi;
+        if (name == u"amp") out += u'&';
+        else if (name == u"lt") out += u'<';
+        else if (name == u"gt") out += u'>';
+        else if (name == u"quot") out += u'"';
+        else if (name == u"apos") out += u'\'';
+        else if (name.size() > 1 && name[0] == u'#') {
+            const bool hex = name[1] == u'x';
+            uint32_t code = 0;
+            size_t digits = 0;
+            for (size_t k = hex ? 2 : 1; k < name.size(); ++k, ++digits) {
+                const char16_t d = name[k];
+                uint32_t v;
+                if (d >= u'0' && d <= u'9') v = d - u'0';
+                else if (hex && d >= u'a' && d <= u'f') v = d - u'a' + 10;
+                else if (hex && d >= u'A' && d <= u'F') v = d - u'A' + 10;
+                else return false;
+                code = code * (hex ? 16 : 10) + v;
+                if (code > 0x10FFFF) return false;
+            }
+            if (digits == 0 || code == 0 || (code >= 0xD800 && code < 0xE000)) return false;
+            if (code >= 0x10000) {
+                code -= 0x10000;
+                out += static_cast<char16_t>(0xD800 + (code >> 10));
+                out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+            } else {
+                out += static_cast<char16_t>(code);
+            }
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 namespace {
 void escape(const std::u16string& s, bool attr, std::u16string& out) {
     for (char16_t c : s) {

@@ -1,6 +1,8 @@
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
+#include <DOMKw/strings/SimpleType.hpp>
 
+#include <cstdio>
 
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
@@ -16,6 +18,21 @@ DOMBTString keyText(HostKey key) {
     const XMLCh* text = nullptr;
     checkStatus(callbacks().KeyToString(&text, key));
     return DOMBTString(text);
+}
+
+// "first/second" as two 32-bit numbers, each sign-extended; a number the text does not hold is 0. The
+// text is scanned from its first 255 bytes, always terminated (GetUCharC alone leaves a long text
+// unterminated).
+ObjectRef::DoubleRef parsePair(const DOMBTString& text) {
+    unsigned char bytes[256];
+    text.GetUCharC(bytes, sizeof bytes - 1);
+    bytes[sizeof bytes - 1] = 0;
+    int32_t first = 0, second = 0;
+    std::sscanf(reinterpret_cast<const char*>(bytes), "%d/%d", &first, &second);
+    ObjectRef::DoubleRef pair;
+    pair.first = first;
+    pair.second = second;
+    return pair;
 }
 } // namespace
 
@@ -56,6 +73,48 @@ DOMBTString ObjectRef::SetAttribute(StringKey name, const DOMBTString& value) co
     DOMBTString previous = attr.read();
     attr.write(value);
     return previous;
+}
+
+DOMBTString ObjectRef::SetAttribute(StringKey name, const XMLCh* value) const {
+    return SetAttribute(name, DOMBTString(value));
+}
+
+bool ObjectRef::GetAttributeBool(StringKey name) const {
+    return XSD::SimpleType::ToBoolean(GetAttribute(name));
+}
+
+unsigned short ObjectRef::GetAttributeUShort(StringKey name) const {
+    return XSD::SimpleType::ToUShort(GetAttribute(name));
+}
+
+int32_t ObjectRef::GetAttributeLong(StringKey name) const {
+    return XSD::SimpleType::ToLong(GetAttribute(name));
+}
+
+ObjectRef::DoubleRef ObjectRef::GetAttributeDoubleRef(StringKey name) const {
+    return parsePair(GetAttribute(name));
+}
+
+bool ObjectRef::SetAttribute(StringKey name, bool value) const {
+    const DOMBTString previous = SetAttribute(name, XSD::SimpleType::ToString(value));
+    const std::u16string& text = previous.str();
+    // Only "true" and "1" were true; anything else, "" for an absent attribute included, was not.
+    return text == u"true" || text == u"1";
+}
+
+unsigned short ObjectRef::SetAttribute(StringKey name, unsigned short value) const {
+    return XSD::SimpleType::ToUShort(SetAttribute(name, XSD::SimpleType::ToString(value)));
+}
+
+int32_t ObjectRef::SetAttribute(StringKey name, int32_t value) const {
+    return XSD::SimpleType::ToLong(SetAttribute(name, XSD::SimpleType::ToString(value)));
+}
+
+ObjectRef::DoubleRef ObjectRef::SetAttribute(StringKey name, const DoubleRef& value) const {
+    const DOMBTString text = XSD::SimpleType::ToString(static_cast<int32_t>(value.first)) +
+                             DOMBTString(u"/") +
+                             XSD::SimpleType::ToString(static_cast<int32_t>(value.second));
+    return parsePair(SetAttribute(name, text));
 }
 
 std::vector<StringKey> ObjectRef::get_AttributeKeys() const {

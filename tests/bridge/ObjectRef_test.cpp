@@ -69,7 +69,7 @@ TEST_F(References, StructureAndContent) {
         EXPECT_EQ(host.referencesOn(added.get()), 1); // the host's reference, not one more
         EXPECT_EQ(added.get_NextSibling().get(), b2.get());
         EXPECT_EQ(added.GetAttributeValue(StringKey(u"id")).str(), u"new");
-        ElementRef text = page.InsertBeforeChild(DOMBTString(u"plain <text>"), ElementRef(), 1);
+        ElementRef text = page.InsertBeforeChild(DOMBTString(u"plain &lt;text&gt;"), ElementRef(), 1);
         EXPECT_TRUE(text.IsTextNode());
         EXPECT_EQ(text.GetTextValue().str(), u"plain <text>");
         text.SetTextValue(5, DOMBTString(u" inserted"));

@@ -152,8 +152,8 @@ TEST_F(ReferenceHost, KeysAndFailureInjection) {
     EXPECT_EQ(cb().StringToKey(&a, u"three"), 0);
     EXPECT_EQ(host.callCount(host::StringToKey), 6u);
     EXPECT_THROW(host.failAt(43, 1), std::invalid_argument);
-    // Operations that arrive with later features answer "not supported" for now.
-    EXPECT_EQ(cb().Import(u"x.xml"), kwhost::NOT_SUPPORTED);
+    // A file that is not there is refused.
+    EXPECT_EQ(cb().Import(u"/nonexistent/x.xml"), kwhost::NOT_FOUND);
 }
 
 } // namespace

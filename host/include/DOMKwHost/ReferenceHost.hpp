@@ -20,14 +20,102 @@
 //                                     (in file order) that the library writes on an outermost element
 //
 // The host is single-threaded, like the application it stands for: call it from one thread.
+//
+// Besides the document, the host provides what a plug-in's schema and editing code rely on:
+//
+// Measurements (ConvertValue modes 0 and 2; Kw::FixedToString, Kw::StringToFixed). A measurement is a
+// 32-bit fixed-point number of points, 16.16 (FIXED_ONE is one point). The unit numbers are the
+// constants of kwhost::units below; each is written with its suffix:
+//
+//     POINTS          0  "pt"  1 pt
+//     INCHES          1  "\""  72 pt
+//     DECIMAL_INCHES  2  "in"  72 pt
+//     PICAS           3  "p"   12 pt (compound: picas and points)
+//     MILLIMETRES     4  "mm"  72 / 25.4 pt
+//     CENTIMETRES     5  "cm"  72 / 2.54 pt
+//     CICEROS         6  "c"   12 Didot points of 0.376065 mm (compound: ciceros and Didot points)
+//     AGATES          7  "ag"  72 / 14 pt
+//     Q               8  "q"   0.25 mm
+//     PIXELS          9  "px"  1 pt (72 pixels an inch)
+//
+//  - FixedToString(unit, value, n) writes the value in the unit with n decimals (0 to 8), then the suffix:
+//    "12.50pt", "1.000in". Picas and ciceros are written whole units, the suffix, then the rest in points
+//    or Didot points with n decimals: "3p6" (3 picas 6 points), "-1c2.5".
+//  - StringToFixed(unit, text, n) reads a number with an optional sign, decimals and suffix (letters in
+//    any case, spaces around the number allowed): "12.5pt", "1in", "1.5\"", "3p6", "p6", "2c", "-4mm".
+//    Text without a suffix is in `unit`. The result is rounded to the nearest 1/65536 point; n is not used.
+//  - Refusals: an unknown unit number answers NOT_SUPPORTED; text that is not a measurement, a value
+//    beyond the 16.16 range or n outside 0 to 8 answers VALIDATION.
+//
+// Enumerations (ConvertValue modes 1 and 3; Kw::EnumToString, Kw::StringToEnum) are the values registered
+// with RegisterSchemaEnumValue: a type name (split at its first ':' like KWLIB::seperatePrefixName), a
+// text and a number. Registering a text again for a type changes its number; a number written as text
+// gives the first text registered with it. An unknown type answers NOT_FOUND, an unknown text or number
+// VALIDATION.
+//
+// Transactions (TransactionControl; Kw::Transaction). Two models:
+//     LOGGED (0)      every change made through the host operations (attribute writes, text edits,
+//                     insertions, moves, removals, imports) between begin and its end goes to an undo log.
+//                     Commit keeps the changes; abort undoes them, newest first, and ends the transaction;
+//                     rollback undoes them and leaves the transaction active for more changes.
+//     UNLOGGED (1)    changes are made at once and not logged: commit ends the transaction, abort and
+//                     rollback answer NOT_SUPPORTED.
+//  Another model number is refused with NOT_SUPPORTED at creation. Order rules, answered INVALID_STATE:
+//  begin on an active transaction, or while another transaction is active (one at a time); commit, abort or
+//  rollback on a transaction that is not active. Destroying an active transaction aborts it. An unknown
+//  handle answers NOT_FOUND. A removed element stays alive while the log can still put it back. Loading a
+//  project forgets the log of the active transaction (its changes can no longer be undone). Handlers
+//  (register, unregister) and validators (Transaction::Validate) are recorded, never called; a null
+//  address is refused with INVALID_ACCESS, registering a handler twice with INVALID_STATE.
+//
+// Schema registration (RegisterNamespace, RegisterDeclaration, InitTypeDeclaration,
+// RegisterSchemaEnumValue): the host keeps every registration it accepts, in order, exactly as it arrived
+// (keys, record fields, RegArgs copied); tests read them back with namespaces(), declarations(),
+// initializedTypes() and enumValues(). Kinds 0 to 4 declare complex types, 5 elements, 6 attributes,
+// 7 default elements. A namespace registration binds a prefix (first text) to a URI (second text); core
+// documents use DomSchemaConstants::kBaseNamespaceUriRC, plug-ins kBaseNamespaceUriKw. Refusals:
+//  - a null argument: INVALID_ACCESS;
+//  - a declaration kind outside 0 to 7: NOT_SUPPORTED;
+//  - a name without a local part, a key the host never issued, an empty namespace URI: VALIDATION;
+//  - a count below 0 or above MAX_REG_ARGS: INDEX_SIZE;
+//  - a prefix bound already to another URI: INVALID_STATE (the first binding stays);
+//  - InitTypeDeclaration and CreateBaseInstance of a type that no kind 0 to 4 declared: NOT_FOUND.
+//
+// Element rules (ValidateElement): a child is refused under a read-only element (NO_MODIFICATION), under a
+// text (HIERARCHY_REQUEST), and when RegisterElement(name, parent, type) named a parent for the child's
+// name and the element is not one (VALIDATION). A node that cannot be a child at all (document, attribute)
+// is refused with HIERARCHY_REQUEST.
+//
+// Base instances (CreateBaseInstance, DeleteBaseInstance) are host records of a registered type: the
+// text, the context pointer and a copy of the value map given. Value maps are kwhost::ValueMap objects;
+// ValueMapAccess answers for a live one and NOT_FOUND for any other address.
+//
+// Import(path) loads a project file and appends its root element to the application element (journaled).
+// A null path INVALID_ACCESS, a file that cannot be read NOT_FOUND, malformed XML SYNTAX, a read-only
+// application element NO_MODIFICATION; a refused import changes nothing.
+//
+// GetDOMConfiguration hands out the configuration of a Xerces-C document the host owns (one for the
+// process). ReleaseDocXPathCache counts the releases per document (xpathCacheReleases); the host keeps
+// no XPath cache of its own.
 #pragma once
 
 #include <DOMKw/bridge/HostCallbacks.hpp>
+#include <DOMKw/bridge/KWLIB.hpp>
+#include <DOMKw/bridge/Transaction.hpp>
+#include <DOMKw/strings/SimpleType.hpp>
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+// The arguments of a namespace or declaration registration, as this host defines them: extra facets of
+// the declaration, a name and a value each (null reads as "").
+struct Kw::KWLIB::RegArgs {
+    const XMLCh* name = nullptr;
+    const XMLCh* value = nullptr;
+};
 
 namespace kwhost {
 
@@ -46,6 +134,66 @@ enum Status : int32_t {
     SYNTAX = 12,             // malformed XML text given to InsertNewChild or Import
     INVALID_ACCESS = 15,     // a null argument where the operation needs one
     VALIDATION = 16,         // a value that cannot be converted or a child a rule forbids
+};
+
+// Measurement units (see the top of this file).
+namespace units {
+constexpr XSD::Measurement::Enum POINTS{0}, INCHES{1}, DECIMAL_INCHES{2}, PICAS{3}, MILLIMETRES{4},
+    CENTIMETRES{5}, CICEROS{6}, AGATES{7}, Q{8}, PIXELS{9};
+} // namespace units
+constexpr int32_t FIXED_ONE = 0x10000; // one point in 16.16
+
+// Transaction models (see the top of this file).
+constexpr Kw::Transaction::Model LOGGED{0}, UNLOGGED{1};
+
+// The most arguments one declaration may carry.
+constexpr int32_t MAX_REG_ARGS = 1024;
+
+struct RegArgsCopy {
+    std::u16string name, value;
+};
+
+struct NamespaceRegistration {
+    std::u16string prefix, uri;
+    int32_t number = 0;
+    RegArgsCopy args;
+};
+
+struct DeclarationRegistration {
+    int32_t kind = -1;
+    Kw::KWLIB::PrefixNamePair name;
+    bool hasRecord = false;
+    Kw::KWLIB::DeclarationRecord record;
+    int32_t count = 0;
+    std::vector<RegArgsCopy> args; // `count` entries when arguments were given
+};
+
+struct EnumValue {
+    Kw::KWLIB::PrefixNamePair type;
+    std::u16string text;
+    int32_t number = 0;
+};
+
+struct BaseInstance {
+    Kw::KWLIB::PrefixNamePair type;
+    std::u16string text;
+    bool hasText = false;
+    void* context = nullptr;
+    std::vector<std::pair<std::u16string, std::u16string>> values; // the value map's entries, copied
+};
+
+// A value map the host owns: plug-ins receive its address as a KWLIB::ValueMap. The host answers for it
+// from the moment it is made until it is destroyed.
+class ValueMap : public Kw::KWLIB::ValueMap {
+public:
+    ValueMap();
+    ~ValueMap();
+    // Adds the key, or changes its value.
+    void set(const std::u16string& key, const std::u16string& value);
+    const std::vector<std::pair<std::u16string, std::u16string>>& entries() const { return fEntries; }
+
+private:
+    std::vector<std::pair<std::u16string, std::u16string>> fEntries;
 };
 
 // A project that could not be loaded; the previous project stays loaded.
@@ -100,6 +248,28 @@ public:
     // References the library holds on one object.
     int64_t referencesOn(Kw::HostRef ref) const;
     bool exists(Kw::HostRef ref) const;
+
+    // Registrations, in the order they were accepted.
+    const std::vector<NamespaceRegistration>& namespaces() const;
+    const std::vector<DeclarationRegistration>& declarations() const;
+    const std::vector<Kw::KWLIB::PrefixNamePair>& initializedTypes() const;
+    const std::vector<EnumValue>& enumValues() const;
+    // The live base instance at the address CreateBaseInstance stored (null when there is none).
+    const BaseInstance* baseInstance(const void* instance) const;
+    size_t baseInstanceCount() const;
+    uint64_t xpathCacheReleases(const void* document) const;
+    // Forgets every registration, base instance and XPath release count (a plug-in's schema lives for
+    // the process otherwise, across project loads).
+    void clearRegistrations();
+
+    // Transactions: how many exist, and the state of one (by its handle, Transaction::GetImpl).
+    size_t transactionCount() const;
+    bool transactionActive(const void* handle) const;
+    std::vector<const void*> transactionHandlers(const void* handle) const;
+    const std::vector<const void*>& validators() const;
+    void clearValidators();
+    // Changes the active transaction can still undo.
+    size_t undoLogLength() const;
 
     ReferenceHost(const ReferenceHost&) = delete;
     ReferenceHost& operator=(const ReferenceHost&) = delete;

@@ -37,6 +37,25 @@ public:
     DOMBTString GetAttribute(StringKey name) const;
     // Writes the new text and returns the text read before the write.
     DOMBTString SetAttribute(StringKey name, const DOMBTString& value) const;
+    // Plain text, so that a literal never picks the bool overload below.
+    DOMBTString SetAttribute(StringKey name, const XMLCh* value) const;
+
+    // Typed reads: the text converted with XSD::SimpleType (ToBoolean throws DOMException 16 for text
+    // that is not a boolean, an absent attribute included).
+    bool GetAttributeBool(StringKey name) const;
+    unsigned short GetAttributeUShort(StringKey name) const;
+    int32_t GetAttributeLong(StringKey name) const;
+    // The two numbers of a "first/second" text; a number the text does not hold reads as 0.
+    DoubleRef GetAttributeDoubleRef(StringKey name) const;
+
+    // Typed writes: the value written as text; the result is the previous text converted to the same
+    // type. A previous text that is not a boolean (an absent attribute included) gives false: the write
+    // has happened by then and is not reported as a failure.
+    bool SetAttribute(StringKey name, bool value) const;
+    unsigned short SetAttribute(StringKey name, unsigned short value) const;
+    int32_t SetAttribute(StringKey name, int32_t value) const;
+    // Writes the low 32 bits of each number as "first/second"; returns the previous pair.
+    DoubleRef SetAttribute(StringKey name, const DoubleRef& value) const;
     // The element's attribute keys in the host's order, at most 255.
     std::vector<StringKey> get_AttributeKeys() const;
 

@@ -1,0 +1,36 @@
+// The operations implemented outside Operations.cpp, which wires every operation into the table.
+#pragma once
+
+#include "HostState.hpp"
+
+namespace kwhost {
+
+// ValueConversion.cpp
+int32_t opConvertValue(void* out, int32_t mode, intptr_t x, intptr_t y, int32_t z);
+
+// Transactions.cpp
+int32_t opTransactionControl(void* handle, int32_t operation, int64_t argument);
+
+// Schema.cpp
+int32_t opRegisterNamespace(const DOMBTString* first, const DOMBTString* second, int32_t n,
+                            const Kw::KWLIB::RegArgs* args);
+int32_t opRegisterDeclaration(int32_t kind, const Kw::KWLIB::PrefixNamePair* name,
+                              const Kw::KWLIB::DeclarationRecord* record, int32_t count,
+                              const Kw::KWLIB::RegArgs* args);
+int32_t opInitTypeDeclaration(const Kw::KWLIB::PrefixNamePair* name);
+int32_t opRegisterSchemaEnumValue(const XMLCh* value, const Kw::KWLIB::PrefixNamePair* type, int32_t number);
+int32_t opCreateBaseInstance(void** outInstance, const Kw::KWLIB::PrefixNamePair* type, const XMLCh* text,
+                             void* context, const Kw::KWLIB::ValueMap* values);
+int32_t opDeleteBaseInstance(const void* instance, const Kw::KWLIB::PrefixNamePair* type);
+int32_t opValueMapAccess(void* out, int32_t operation, const Kw::KWLIB::ValueMap* map, intptr_t argument);
+// The registered enumeration values, for ConvertValue.
+int32_t enumNumber(const std::u16string& typeName, const std::u16string& text, int32_t& number);
+int32_t enumText(const std::u16string& typeName, int32_t number, const std::u16string*& text);
+
+// Services.cpp
+int32_t opValidateElement(HostRef ref, xercesc::DOMNode* node);
+int32_t opImport(const XMLCh* path);
+int32_t opGetDOMConfiguration(xercesc::DOMConfiguration** out);
+int32_t opReleaseDocXPathCache(const void* document);
+
+} // namespace kwhost

@@ -1,0 +1,277 @@
+// Schema registration: what the host received from each function, field by field, and the services
+// around it (instances, value maps, import, configuration, XPath cache, element rules).
+#include <DOMKw/bridge/KWLIB.hpp>
+#include <DOMKw/bridge/ObjectRef.hpp>
+
+#include <xercesc/dom/DOMAttr.hpp>
+#include <xercesc/dom/DOMConfiguration.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMText.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include "common/HostFixture.hpp"
+
+using namespace Kw;
+namespace K = Kw::KWLIB;
+using testing_support::domExceptionCode;
+
+namespace {
+
+class Registration : public testing_support::HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        host.clearRegistrations();
+    }
+    void TearDown() override {
+        host.clearRegistrations();
+        HostTest::TearDown();
+    }
+    // The host's key pair of a qualified name, split as the library does.
+    std::pair<HostKey, HostKey> keys(const std::u16string& prefix, const std::u16string& local) {
+        return {prefix.empty() ? NO_KEY : host.keyOf(prefix), local.empty() ? NO_KEY : host.keyOf(local)};
+    }
+    static std::pair<HostKey, HostKey> of(const K::PrefixNamePair& p) {
+        return {p.prefix.value(), p.localName.value()};
+    }
+    ElementRef at(const std::string& path) { return ElementRef::fromHandle(host.find(path)); }
+};
+
+TEST_F(Registration, SeperatePrefixName) {
+    struct Case {
+        const char16_t* qname;
+        const char16_t* prefix;
+        const char16_t* local;
+    } cases[] = {{u"p:Box", u"p", u"Box"},
+                 {u":Box", u"", u":Box"},
+                 {u"Box", u"", u"Box"},
+                 {u"a:b:c", u"a", u"b:c"},
+                 {u"p:", u"p", u""}};
+    for (const Case& c : cases) {
+        const K::PrefixNamePair pair = K::seperatePrefixName(DOMBTString(c.qname));
+        EXPECT_EQ(pair.prefix.value(), *c.prefix ? host.keyOf(c.prefix) : NO_KEY);
+        EXPECT_EQ(pair.localName.value(), host.keyOf(c.local)); // "p:" interns an empty local name
+    }
+    const uint64_t before = host.callCount(host::StringToKey);
+    const K::PrefixNamePair empty = K::seperatePrefixName(DOMBTString());
+    EXPECT_TRUE(empty.prefix.isNone() && empty.localName.isNone());
+    EXPECT_EQ(host.callCount(host::StringToKey), before);
+}
+
+TEST_F(Registration, ComplexTypesSendTheirRecordByKind) {
+    K::RegArgs args[2];
+    args[0].name = u"minOccurs";
+    args[0].value = u"0";
+    args[1].name = u"fixed"; // value left null
+    const DOMBTString name(u"kw:FrameType"), s2(u"kw:Base"), s3(u"Third"), s4(u"x:Fourth");
+    for (int kind = 0; kind <= 4; ++kind) {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(K::RegisterComplexType(kind, name, s2, s3, s4, 2, args, true, 17, -5, true));
+        const kwhost::DeclarationRegistration& d = host.declarations().back();
+        EXPECT_EQ(d.kind, kind);
+        EXPECT_EQ(of(d.name), keys(u"kw", u"FrameType"));
+        ASSERT_TRUE(d.hasRecord);
+        const K::DeclarationRecord& r = d.record;
+        const bool full = kind == 0 || kind == 2;
+        EXPECT_EQ(of(r.slots[0]), full ? keys(u"x", u"Fourth") : keys(u"", u""));
+        EXPECT_EQ(of(r.slots[1]), keys(u"kw", u"Base"));
+        EXPECT_EQ(of(r.slots[2]), full ? keys(u"", u"Third") : keys(u"", u""));
+        EXPECT_EQ(r.number1, full ? 17 : -1);
+        EXPECT_EQ(r.number2, full ? -5 : 0);
+        EXPECT_EQ(r.flag1, 0);
+        EXPECT_EQ(r.flag2, full ? 1 : 0);
+        EXPECT_EQ(d.count, 2);
+        ASSERT_EQ(d.args.size(), 2u);
+        EXPECT_EQ(d.args[0].name, u"minOccurs");
+        EXPECT_EQ(d.args[0].value, u"0");
+        EXPECT_EQ(d.args[1].value, u"");
+    }
+    // Kind 5 and beyond: false and no host call, although the names have been interned.
+    const uint64_t declarations = host.callCount(host::RegisterDeclaration);
+    const uint64_t interned = host.callCount(host::StringToKey);
+    EXPECT_FALSE(K::RegisterComplexType(5, DOMBTString(u"a:b"), s2, s3, s4, 0, nullptr, false, 0, 0, false));
+    EXPECT_FALSE(K::RegisterComplexType(-1, name, s2, s3, s4, 0, nullptr, false, 0, 0, false));
+    EXPECT_EQ(host.callCount(host::RegisterDeclaration), declarations);
+    EXPECT_EQ(host.callCount(host::StringToKey), interned + 2 * 7);
+    EXPECT_EQ(host.declarations().size(), 5u);
+}
+
+TEST_F(Registration, ElementsAttributesAndDefaultElements) {
+    K::RegArgs arg;
+    arg.name = u"use";
+    arg.value = u"required";
+    ASSERT_TRUE(
+        K::RegisterElement(DOMBTString(u"kw:Slug"), DOMBTString(u"box"), DOMBTString(u"kw:SlugType")));
+    ASSERT_TRUE(K::RegisterAttribute(DOMBTString(u"kw:tag"), DOMBTString(u"kw:Slug"),
+                                     DOMBTString(u"xsd:string"), 1, &arg));
+    ASSERT_TRUE(
+        K::RegisterDefaultElement(DOMBTString(u"kw:Default"), DOMBTString(), DOMBTString(u"t"), 0, nullptr));
+    const auto& d = host.declarations();
+    ASSERT_EQ(d.size(), 3u);
+    const int kinds[] = {5, 6, 7};
+    const std::pair<HostKey, HostKey> names[] = {keys(u"kw", u"Slug"), keys(u"kw", u"tag"),
+                                                 keys(u"kw", u"Default")};
+    const std::pair<HostKey, HostKey> first[] = {keys(u"", u"box"), keys(u"kw", u"Slug"), keys(u"", u"")};
+    const std::pair<HostKey, HostKey> second[] = {keys(u"kw", u"SlugType"), keys(u"xsd", u"string"),
+                                                  keys(u"", u"t")};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(d[i].kind, kinds[i]);
+        EXPECT_EQ(of(d[i].name), names[i]);
+        EXPECT_EQ(of(d[i].record.slots[0]), first[i]);
+        EXPECT_EQ(of(d[i].record.slots[1]), second[i]);
+        EXPECT_EQ(of(d[i].record.slots[2]), keys(u"", u""));
+        EXPECT_EQ(d[i].record.number1, -1);
+        EXPECT_EQ(d[i].record.number2, 0);
+        EXPECT_EQ(d[i].record.flag1 | d[i].record.flag2, 0);
+    }
+    EXPECT_EQ(d[0].count, 0); // RegisterElement: always count 0 and no arguments
+    EXPECT_TRUE(d[0].args.empty());
+    ASSERT_EQ(d[1].args.size(), 1u);
+    EXPECT_EQ(d[1].args[0].value, u"required");
+    // The host refuses what it cannot keep.
+    EXPECT_FALSE(K::RegisterAttribute(DOMBTString(u"kw:a"), DOMBTString(), DOMBTString(), 3, nullptr));
+    EXPECT_FALSE(K::RegisterAttribute(DOMBTString(u"kw:a"), DOMBTString(), DOMBTString(), -1, &arg));
+    EXPECT_FALSE(K::RegisterElement(DOMBTString(), DOMBTString(), DOMBTString()));
+    EXPECT_EQ(host.declarations().size(), 3u);
+}
+
+TEST_F(Registration, NamespacesEnumerationsAndTypes) {
+    K::RegArgs args;
+    args.name = u"version";
+    args.value = u"6.0";
+    const DOMBTString prefix(u"kw"), uri(u"http://domkw.example.org/Tellam/DOM/Kw/slugs");
+    EXPECT_EQ(K::RegisterNamespace(prefix, uri, 3, args).str(), u"kw");
+    // Rebinding the prefix is refused by the host; the result is the copy of the first text all the same.
+    EXPECT_EQ(K::RegisterNamespace(prefix, DOMBTString(u"urn:other"), 1, args).str(), u"kw");
+    ASSERT_EQ(host.namespaces().size(), 1u);
+    EXPECT_EQ(host.namespaces()[0].prefix, u"kw");
+    EXPECT_EQ(host.namespaces()[0].uri, uri.str());
+    EXPECT_EQ(host.namespaces()[0].number, 3);
+    EXPECT_EQ(host.namespaces()[0].args.value, u"6.0");
+
+    EXPECT_TRUE(K::RegisterSchemaEnumValue(DOMBTString(u"Points"), DOMBTString(u"kw:MeasureUnitsEnum"), 0));
+    ASSERT_EQ(host.enumValues().size(), 1u);
+    EXPECT_EQ(of(host.enumValues()[0].type), keys(u"kw", u"MeasureUnitsEnum"));
+    EXPECT_EQ(host.enumValues()[0].text, u"Points");
+    EXPECT_FALSE(K::RegisterSchemaEnumValue(DOMBTString(u"x"), DOMBTString(), 1));
+
+    EXPECT_FALSE(K::InitTypeDeclaration(DOMBTString(u"kw:Unknown")));
+    ASSERT_TRUE(K::RegisterComplexType(1, DOMBTString(u"kw:Known"), DOMBTString(), DOMBTString(),
+                                       DOMBTString(), 0, nullptr, false, 0, 0, false));
+    EXPECT_TRUE(K::InitTypeDeclaration(DOMBTString(u"kw:Known")));
+    ASSERT_EQ(host.initializedTypes().size(), 1u);
+    EXPECT_EQ(of(host.initializedTypes()[0]), keys(u"kw", u"Known"));
+}
+
+TEST_F(Registration, BaseInstancesAndValueMaps) {
+    ASSERT_TRUE(K::RegisterComplexType(0, DOMBTString(u"kw:Slug"), DOMBTString(), DOMBTString(),
+                                       DOMBTString(), 0, nullptr, false, 0, 0, false));
+    kwhost::ValueMap values;
+    values.set(u"width", u"12pt");
+    values.set(u"colour", u"Cyan");
+    values.set(u"width", u"14pt");
+    const K::ValueMap& map = values;
+    EXPECT_EQ(map.getNumberOfKeys(), 2);
+    EXPECT_EQ(std::u16string(map.getKey(1).GetUChar16()), u"colour");
+    EXPECT_TRUE(map.getKey(2).isNone());
+    EXPECT_TRUE(map.getKey(-1).isNone());
+    EXPECT_EQ(map.getValue(DOMBTString(u"width")).str(), u"14pt");
+    EXPECT_EQ(map.getValue(DOMBTString(u"height")).str(), u"");
+
+    int context = 0;
+    void* instance = nullptr;
+    ASSERT_TRUE(K::CreateBaseInstance(instance, DOMBTString(u"kw:Slug"), u"payload", &context, &values));
+    const kwhost::BaseInstance* made = host.baseInstance(instance);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(of(made->type), keys(u"kw", u"Slug"));
+    EXPECT_EQ(made->text, u"payload");
+    EXPECT_EQ(made->context, &context);
+    EXPECT_EQ(made->values.size(), 2u);
+    void* other = nullptr;
+    EXPECT_FALSE(K::CreateBaseInstance(other, DOMBTString(u"kw:Unregistered"), nullptr, nullptr, nullptr));
+    EXPECT_EQ(other, nullptr);
+    EXPECT_FALSE(K::DeleteBaseInstance(instance, DOMBTString(u"kw:Other")));
+    EXPECT_TRUE(K::DeleteBaseInstance(instance, DOMBTString(u"kw:Slug")));
+    EXPECT_FALSE(K::DeleteBaseInstance(instance, DOMBTString(u"kw:Slug")));
+    EXPECT_EQ(host.baseInstanceCount(), 0u);
+
+    // An address that is no live value map of the host's is refused, never read.
+    const K::ValueMap* gone = nullptr;
+    {
+        kwhost::ValueMap temporary;
+        gone = &temporary;
+    }
+    EXPECT_EQ(gone->getNumberOfKeys(), 0);
+    EXPECT_EQ(gone->getValue(DOMBTString(u"width")).str(), u"");
+}
+
+TEST_F(Registration, ImportAddsTheProjectOrChangesNothing) {
+    const std::string before = host.toXml();
+    auto path = [](const std::string& name) {
+        const std::string p = testing_support::testDataPath(name);
+        return std::u16string(p.begin(), p.end());
+    };
+    EXPECT_FALSE(K::Import(path("malformed.xml").c_str()));
+    EXPECT_FALSE(K::Import(path("absent.xml").c_str()));
+    EXPECT_FALSE(K::Import(path("").c_str())); // a folder
+    EXPECT_FALSE(K::Import(nullptr));
+    EXPECT_EQ(host.toXml(), before);
+
+    ASSERT_TRUE(K::Import(path("import.xml").c_str()));
+    ElementRef imported = ElementRef::get_Application().get_FirstChild();
+    while (!imported.get_NextSibling().isNil()) imported = imported.get_NextSibling();
+    EXPECT_EQ(imported.GetAttribute(StringKey(u"id")).str(), u"p2");
+    EXPECT_TRUE(at("project[2]/story").IsReadOnly());
+    EXPECT_EQ(host.toXml(imported.get()).find("urn:domkw:reference-host"), std::string::npos);
+}
+
+TEST_F(Registration, ConfigurationAndXPathCache) {
+    xercesc::DOMConfiguration* config = nullptr;
+    ASSERT_TRUE(K::GetDOMConfiguration(config));
+    ASSERT_NE(config, nullptr);
+    xercesc::DOMConfiguration* again = nullptr;
+    ASSERT_TRUE(K::GetDOMConfiguration(again));
+    EXPECT_EQ(config, again);
+    EXPECT_TRUE(config->canSetParameter(xercesc::XMLUni::fgDOMNamespaces, true));
+
+    int a = 0, b = 0;
+    const auto* docA = reinterpret_cast<const xalanc::XalanDocument*>(&a);
+    const auto* docB = reinterpret_cast<const xalanc::XalanDocument*>(&b);
+    EXPECT_TRUE(K::ReleaseDocXPathCache(docA));
+    EXPECT_TRUE(K::ReleaseDocXPathCache(docA));
+    EXPECT_TRUE(K::ReleaseDocXPathCache(docB));
+    EXPECT_FALSE(K::ReleaseDocXPathCache(nullptr));
+    EXPECT_EQ(host.xpathCacheReleases(docA), 2u);
+    EXPECT_EQ(host.xpathCacheReleases(docB), 1u);
+}
+
+TEST_F(Registration, ElementRules) {
+    xercesc::DOMDocument* doc = xercesc::DOMImplementation::getImplementation()->createDocument();
+    xercesc::DOMElement* slug = doc->createElement(u"kw:Slug");
+    xercesc::DOMElement* box = doc->createElement(u"box");
+    xercesc::DOMText* text = doc->createTextNode(u"t");
+    xercesc::DOMAttr* attr = doc->createAttribute(u"a");
+    ElementRef page = at("project/layout/spread/page");
+    ElementRef story = at("project/story");
+
+    page.ValidateElement(slug); // no rule yet
+    ASSERT_TRUE(K::RegisterElement(DOMBTString(u"kw:Slug"), DOMBTString(u"page"), DOMBTString()));
+    page.ValidateElement(slug);
+    page.ValidateElement(box);
+    story.ValidateElement(box);
+    EXPECT_EQ(domExceptionCode([&] { story.ValidateElement(slug); }), 16);
+    EXPECT_EQ(domExceptionCode([&] { at("preferences").ValidateElement(box); }), 7);
+    EXPECT_EQ(domExceptionCode([&] { at("preferences").ValidateElement(text); }), 7);
+    EXPECT_EQ(domExceptionCode([&] { page.ValidateElement(attr); }), 3);
+    EXPECT_EQ(domExceptionCode([&] { page.ValidateElement(doc); }), 3);
+    EXPECT_EQ(domExceptionCode(
+                  [&] { at("project/story/paragraph/textRun").get_FirstChild().ValidateElement(box); }),
+              3);
+    EXPECT_EQ(domExceptionCode([&] { page.ValidateElement(nullptr); }), 15);
+    doc->release();
+}
+
+} // namespace

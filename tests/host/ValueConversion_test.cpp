@@ -1,0 +1,139 @@
+// The reference host's ConvertValue and undo log, through its callback table as the library sees it.
+#include <DOMKw/strings/DOMBTString.hpp>
+
+#include "bridge/CallbackTable.hpp"
+#include "common/HostFixture.hpp"
+
+using namespace Kw;
+using namespace kwhost::units;
+
+namespace {
+
+class HostConversion : public testing_support::HostTest {
+protected:
+    const host::CallbackTable& cb() { return host::callbacks(); }
+
+    // Mode 0 into a 256-unit buffer followed by a guard that must stay untouched.
+    std::u16string format(int32_t fixed, int32_t unit, int32_t n, int32_t* status = nullptr) {
+        XMLCh buffer[260];
+        std::fill(std::begin(buffer), std::end(buffer), u'#');
+        const int32_t s = cb().ConvertValue(buffer, host::FixedToText, fixed, unit, n);
+        if (status) *status = s;
+        EXPECT_EQ(std::u16string(buffer + 256, 4), u"####");
+        return s == 0 ? std::u16string(buffer) : u"<refused>";
+    }
+    int32_t parse(const char16_t* text, int32_t unit, int32_t& fixed) {
+        fixed = 0;
+        return cb().ConvertValue(&fixed, host::TextToFixed, reinterpret_cast<intptr_t>(text), unit, 0);
+    }
+};
+
+constexpr int32_t pt(double points) {
+    return static_cast<int32_t>(points * kwhost::FIXED_ONE);
+}
+
+TEST_F(HostConversion, MeasurementsAreWrittenInEachUnit) {
+    struct Case {
+        int32_t fixed, unit, n;
+        const char16_t* text;
+    } cases[] = {
+        {pt(12.5), POINTS, 1, u"12.5pt"},    {pt(12.75), POINTS, 0, u"13pt"},
+        {pt(72), INCHES, 3, u"1.000\""},     {pt(108), DECIMAL_INCHES, 2, u"1.50in"},
+        {pt(42), PICAS, 0, u"3p6"},          {pt(42), PICAS, 2, u"3p6.00"},
+        {pt(-42), PICAS, 0, u"-3p6"},        {pt(11.96), PICAS, 0, u"1p0"},
+        {pt(0), PICAS, 0, u"0p0"},           {pt(72), MILLIMETRES, 1, u"25.4mm"},
+        {pt(72), CENTIMETRES, 2, u"2.54cm"}, {pt(72), AGATES, 0, u"14ag"},
+        {pt(72), Q, 1, u"101.6q"},           {pt(72), PIXELS, 0, u"72px"},
+        {-1, POINTS, 2, u"-0.00pt"},         {INT32_MAX, POINTS, 8, u"32767.99998474pt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fixed);
+        EXPECT_EQ(format(c.fixed, c.unit, c.n), c.text);
+    }
+    // Ciceros: whole ciceros, then Didot points.
+    int32_t twoCiceros = 0;
+    ASSERT_EQ(parse(u"2c", POINTS, twoCiceros), 0);
+    EXPECT_EQ(format(twoCiceros, CICEROS, 0), u"2c0");
+    int32_t status = 0;
+    format(0, 10, 0, &status);
+    EXPECT_EQ(status, kwhost::NOT_SUPPORTED);
+    format(0, -1, 0, &status);
+    EXPECT_EQ(status, kwhost::NOT_SUPPORTED);
+    format(0, POINTS, 9, &status);
+    EXPECT_EQ(status, kwhost::VALIDATION);
+    format(0, POINTS, -1, &status);
+    EXPECT_EQ(status, kwhost::VALIDATION);
+    EXPECT_EQ(cb().ConvertValue(nullptr, host::FixedToText, 0, POINTS, 0), kwhost::INVALID_ACCESS);
+    EXPECT_EQ(cb().ConvertValue(&status, 4, 0, 0, 0), kwhost::NOT_SUPPORTED);
+}
+
+TEST_F(HostConversion, MeasurementsAreReadInAnyUnit) {
+    // All of these are one inch.
+    for (const char16_t* text : {u"72", u"72pt", u"1in", u"1\"", u"6p", u"6p0", u"p72", u"2.54cm", u"25.4mm",
+                                 u"14ag", u"101.6q", u"72px", u"  1 IN ", u"+1In", u".5in 36pt"}) {
+        SCOPED_TRACE(std::string(text, text + std::char_traits<char16_t>::length(text)));
+        int32_t fixed = 0;
+        const int32_t s = parse(text, POINTS, fixed);
+        if (std::u16string(text) == u".5in 36pt") {
+            EXPECT_EQ(s, kwhost::VALIDATION); // one measurement only
+            continue;
+        }
+        ASSERT_EQ(s, 0);
+        EXPECT_NEAR(fixed, pt(72), 1);
+    }
+    int32_t fixed = 0;
+    EXPECT_EQ(parse(u"3p6", POINTS, fixed), 0);
+    EXPECT_EQ(fixed, pt(42));
+    EXPECT_EQ(parse(u"-3p6", POINTS, fixed), 0);
+    EXPECT_EQ(fixed, pt(-42));
+    EXPECT_EQ(parse(u"2", PICAS, fixed), 0); // no suffix: the given unit
+    EXPECT_EQ(fixed, pt(24));
+    EXPECT_EQ(parse(u"1c", POINTS, fixed), 0);
+    EXPECT_NEAR(fixed, pt(12 * 0.376065 * 72 / 25.4), 1);
+    for (const char16_t* bad : {u"", u"pt", u"p", u"12 pt x", u"1e3pt", u"12km", u"1,5pt", u"--1", u"0x10",
+                                u"40000pt", u"-40000pt", u"3pt6", u"١٢pt"}) {
+        SCOPED_TRACE(std::string(bad, bad + std::char_traits<char16_t>::length(bad)));
+        EXPECT_EQ(parse(bad, POINTS, fixed), kwhost::VALIDATION);
+    }
+    const std::u16string huge(100000, u'9');
+    EXPECT_EQ(parse(huge.c_str(), POINTS, fixed), kwhost::VALIDATION);
+    const std::u16string tiny = u"0." + std::u16string(100000, u'0') + u"1pt";
+    EXPECT_EQ(parse(tiny.c_str(), POINTS, fixed), 0);
+    EXPECT_EQ(fixed, 0);
+    EXPECT_EQ(parse(u"1pt", 11, fixed), kwhost::NOT_SUPPORTED);
+    EXPECT_EQ(cb().ConvertValue(&fixed, host::TextToFixed, 0, POINTS, 0), kwhost::INVALID_ACCESS);
+}
+
+TEST_F(HostConversion, UndoRestoresAttributeStateAndLoadingForgetsTheLog) {
+    const XMLCh* text = nullptr;
+    const HostRef app = host.application();
+    const HostKey version = host.keyOf(u"version");
+    void* tx = nullptr;
+    ASSERT_EQ(cb().TransactionControl(&tx, host::Create, 0), 0);
+    ASSERT_EQ(cb().TransactionControl(tx, host::Begin, 0), 0);
+    ASSERT_EQ(cb().SetAttributeValue(app, version, u"2"), 0);
+    bool implied = true;
+    ASSERT_EQ(cb().IsAttributeImplied(app, version, &implied), 0);
+    EXPECT_FALSE(implied);
+    ASSERT_EQ(cb().TransactionControl(tx, host::Abort, 0), 0);
+    ASSERT_EQ(cb().IsAttributeImplied(app, version, &implied), 0);
+    EXPECT_TRUE(implied); // implied again, not just the old text
+    ASSERT_EQ(cb().GetAttributeValue(&text, app, version, nullptr), 0);
+    EXPECT_EQ(std::u16string(text), u"1");
+
+    ASSERT_EQ(cb().TransactionControl(tx, host::Begin, 0), 0);
+    ASSERT_EQ(cb().RemoveChild(host.find("colors"), host.find("colors/color")), 0);
+    EXPECT_EQ(host.undoLogLength(), 1u);
+    host.loadFile(testing_support::testDataPath("small.xml"));
+    EXPECT_EQ(host.undoLogLength(), 0u);
+    const size_t live = host.liveObjects();
+    ASSERT_EQ(cb().TransactionControl(tx, host::Abort, 0), 0); // nothing left to undo
+    EXPECT_EQ(host.liveObjects(), live);
+    ASSERT_EQ(cb().TransactionControl(&tx, host::Destroy, 0), 0);
+    EXPECT_EQ(cb().TransactionControl(&tx, host::Destroy, 0), kwhost::NOT_FOUND);
+    EXPECT_EQ(cb().TransactionControl(reinterpret_cast<void*>(0x1234567), host::Begin, 0), kwhost::NOT_FOUND);
+    EXPECT_EQ(cb().TransactionControl(nullptr, host::Create, 0), kwhost::INVALID_ACCESS);
+    EXPECT_EQ(host.transactionCount(), 0u);
+}
+
+} // namespace
