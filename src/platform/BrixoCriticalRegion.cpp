@@ -6,6 +6,8 @@ void CriticalRegionHolder::Initialize() {
     if (!fSection) fSection = std::make_unique<CriticalSection>();
 }
 
-void CriticalRegionHolder::Delete() { fSection.reset(); }
+void CriticalRegionHolder::Delete() {
+    fSection.reset();
+}
 
 } // namespace Brixo

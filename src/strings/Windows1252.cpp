@@ -1,22 +1,21 @@
 #include "strings/Windows1252.hpp"
 
-#include <unicode/ucnv.h>
+#include <DOMKw/text/TextConversion.hpp>
+
+#include <cstdint>
 
 namespace Kw::strings {
 
 void toWindows1252(const XMLCh* source, long length, unsigned char* target, long capacity) {
-    if (capacity <= 0) return;
+    if (!target || capacity <= 0) return;
     target[0] = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* cnv = ucnv_open("windows-1252", &status);
-    if (U_FAILURE(status)) return;
-    ucnv_setFromUCallBack(cnv, UCNV_FROM_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
-    char* out = reinterpret_cast<char*>(target);
-    const UChar* in = reinterpret_cast<const UChar*>(source);
-    // Leave one byte for the terminating zero.
-    ucnv_fromUnicode(cnv, &out, out + capacity - 1, &in, in + length, nullptr, true, &status);
-    *out = 0;
-    ucnv_close(cnv);
+    if (!source || length <= 0) return;
+    // The converters count in 32 bits; a longer string is cut rather than overrun.
+    uint32_t sourceLength =
+        length > static_cast<long>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(length);
+    uint32_t targetLength =
+        capacity > static_cast<long>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(capacity);
+    ZuText::FromUnicode(0, source, sourceLength, reinterpret_cast<char*>(target), targetLength);
 }
 
 } // namespace Kw::strings

@@ -1,12 +1,14 @@
 // charmap2map: converts a C library character map (the POSIX charmap format, plain or gzip-compressed)
 // into a DOMKw code-page mapping file.
 //
-//   charmap2map [-r 0xHH|0xHHHH] [-o output] charmap[.gz]
+//   charmap2map [-r 0xHH|0xHHHH] [-o output] charmap[.gz]|-
 //
 // Only mappings of one or two bytes are kept, since the mapping-file format holds no longer byte
 // sequences; everything skipped is counted on standard error. "%IRREVERSIBLE%" mappings become
 // to-Unicode-only entries (fallback indicator 2), so that the Unicode value keeps its round-trip bytes.
+#if CHARMAP2MAP_ZLIB
 #include <zlib.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -22,7 +24,7 @@
 namespace {
 
 struct Mapping {
-    uint32_t bytes = 0;      // 1 or 2 bytes, high byte first
+    uint32_t bytes = 0; // 1 or 2 bytes, high byte first
     int byteCount = 0;
     std::vector<uint32_t> codePoints;
     bool irreversible = false;
@@ -36,14 +38,26 @@ struct Charmap {
     unsigned long skippedMalformed = 0; // lines we could not read
 };
 
+// The whole input: a file (gzip or plain) or, for "-", standard input.
 bool readAll(const char* path, std::string& out) {
-    gzFile file = gzopen(path, "rb"); // reads uncompressed files transparently
-    if (!file) return false;
     char buffer[1 << 16];
-    int n;
-    while ((n = gzread(file, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
-    const bool ok = n == 0;
-    gzclose(file);
+#if CHARMAP2MAP_ZLIB
+    if (std::strcmp(path, "-") != 0) {
+        gzFile file = gzopen(path, "rb"); // reads uncompressed files transparently
+        if (!file) return false;
+        int n;
+        while ((n = gzread(file, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
+        const bool ok = n == 0;
+        gzclose(file);
+        return ok;
+    }
+#endif
+    FILE* file = std::strcmp(path, "-") == 0 ? stdin : std::fopen(path, "rb");
+    if (!file) return false;
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) out.append(buffer, n);
+    const bool ok = !std::ferror(file);
+    if (file != stdin) std::fclose(file);
     return ok;
 }
 
@@ -63,7 +77,8 @@ bool parseSymbols(const std::string& s, std::vector<uint32_t>& out) {
         const size_t close = s.find('>', i);
         if (close == std::string::npos) return false;
         const std::string hex = s.substr(i + 2, close - i - 2);
-        if (hex.empty() || hex.size() > 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        if (hex.empty() || hex.size() > 8 ||
+            hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             return false;
         out.push_back(static_cast<uint32_t>(std::strtoul(hex.c_str(), nullptr, 16)));
         i = close + 1;
@@ -71,35 +86,35 @@ bool parseSymbols(const std::string& s, std::vector<uint32_t>& out) {
     return !out.empty();
 }
 
-// "/x81/x40", "/d129", "/201": the bytes of a byte sequence, written with the map's escape character.
+// "/x81/x40", "/d129", "/201": the bytes of a byte sequence, written with the map's escape character:
+// x and two hexadecimal digits, d and two or three decimal digits, or two or three octal digits.
 bool parseBytes(const std::string& s, char escape, std::vector<uint8_t>& out) {
     out.clear();
     size_t i = 0;
     while (i < s.size()) {
         if (s[i] != escape || i + 1 >= s.size()) return false;
         ++i;
+        int base = 8;
+        size_t minDigits = 2, maxDigits = 3;
+        if (s[i] == 'x' || s[i] == 'X') {
+            base = 16, maxDigits = 2, ++i;
+        } else if (s[i] == 'd' || s[i] == 'D') {
+            base = 10, ++i;
+        }
         unsigned long value = 0;
         size_t digits = 0;
-        if (s[i] == 'x' || s[i] == 'X') {
-            ++i;
-            while (i < s.size() && digits < 2 && std::isxdigit(static_cast<unsigned char>(s[i]))) {
-                const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-                value = value * 16 + static_cast<unsigned long>(c <= '9' ? c - '0' : c - 'a' + 10);
-                ++i, ++digits;
-            }
-        } else if (s[i] == 'd' || s[i] == 'D') {
-            ++i;
-            while (i < s.size() && digits < 3 && std::isdigit(static_cast<unsigned char>(s[i]))) {
-                value = value * 10 + static_cast<unsigned long>(s[i] - '0');
-                ++i, ++digits;
-            }
-        } else {
-            while (i < s.size() && digits < 3 && s[i] >= '0' && s[i] <= '7') {
-                value = value * 8 + static_cast<unsigned long>(s[i] - '0');
-                ++i, ++digits;
-            }
+        while (i < s.size() && digits < maxDigits) {
+            const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+            int digit = -1;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            if (digit < 0 || digit >= base) break;
+            value = value * static_cast<unsigned long>(base) + static_cast<unsigned long>(digit);
+            ++i, ++digits;
         }
-        if (digits == 0 || value > 0xFF) return false;
+        if (digits < minDigits || value > 0xFF) return false;
         out.push_back(static_cast<uint8_t>(value));
     }
     return !out.empty();
@@ -128,7 +143,7 @@ void addMapping(Charmap& map, const std::vector<uint8_t>& bytes, std::vector<uin
 
 bool parseCharmap(const std::string& text, Charmap& map) {
     char comment = '#', escape = '\\';
-    bool inCharmap = false, sawCharmap = false;
+    bool inCharmap = false, ended = false;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
@@ -136,15 +151,20 @@ bool parseCharmap(const std::string& text, Charmap& map) {
         std::string line = trim(text.substr(pos, end - pos));
         pos = end + 1;
         if (!inCharmap) {
-            if (line.rfind("<code_set_name>", 0) == 0) map.name = trim(line.substr(15));
+            if (line.rfind("<code_set_name>", 0) == 0)
+                map.name = trim(line.substr(15));
             else if (line.rfind("<comment_char>", 0) == 0 && trim(line.substr(14)).size() == 1)
                 comment = trim(line.substr(14))[0];
             else if (line.rfind("<escape_char>", 0) == 0 && trim(line.substr(13)).size() == 1)
                 escape = trim(line.substr(13))[0];
-            else if (line == "CHARMAP") inCharmap = sawCharmap = true;
+            else if (line == "CHARMAP")
+                inCharmap = true;
             continue;
         }
-        if (line.rfind("END CHARMAP", 0) == 0) break;
+        if (line.rfind("END CHARMAP", 0) == 0) {
+            ended = true;
+            break;
+        }
         bool irreversible = false;
         static const std::string kIrreversible = "%IRREVERSIBLE%";
         if (line.rfind(kIrreversible, 0) == 0) {
@@ -191,7 +211,8 @@ bool parseCharmap(const std::string& text, Charmap& map) {
             ++bytes.back();
         }
     }
-    return sawCharmap;
+    // A map that stops inside its CHARMAP section was cut short: its last line cannot be trusted.
+    return ended;
 }
 
 std::string hex(uint32_t value, int digits) {
@@ -219,7 +240,7 @@ std::string ranges(const bool (&set)[256]) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: charmap2map [-r 0xHH|0xHHHH] [-o output] charmap[.gz]\n");
+    std::fprintf(stderr, "usage: charmap2map [-r 0xHH|0xHHHH] [-o output] charmap[.gz]|-\n");
     return 1;
 }
 
@@ -237,7 +258,7 @@ int main(int argc, char** argv) {
             if (errno || !end || *end || replacement > 0xFFFF) return usage();
         } else if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
             outputPath = argv[++i];
-        } else if (argv[i][0] == '-' || inputPath) {
+        } else if ((argv[i][0] == '-' && argv[i][1] != '\0') || inputPath) {
             return usage();
         } else {
             inputPath = argv[i];
@@ -250,9 +271,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "charmap2map: cannot read %s\n", inputPath);
         return 2;
     }
+    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0x1F &&
+        static_cast<unsigned char>(text[1]) == 0x8B) {
+        std::fprintf(
+            stderr, "charmap2map: %s is compressed and this build has no zlib: use zcat %s | charmap2map -\n",
+            inputPath, inputPath);
+        return 2;
+    }
     Charmap map;
     if (!parseCharmap(text, map)) {
-        std::fprintf(stderr, "charmap2map: %s has no CHARMAP section\n", inputPath);
+        std::fprintf(stderr, "charmap2map: %s has no complete CHARMAP ... END CHARMAP section\n", inputPath);
         return 2;
     }
 
@@ -284,7 +312,8 @@ int main(int argc, char** argv) {
                  map.name.empty() ? "unnamed" : map.name.c_str(), base ? base + 1 : inputPath);
     std::fprintf(out, "# Fallback indicator: |0 both directions, |2 to Unicode only (irreversible).\n");
     std::fprintf(out, "(HeaderStart)\n");
-    std::fprintf(out, "ReplacementChar : %s\n", hex(static_cast<uint32_t>(replacement), replacement > 0xFF ? 4 : 2).c_str());
+    std::fprintf(out, "ReplacementChar : %s\n",
+                 hex(static_cast<uint32_t>(replacement), replacement > 0xFF ? 4 : 2).c_str());
     std::fprintf(out, "SingleByte : %s\n", ranges(single).c_str());
     std::fprintf(out, "DoubleByteLeadByte : %s\n", ranges(lead).c_str());
     std::fprintf(out, "DoubleByteTrailByte : %s\n", ranges(trail).c_str());
@@ -295,7 +324,8 @@ int main(int argc, char** argv) {
             if (!unicode.empty()) unicode += '+';
             unicode += hex(cp, 4);
         }
-        std::fprintf(out, "%s %s |%d", hex(m.bytes, m.byteCount * 2).c_str(), unicode.c_str(), m.irreversible ? 2 : 0);
+        std::fprintf(out, "%s %s |%d", hex(m.bytes, m.byteCount * 2).c_str(), unicode.c_str(),
+                     m.irreversible ? 2 : 0);
         if (!m.comment.empty()) std::fprintf(out, " # %s", m.comment.c_str());
         std::fputc('\n', out);
     }

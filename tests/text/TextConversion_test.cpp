@@ -1,0 +1,228 @@
+#include <DOMKw/strings/DOMBTString.hpp>
+#include <DOMKw/text/TextConversion.hpp>
+
+#include "platform/SystemLanguage.hpp"
+#include "text/BConverter.hpp"
+#include "text/ConverterCache.hpp"
+#include "text/EncodingTable.hpp"
+#include "text/ICUConverter.hpp"
+
+#include "TextTestSupport.hpp"
+
+#include <gtest/gtest.h>
+#include <unicode/ucnv.h>
+
+#include <cstdlib>
+#include <thread>
+
+namespace ZuText {
+namespace {
+
+IConverter* cached(uint32_t id, Direction direction) {
+    return ConverterCache::Instance().With(id, direction, [](IConverter* c) { return c; });
+}
+
+TEST(ConverterCache, SamePairGivesTheSameConverterAndAnotherPairReplacesIt) {
+    IConverter* first = cached(0, Direction::fromUnicode);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(cached(0, Direction::fromUnicode), first);
+
+    // Leave the to-Unicode converter with a held-back byte, switch away and back: a fresh converter
+    // holds nothing back, so it is a new one.
+    ConverterCache::Instance().With(8, Direction::toUnicode, [](IConverter* c) {
+        char16_t out[4];
+        uint32_t consumed = 1, written = 4;
+        EXPECT_EQ(c->ConvertBuffer("\x82", consumed, out, written, false), kPending);
+        return 0;
+    });
+    IConverter* other = cached(0, Direction::fromUnicode);
+    Direction direction;
+    other->GetDirection(direction);
+    EXPECT_EQ(direction, Direction::fromUnicode);
+    uint32_t pending = 99;
+    cached(8, Direction::toUnicode)->CountPending(pending);
+    EXPECT_EQ(pending, 0u);
+
+    EXPECT_EQ(cached(59, Direction::toUnicode), nullptr);
+    char16_t out[4] = {u'x'};
+    uint32_t consumed = 1, written = 4;
+    EXPECT_FALSE(ToUnicode(59, "a", consumed, out, written));
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(consumed + written, 0u);
+}
+
+TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
+    char16_t units[16];
+    uint32_t consumed = 6, written = 16;
+    ASSERT_TRUE(ToUnicode(8, "a\x82\xA0\x93\xFA!", consumed, units, written));
+    EXPECT_EQ(std::u16string(units, written - 1), u"a\u3042\u65E5!");
+    char bytes[16];
+    consumed = 3, written = 16;
+    ASSERT_TRUE(FromUnicode(8, u"a\u3042\u65E5", consumed, bytes, written));
+    EXPECT_EQ(std::string(bytes, written - 1), "a\x82\xA0\x93\xFA");
+    // The final flag is set: a trailing lead byte is substituted, not held back.
+    consumed = 2, written = 16;
+    ASSERT_TRUE(ConvertToUnicode(8, "a\x82", consumed, units, written));
+    EXPECT_EQ(std::u16string(units, written - 1), u"a\x1A");
+    consumed = 2, written = 16;
+    EXPECT_FALSE(ConvertFromUnicode(8, nullptr, consumed, bytes, written)); // checked arguments
+    consumed = 1, written = 16;
+    EXPECT_FALSE(ConvertFromUnicode(34, u"a", consumed, bytes, written)); // Apple_Symbols does not open
+}
+
+TEST(CreateConverter, KindByIdentifier) {
+    EXPECT_EQ(CreateConverter(59, Direction::toUnicode, false, true), nullptr);
+    auto icu = CreateConverter(51, Direction::toUnicode, false, true);
+    ASSERT_NE(dynamic_cast<ICUConverter*>(icu.get()), nullptr);
+    auto mapping = CreateConverter(52, Direction::toUnicode, false, true);
+    auto* b = dynamic_cast<BConverter*>(mapping.get());
+    ASSERT_NE(b, nullptr);
+    EXPECT_FALSE(b->HasTables());
+    char16_t out[4];
+    uint32_t consumed = 1, written = 4;
+    EXPECT_EQ(b->Convert("a", consumed, out, written, true), kNoConverter);
+    uint32_t pending = 0;
+    EXPECT_EQ(b->CountPending(pending), kQueryFailed);
+}
+
+struct LanguageCase {
+    uint16_t langId;
+    uint32_t encoding;
+    bool supported;
+};
+
+TEST(SystemDefaultEncoding, FromTheSystemLanguage) {
+    const LanguageCase cases[] = {
+        {0x0409, 0, true},  {0x040F, 0, false},        {0x0804, 51, true}, {0x1004, 51, true},
+        {0x0404, 47, true}, {0x0C04, 47, true},        {0x1404, 47, true}, {0x0411, 11, true},
+        {0x0412, 42, true}, {0x0419, 15, true},        {0x042F, 15, true}, {0x0401, 31, true},
+        {0x0429, 31, true}, {0x040D, 33, true},        {0x041F, 29, true}, {0x0408, 19, true},
+        {0x0405, 17, true}, {0x0415, 17, true},        {0x0000, 0, false}, {0x0030, 0, false},
+        {0x0421, 0, false}, {0x0100 | 0x11, 11, true},
+    };
+    for (const LanguageCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.langId);
+        Kw::platform::overrideSystemLangID(c.langId);
+        ResetSystemDefaultEncoding();
+        bool supported = !c.supported;
+        EXPECT_EQ(GetSystemDefaultEncoding(&supported), c.encoding);
+        EXPECT_EQ(supported, c.supported);
+    }
+    // The answer is kept until reset.
+    Kw::platform::overrideSystemLangID(0x0804);
+    ResetSystemDefaultEncoding();
+    EXPECT_EQ(GetSystemDefaultEncoding(), 51u);
+    Kw::platform::overrideSystemLangID(0x0419);
+    EXPECT_EQ(GetSystemDefaultEncoding(), 51u);
+
+    // Identifier 21 converts through the system default: simplified Chinese here.
+    ResetSystemDefaultEncoding();
+    Kw::platform::overrideSystemLangID(0x0804);
+    char16_t units[8];
+    uint32_t consumed = 4, written = 8;
+    ASSERT_TRUE(ToUnicode(kSystemDefaultEncoding, "\xC4\xE3\xBA\xC3", consumed, units, written));
+    EXPECT_EQ(std::u16string(units, written - 1), u"\u4F60\u597D");
+
+    Kw::platform::overrideSystemLangID(-1);
+    ResetSystemDefaultEncoding();
+}
+
+TEST(SystemLanguage, FromPosixLocaleNames) {
+    const struct {
+        const char* name;
+        uint16_t langId;
+    } cases[] = {
+        {"ja_JP.UTF-8", 0x0411}, {"zh_TW", 0x0404},       {"zh_TW.Big5", 0x0404},  {"zh_CN.GB18030", 0x0804},
+        {"zh_HK.UTF-8", 0x0C04}, {"zh_SG", 0x1004},       {"zh", 0x0804},          {"ko_KR.EUC-KR", 0x0412},
+        {"KO_kr", 0x0412},       {"en_US.UTF-8", 0x0409}, {"en_GB.UTF-8", 0x0809}, {"de_AT@euro", 0x0C07},
+        {"de_DE", 0x0407},       {"pt_BR", 0x0416},       {"pt_PT", 0x0816},       {"ru_RU.KOI8-R", 0x0419},
+        {"sr_RS", 0x0C1A},       {"sr_RS@latin", 0x081A}, {"hr_HR", 0x041A},       {"is_IS", 0x040F},
+        {"C", 0x0409},           {"POSIX", 0x0409},       {"C.UTF-8", 0x0409},     {"", 0x0409},
+        {"xx_YY", 0x0000},       {"e", 0x0000},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Kw::platform::langIdFromLocaleName(c.name), c.langId) << c.name;
+    EXPECT_EQ(Kw::platform::langIdFromLocaleName(nullptr), 0x0409);
+}
+
+TEST(SystemLanguage, LcAllThenLcCtypeThenLang) {
+    const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    std::string saved[3];
+    bool had[3];
+    for (int i = 0; i < 3; ++i) {
+        const char* v = std::getenv(names[i]);
+        had[i] = v != nullptr;
+        if (v) saved[i] = v;
+    }
+    Kw::platform::overrideSystemLangID(-1);
+    setenv("LANG", "ko_KR.UTF-8", 1);
+    setenv("LC_CTYPE", "ja_JP.UTF-8", 1);
+    setenv("LC_ALL", "", 1);
+    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0411);
+    setenv("LC_ALL", "zh_TW.UTF-8", 1);
+    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0404);
+    unsetenv("LC_ALL");
+    unsetenv("LC_CTYPE");
+    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0412);
+    unsetenv("LANG");
+    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0409);
+    Kw::platform::overrideSystemLangID(0x0419);
+    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0419);
+    Kw::platform::overrideSystemLangID(-1);
+    for (int i = 0; i < 3; ++i) {
+        if (had[i])
+            setenv(names[i], saved[i].c_str(), 1);
+        else
+            unsetenv(names[i]);
+    }
+}
+
+// DOMBTString::GetUChar goes through the cache to windows-1252: the same bytes as ICU's own
+// substituting conversion, for every BMP unit (lone surrogates included).
+TEST(GetUChar, MatchesIcuWindows1252ForEveryUnit) {
+    std::u16string all;
+    for (uint32_t u = 1; u <= 0xFFFF; ++u) all += static_cast<char16_t>(u);
+    all += u"\U0001F600";
+    DOMBTString text(all.data(), 0, static_cast<long>(all.size()));
+    const unsigned char* view = text.GetUChar();
+
+    UErrorCode error = U_ZERO_ERROR;
+    UConverter* icu = ucnv_open("windows-1252", &error);
+    ASSERT_TRUE(U_SUCCESS(error));
+    std::string expected(all.size() + 1, '\0');
+    const int32_t n = ucnv_fromUChars(icu, expected.data(), static_cast<int32_t>(expected.size()), all.data(),
+                                      static_cast<int32_t>(all.size()), &error);
+    ucnv_close(icu);
+    ASSERT_TRUE(U_SUCCESS(error));
+    expected.resize(static_cast<size_t>(n));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(view), expected.size()), expected);
+    EXPECT_EQ(view[expected.size()], 0);
+
+    EXPECT_STREQ(reinterpret_cast<const char*>(DOMBTString(u"caf\u00E9 \u4E00\u20AC").GetUChar()),
+                 "caf\xE9 \x1A\x80");
+    EXPECT_STREQ(reinterpret_cast<const char*>(DOMBTString().GetUChar()), "");
+}
+
+// Conversions from two threads share the one cached converter; the lock covers the conversion as well as
+// the lookup, so neither thread can delete the converter the other is using.
+TEST(ConverterCache, TwoThreadsAlternatingPairs) {
+    auto work = [](bool sjis) {
+        for (int i = 0; i < 300; ++i) {
+            char16_t units[8];
+            char bytes[8];
+            uint32_t consumed = 2, written = 8;
+            if (sjis) {
+                ASSERT_TRUE(ToUnicode(8, "\x82\xA0", consumed, units, written));
+                ASSERT_EQ(std::u16string(units, written - 1), u"\u3042");
+            } else {
+                ASSERT_TRUE(FromUnicode(0, u"\u00E9\u20AC", consumed, bytes, written));
+                ASSERT_EQ(std::string(bytes, written - 1), "\xE9\x80");
+            }
+        }
+    };
+    std::thread a(work, true), b(work, false);
+    a.join();
+    b.join();
+}
+
+} // namespace
+} // namespace ZuText
