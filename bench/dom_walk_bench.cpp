@@ -1,0 +1,219 @@
+// A full walk of a 100,000-element project three ways: through the library's DOM, through the bare host
+// calls such a walk must make, and through a Xerces-C DOM parsed from the same XML.
+#include <DOMKw/bridge/Connect.hpp>
+#include <DOMKw/dom/DocumentImpl.hpp>
+#include <DOMKw/dom/ElementImpl.hpp>
+#include <DOMKwHost/ProjectGenerator.hpp>
+#include <DOMKwHost/ReferenceHost.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+
+#include <atomic>
+#include <memory>
+#include <cstdlib>
+#include <new>
+
+#include "BenchSupport.hpp"
+#include "bridge/CallbackTable.hpp"
+
+using namespace XERCES_CPP_NAMESPACE;
+
+// Heap accounting for the bytes-per-element figure.
+static std::atomic<size_t> liveBytes{0};
+void* operator new(size_t n) {
+    auto* p = static_cast<size_t*>(std::malloc(n + sizeof(size_t) * 2));
+    if (!p) throw std::bad_alloc();
+    p[0] = n;
+    liveBytes += n;
+    return p + 2;
+}
+void operator delete(void* q) noexcept {
+    if (!q) return;
+    auto* p = static_cast<size_t*>(q) - 2;
+    liveBytes -= p[0];
+    std::free(p);
+}
+void operator delete(void* q, size_t) noexcept { operator delete(q); }
+
+namespace {
+
+constexpr size_t kElements = 100000;
+
+struct World {
+    World() {
+        xml = kwhost::generateProject(kElements);
+        kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
+        host.loadString(xml, "generated");
+        Kw::Connect(host.activateRec());
+        doc = static_cast<domImpl::DocumentImpl*>(domImpl::DocumentImpl::create(Kw::ElementRef::get_Application()));
+        MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "generated");
+        parser = std::make_unique<XercesDOMParser>(); // Xerces-C is started by now
+        parser->setDoNamespaces(true);
+        parser->parse(source);
+        native = parser->getDocument();
+    }
+    std::string xml;
+    domImpl::DocumentImpl* doc;
+    std::unique_ptr<XercesDOMParser> parser;
+    DOMDocument* native;
+};
+
+World& world() {
+    static World w;
+    return w;
+}
+
+// What the walk reads of every node, kept so that nothing is optimised away.
+struct Tally {
+    size_t nodes = 0, attrs = 0, chars = 0;
+};
+
+void walkDom(DOMNode* node, Tally& t, bool dispose) {
+    for (DOMNode* child = node->getFirstChild(); child;) {
+        ++t.nodes;
+        const XMLCh* name = child->getNodeName();
+        t.chars += name ? XMLString::stringLen(name) : 0;
+        if (child->getNodeType() == DOMNode::TEXT_NODE) {
+            t.chars += XMLString::stringLen(child->getNodeValue());
+        } else {
+            DOMNamedNodeMap* attrs = child->getAttributes();
+            const XMLSize_t n = attrs->getLength();
+            for (XMLSize_t i = 0; i < n; ++i) {
+                DOMNode* a = attrs->item(i);
+                t.chars += XMLString::stringLen(a->getNodeValue());
+                ++t.attrs;
+                if (dispose) dom::dispose(a);
+            }
+            walkDom(child, t, dispose);
+        }
+        DOMNode* next = child->getNextSibling();
+        if (dispose) dom::dispose(child);
+        child = next;
+    }
+}
+
+// The same walk as bare host calls: navigation with its reference counting, the tag name, the attribute
+// keys and values, and the text.
+void walkHost(Kw::HostRef ref, Tally& t) {
+    const Kw::host::CallbackTable& cb = Kw::host::callbacks();
+    Kw::HostRef child = -1;
+    cb.NavigateElement(&child, ref, Kw::host::FirstChild, Kw::NO_KEY, 0);
+    while (child >= 0) {
+        cb.AdjustReference(child, true);
+        ++t.nodes;
+        Kw::HostKey tag = Kw::NO_KEY;
+        const XMLCh* text = nullptr;
+        cb.GetElementNameKey(&tag, 0, child);
+        cb.KeyToString(&text, tag);
+        t.chars += XMLString::stringLen(text);
+        bool isText = false;
+        cb.IsTextNode(&isText, child);
+        if (isText) {
+            cb.GetTextValue(&text, child);
+            t.chars += XMLString::stringLen(text);
+        } else {
+            Kw::HostKey keys[255];
+            int32_t n = 0;
+            cb.GetAttributeKeys(&n, child, keys, 255);
+            for (int32_t i = 0; i < n; ++i) {
+                cb.GetAttributeValue(&text, child, keys[i], nullptr);
+                t.chars += XMLString::stringLen(text);
+                ++t.attrs;
+            }
+            walkHost(child, t);
+        }
+        Kw::HostRef next = -1;
+        cb.NavigateElement(&next, child, Kw::host::NextSibling, Kw::NO_KEY, 0);
+        cb.AdjustReference(child, false);
+        child = next;
+    }
+}
+
+template <class F> uint64_t hostCallsOfOneWalk(F&& walk) {
+    kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
+    const uint64_t before = host.totalCalls();
+    walk();
+    return host.totalCalls() - before;
+}
+
+void BM_Walk_DOMKw(benchmark::State& state) {
+    World& w = world();
+    Tally t;
+    for (auto _ : state) {
+        t = Tally();
+        DOMElement* root = w.doc->getDocumentElement();
+        walkDom(root, t, true);
+        dom::dispose(root);
+    }
+    state.counters["nodes"] = static_cast<double>(t.nodes);
+    state.counters["liveNodeObjectsAfter"] = static_cast<double>(w.doc->liveNodeCount());
+    state.counters["hostCallsPerWalk"] = static_cast<double>(hostCallsOfOneWalk([&] {
+        Tally once;
+        DOMElement* root = w.doc->getDocumentElement();
+        walkDom(root, once, true);
+        dom::dispose(root);
+    }));
+}
+
+void BM_Walk_BareHostCalls(benchmark::State& state) {
+    Tally t;
+    for (auto _ : state) {
+        t = Tally();
+        walkHost(kwhost::ReferenceHost::instance().application(), t);
+    }
+    state.counters["nodes"] = static_cast<double>(t.nodes);
+    state.counters["hostCallsPerWalk"] = static_cast<double>(hostCallsOfOneWalk([] {
+        Tally once;
+        walkHost(kwhost::ReferenceHost::instance().application(), once);
+    }));
+}
+
+void BM_Walk_XercesDOM(benchmark::State& state) {
+    World& w = world();
+    Tally t;
+    for (auto _ : state) {
+        t = Tally();
+        walkDom(w.native->getDocumentElement(), t, false);
+    }
+    state.counters["nodes"] = static_cast<double>(t.nodes);
+}
+
+// Bytes of heap per live element object: 10,000 distinct elements held at once.
+void collectElements(const Kw::ElementRef& at, std::vector<Kw::ElementRef>& out, size_t limit) {
+    for (Kw::ElementRef c = at.get_FirstChild(); !c.isNil() && out.size() < limit; c = c.get_NextSibling()) {
+        if (c.IsTextNode()) continue;
+        out.push_back(c);
+        collectElements(c, out, limit);
+    }
+}
+
+void BM_ElementObjectBytes(benchmark::State& state) {
+    World& w = world();
+    std::vector<Kw::ElementRef> refs;
+    collectElements(Kw::ElementRef::get_Application(), refs, 10000);
+    std::vector<DOMElement*> held;
+    held.reserve(refs.size());
+    double perElement = 0;
+    for (auto _ : state) {
+        const size_t before = liveBytes;
+        for (const Kw::ElementRef& r : refs) held.push_back(domImpl::ElementImpl::create_(r, w.doc));
+        perElement = static_cast<double>(liveBytes - before) / static_cast<double>(held.size());
+        for (DOMElement* e : held) dom::dispose(e);
+        held.clear();
+    }
+    state.counters["bytesPerElement"] = perElement;
+}
+
+BENCHMARK(BM_Walk_DOMKw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Walk_BareHostCalls)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Walk_XercesDOM)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ElementObjectBytes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return bench_support::runWithRatios(argc, argv,
+                                        {{"BM_Walk_DOMKw", "BM_Walk_BareHostCalls"}, {"BM_Walk_DOMKw", "BM_Walk_XercesDOM"}});
+}

@@ -1,0 +1,159 @@
+// The DOMDocument of the library: a thin shell around the host application element, owner of every
+// node object it hands out, and the maker of plain Xerces-C nodes through a private scratch document.
+#pragma once
+
+#include <DOMKw/dom/DocumentLS.hpp>
+#include <DOMKw/dom/NodeImpl.hpp>
+
+#include <xercesc/dom/DOMDocument.hpp>
+
+#include <set>
+#include <unordered_map>
+
+namespace domImpl {
+
+class ElementImpl;
+
+class DocumentImpl : public NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>, public dom::ls::DocumentLS {
+public:
+    explicit DocumentImpl(const Kw::ObjectRef& application);
+    ~DocumentImpl() override;
+
+    // Null when the application handle is nil.
+    static XERCES_CPP_NAMESPACE::DOMDocument* create(const Kw::ObjectRef& application);
+
+    const void* implementation_() const override { return &application; }
+
+    // Bookkeeping of the node objects of this document.
+    void registerNode(DOMNode* node);
+    void unregisterNode(DOMNode* node);
+    ElementImpl* cachedElement(Kw::HostRef handle) const;
+    void cacheElement(Kw::HostRef handle, ElementImpl* element);
+    void uncacheElement(Kw::HostRef handle);
+    void disposeTracked();
+    bool isTracking() const { return trackingMode; }
+    // Removes one tracked entry of `node`.
+    void untrackOnce(DOMNode* node);
+    // The number of node objects alive (for tests and leak checks).
+    size_t liveNodeCount() const { return alive.size(); }
+
+    // Tracking scope: on while an evaluation runs; scopes nest, the outermost switches it off.
+    class TrackingScope {
+    public:
+        explicit TrackingScope(DocumentImpl& doc) : doc(doc), previous(doc.trackingMode) { doc.trackingMode = true; }
+        ~TrackingScope() { doc.trackingMode = previous; }
+        TrackingScope(const TrackingScope&) = delete;
+        TrackingScope& operator=(const TrackingScope&) = delete;
+
+    private:
+        DocumentImpl& doc;
+        bool previous;
+    };
+
+    // The XPath layer's wrapper of this document; deleted with the tracked nodes and at destruction.
+    void* xpathWrapper() const { return wrapper; }
+    void setXPathWrapper(void* w, void (*deleter)(void*));
+
+    XERCES_CPP_NAMESPACE::DOMDocument* scratch() const;
+
+    // DOMDocument
+    XERCES_CPP_NAMESPACE::DOMRange* createRange() override;
+    XERCES_CPP_NAMESPACE::DOMElement* createElement(const XMLCh* tagName) override;
+    XERCES_CPP_NAMESPACE::DOMDocumentFragment* createDocumentFragment() override;
+    XERCES_CPP_NAMESPACE::DOMText* createTextNode(const XMLCh* data) override;
+    XERCES_CPP_NAMESPACE::DOMComment* createComment(const XMLCh*) override;
+    XERCES_CPP_NAMESPACE::DOMCDATASection* createCDATASection(const XMLCh*) override;
+    XERCES_CPP_NAMESPACE::DOMProcessingInstruction* createProcessingInstruction(const XMLCh*, const XMLCh*) override;
+    XERCES_CPP_NAMESPACE::DOMAttr* createAttribute(const XMLCh* name) override;
+    XERCES_CPP_NAMESPACE::DOMEntityReference* createEntityReference(const XMLCh*) override;
+    XERCES_CPP_NAMESPACE::DOMDocumentType* getDoctype() const override { return nullptr; }
+    XERCES_CPP_NAMESPACE::DOMImplementation* getImplementation() const override;
+    XERCES_CPP_NAMESPACE::DOMElement* getDocumentElement() const override;
+    DOMNodeList* getElementsByTagName(const XMLCh*) const override;
+    DOMNode* importNode(const DOMNode* node, bool deep) override;
+    XERCES_CPP_NAMESPACE::DOMElement* createElementNS(const XMLCh* namespaceURI, const XMLCh* qualifiedName) override;
+    XERCES_CPP_NAMESPACE::DOMElement* createElementNS(const XMLCh*, const XMLCh*, const XMLFileLoc, const XMLFileLoc) override;
+    XERCES_CPP_NAMESPACE::DOMAttr* createAttributeNS(const XMLCh*, const XMLCh*) override;
+    DOMNodeList* getElementsByTagNameNS(const XMLCh*, const XMLCh*) const override;
+    XERCES_CPP_NAMESPACE::DOMElement* getElementById(const XMLCh*) const override;
+    const XMLCh* getInputEncoding() const override;
+    const XMLCh* getXmlEncoding() const override { return xmlEncoding.GetUChar16(); }
+    void setXmlEncoding(const XMLCh* text) { xmlEncoding = DOMBTString(text); }
+    bool getXmlStandalone() const override;
+    void setXmlStandalone(bool) override;
+    const XMLCh* getXmlVersion() const override { return xmlVersion.GetUChar16(); }
+    void setXmlVersion(const XMLCh* text) override { xmlVersion = DOMBTString(text); }
+    const XMLCh* getDocumentURI() const override;
+    void setDocumentURI(const XMLCh*) override;
+    bool getStrictErrorChecking() const override;
+    void setStrictErrorChecking(bool) override;
+    DOMNode* renameNode(DOMNode*, const XMLCh*, const XMLCh*) override;
+    DOMNode* adoptNode(DOMNode*) override;
+    void normalizeDocument() override {}
+    XERCES_CPP_NAMESPACE::DOMConfiguration* getDOMConfig() const override;
+    XERCES_CPP_NAMESPACE::DOMEntity* createEntity(const XMLCh*) override;
+    XERCES_CPP_NAMESPACE::DOMDocumentType* createDocumentType(const XMLCh*) override;
+    XERCES_CPP_NAMESPACE::DOMNotation* createNotation(const XMLCh*) override;
+    XERCES_CPP_NAMESPACE::DOMNodeIterator* createNodeIterator(DOMNode*, XERCES_CPP_NAMESPACE::DOMNodeFilter::ShowType,
+                                                              XERCES_CPP_NAMESPACE::DOMNodeFilter*, bool) override;
+    XERCES_CPP_NAMESPACE::DOMTreeWalker* createTreeWalker(DOMNode*, XERCES_CPP_NAMESPACE::DOMNodeFilter::ShowType,
+                                                          XERCES_CPP_NAMESPACE::DOMNodeFilter*, bool) override;
+    XERCES_CPP_NAMESPACE::DOMXPathExpression* createExpression(const XMLCh*,
+                                                               const XERCES_CPP_NAMESPACE::DOMXPathNSResolver*) override;
+    XERCES_CPP_NAMESPACE::DOMXPathNSResolver* createNSResolver(const DOMNode*) override;
+    XERCES_CPP_NAMESPACE::DOMXPathResult* evaluate(const XMLCh*, const DOMNode*,
+                                                   const XERCES_CPP_NAMESPACE::DOMXPathNSResolver*,
+                                                   XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType,
+                                                   XERCES_CPP_NAMESPACE::DOMXPathResult*) override;
+
+    // DOMNode of the document itself
+    const XMLCh* getNodeName() const override { return nullptr; }
+    const XMLCh* getNodeValue() const override { return nullptr; }
+    NodeType getNodeType() const override { return DOCUMENT_NODE; }
+    DOMNode* getParentNode() const override { return nullptr; }
+    XERCES_CPP_NAMESPACE::DOMNamedNodeMap* getAttributes() const override { return nullptr; }
+    DOMDocument* getOwnerDocument() const override { return nullptr; }
+    DOMNode* cloneNode(bool) const override;
+    DOMNode* insertBefore(DOMNode*, DOMNode*) override;
+    DOMNode* appendChild(DOMNode*) override;
+    DOMNode* replaceChild(DOMNode*, DOMNode*) override;
+    DOMNode* removeChild(DOMNode*) override;
+    void setNodeValue(const XMLCh*) override {}
+    void setPrefix(const XMLCh*) override {}
+    bool isSupported(const XMLCh* feature, const XMLCh* version) const override;
+    const XMLCh* getNamespaceURI() const override;
+    const XMLCh* getPrefix() const override;
+    const XMLCh* getLocalName() const override;
+    bool hasAttributes() const override { return false; }
+    void* getFeature(const XMLCh* feature, const XMLCh* version) const override;
+    bool isSameNode(const DOMNode*) const override { return false; }
+    bool isEqualNode(const DOMNode*) const override { return false; }
+    void release() override;
+    void dispose() override {}
+
+    // DocumentLS
+    bool getAsync() const override;
+    void setAsync(bool) override;
+    void abort() override;
+    bool load(const XMLCh* source) override;
+    bool loadXML(const XMLCh*) override;
+    const XMLCh* saveToString(DOMNode* node) override;
+
+private:
+    std::multiset<DOMNode*> trackedNodes;
+    bool trackingMode = false;
+    void* wrapper = nullptr;
+    void (*wrapperDeleter)(void*) = nullptr;
+    std::unordered_map<Kw::HostRef, ElementImpl*> elementCache;
+    DOMBTString xmlEncoding;
+    DOMBTString xmlVersion{u"1.0"};
+    mutable XERCES_CPP_NAMESPACE::DOMDocument* scratchDocument = nullptr;
+    // Every node object alive, whichever mode registered it, with the interface that ends it: the
+    // bookkeeping never touches a node that is gone.
+    std::unordered_map<DOMNode*, Disposable*> alive;
+    Kw::ElementRef application;
+
+    void deleteWrapper();
+};
+
+} // namespace domImpl

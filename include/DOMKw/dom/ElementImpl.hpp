@@ -1,0 +1,96 @@
+// The DOMElement of one host element, and at the same time its attribute map. Element objects are
+// shared per host handle within a document and counted: each create_ is matched by one dispose().
+#pragma once
+
+#include <DOMKw/dom/NodeImpl.hpp>
+
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
+
+namespace domImpl {
+
+using XERCES_CPP_NAMESPACE::DOMAttr;
+using XERCES_CPP_NAMESPACE::DOMElement;
+using XERCES_CPP_NAMESPACE::DOMNamedNodeMap;
+
+class ElementImpl : public NodeBase<DOMElement>, public DOMNamedNodeMap {
+public:
+    // Null for a nil reference; otherwise the document's one object for the host element.
+    static DOMElement* create_(const Kw::ElementRef& ref, DOMDocument* doc);
+
+    // Merges the attributes (and, when deep, the content) of `source` into this host element.
+    virtual void copyInto(DOMNode* source, bool deep);
+    // The first child element whose attribute `name` has the text `value`.
+    virtual DOMElement* findChildByAttribute(const XMLCh* name, const XMLCh* value);
+    // The host's own search for a descendant with the tag name.
+    virtual DOMElement* getElementByTagName(const XMLCh* name);
+    virtual DOMAttr* getAttributeNode(const Kw::StringKey& name) const;
+
+    const void* implementation_() const override { return &elementRef; }
+    DOMNode* exportCopy(bool deep) const override;
+    void dispose() override;
+
+    // DOMNode
+    const XMLCh* getNodeName() const override { return getTagName(); }
+    const XMLCh* getNodeValue() const override { return nullptr; }
+    NodeType getNodeType() const override { return ELEMENT_NODE; }
+    DOMNamedNodeMap* getAttributes() const override { return const_cast<ElementImpl*>(this); }
+    DOMNode* cloneNode(bool deep) const override;
+    void setNodeValue(const XMLCh*) override {}
+    bool isSameNode(const DOMNode* other) const override;
+    bool isEqualNode(const DOMNode* other) const override;
+    const XMLCh* getTextContent() const override;
+    void setTextContent(const XMLCh*) override;
+
+    // DOMElement
+    const XMLCh* getTagName() const override { return nodeName(); }
+    const XMLCh* getAttribute(const XMLCh* name) const override;
+    DOMAttr* getAttributeNode(const XMLCh* name) const override;
+    DOMNodeList* getElementsByTagName(const XMLCh* name) const override;
+    void setAttribute(const XMLCh* name, const XMLCh* value) override;
+    DOMAttr* setAttributeNode(DOMAttr* attr) override;
+    DOMAttr* removeAttributeNode(DOMAttr*) override;
+    void removeAttribute(const XMLCh*) override;
+    const XMLCh* getAttributeNS(const XMLCh* namespaceURI, const XMLCh* localName) const override;
+    void setAttributeNS(const XMLCh* namespaceURI, const XMLCh* qualifiedName, const XMLCh* value) override;
+    void removeAttributeNS(const XMLCh*, const XMLCh*) override;
+    DOMAttr* getAttributeNodeNS(const XMLCh* namespaceURI, const XMLCh* localName) const override;
+    DOMAttr* setAttributeNodeNS(DOMAttr* attr) override;
+    DOMNodeList* getElementsByTagNameNS(const XMLCh* namespaceURI, const XMLCh* localName) const override;
+    bool hasAttribute(const XMLCh* name) const override;
+    bool hasAttributeNS(const XMLCh* namespaceURI, const XMLCh* localName) const override;
+    void setIdAttribute(const XMLCh*, bool) override;
+    void setIdAttributeNS(const XMLCh*, const XMLCh*, bool) override;
+    void setIdAttributeNode(const DOMAttr*, bool) override;
+    const XERCES_CPP_NAMESPACE::DOMTypeInfo* getSchemaTypeInfo() const override;
+    DOMElement* getFirstElementChild() const override;
+    DOMElement* getLastElementChild() const override;
+    DOMElement* getPreviousElementSibling() const override;
+    DOMElement* getNextElementSibling() const override;
+    XMLSize_t getChildElementCount() const override;
+
+    // DOMNamedNodeMap: the attributes the host reported when this object was made.
+    DOMNode* setNamedItem(DOMNode*) override;
+    DOMNode* item(XMLSize_t index) const override;
+    DOMNode* getNamedItem(const XMLCh* name) const override;
+    XMLSize_t getLength() const override { return attributeKeys.size(); }
+    DOMNode* removeNamedItem(const XMLCh* name) override;
+    DOMNode* getNamedItemNS(const XMLCh* namespaceURI, const XMLCh* localName) const override;
+    DOMNode* setNamedItemNS(DOMNode*) override;
+    DOMNode* removeNamedItemNS(const XMLCh* namespaceURI, const XMLCh* localName) override;
+
+    int32_t shares() const { return shareCount; }
+
+private:
+    ElementImpl(const Kw::ElementRef& ref, DOMDocument* doc);
+    ~ElementImpl() override;
+    friend class DocumentImpl;
+
+    DOMNodeList* elementsByName(const XMLCh* namespaceURI, const XMLCh* name, bool byNS) const;
+
+    Kw::ElementRef elementRef;
+    std::vector<Kw::StringKey> attributeKeys;
+    int32_t shareCount = 0;
+};
+
+} // namespace domImpl

@@ -1,0 +1,38 @@
+// The root of the library's own interfaces, and the one way to end a node object.
+#pragma once
+
+#include <xercesc/util/XercesDefs.hpp>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMNode;
+XERCES_CPP_NAMESPACE_END
+
+namespace dom {
+
+class Object {
+public:
+    virtual ~Object();
+    // What the object stands for (for a node: the address of its host reference). The base version
+    // throws dom::Exceptions::KwErrorCodes value 9.
+    virtual const void* implementation_() const;
+    // The base version throws dom::Exceptions::KwErrorCodes value 9.
+    virtual Object* clone() const;
+};
+
+// Ends a node object handed out by the library (elements are shared and counted, see ElementImpl).
+// Nodes of the library's scratch documents are plain Xerces-C nodes: a detached one is released, one
+// that sits in a tree is left to its document. Null does nothing.
+void dispose(XERCES_CPP_NAMESPACE::DOMNode* node);
+
+} // namespace dom
+
+namespace domImpl {
+
+// The node objects of the library end with dispose(); release() does nothing on them.
+class Disposable {
+public:
+    virtual ~Disposable() = default;
+    virtual void dispose() = 0;
+};
+
+} // namespace domImpl

@@ -1,0 +1,129 @@
+// The DOMAttr of one attribute of a host element, and the DOMText of one host text object.
+#pragma once
+
+#include <DOMKw/dom/NodeImpl.hpp>
+
+#include <xercesc/dom/DOMAttr.hpp>
+#include <xercesc/dom/DOMText.hpp>
+
+namespace domImpl {
+
+using XERCES_CPP_NAMESPACE::DOMAttr;
+using XERCES_CPP_NAMESPACE::DOMElement;
+using XERCES_CPP_NAMESPACE::DOMText;
+
+// Not a NodeImpl: it cannot go into the tree, and refOf gives no host reference for it.
+class AttrImpl : public DOMAttr, public virtual dom::Object, public Disposable {
+public:
+    AttrImpl(const Kw::AttributeRef& attribute, DOMDocument* doc);
+    ~AttrImpl() override;
+
+    // Null when the attribute is uncopyable; otherwise a copy in the scratch document.
+    virtual DOMAttr* copyAttribute();
+    void dispose() override;
+    const Kw::AttributeRef& record() const { return attribute; }
+
+    // DOMNode
+    const XMLCh* getNodeName() const override { return getName(); }
+    const XMLCh* getNodeValue() const override { return getValue(); }
+    NodeType getNodeType() const override { return ATTRIBUTE_NODE; }
+    DOMNode* getParentNode() const override { return nullptr; }
+    DOMNodeList* getChildNodes() const override;
+    DOMNode* getFirstChild() const override { return nullptr; }
+    DOMNode* getLastChild() const override { return nullptr; }
+    DOMNode* getPreviousSibling() const override { return nullptr; }
+    DOMNode* getNextSibling() const override { return nullptr; }
+    XERCES_CPP_NAMESPACE::DOMNamedNodeMap* getAttributes() const override;
+    DOMDocument* getOwnerDocument() const override { return ownerDocument; }
+    DOMNode* cloneNode(bool deep) const override;
+    DOMNode* insertBefore(DOMNode*, DOMNode*) override;
+    DOMNode* replaceChild(DOMNode*, DOMNode*) override;
+    DOMNode* removeChild(DOMNode*) override;
+    DOMNode* appendChild(DOMNode*) override;
+    bool hasChildNodes() const override { return false; }
+    void setNodeValue(const XMLCh* value) override { setValue(value); }
+    void normalize() override {}
+    bool isSupported(const XMLCh*, const XMLCh*) const override;
+    const XMLCh* getNamespaceURI() const override;
+    const XMLCh* getPrefix() const override;
+    const XMLCh* getLocalName() const override;
+    void setPrefix(const XMLCh*) override;
+    bool hasAttributes() const override { return false; }
+    bool isSameNode(const DOMNode* other) const override;
+    bool isEqualNode(const DOMNode* other) const override;
+    void* setUserData(const XMLCh*, void*, XERCES_CPP_NAMESPACE::DOMUserDataHandler*) override;
+    void* getUserData(const XMLCh*) const override;
+    const XMLCh* getBaseURI() const override;
+    short compareDocumentPosition(const DOMNode*) const override;
+    const XMLCh* getTextContent() const override;
+    void setTextContent(const XMLCh*) override;
+    const XMLCh* lookupPrefix(const XMLCh*) const override;
+    bool isDefaultNamespace(const XMLCh*) const override;
+    const XMLCh* lookupNamespaceURI(const XMLCh* prefix) const override;
+    // Null for every public feature.
+    void* getFeature(const XMLCh* feature, const XMLCh* version) const override;
+    void release() override {}
+
+    // DOMAttr
+    const XMLCh* getName() const override;
+    bool getSpecified() const override;
+    const XMLCh* getValue() const override;
+    void setValue(const XMLCh* value) override;
+    DOMElement* getOwnerElement() const override;
+    bool isId() const override;
+    const XERCES_CPP_NAMESPACE::DOMTypeInfo* getSchemaTypeInfo() const override;
+
+private:
+    mutable Kw::AttributeRef attribute;
+    DOMDocument* ownerDocument;
+    mutable std::unique_ptr<DOMNodeList> childList;
+    mutable DOMBTString nameCache;
+};
+
+class TextImpl : public NodeBase<DOMText> {
+public:
+    TextImpl(const Kw::ElementRef& ref, DOMDocument* doc);
+
+    const void* implementation_() const override { return &textRef; }
+    DOMNode* exportCopy(bool deep) const override { return cloneNode(deep); }
+
+    // DOMNode
+    const XMLCh* getNodeValue() const override;
+    NodeType getNodeType() const override { return TEXT_NODE; }
+    DOMNodeList* getChildNodes() const override { return nullptr; }
+    XERCES_CPP_NAMESPACE::DOMNamedNodeMap* getAttributes() const override;
+    DOMNode* cloneNode(bool deep) const override;
+    DOMNode* insertBefore(DOMNode*, DOMNode*) override;
+    DOMNode* replaceChild(DOMNode*, DOMNode*) override;
+    DOMNode* removeChild(DOMNode*) override;
+    DOMNode* appendChild(DOMNode*) override;
+    bool hasChildNodes() const override { return false; }
+    void setNodeValue(const XMLCh* text) override;
+    const XMLCh* getTextContent() const override { return getNodeValue(); }
+    void setTextContent(const XMLCh* text) override { setNodeValue(text); }
+    bool isSameNode(const DOMNode* other) const override;
+    bool isEqualNode(const DOMNode* other) const override;
+
+    // DOMCharacterData: offsets and counts in UTF-16 units of the current value.
+    const XMLCh* getData() const override { return getNodeValue(); }
+    XMLSize_t getLength() const override;
+    const XMLCh* substringData(XMLSize_t offset, XMLSize_t count) const override;
+    void appendData(const XMLCh* text) override;
+    void insertData(XMLSize_t offset, const XMLCh* text) override;
+    void deleteData(XMLSize_t offset, XMLSize_t count) override;
+    void replaceData(XMLSize_t offset, XMLSize_t count, const XMLCh* text) override;
+    void setData(const XMLCh* text) override { setNodeValue(text); }
+
+    // DOMText
+    DOMText* splitText(XMLSize_t) override;
+    bool getIsElementContentWhitespace() const override;
+    const XMLCh* getWholeText() const override { return getNodeValue(); }
+    DOMText* replaceWholeText(const XMLCh* text) override;
+    bool isIgnorableWhitespace() const override { return false; }
+
+private:
+    Kw::ElementRef textRef;
+    mutable DOMBTString value; // the buffer handed out by getNodeValue
+};
+
+} // namespace domImpl

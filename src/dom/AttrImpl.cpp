@@ -1,0 +1,115 @@
+#include <DOMKw/dom/DocumentImpl.hpp>
+#include <DOMKw/dom/ElementImpl.hpp>
+#include <DOMKw/dom/NodeLists.hpp>
+#include <DOMKw/dom/TextImpl.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+
+#include "bridge/HostStatus.hpp"
+#include "dom/Identity.hpp"
+#include "dom/NodeGuard.hpp"
+
+using namespace XERCES_CPP_NAMESPACE;
+using Kw::throwDOMException;
+
+namespace domImpl {
+
+namespace {
+const XMLCh* keyBuffer(const Kw::StringKey& key) {
+    // The host's own text of the key: it lives as long as the key.
+    return key.GetUChar16();
+}
+} // namespace
+
+AttrImpl::AttrImpl(const Kw::AttributeRef& attr, DOMDocument* doc) : attribute(attr), ownerDocument(doc) {
+    attribute.resolveName();
+    if (DocumentImpl* d = asDocumentImpl(doc)) d->registerNode(this);
+}
+
+AttrImpl::~AttrImpl() = default;
+
+void AttrImpl::dispose() {
+    if (DocumentImpl* d = asDocumentImpl(ownerDocument))
+        d->unregisterNode(this);
+    else
+        delete this;
+}
+
+DOMAttr* AttrImpl::copyAttribute() {
+    if (attribute.isUncopyable()) return nullptr;
+    return static_cast<DOMAttr*>(cloneNode(true));
+}
+
+DOMNodeList* AttrImpl::getChildNodes() const {
+    if (!childList) childList.reset(new NodeListImpl({}, ownerDocument));
+    return childList.get();
+}
+
+DOMNamedNodeMap* AttrImpl::getAttributes() const { throwDOMException(-1); }
+
+DOMNode* AttrImpl::cloneNode(bool) const {
+    DOMAttr* copy = ownerDocument->createAttribute(getName());
+    copy->setNodeValue(getValue());
+    return copy;
+}
+
+DOMNode* AttrImpl::insertBefore(DOMNode*, DOMNode*) { throwDOMException(-1); }
+DOMNode* AttrImpl::replaceChild(DOMNode*, DOMNode*) { throwDOMException(-1); }
+DOMNode* AttrImpl::removeChild(DOMNode*) { throwDOMException(-1); }
+DOMNode* AttrImpl::appendChild(DOMNode*) { throwDOMException(-1); }
+bool AttrImpl::isSupported(const XMLCh*, const XMLCh*) const { throwDOMException(-1); }
+void AttrImpl::setPrefix(const XMLCh*) { throwDOMException(-1); }
+void* AttrImpl::setUserData(const XMLCh*, void*, DOMUserDataHandler*) { throwDOMException(-1); }
+void* AttrImpl::getUserData(const XMLCh*) const { throwDOMException(-1); }
+const XMLCh* AttrImpl::getBaseURI() const { throwDOMException(-1); }
+short AttrImpl::compareDocumentPosition(const DOMNode*) const { throwDOMException(-1); }
+const XMLCh* AttrImpl::getTextContent() const { throwDOMException(-1); }
+void AttrImpl::setTextContent(const XMLCh*) { throwDOMException(-1); }
+const XMLCh* AttrImpl::lookupPrefix(const XMLCh*) const { throwDOMException(-1); }
+bool AttrImpl::isDefaultNamespace(const XMLCh*) const { throwDOMException(-1); }
+bool AttrImpl::isId() const { throwDOMException(-1); }
+const DOMTypeInfo* AttrImpl::getSchemaTypeInfo() const { throwDOMException(-1); }
+
+const XMLCh* AttrImpl::getNamespaceURI() const { return keyBuffer(attribute.nsKey); }
+const XMLCh* AttrImpl::getPrefix() const { return keyBuffer(attribute.resolvedKey3); }
+const XMLCh* AttrImpl::getLocalName() const { return keyBuffer(attribute.resolvedKey4); }
+
+bool AttrImpl::isSameNode(const DOMNode* other) const {
+    if (!other) return false;
+    return other->getNodeType() == ATTRIBUTE_NODE && DOMBTString(getName()) == DOMBTString(other->getNodeName()) &&
+           DOMBTString(getValue()) == DOMBTString(other->getNodeValue());
+}
+
+bool AttrImpl::isEqualNode(const DOMNode* other) const {
+    if (!other) return false;
+    return other->getNodeType() == ATTRIBUTE_NODE && DOMBTString(getName()) == DOMBTString(other->getNodeName());
+}
+
+void* AttrImpl::getFeature(const XMLCh* feature, const XMLCh*) const {
+    return identity::answer(feature, nullptr, const_cast<AttrImpl*>(this), nullptr);
+}
+
+const XMLCh* AttrImpl::lookupNamespaceURI(const XMLCh* prefix) const {
+    NodeGuard<DOMElement> owner(getOwnerElement());
+    return owner ? owner->lookupNamespaceURI(prefix) : nullptr;
+}
+
+const XMLCh* AttrImpl::getName() const {
+    nameCache = DOMBTString(attribute.name.GetUChar16());
+    return nameCache.GetUChar16();
+}
+
+bool AttrImpl::getSpecified() const {
+    if (attribute.isImplied()) return false;
+    bool isDefault = false;
+    attribute.read(&isDefault);
+    return !isDefault;
+}
+
+const XMLCh* AttrImpl::getValue() const { return attribute.read().GetUChar16(); }
+
+void AttrImpl::setValue(const XMLCh* value) { attribute.write(DOMBTString(value)); }
+
+DOMElement* AttrImpl::getOwnerElement() const { return ElementImpl::create_(attribute.owner, ownerDocument); }
+
+} // namespace domImpl

@@ -1,0 +1,227 @@
+#include <DOMKw/dom/DocumentImpl.hpp>
+#include <DOMKw/dom/ElementImpl.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <DOMKw/bridge/KWLIB.hpp>
+#include "bridge/HostStatus.hpp"
+#include "dom/Identity.hpp"
+#include "dom/NodeGuard.hpp"
+
+using namespace XERCES_CPP_NAMESPACE;
+using Kw::throwDOMException;
+
+namespace domImpl {
+
+DocumentImpl::DocumentImpl(const Kw::ObjectRef& app)
+    : NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>(nullptr), application(app) {}
+
+XERCES_CPP_NAMESPACE::DOMDocument* DocumentImpl::create(const Kw::ObjectRef& app) {
+    if (app.isNil()) return nullptr;
+    return new DocumentImpl(app);
+}
+
+DocumentImpl::~DocumentImpl() {
+    if (!trackedNodes.empty()) disposeTracked();
+    // Whatever the callers left: the whole document goes, so every object is freed outright, however
+    // many hand-outs of it are still counted.
+    std::unordered_map<DOMNode*, Disposable*> left;
+    left.swap(alive);
+    trackedNodes.clear();
+    elementCache.clear();
+    for (const auto& entry : left) delete entry.second;
+    deleteWrapper();
+    if (scratchDocument) scratchDocument->release();
+}
+
+void DocumentImpl::release() { delete this; }
+
+// Bookkeeping.
+
+void DocumentImpl::registerNode(DOMNode* node) {
+    alive.emplace(node, asDisposable(node));
+    if (trackingMode) trackedNodes.insert(node);
+}
+
+void DocumentImpl::unregisterNode(DOMNode* node) {
+    if (!node) return;
+    if (!trackedNodes.empty()) trackedNodes.erase(node);
+    if (trackedNodes.empty()) deleteWrapper();
+    auto it = alive.find(node);
+    if (it == alive.end()) return;
+    Disposable* object = it->second;
+    alive.erase(it);
+    delete object;
+}
+
+void DocumentImpl::untrackOnce(DOMNode* node) {
+    auto it = trackedNodes.find(node);
+    if (it != trackedNodes.end()) trackedNodes.erase(it);
+}
+
+ElementImpl* DocumentImpl::cachedElement(Kw::HostRef handle) const {
+    auto it = elementCache.find(handle);
+    return it == elementCache.end() ? nullptr : it->second;
+}
+
+void DocumentImpl::cacheElement(Kw::HostRef handle, ElementImpl* element) { elementCache[handle] = element; }
+
+void DocumentImpl::uncacheElement(Kw::HostRef handle) { elementCache.erase(handle); }
+
+void DocumentImpl::disposeTracked() {
+    // One dispose() per hand-out, but never on a node an earlier dispose() has already freed (a shared
+    // element goes when its last hand-out ends).
+    while (!trackedNodes.empty()) {
+        DOMNode* node = *trackedNodes.begin();
+        const size_t handOuts = trackedNodes.count(node);
+        trackedNodes.erase(node);
+        for (size_t i = 0; i < handOuts; ++i) {
+            auto it = alive.find(node);
+            if (it == alive.end()) break;
+            it->second->dispose();
+        }
+    }
+    deleteWrapper();
+}
+
+void DocumentImpl::setXPathWrapper(void* w, void (*deleter)(void*)) {
+    deleteWrapper();
+    wrapper = w;
+    wrapperDeleter = deleter;
+}
+
+void DocumentImpl::deleteWrapper() {
+    if (wrapper && wrapperDeleter) wrapperDeleter(wrapper);
+    wrapper = nullptr;
+    wrapperDeleter = nullptr;
+}
+
+XERCES_CPP_NAMESPACE::DOMDocument* DocumentImpl::scratch() const {
+    if (!scratchDocument) {
+        DOMImplementation* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS");
+        scratchDocument = xerces->createDocument(nullptr, u"TelDOM", nullptr, XMLPlatformUtils::fgMemoryManager);
+    }
+    return scratchDocument;
+}
+
+// DOMDocument.
+
+DOMRange* DocumentImpl::createRange() { throwDOMException(-1); }
+DOMElement* DocumentImpl::createElement(const XMLCh* tagName) { return scratch()->createElement(tagName); }
+DOMDocumentFragment* DocumentImpl::createDocumentFragment() { throwDOMException(-1); }
+DOMText* DocumentImpl::createTextNode(const XMLCh* data) { return scratch()->createTextNode(data); }
+DOMComment* DocumentImpl::createComment(const XMLCh*) { throwDOMException(9); }
+DOMCDATASection* DocumentImpl::createCDATASection(const XMLCh*) { throwDOMException(9); }
+DOMProcessingInstruction* DocumentImpl::createProcessingInstruction(const XMLCh*, const XMLCh*) { throwDOMException(9); }
+DOMAttr* DocumentImpl::createAttribute(const XMLCh* name) { return scratch()->createAttribute(name); }
+DOMEntityReference* DocumentImpl::createEntityReference(const XMLCh*) { throwDOMException(9); }
+
+DOMImplementation* DocumentImpl::getImplementation() const {
+    return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0");
+}
+
+DOMElement* DocumentImpl::getDocumentElement() const {
+    return ElementImpl::create_(application, const_cast<DocumentImpl*>(this));
+}
+
+DOMNodeList* DocumentImpl::getElementsByTagName(const XMLCh*) const { throwDOMException(-1); }
+
+DOMNode* DocumentImpl::importNode(const DOMNode* node, bool deep) {
+    if (!node) throwDOMException(11);
+    return scratch()->importNode(node, deep);
+}
+
+DOMElement* DocumentImpl::createElementNS(const XMLCh* namespaceURI, const XMLCh* qualifiedName) {
+    return scratch()->createElementNS(namespaceURI, qualifiedName);
+}
+
+DOMElement* DocumentImpl::createElementNS(const XMLCh*, const XMLCh*, const XMLFileLoc, const XMLFileLoc) {
+    throwDOMException(-1);
+}
+
+DOMAttr* DocumentImpl::createAttributeNS(const XMLCh*, const XMLCh*) { throwDOMException(-1); }
+DOMNodeList* DocumentImpl::getElementsByTagNameNS(const XMLCh*, const XMLCh*) const { throwDOMException(-1); }
+DOMElement* DocumentImpl::getElementById(const XMLCh*) const { throwDOMException(-1); }
+
+const XMLCh* DocumentImpl::getInputEncoding() const {
+    static const DOMBTString utf16(u"UTF-16");
+    return utf16.GetUChar16();
+}
+
+bool DocumentImpl::getXmlStandalone() const { throwDOMException(9); }
+void DocumentImpl::setXmlStandalone(bool) { throwDOMException(9); }
+const XMLCh* DocumentImpl::getDocumentURI() const { throwDOMException(-1); }
+void DocumentImpl::setDocumentURI(const XMLCh*) { throwDOMException(-1); }
+bool DocumentImpl::getStrictErrorChecking() const { throwDOMException(-1); }
+void DocumentImpl::setStrictErrorChecking(bool) { throwDOMException(-1); }
+DOMNode* DocumentImpl::renameNode(DOMNode*, const XMLCh*, const XMLCh*) { throwDOMException(-1); }
+DOMNode* DocumentImpl::adoptNode(DOMNode*) { throwDOMException(-1); }
+
+DOMConfiguration* DocumentImpl::getDOMConfig() const {
+    DOMConfiguration* config = nullptr;
+    Kw::KWLIB::GetDOMConfiguration(config);
+    return config;
+}
+
+DOMEntity* DocumentImpl::createEntity(const XMLCh*) { throwDOMException(-1); }
+DOMDocumentType* DocumentImpl::createDocumentType(const XMLCh*) { throwDOMException(9); }
+DOMNotation* DocumentImpl::createNotation(const XMLCh*) { throwDOMException(9); }
+
+DOMNodeIterator* DocumentImpl::createNodeIterator(DOMNode*, DOMNodeFilter::ShowType, DOMNodeFilter*, bool) {
+    throwDOMException(-1);
+}
+
+DOMTreeWalker* DocumentImpl::createTreeWalker(DOMNode*, DOMNodeFilter::ShowType, DOMNodeFilter*, bool) {
+    throwDOMException(-1);
+}
+
+// XPath evaluation arrives with the XPath layer; until then the operations say they are not there.
+DOMXPathExpression* DocumentImpl::createExpression(const XMLCh*, const DOMXPathNSResolver*) { throwDOMException(9); }
+DOMXPathNSResolver* DocumentImpl::createNSResolver(const DOMNode*) { throwDOMException(9); }
+DOMXPathResult* DocumentImpl::evaluate(const XMLCh*, const DOMNode*, const DOMXPathNSResolver*,
+                                       DOMXPathResult::ResultType, DOMXPathResult*) {
+    throwDOMException(9);
+}
+
+// The document's own node part.
+
+DOMNode* DocumentImpl::cloneNode(bool) const { throwDOMException(-1); }
+DOMNode* DocumentImpl::insertBefore(DOMNode*, DOMNode*) { throwDOMException(3); }
+DOMNode* DocumentImpl::appendChild(DOMNode*) { throwDOMException(3); }
+DOMNode* DocumentImpl::replaceChild(DOMNode*, DOMNode*) { throwDOMException(9); }
+DOMNode* DocumentImpl::removeChild(DOMNode*) { throwDOMException(9); }
+const XMLCh* DocumentImpl::getNamespaceURI() const { throwDOMException(-1); }
+const XMLCh* DocumentImpl::getPrefix() const { throwDOMException(-1); }
+const XMLCh* DocumentImpl::getLocalName() const { throwDOMException(-1); }
+
+void* DocumentImpl::getFeature(const XMLCh* feature, const XMLCh*) const {
+    auto* self = const_cast<DocumentImpl*>(this);
+    return identity::answer(feature, self, self, self);
+}
+
+bool DocumentImpl::isSupported(const XMLCh* feature, const XMLCh* version) const {
+    DOMImplementation* impl = getImplementation();
+    return impl && impl->hasFeature(feature, version);
+}
+
+// DocumentLS.
+
+bool DocumentImpl::getAsync() const { throwDOMException(-1); }
+void DocumentImpl::setAsync(bool) { throwDOMException(-1); }
+void DocumentImpl::abort() { throwDOMException(-1); }
+
+bool DocumentImpl::load(const XMLCh* source) {
+    try {
+        return Kw::KWLIB::Import(source);
+    } catch (const DOMException&) {
+        return false;
+    }
+}
+
+bool DocumentImpl::loadXML(const XMLCh*) { throwDOMException(9); }
+
+// Saving arrives with the serializer; until then the operation says it is not there.
+const XMLCh* DocumentImpl::saveToString(DOMNode*) { throwDOMException(9); }
+
+} // namespace domImpl

@@ -1,0 +1,287 @@
+#include <DOMKw/bridge/Exceptions.hpp>
+#include <DOMKw/dom/DocumentImpl.hpp>
+#include <DOMKw/dom/ElementImpl.hpp>
+#include <DOMKw/dom/NodeLists.hpp>
+#include <DOMKw/dom/TextImpl.hpp>
+#include <DOMKw/schema/DomSchemaConstants.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include "bridge/HostStatus.hpp"
+#include "dom/Identity.hpp"
+#include "dom/NodeGuard.hpp"
+
+using namespace XERCES_CPP_NAMESPACE;
+using Kw::throwDOMException;
+
+namespace dom {
+
+Object::~Object() = default;
+
+const void* Object::implementation_() const { throw dom::Exceptions::NOT_SUPPORTED_ERR; }
+
+Object* Object::clone() const { throw dom::Exceptions::NOT_SUPPORTED_ERR; }
+
+void dispose(DOMNode* node) {
+    if (!node) return;
+    if (domImpl::Disposable* own = domImpl::asDisposable(node)) {
+        own->dispose();
+        return;
+    }
+    // A plain Xerces-C node: a detached one is ours to release; one in a tree (or an attribute of an
+    // element) belongs to its document.
+    switch (node->getNodeType()) {
+    case DOMNode::DOCUMENT_NODE: return;
+    case DOMNode::ATTRIBUTE_NODE:
+        if (!static_cast<DOMAttr*>(node)->getOwnerElement()) node->release();
+        return;
+    default:
+        if (!node->getParentNode()) node->release();
+    }
+}
+
+} // namespace dom
+
+namespace domImpl {
+
+namespace identity {
+const XMLCh nodeImpl[] = u"DOMKw node";
+const XMLCh disposable[] = u"DOMKw disposable";
+const XMLCh document[] = u"DOMKw document";
+
+void* answer(const XMLCh* feature, NodeImpl* node, Disposable* object, DocumentImpl* doc) {
+    if (feature == nodeImpl) return node;
+    if (feature == disposable) return object;
+    if (feature == document) return doc;
+    return nullptr;
+}
+} // namespace identity
+
+namespace {
+
+// A process-wide reference with no host object, for nodes that are not host nodes.
+const Kw::ElementRef& nilRef() {
+    static const Kw::ElementRef nil;
+    return nil;
+}
+
+DOMImplementation* xercesImplementation() {
+    return DOMImplementationRegistry::getDOMImplementation(u"Core LS");
+}
+
+// The XML text of a node through Xerces-C's own serializer.
+DOMBTString writeToString(DOMLSSerializer* writer, const DOMNode* node) {
+    XMLCh* text = writer->writeToString(node);
+    DOMBTString result(text);
+    XMLString::release(&text, XMLPlatformUtils::fgMemoryManager);
+    return result;
+}
+
+} // namespace
+
+const Kw::ElementRef& refOf(const DOMNode* node) {
+    const NodeImpl* own = asNodeImpl(node);
+    return own ? own->ref() : nilRef();
+}
+
+DOMNode* NodeImpl::create_(const Kw::ElementRef& ref, DOMDocument* doc) {
+    if (ref.isNil()) return nullptr;
+    if (ref.IsTextNode()) return new TextImpl(ref, doc);
+    return ElementImpl::create_(ref, doc);
+}
+
+NodeImpl::NodeImpl(DOMDocument* doc) : ownerDocument(doc) {}
+
+NodeImpl::~NodeImpl() = default;
+
+DOMNode* NodeImpl::exportCopy(bool) const { throwDOMException(-1); }
+
+void NodeImpl::dispose() {
+    childLists.clear();
+    if (DocumentImpl* doc = asDocumentImpl(ownerDocument))
+        doc->unregisterNode(asNode());
+    else
+        delete this;
+}
+
+DOMDocument* NodeImpl::documentForChildren() const {
+    // The document's own node part has no owner: the nodes it makes belong to the document itself.
+    return ownerDocument ? ownerDocument : static_cast<DOMDocument*>(const_cast<DOMNode*>(asNode()));
+}
+
+DOMNodeList* NodeImpl::keepList(DOMNodeList* list) const {
+    childLists.emplace_back(list);
+    return list;
+}
+
+const XMLCh* NodeImpl::nodeName() const {
+    if (nodeNameCache.IsEmpty()) nodeNameCache = ref().get_TagName();
+    return nodeNameCache.GetUChar16();
+}
+
+DOMNode* NodeImpl::parentNode() const { return ElementImpl::create_(ref().get_Parent(), documentForChildren()); }
+
+DOMNodeList* NodeImpl::childNodes() const { return keepList(new NodeListNodeImpl(asNode())); }
+
+DOMNode* NodeImpl::firstChild() const { return create_(ref().get_FirstChild(), documentForChildren()); }
+
+DOMNode* NodeImpl::previousSibling() const { return create_(ref().get_PreviousSibling(), documentForChildren()); }
+
+DOMNode* NodeImpl::nextSibling() const { return create_(ref().get_NextSibling(), documentForChildren()); }
+
+DOMNode* NodeImpl::lastChild() const {
+    Kw::ElementRef child = ref().get_FirstChild();
+    if (child.isNil()) return nullptr;
+    for (Kw::ElementRef next = child.get_NextSibling(); !next.isNil(); next = next.get_NextSibling()) child = next;
+    return create_(child, documentForChildren());
+}
+
+bool NodeImpl::hasChildNodes() const { return !ref().get_FirstChild().isNil(); }
+
+const XMLCh* NodeImpl::namespaceURI() const {
+    static DOMBTString uri;
+    uri = ref().get_URI();
+    return uri.IsEmpty() ? nullptr : uri.GetUChar16();
+}
+
+const XMLCh* NodeImpl::localName() const {
+    static DOMBTString local;
+    local = ref().get_localName();
+    return local.GetUChar16();
+}
+
+bool NodeImpl::hasAttributes() const { return !ref().get_AttributeKeys().empty(); }
+
+bool NodeImpl::sameByTypeNameValue(const DOMNode* other) const {
+    if (!other) return false;
+    const DOMNode* self = asNode();
+    return self->getNodeType() == other->getNodeType() &&
+           DOMBTString(self->getNodeName()) == DOMBTString(other->getNodeName()) &&
+           DOMBTString(self->getNodeValue()) == DOMBTString(other->getNodeValue());
+}
+
+bool NodeImpl::equalByTypeName(const DOMNode* other) const {
+    if (!other) return false;
+    const DOMNode* self = asNode();
+    return self->getNodeType() == other->getNodeType() &&
+           DOMBTString(self->getNodeName()) == DOMBTString(other->getNodeName());
+}
+
+const XMLCh* NodeImpl::lookupNamespaceURI(const XMLCh* prefixText) const {
+    // Only the document element's declarations are consulted, whatever the node.
+    const DOMBTString name = DOMBTString(DomSchemaConstants::kXmlNS) + DOMBTString(prefixText);
+    NodeGuard<DOMElement> element(documentForChildren()->getDocumentElement());
+    if (!element || !element->hasAttribute(name.GetUChar16())) return nullptr;
+    return element->getAttribute(name.GetUChar16());
+}
+
+// Tree changes. The host tree is changed by handing the host the XML text of the new child.
+
+DOMNode* NodeImpl::insertBefore(DOMNode* newChild, DOMNode* refChild) {
+    if (!newChild) throwDOMException(16);
+    const DOMNode::NodeType type = newChild->getNodeType();
+    if (type != DOMNode::ELEMENT_NODE && type != DOMNode::TEXT_NODE) throwDOMException(9);
+    const Kw::ElementRef& self = ref();
+    self.ValidateElement(newChild);
+    const bool isText = type == DOMNode::TEXT_NODE;
+    // The reference child is checked before anything moves: a bad one must not cost the new child.
+    if (refChild && refOf(refChild).isNil()) throwDOMException(8);
+
+    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
+        xercesImplementation()->createLSSerializer(XMLPlatformUtils::fgMemoryManager),
+        [](DOMLSSerializer* w) { w->release(); });
+    DOMBTString text;
+    Kw::ElementRef movedFrom, movedBefore;
+    NodeImpl* own = asNodeImpl(newChild);
+    const bool hostBacked = own && type != DOMNode::DOCUMENT_NODE;
+    if (!hostBacked) {
+        text = writeToString(writer.get(), newChild);
+    } else {
+        const Kw::ElementRef& child = refOf(newChild);
+        if (self.get() == child.get()) throwDOMException(3);
+        NodeGuard<DOMNode> parent(newChild->getParentNode());
+        NodeGuard<DOMNode> copy(own->exportCopy(true));
+        if (parent) {
+            movedFrom = refOf(parent.get());
+            movedBefore = child.get_NextSibling();
+            NodeGuard<DOMNode> removed(parent->removeChild(newChild));
+        }
+        text = writeToString(writer.get(), copy.get());
+    }
+    writer.reset();
+    if (text.IsEmpty()) return nullptr;
+
+    Kw::ElementRef inserted;
+    try {
+        inserted = self.InsertBeforeChild(text, refOf(refChild), isText ? 1 : 0);
+    } catch (...) {
+        // A refused insertion puts a moved node back where it was.
+        if (!movedFrom.isNil()) {
+            try {
+                movedFrom.InsertBeforeChild(refOf(newChild), movedBefore);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    return create_(inserted, documentForChildren());
+}
+
+DOMNode* NodeImpl::replaceChild(DOMNode* newChild, DOMNode* oldChild) {
+    const Kw::ElementRef& self = ref();
+    {
+        NodeGuard<DOMNode> parent(oldChild ? oldChild->getParentNode() : nullptr);
+        if (refOf(parent.get()).get() != self.get() || self.isNil()) throwDOMException(8);
+    }
+    const Kw::HostRef replacement = refOf(newChild).get();
+    for (Kw::ElementRef at = self; !at.isNil(); at = at.get_Parent())
+        if (replacement >= 0 && at.get() == replacement) throwDOMException(3);
+    DOMNode* result = oldChild->cloneNode(true);
+    if (newChild != oldChild) {
+        try {
+            NodeGuard<DOMNode> inserted(insertBefore(newChild, oldChild));
+            self.RemoveChild(refOf(oldChild));
+        } catch (...) {
+            dom::dispose(result);
+            throw;
+        }
+    }
+    return result;
+}
+
+DOMNode* NodeImpl::removeChild(DOMNode* oldChild) {
+    if (!asNodeImpl(oldChild)) throwDOMException(8);
+    DOMNode* result = oldChild->cloneNode(true);
+    try {
+        ref().RemoveChild(refOf(oldChild));
+    } catch (...) {
+        dom::dispose(result);
+        throw;
+    }
+    return result;
+}
+
+// NodeBase: the operations the host-backed nodes share and that no Part of them overrides.
+
+template <class I> DOMNamedNodeMap* NodeBase<I>::getAttributes() const { throwDOMException(9); }
+template <class I> DOMNode* NodeBase<I>::cloneNode(bool) const { throwDOMException(-1); }
+template <class I> bool NodeBase<I>::isSupported(const XMLCh*, const XMLCh*) const { throwDOMException(-1); }
+template <class I> void* NodeBase<I>::setUserData(const XMLCh*, void*, DOMUserDataHandler*) { throwDOMException(-1); }
+template <class I> void* NodeBase<I>::getUserData(const XMLCh*) const { throwDOMException(-1); }
+template <class I> const XMLCh* NodeBase<I>::getBaseURI() const { throwDOMException(-1); }
+template <class I> short NodeBase<I>::compareDocumentPosition(const DOMNode*) const { throwDOMException(-1); }
+template <class I> const XMLCh* NodeBase<I>::getTextContent() const { throwDOMException(9); }
+template <class I> void NodeBase<I>::setTextContent(const XMLCh*) { throwDOMException(9); }
+template <class I> const XMLCh* NodeBase<I>::lookupPrefix(const XMLCh*) const { throwDOMException(-1); }
+template <class I> bool NodeBase<I>::isDefaultNamespace(const XMLCh*) const { throwDOMException(-1); }
+template <class I> void* NodeBase<I>::getFeature(const XMLCh* feature, const XMLCh*) const {
+    auto* self = const_cast<NodeBase<I>*>(this);
+    return identity::answer(feature, self, self, nullptr);
+}
+
+template class NodeBase<DOMElement>;
+template class NodeBase<DOMText>;
+template class NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>;
+
+} // namespace domImpl

@@ -1,0 +1,89 @@
+#include <DOMKw/bridge/Exceptions.hpp>
+#include <DOMKw/dom/DocumentImpl.hpp>
+#include <DOMKw/dom/TextImpl.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+
+#include "bridge/HostStatus.hpp"
+#include "dom/Identity.hpp"
+
+using namespace XERCES_CPP_NAMESPACE;
+using Kw::throwDOMException;
+
+namespace domImpl {
+
+TextImpl::TextImpl(const Kw::ElementRef& ref, DOMDocument* doc) : NodeBase<DOMText>(doc), textRef(ref) {
+    if (DocumentImpl* d = asDocumentImpl(doc)) d->registerNode(this);
+}
+
+const XMLCh* TextImpl::getNodeValue() const {
+    value = textRef.GetTextValue();
+    return value.GetUChar16();
+}
+
+DOMNamedNodeMap* TextImpl::getAttributes() const { throwDOMException(9); }
+
+DOMNode* TextImpl::cloneNode(bool) const { return ownerDocument->createTextNode(getNodeValue()); }
+
+DOMNode* TextImpl::insertBefore(DOMNode*, DOMNode*) { throw dom::Exceptions::HIERARCHY_REQUEST_ERR; }
+DOMNode* TextImpl::removeChild(DOMNode*) { throw dom::Exceptions::HIERARCHY_REQUEST_ERR; }
+DOMNode* TextImpl::appendChild(DOMNode*) { throw dom::Exceptions::HIERARCHY_REQUEST_ERR; }
+DOMNode* TextImpl::replaceChild(DOMNode*, DOMNode*) { throwDOMException(9); }
+
+void TextImpl::setNodeValue(const XMLCh* text) {
+    const long length = textRef.GetTextValue().GetLength();
+    if (length > 0) textRef.DeleteTextValue(0, static_cast<int>(length));
+    textRef.SetTextValue(0, DOMBTString(text));
+}
+
+bool TextImpl::isSameNode(const DOMNode* other) const {
+    return sameByTypeNameValue(other) && refOf(other).get() == textRef.get();
+}
+
+bool TextImpl::isEqualNode(const DOMNode* other) const {
+    return equalByTypeName(other) && DOMBTString(other->getNodeValue()) == textRef.GetTextValue();
+}
+
+XMLSize_t TextImpl::getLength() const { return static_cast<XMLSize_t>(textRef.GetTextValue().GetLength()); }
+
+const XMLCh* TextImpl::substringData(XMLSize_t offset, XMLSize_t count) const {
+    static DOMBTString part;
+    const DOMBTString text = textRef.GetTextValue();
+    // An offset past the end is refused rather than read outside the text.
+    if (offset > static_cast<XMLSize_t>(text.GetLength())) throw dom::Exceptions::INDEX_SIZE_ERR;
+    const XMLSize_t rest = static_cast<XMLSize_t>(text.GetLength()) - offset;
+    part = DOMBTString(text, static_cast<long>(offset), static_cast<long>(count < rest ? count : rest));
+    return part.GetUChar16();
+}
+
+void TextImpl::appendData(const XMLCh* text) {
+    textRef.SetTextValue(static_cast<int>(getLength()), DOMBTString(text));
+}
+
+void TextImpl::insertData(XMLSize_t offset, const XMLCh* text) {
+    if (offset > getLength()) throw dom::Exceptions::INDEX_SIZE_ERR;
+    textRef.SetTextValue(static_cast<int>(offset), DOMBTString(text));
+}
+
+void TextImpl::deleteData(XMLSize_t offset, XMLSize_t count) {
+    const XMLSize_t length = getLength();
+    if (offset >= length) throw dom::Exceptions::INDEX_SIZE_ERR;
+    const XMLSize_t n = count < length - offset ? count : length - offset;
+    textRef.DeleteTextValue(static_cast<int>(offset), static_cast<int>(n));
+}
+
+void TextImpl::replaceData(XMLSize_t offset, XMLSize_t count, const XMLCh* text) {
+    deleteData(offset, count);
+    textRef.SetTextValue(static_cast<int>(offset), DOMBTString(text));
+}
+
+DOMText* TextImpl::splitText(XMLSize_t) { throwDOMException(9); }
+bool TextImpl::getIsElementContentWhitespace() const { throwDOMException(-1); }
+
+DOMText* TextImpl::replaceWholeText(const XMLCh* text) {
+    if (!text || !*text) return nullptr;
+    setNodeValue(text);
+    return new TextImpl(textRef, ownerDocument);
+}
+
+} // namespace domImpl

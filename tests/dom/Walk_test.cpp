@@ -1,0 +1,137 @@
+// The sample project through the library and through a native Xerces-C DOM of the same file: the same
+// names, types, values, attributes and text, in the same order.
+#include <xercesc/parsers/XercesDOMParser.hpp>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "dom/DomFixture.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+const std::u16string hostNamespace = u"urn:domkw:reference-host";
+
+bool isHostOnly(const DOMNode* n) {
+    const XMLCh* ns = n->getNamespaceURI();
+    if (ns && hostNamespace == ns) return true;
+    // The declaration of the host namespace itself.
+    return n->getNodeType() == DOMNode::ATTRIBUTE_NODE && hostNamespace == n->getNodeValue();
+}
+
+bool isBlank(const XMLCh* s) {
+    for (; *s; ++s)
+        if (*s != u' ' && *s != u'\n' && *s != u'\t' && *s != u'\r') return false;
+    return true;
+}
+
+// One line per node: what a plug-in sees when it walks. `release` ends the node objects the walk made.
+class Walker {
+public:
+    Walker(bool native) : native(native) {}
+    std::vector<std::u16string> lines;
+
+    void walk(DOMNode* node, int depth) {
+        for (DOMNode* child = node->getFirstChild(); child;) {
+            visit(child, depth);
+            DOMNode* next = child->getNextSibling();
+            if (!native) dom::dispose(child);
+            child = next;
+        }
+    }
+
+private:
+    void visit(DOMNode* n, int depth) {
+        const std::u16string indent(static_cast<size_t>(depth), u' ');
+        if (n->getNodeType() == DOMNode::TEXT_NODE) {
+            if (native && isBlank(n->getNodeValue())) return;
+            lines.push_back(indent + u"text " + text(n->getNodeValue()));
+            return;
+        }
+        if (n->getNodeType() != DOMNode::ELEMENT_NODE || isHostOnly(n)) return;
+        auto* e = static_cast<DOMElement*>(n);
+        lines.push_back(indent + u"element " + text(e->getTagName()) + u" ns=" + text(e->getNamespaceURI()));
+        // Attributes by index, sorted (the two parsers need not agree on order), and read back by name.
+        std::vector<std::u16string> attrs;
+        DOMNamedNodeMap* map = e->getAttributes();
+        for (XMLSize_t i = 0; i < map->getLength(); ++i) {
+            DOMNode* a = map->item(i);
+            if (!isHostOnly(a)) {
+                const std::u16string name = text(a->getNodeName());
+                attrs.push_back(name + u"=" + text(a->getNodeValue()) + u" byName=" + text(e->getAttribute(name.c_str())));
+            }
+            if (!native) dom::dispose(a);
+        }
+        EXPECT_EQ(map->item(map->getLength()), nullptr);
+        std::sort(attrs.begin(), attrs.end());
+        for (const auto& a : attrs) lines.push_back(indent + u"  @" + a);
+        walk(n, depth + 1);
+    }
+    bool native;
+};
+
+class Walk : public DomTest {};
+
+TEST_F(Walk, SampleProjectMatchesNativeXercesDom) {
+    load(samplePath("project.xml"));
+    openDocument();
+
+    XercesDOMParser parser;
+    parser.setDoNamespaces(true);
+    parser.parse(samplePath("project.xml").c_str());
+    DOMElement* nativeRoot = parser.getDocument()->getDocumentElement();
+
+    Walker ours(false), theirs(true);
+    {
+        Owned root(doc->getDocumentElement());
+        EXPECT_EQ(text(root.element()->getTagName()), text(nativeRoot->getTagName()));
+        ours.walk(root.node, 0);
+    }
+    theirs.walk(nativeRoot, 0);
+    ASSERT_GT(theirs.lines.size(), 500u);
+    EXPECT_EQ(ours.lines, theirs.lines);
+    EXPECT_EQ(doc->liveNodeCount(), 0u);
+}
+
+TEST_F(Walk, ListsAndLastChildAgreeWithNavigation) {
+    load(samplePath("project.xml"));
+    openDocument();
+    XercesDOMParser parser;
+    parser.parse(samplePath("project.xml").c_str());
+    DOMElement* nativeLayout =
+        static_cast<DOMElement*>(parser.getDocument()->getDocumentElement()->getElementsByTagName(u"layout")->item(0));
+
+    Owned layout(at("project/layout"));
+    // Direct children only, in document order.
+    DOMNodeList* spreads = layout.element()->getElementsByTagName(u"spread");
+    EXPECT_EQ(spreads->getLength(), 3u);
+    EXPECT_EQ(layout.element()->getElementsByTagName(u"page")->getLength(), 0u); // grandchildren are not found
+    DOMNodeList* children = layout->getChildNodes();
+    EXPECT_EQ(children->getLength(), 3u);
+    EXPECT_EQ(children->item(3), nullptr);
+    for (XMLSize_t i = 0; i < 3; ++i) {
+        Owned a(spreads->item(i)), b(children->item(i));
+        EXPECT_EQ(a.node, b.node); // one element object per host element
+        EXPECT_EQ(text(a.element()->getAttribute(u"id")),
+                  text(static_cast<DOMElement*>(nativeLayout->getElementsByTagName(u"spread")->item(i))->getAttribute(u"id")));
+    }
+    Owned last(layout->getLastChild()), first(layout->getFirstChild());
+    EXPECT_EQ(text(last.element()->getAttribute(u"id")), u"l1s3");
+    Owned previous(last->getPreviousSibling());
+    Owned middle(first->getNextSibling());
+    EXPECT_EQ(previous.node, middle.node);
+    Owned parent(first->getParentNode());
+    EXPECT_EQ(parent.node, layout.node);
+
+    // A text child is a text node in every view of the tree.
+    Owned run(at("project/stories/story/paragraph/textRun"));
+    DOMNodeList* runChildren = run->getChildNodes();
+    Owned viaList(runChildren->item(0)), viaFirst(run->getFirstChild()), viaLast(run->getLastChild());
+    EXPECT_EQ(viaList->getNodeType(), DOMNode::TEXT_NODE);
+    EXPECT_TRUE(viaList->isSameNode(viaFirst.node));
+    EXPECT_TRUE(viaLast->isSameNode(viaFirst.node));
+}
+
+} // namespace
