@@ -1,11 +1,9 @@
-// Until the DOM implementation and the event layer exist, the start-up steps only start Xerces-C.
+// Until the event layer exists, filling the event factory table does nothing.
 #include "bridge/StartupSteps.hpp"
 
 #include "bridge/HostStatus.hpp"
 
 namespace Kw::startup {
-
-void registerDOMImplementation() { ensureXercesStarted(); }
 
 void fillEventFactoryTable() {}
 

@@ -7,6 +7,7 @@
 
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
+#include "dom/NamespaceView.hpp"
 #include "dom/NodeGuard.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -70,9 +71,13 @@ bool AttrImpl::isDefaultNamespace(const XMLCh*) const { throwDOMException(-1); }
 bool AttrImpl::isId() const { throwDOMException(-1); }
 const DOMTypeInfo* AttrImpl::getSchemaTypeInfo() const { throwDOMException(-1); }
 
-const XMLCh* AttrImpl::getNamespaceURI() const { return keyBuffer(attribute.nsKey); }
-const XMLCh* AttrImpl::getPrefix() const { return keyBuffer(attribute.resolvedKey3); }
-const XMLCh* AttrImpl::getLocalName() const { return keyBuffer(attribute.resolvedKey4); }
+const XMLCh* AttrImpl::getNamespaceURI() const {
+    return namespaceInfoHidden() ? nullptr : keyBuffer(attribute.nsKey);
+}
+const XMLCh* AttrImpl::getPrefix() const { return namespaceInfoHidden() ? nullptr : keyBuffer(attribute.resolvedKey3); }
+const XMLCh* AttrImpl::getLocalName() const {
+    return namespaceInfoHidden() ? nullptr : keyBuffer(attribute.resolvedKey4);
+}
 
 bool AttrImpl::isSameNode(const DOMNode* other) const {
     if (!other) return false;

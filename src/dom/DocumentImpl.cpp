@@ -1,10 +1,13 @@
+#include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
+#include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
-#include <DOMKw/bridge/KWLIB.hpp>
+#include <memory>
+
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
 #include "dom/NodeGuard.hpp"
@@ -221,7 +224,20 @@ bool DocumentImpl::load(const XMLCh* source) {
 
 bool DocumentImpl::loadXML(const XMLCh*) { throwDOMException(9); }
 
-// Saving arrives with the serializer; until then the operation says it is not there.
-const XMLCh* DocumentImpl::saveToString(DOMNode*) { throwDOMException(9); }
+const XMLCh* DocumentImpl::saveToString(DOMNode* node) {
+    static DOMBTString saved; // the buffer handed out, replaced by the next save of any document
+    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
+        DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createLSSerializer(XMLPlatformUtils::fgMemoryManager),
+        [](DOMLSSerializer* w) { w->release(); });
+    WriterFilterImpl filter;
+    writer->setFilter(&filter);
+    NodeGuard<DOMElement> root(node ? nullptr : getDocumentElement());
+    XMLCh* text = writer->writeToString(node ? node : root.get(), nullptr);
+    writer.reset();
+    if (!text) return nullptr;
+    saved = DOMBTString(text);
+    XMLPlatformUtils::fgMemoryManager->deallocate(text);
+    return saved.GetUChar16();
+}
 
 } // namespace domImpl

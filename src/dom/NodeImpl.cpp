@@ -10,6 +10,7 @@
 
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
+#include "dom/NamespaceView.hpp"
 #include "dom/NodeGuard.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -139,13 +140,20 @@ DOMNode* NodeImpl::lastChild() const {
 
 bool NodeImpl::hasChildNodes() const { return !ref().get_FirstChild().isNil(); }
 
+bool& namespaceInfoHidden() {
+    static bool hidden = false;
+    return hidden;
+}
+
 const XMLCh* NodeImpl::namespaceURI() const {
+    if (namespaceInfoHidden()) return nullptr;
     static DOMBTString uri;
     uri = ref().get_URI();
     return uri.IsEmpty() ? nullptr : uri.GetUChar16();
 }
 
 const XMLCh* NodeImpl::localName() const {
+    if (namespaceInfoHidden()) return nullptr;
     static DOMBTString local;
     local = ref().get_localName();
     return local.GetUChar16();

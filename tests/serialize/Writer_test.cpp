@@ -1,0 +1,331 @@
+// The serializer and the save-to-string filter, against Xerces-C's own serializer.
+#include <DOMKw/dom/DOMImplementationImpl.hpp>
+#include <DOMKw/serialize/WriterImpl.hpp>
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "dom/DomFixture.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+std::string narrow(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// Attribute order within a start tag is each parser's own: sort it before comparing.
+std::string sortAttributes(const std::string& xml) {
+    static const std::regex tag(R"(<([A-Za-z_][-\w:.]*)((?:\s+[^\s=<>]+="[^"]*")*)\s*(/?)>)");
+    static const std::regex attr(R"((\s+[^\s=<>]+="[^"]*"))");
+    std::string out;
+    auto begin = std::sregex_iterator(xml.begin(), xml.end(), tag);
+    size_t last = 0;
+    for (auto it = begin; it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
+        out += xml.substr(last, static_cast<size_t>(m.position()) - last);
+        std::vector<std::string> attrs;
+        const std::string list = m[2];
+        for (auto a = std::sregex_iterator(list.begin(), list.end(), attr); a != std::sregex_iterator(); ++a)
+            attrs.push_back(" " + std::regex_replace(a->str(), std::regex(R"(^\s+)"), ""));
+        std::sort(attrs.begin(), attrs.end());
+        out += "<" + m[1].str();
+        for (const auto& a : attrs) out += a;
+        out += m[3].str() + ">";
+        last = static_cast<size_t>(m.position() + m.length());
+    }
+    return out + xml.substr(last);
+}
+
+// The native DOM of a project file as the reference host keeps it: no host-only properties, no
+// whitespace-only text between elements.
+void stripHostOnly(DOMNode* node) {
+    const std::u16string hostNs = u"urn:domkw:reference-host";
+    for (DOMNode* child = node->getFirstChild(); child;) {
+        DOMNode* next = child->getNextSibling();
+        const XMLCh* ns = child->getNamespaceURI();
+        bool drop = child->getNodeType() == DOMNode::COMMENT_NODE || (ns && hostNs == ns);
+        if (child->getNodeType() == DOMNode::TEXT_NODE) {
+            const std::u16string v = child->getNodeValue();
+            drop = v.find_first_not_of(u" \t\r\n") == std::u16string::npos;
+        }
+        if (drop) {
+            node->removeChild(child)->release();
+        } else if (child->getNodeType() == DOMNode::ELEMENT_NODE) {
+            auto* e = static_cast<DOMElement*>(child);
+            // Implied and default-valued attributes are not specified in the host: not written.
+            for (const char16_t* property : {u"implied", u"default"}) {
+                std::u16string names = e->getAttributeNS(hostNs.c_str(), property);
+                names += u' ';
+                for (size_t at = 0, space; (space = names.find(u' ', at)) != std::u16string::npos; at = space + 1)
+                    if (space > at) e->removeAttribute(names.substr(at, space - at).c_str());
+            }
+            DOMNamedNodeMap* attrs = e->getAttributes();
+            for (XMLSize_t i = attrs->getLength(); i-- > 0;) {
+                DOMAttr* a = static_cast<DOMAttr*>(attrs->item(i));
+                const XMLCh* ans = a->getNamespaceURI();
+                if ((ans && hostNs == ans) || hostNs == a->getValue()) e->removeAttributeNode(a)->release();
+            }
+            stripHostOnly(child);
+        }
+        child = next;
+    }
+}
+
+class Writer : public DomTest {
+protected:
+    DOMLSSerializer* serializer() {
+        return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
+    }
+    std::u16string write(DOMLSSerializer* w, DOMNode* node) {
+        XMLCh* text = w->writeToString(node);
+        if (!text) return u"(null)";
+        std::u16string result(text);
+        XMLPlatformUtils::fgMemoryManager->deallocate(text);
+        return result;
+    }
+};
+
+TEST_F(Writer, SampleProjectAsXercesWritesIt) {
+    load(samplePath("project.xml"));
+    openDocument();
+    XercesDOMParser parser;
+    parser.setDoNamespaces(true);
+    parser.parse(samplePath("project.xml").c_str());
+    DOMElement* nativeRoot = parser.getDocument()->getDocumentElement();
+    stripHostOnly(parser.getDocument());
+    stripHostOnly(nativeRoot);
+    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const std::u16string theirs = write(xerces, nativeRoot);
+    xerces->release();
+
+    DOMLSSerializer* ours = serializer();
+    Owned root(doc->getDocumentElement());
+    std::u16string mine = write(ours, root.node);
+    ours->release();
+    // Our outermost element carries the host's header attributes first.
+    const std::u16string header =
+        u" generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\"";
+    ASSERT_EQ(mine.substr(0, 12), u"<application");
+    ASSERT_EQ(mine.substr(12, header.size()), header);
+    mine.erase(12, header.size());
+    EXPECT_EQ(sortAttributes(narrow(mine)), sortAttributes(narrow(theirs)));
+    EXPECT_GT(mine.size(), 20000u);
+    EXPECT_EQ(doc->liveNodeCount(), 1u); // only `root`: what the write navigated is ended
+}
+
+TEST_F(Writer, OutermostElementForms) {
+    DOMLSSerializer* w = serializer();
+    Owned b2(at("project/layout/spread/page/box[2]"));
+    EXPECT_EQ(write(w, b2.node),
+              u"<box generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\" id=\"b2\"/>");
+    Owned spread(at("project/layout[2]/spread"));
+    EXPECT_EQ(write(w, spread.node),
+              u"<spread generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\">"
+              u"<page number=\"1\"><box id=\"b3\"/></page></spread>");
+    // Implied attributes are not written; a text node is written as the delegate escapes it.
+    Owned app(doc->getDocumentElement());
+    EXPECT_EQ(write(w, app.node).find(u"version="), std::u16string::npos);
+    Owned run(at("project/story/paragraph/textRun"));
+    static_cast<DOMText*>(Owned(run->getFirstChild()).node)->setData(u"a < b & c");
+    Owned text(run->getFirstChild());
+    EXPECT_EQ(write(w, text.node), u"a &lt; b &amp; c");
+    w->release();
+}
+
+TEST_F(Writer, ElementsOwnAttributeWinsOverAHeaderOfTheSameName) {
+    // The attribute map of an element object is read when the object is made: write first.
+    Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"))
+        .SetAttribute(Kw::StringKey(u"schemaVersion"), DOMBTString(u"7.0"));
+    Owned b1(at("project/layout/spread/page/box"));
+    DOMLSSerializer* w = serializer();
+    const std::u16string out = write(w, b1.node);
+    w->release();
+    EXPECT_EQ(out.find(u"schemaVersion=\"6.0\""), std::u16string::npos);
+    EXPECT_NE(out.find(u"schemaVersion=\"7.0\""), std::u16string::npos);
+    // Well-formed: Xerces-C reads it back.
+    XercesDOMParser parser;
+    std::string bytes = narrow(out);
+    MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), "out");
+    parser.parse(source);
+    EXPECT_EQ(parser.getErrorCount(), 0u);
+}
+
+class Decide : public DOMLSSerializerFilter {
+public:
+    Decide(FilterAction action, ShowType show) : action(action), show(show) {}
+    FilterAction acceptNode(const DOMNode*) const override { return action; }
+    ShowType getWhatToShow() const override { return show; }
+    FilterAction action;
+    ShowType show;
+};
+
+TEST_F(Writer, FilterDecisionsOnTheOutermostElement) {
+    Owned page(at("project/layout[2]/spread/page"));
+    struct Case {
+        DOMNodeFilter::FilterAction action;
+        DOMNodeFilter::ShowType show;
+        const char16_t* expected;
+    } cases[] = {
+        // Skip: the children alone (the delegate consults the filter below, so show only elements at
+        // the top: bit 0, and nothing else).
+        {DOMNodeFilter::FILTER_SKIP, 0x1, u"(children)"},
+        {DOMNodeFilter::FILTER_REJECT, 0x1, u""},
+        // Without bit 0 the filter is not consulted for elements.
+        {DOMNodeFilter::FILTER_REJECT, 0x4, u"(all)"},
+    };
+    for (const Case& c : cases) {
+        DOMLSSerializer* w = serializer();
+        Decide filter(c.action, c.show);
+        w->setFilter(&filter);
+        std::u16string out = write(w, page.node);
+        w->release();
+        if (std::u16string(c.expected) == u"(children)") {
+            EXPECT_EQ(out, u"");  // the delegate skips or rejects the children the same way
+        } else if (std::u16string(c.expected) == u"(all)") {
+            EXPECT_NE(out.find(u"<page"), std::u16string::npos);
+        } else {
+            EXPECT_EQ(out, c.expected) << c.action;
+        }
+    }
+}
+
+TEST_F(Writer, SaveToStringLeavesOutEmptyStructure) {
+    // Implied-only and empty elements are rejected with their subtree; an element with text at any
+    // depth is kept, with every element on the way.
+    Owned app(doc->getDocumentElement());
+    const std::u16string saved = doc->saveToString(nullptr);
+    EXPECT_EQ(saved.find(u"version="), std::u16string::npos); // implied
+    EXPECT_NE(saved.find(u"<textRun size=\"10pt\">Hello, world</textRun>"), std::u16string::npos);
+    EXPECT_NE(saved.find(u"<paragraph>"), std::u16string::npos); // no attributes, but text below
+    EXPECT_NE(saved.find(u"<preferences>"), std::u16string::npos);
+    // The same buffer each time, overwritten by the next call.
+    const XMLCh* first = doc->saveToString(nullptr);
+    Owned story(at("project/story"));
+    const XMLCh* second = doc->saveToString(story.node);
+    EXPECT_EQ(first, second);
+    // A subtree with nothing in it saves as the empty string, not null.
+    Owned spread(at("project/layout/spread"));
+    DOMElement* empty = doc->createElement(u"empty");
+    Owned added(spread->appendChild(empty));
+    const XMLCh* nothing = doc->saveToString(added.node);
+    ASSERT_NE(nothing, nullptr);
+    EXPECT_EQ(std::u16string(nothing), u"");
+    EXPECT_EQ(std::u16string(doc->saveToString(nullptr)).find(u"<empty"), std::u16string::npos);
+    EXPECT_EQ(doc->liveNodeCount(), 4u);
+}
+
+TEST_F(Writer, FilterRules) {
+    domImpl::WriterFilterImpl filter;
+    EXPECT_EQ(filter.getWhatToShow(), 0xFFFFu);
+    Owned run(at("project/story/paragraph/textRun"));
+    Owned text(run->getFirstChild());
+    static_cast<DOMText*>(text.node)->setData(u"");
+    EXPECT_EQ(filter.acceptNode(text.node), DOMNodeFilter::FILTER_ACCEPT); // text, even empty
+    Owned app(doc->getDocumentElement());
+    Owned version(app.element()->getAttributeNode(u"version"));
+    Owned spread(at("project/layout/spread")); // no attributes, children with attributes
+    EXPECT_EQ(filter.acceptNode(spread.node), DOMNodeFilter::FILTER_ACCEPT);
+    DOMElement* empty = doc->createElement(u"wrapper");
+    empty->appendChild(doc->createElement(u"inner"));
+    EXPECT_EQ(filter.acceptNode(empty), DOMNodeFilter::FILTER_REJECT);
+    empty->appendChild(doc->createTextNode(u"deep"));
+    EXPECT_EQ(filter.acceptNode(empty), DOMNodeFilter::FILTER_ACCEPT);
+    dom::dispose(empty);
+}
+
+TEST_F(Writer, OneSerializerAtATime) {
+    DOMLSSerializer* first = serializer();
+    first->setNewLine(u"\r\n");
+    Decide filter(DOMNodeFilter::FILTER_REJECT, 0xFFFF);
+    first->setFilter(&filter);
+    DOMLSSerializer* second = serializer(); // starts from a fresh delegate (the old one is released)
+    EXPECT_EQ(second->getFilter(), nullptr);
+    EXPECT_EQ(std::u16string(first->getNewLine() ? first->getNewLine() : u""), std::u16string(second->getNewLine() ? second->getNewLine() : u""));
+    second->setNewLine(u"");
+    Owned b2(at("project/layout/spread/page/box[2]"));
+    write(second, b2.node);
+    EXPECT_EQ(std::u16string(second->getNewLine()), u"\n");
+    EXPECT_TRUE(second->getDomConfig()->canSetParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true));
+    second->getDomConfig()->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true);
+    // Xerces-C answers a boolean parameter as the pointer value itself.
+    EXPECT_NE(second->getDomConfig()->getParameter(XMLUni::fgDOMWRTFormatPrettyPrint), nullptr);
+    second->release();
+    first->release();
+}
+
+TEST_F(Writer, WriteToURI) {
+    Owned spread(at("project/layout[2]/spread"));
+    DOMLSSerializer* w = serializer();
+    char path[] = "/tmp/domkw-writer-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const std::u16string uri(path, path + std::strlen(path));
+    EXPECT_TRUE(w->writeToURI(spread.node, uri.c_str()));
+    std::ifstream in(path);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_NE(content.str().find("<page number=\"1\"><box id=\"b3\"/></page></spread>"), std::string::npos);
+    std::remove(path);
+    EXPECT_FALSE(w->writeToURI(spread.node, u"/nonexistent-dir/out.xml"));
+    w->release();
+}
+
+TEST_F(Writer, ImplementationAndRegistry) {
+    using domImpl::DOMImplementationImpl;
+    DOMImplementationImpl* impl = DOMImplementationImpl::instance();
+    struct Case {
+        const char16_t* feature;
+        const char16_t* version;
+        bool expected;
+    } features[] = {
+        {u"core", nullptr, true}, {u"CORE", u"", true}, {u"Core", u"1.0", false}, {u"XML", u"2.0", false},
+        {u"tellam", u"7.0", true}, {u"LS", u"3.0", false}, {u"+Core", u"3.0", false}, {u"XPath", u"3.0", true},
+        {u"Events", u"2.0", true}, {u"TelDOM", nullptr, false},
+    };
+    for (const Case& c : features)
+        EXPECT_EQ(impl->hasFeature(c.feature, c.version), c.expected) << narrow(c.feature);
+    struct Lookup {
+        const char16_t* list;
+        bool ours;
+    } lookups[] = {
+        {u"Tellam 6.0 Core 3.0 Events 3.0", true}, {u"Tellam 5.0", false}, {u"Tellam Core", true},
+        {u"3.0 Core", false}, {u"Tellam", true},
+    };
+    for (const Lookup& l : lookups)
+        EXPECT_EQ(DOMImplementationRegistryGet(l.list) == impl, l.ours) << narrow(l.list);
+    EXPECT_NE(DOMImplementationRegistryGet(u"Core LS"), impl); // Xerces-C's own answers first
+    EXPECT_EQ(impl->getFeature(u"Tellam", u"99"), impl);
+    EXPECT_EQ(doc->getImplementation(), impl);
+    EXPECT_TRUE(doc->isSupported(u"Core", u"3.0"));
+
+    DOMImplementation* asImpl = impl;
+    DOMDocument* a = asImpl->createDocument();
+    DOMDocument* b = asImpl->createDocument(nullptr, u"x", nullptr);
+    EXPECT_NE(a, b);
+    Owned ea(a->getDocumentElement()), eb(b->getDocumentElement());
+    EXPECT_TRUE(ea->isSameNode(eb.node));
+    ea.node = eb.node = nullptr;
+    a->release();
+    b->release();
+    EXPECT_EQ(domExceptionCode([&] { impl->createDocumentType(u"a", nullptr, nullptr); }), 9);
+    DOMLSParser* parser = impl->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr,
+                                               XMLPlatformUtils::fgMemoryManager, nullptr);
+    EXPECT_EQ(parser->getDomConfig()->getParameter(XMLUni::fgDOMNamespaces), nullptr);
+    parser->release();
+}
+
+} // namespace
