@@ -1,0 +1,209 @@
+// query, save and write: XPath over the project, and its XML.
+#include <DOMKw/dom/DocumentLS.hpp>
+#include <DOMKw/dom/Object.hpp>
+#include <DOMKw/serialize/WriterImpl.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xalanc/PlatformSupport/DOMStringHelper.hpp>
+
+#include <algorithm>
+#include <memory>
+
+#include "ToolSupport.hpp"
+
+using namespace XERCES_CPP_NAMESPACE;
+
+namespace domkw_tool {
+
+namespace {
+
+// Ends a node object the library handed out.
+struct Owned {
+    explicit Owned(DOMNode* n = nullptr) : node(n) {}
+    ~Owned() { dom::dispose(node); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    DOMNode* node;
+};
+
+struct ResultDeleter {
+    void operator()(DOMXPathResult* r) const { r->release(); }
+};
+using Result = std::unique_ptr<DOMXPathResult, ResultDeleter>;
+
+Result evaluate(DOMDocument* doc, const std::string& expr, DOMXPathResult::ResultType type) {
+    const std::u16string text = utf16(expr);
+    Owned context(doc->getDocumentElement());
+    try {
+        return Result(doc->evaluate(text.c_str(), doc, nullptr, type, nullptr));
+    } catch (const DOMXPathException& e) {
+        throw InputError("invalid expression '" + expr + "': " + utf8(e.getMessage()));
+    } catch (const DOMException& e) {
+        throw InputError("cannot evaluate '" + expr + "': " + utf8(e.getMessage()));
+    }
+}
+
+// Tabs and line ends escaped, so that every node stays on one line.
+std::string escaped(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string stringValue(DOMNode* node) {
+    switch (node->getNodeType()) {
+    case DOMNode::ELEMENT_NODE:
+    case DOMNode::DOCUMENT_NODE: {
+        std::string text;
+        for (DOMNode* c = node->getFirstChild(); c;) {
+            text += stringValue(c);
+            DOMNode* next = c->getNextSibling();
+            dom::dispose(c);
+            c = next;
+        }
+        return text;
+    }
+    default: return utf8(node->getNodeValue());
+    }
+}
+
+// Position among the siblings of the same kind and name: 0 when the node is the only one.
+int position(DOMNode* node) {
+    auto same = [&](DOMNode* other) {
+        return other->getNodeType() == node->getNodeType() &&
+               (node->getNodeType() != DOMNode::ELEMENT_NODE || utf8(other->getNodeName()) == utf8(node->getNodeName()));
+    };
+    int before = 0, after = 0;
+    for (DOMNode* s = node->getPreviousSibling(); s;) {
+        if (same(s)) ++before;
+        DOMNode* next = s->getPreviousSibling();
+        dom::dispose(s);
+        s = next;
+    }
+    for (DOMNode* s = node->getNextSibling(); s;) {
+        if (same(s)) ++after;
+        DOMNode* next = s->getNextSibling();
+        dom::dispose(s);
+        s = next;
+    }
+    return before + after == 0 ? 0 : before + 1;
+}
+
+// The absolute location path, as XML tools print it.
+std::string locationPath(DOMNode* node) {
+    if (!node || node->getNodeType() == DOMNode::DOCUMENT_NODE) return "";
+    if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE) {
+        Owned owner(static_cast<DOMAttr*>(node)->getOwnerElement());
+        return locationPath(owner.node) + "/@" + utf8(node->getNodeName());
+    }
+    std::string step = node->getNodeType() == DOMNode::TEXT_NODE ? "text()" : utf8(node->getNodeName());
+    if (const int pos = position(node)) step += "[" + std::to_string(pos) + "]";
+    Owned parent(node->getParentNode());
+    return locationPath(parent.node) + "/" + step;
+}
+
+std::string numberText(double value) {
+    xalanc::XalanDOMString text;
+    xalanc::NumberToDOMString(value, text);
+    return utf8(text.c_str());
+}
+
+void printNode(DOMNode* node) {
+    std::printf("%s\t%s\n", locationPath(node).c_str(), escaped(stringValue(node)).c_str());
+}
+
+} // namespace
+
+DOMNode* selectFirst(DOMDocument* doc, const std::string& expr) {
+    if (expr.empty()) return nullptr;
+    Result r = evaluate(doc, expr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE);
+    DOMNode* node = r->getNodeValue();
+    if (!node) throw InputError("'" + expr + "' selects no node");
+    return node;
+}
+
+int runQuery(Args& args) {
+    const std::string type = args.option("--type", "any");
+    Project project(args);
+    if (!args.hasPositional()) throw UsageError("an XPath expression is needed");
+    const std::string expr = args.positional();
+    args.done();
+    static const std::pair<const char*, DOMXPathResult::ResultType> types[] = {
+        {"any", DOMXPathResult::ANY_TYPE},          {"number", DOMXPathResult::NUMBER_TYPE},
+        {"string", DOMXPathResult::STRING_TYPE},    {"boolean", DOMXPathResult::BOOLEAN_TYPE},
+        {"nodes", DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE}, {"first", DOMXPathResult::FIRST_ORDERED_NODE_TYPE},
+    };
+    const auto* chosen = std::find_if(std::begin(types), std::end(types), [&](const auto& t) { return type == t.first; });
+    if (chosen == std::end(types)) throw UsageError("--type is one of any, number, string, boolean, nodes, first");
+    DOMXPathResult::ResultType wanted = chosen->second;
+    if (wanted == DOMXPathResult::ANY_TYPE) {
+        // Node-sets come back in document order, like the other XML tools print them.
+        const DOMXPathResult::ResultType natural = evaluate(project.document(), expr, wanted)->getResultType();
+        if (natural >= DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE) wanted = DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE;
+        else wanted = natural;
+    }
+    Result r;
+    try {
+        r = evaluate(project.document(), expr, wanted);
+    } catch (const DOMXPathException&) {
+        throw InputError("'" + expr + "' does not give a " + type);
+    }
+    switch (r->getResultType()) {
+    case DOMXPathResult::NUMBER_TYPE: std::printf("%s\n", numberText(r->getNumberValue()).c_str()); break;
+    case DOMXPathResult::STRING_TYPE: std::printf("%s\n", utf8(r->getStringValue()).c_str()); break;
+    case DOMXPathResult::BOOLEAN_TYPE: std::printf("%s\n", r->getBooleanValue() ? "true" : "false"); break;
+    case DOMXPathResult::FIRST_ORDERED_NODE_TYPE:
+    case DOMXPathResult::ANY_UNORDERED_NODE_TYPE:
+        if (DOMNode* node = r->getNodeValue()) printNode(node);
+        break;
+    default:
+        for (XMLSize_t i = 0; r->snapshotItem(i); ++i) printNode(r->getNodeValue());
+    }
+    return 0;
+}
+
+namespace {
+int writeOut(Args& args, bool filtered) {
+    Project project(args);
+    const std::string expr = args.positional();
+    args.done();
+    DOMDocument* doc = project.document();
+    Result keep;
+    DOMNode* node = nullptr;
+    if (!expr.empty()) {
+        keep = evaluate(doc, expr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE);
+        node = keep->getNodeValue();
+        if (!node) throw InputError("'" + expr + "' selects no node");
+    }
+    std::string text;
+    if (filtered) {
+        auto* ls = dynamic_cast<dom::ls::DocumentLS*>(doc);
+        const XMLCh* saved = ls ? ls->saveToString(node) : nullptr;
+        if (!saved) throw InputError("the document could not be saved");
+        text = utf8(saved);
+    } else {
+        DOMLSSerializer* writer = doc->getImplementation()->createLSSerializer();
+        Owned root(node ? nullptr : doc->getDocumentElement());
+        XMLCh* out = writer->writeToString(node ? node : root.node);
+        text = utf8(out);
+        XMLPlatformUtils::fgMemoryManager->deallocate(out);
+        writer->release();
+    }
+    std::printf("%s\n", text.c_str());
+    return 0;
+}
+} // namespace
+
+int runSave(Args& args) { return writeOut(args, true); }
+int runWrite(Args& args) { return writeOut(args, false); }
+
+} // namespace domkw_tool

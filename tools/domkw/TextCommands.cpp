@@ -1,0 +1,146 @@
+// convert, mapcheck and gen.
+#include <DOMKw/text/TextConversion.hpp>
+#include <DOMKwHost/ProjectGenerator.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "ToolSupport.hpp"
+
+namespace domkw_tool {
+
+namespace {
+
+std::string readAll(std::istream& in) { return std::string(std::istreambuf_iterator<char>(in), {}); }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw InputError(path + ": cannot open the file");
+    return readAll(in);
+}
+
+bool sameName(std::string a, std::string b) {
+    auto lower = [](std::string& s) { std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); }); };
+    lower(a), lower(b);
+    return a == b;
+}
+
+// An encoding identifier, an encoding name, or "map" for the registered mapping file.
+uint32_t encodingOf(const std::string& name, bool haveMap) {
+    if (name.empty()) throw UsageError("--from and --to are needed");
+    if (sameName(name, "map")) {
+        if (!haveMap) throw UsageError("'map' needs --map FILE");
+        return ZuText::kFirstMappingEncoding;
+    }
+    if (std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); })) {
+        const unsigned long id = std::strtoul(name.c_str(), nullptr, 10);
+        if (id > ZuText::kLastMappingEncoding) throw UsageError("no encoding identifier " + name);
+        return static_cast<uint32_t>(id);
+    }
+    for (uint32_t id = 0; id < ZuText::kFirstMappingEncoding; ++id)
+        if (const char* known = ZuText::GetEncodingName(id))
+            if (sameName(known, name)) return id;
+    throw UsageError("unknown encoding '" + name + "'");
+}
+
+std::unique_ptr<ZuText::IConverter> open(uint32_t id, ZuText::Direction direction, bool substitute) {
+    auto c = ZuText::CreateConverter(id, direction, false, substitute);
+    if (!c) throw InputError("encoding " + std::to_string(id) + " cannot be opened here");
+    return c;
+}
+
+} // namespace
+
+int runConvert(Args& args) {
+    const std::string mapFile = args.option("--map");
+    const std::string fromName = args.option("--from"), toName = args.option("--to");
+    args.done();
+    std::string mapText;
+    if (!mapFile.empty()) {
+        mapText = readFile(mapFile);
+        ZuText::UnregisterMapping(ZuText::kFirstMappingEncoding);
+        ZuText::RegisterMapping(ZuText::kFirstMappingEncoding, mapText.data(), mapText.size());
+    }
+    const uint32_t from = encodingOf(fromName, !mapFile.empty()), to = encodingOf(toName, !mapFile.empty());
+    const std::string input = readAll(std::cin);
+
+    // Into UTF-16, stopping at invalid input.
+    auto decoder = open(from, ZuText::Direction::toUnicode, false);
+    uint32_t capacity = 0;
+    decoder->GetMaxOutputSize(static_cast<uint32_t>(input.size()), capacity);
+    std::u16string units(capacity + 1, u'\0');
+    uint32_t consumed = static_cast<uint32_t>(input.size()), written = static_cast<uint32_t>(units.size());
+    ZuText::Status status = decoder->ConvertBuffer(input.data(), consumed, &units[0], written, true);
+    if (status == ZuText::kStopped)
+        throw InputError("invalid input at byte offset " + std::to_string(consumed));
+    if (!ZuText::Succeeded(status)) throw InputError("conversion failed (status " + std::to_string(status) + ")");
+    units.resize(written > 0 ? written - 1 : 0);
+
+    // Out of UTF-16, substituting what the target cannot represent.
+    auto encoder = open(to, ZuText::Direction::fromUnicode, true);
+    encoder->GetMaxOutputSize(static_cast<uint32_t>(units.size()), capacity);
+    std::string output(capacity + 1, '\0');
+    consumed = static_cast<uint32_t>(units.size());
+    written = static_cast<uint32_t>(output.size());
+    status = encoder->ConvertBuffer(units.data(), consumed, &output[0], written, true);
+    if (!ZuText::Succeeded(status)) throw InputError("conversion failed (status " + std::to_string(status) + ")");
+    output.resize(written > 0 ? written - 1 : 0);
+    std::fwrite(output.data(), 1, output.size(), stdout);
+    if (status == ZuText::kSubstituted || status == ZuText::kSubstitutedPending)
+        std::fprintf(stderr, "domkw convert: characters that %s cannot represent were substituted\n", toName.c_str());
+    return 0;
+}
+
+int runMapcheck(Args& args) {
+    if (!args.hasPositional()) throw UsageError("a mapping file is needed");
+    const std::string path = args.positional();
+    args.done();
+    const std::string text = readFile(path);
+    const uint32_t id = ZuText::kFirstMappingEncoding;
+    ZuText::UnregisterMapping(id);
+    ZuText::RegisterMapping(id, text.data(), text.size());
+    std::string log;
+    ZuText::SetMappingErrorLog(id, &log);
+    // Building the tables of both directions reads the whole file.
+    auto toUnicode = ZuText::CreateConverter(id, ZuText::Direction::toUnicode, false, true);
+    auto fromUnicode = ZuText::CreateConverter(id, ZuText::Direction::fromUnicode, false, true);
+    uint8_t minSize = 0, maxSize = 0, starters[256] = {};
+    const bool tables = toUnicode && ZuText::Succeeded(toUnicode->GetCharSizeInfo(minSize, maxSize, starters));
+    ZuText::UnregisterMapping(id);
+
+    size_t errors = 0, warnings = 0;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        std::printf("%s\n", line.c_str());
+        (line.rfind("Duplicate", 0) == 0 ? warnings : errors)++;
+    }
+    std::printf("%s: %zu error(s), %zu warning(s)", path.c_str(), errors, warnings);
+    if (tables) std::printf("; characters of %u to %u bytes", minSize, maxSize);
+    std::printf("\n");
+    return errors || !tables ? 1 : 0;
+}
+
+int runGen(Args& args) {
+    const std::string elements = args.option("--elements");
+    const std::string seed = args.option("--seed", "1");
+    args.done();
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(elements.c_str(), &end, 10);
+    if (elements.empty() || *end || n == 0) throw UsageError("--elements needs a positive number");
+    const unsigned long s = std::strtoul(seed.c_str(), &end, 10);
+    if (*end) throw UsageError("--seed needs a number");
+    const std::string xml = kwhost::generateProject(static_cast<size_t>(n), static_cast<uint32_t>(s));
+    std::fwrite(xml.data(), 1, xml.size(), stdout);
+    return 0;
+}
+
+int runEvents(Args&) { throw UsageError("the events command needs the event layer"); }
+
+} // namespace domkw_tool

@@ -1,0 +1,95 @@
+#include "ToolSupport.hpp"
+
+#include <DOMKw/bridge/Connect.hpp>
+#include <DOMKw/dom/Object.hpp>
+#include <DOMKwHost/ReferenceHost.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/TransService.hpp>
+
+#include <algorithm>
+#include <unistd.h>
+
+using namespace XERCES_CPP_NAMESPACE;
+
+namespace domkw_tool {
+
+bool Args::flag(const std::string& name) {
+    auto it = std::find(items.begin(), items.end(), name);
+    if (it == items.end()) return false;
+    items.erase(it);
+    return true;
+}
+
+std::string Args::option(const std::string& name, const std::string& fallback) {
+    auto it = std::find(items.begin(), items.end(), name);
+    if (it == items.end()) return fallback;
+    if (it + 1 == items.end()) throw UsageError(name + " needs a value");
+    std::string value = *(it + 1);
+    items.erase(it, it + 2);
+    return value;
+}
+
+std::string Args::positional(const std::string& fallback) {
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if (it->size() > 1 && (*it)[0] == '-' && (*it)[1] == '-') continue;
+        std::string value = *it;
+        items.erase(it);
+        return value;
+    }
+    return fallback;
+}
+
+bool Args::hasPositional() const {
+    return std::any_of(items.begin(), items.end(),
+                       [](const std::string& s) { return !(s.size() > 1 && s[0] == '-' && s[1] == '-'); });
+}
+
+void Args::done() const {
+    if (!items.empty()) throw UsageError("unexpected argument '" + items.front() + "'");
+}
+
+std::string samplePath() {
+    // Next to an installed tool (share/domkw/samples), else the source tree this tool was built from.
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = 0;
+        std::string dir(self);
+        dir.resize(dir.rfind('/'));
+        const std::string installed = dir + "/../share/domkw/samples/project.xml";
+        if (access(installed.c_str(), R_OK) == 0) return installed;
+    }
+    return DOMKW_SOURCE_SAMPLES "/project.xml";
+}
+
+Project::Project(Args& args) {
+    const std::string file = args.option("--doc", samplePath());
+    kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
+    try {
+        host.loadFile(file);
+    } catch (const kwhost::LoadError& e) {
+        throw InputError(e.what());
+    }
+    Kw::Connect(host.activateRec());
+    DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0");
+    doc = impl ? impl->createDocument() : nullptr;
+    if (!doc) throw InputError(file + ": the host has no application element");
+}
+
+Project::~Project() {
+    if (doc) doc->release();
+}
+
+std::string utf8(const XMLCh* text) {
+    if (!text || !*text) return {};
+    TranscodeToStr bytes(text, "UTF-8");
+    return std::string(reinterpret_cast<const char*>(bytes.str()), bytes.length());
+}
+
+std::u16string utf16(const std::string& text) {
+    TranscodeFromStr units(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "UTF-8");
+    return std::u16string(units.str(), units.length());
+}
+
+} // namespace domkw_tool

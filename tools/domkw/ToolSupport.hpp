@@ -1,0 +1,68 @@
+// What the domkw commands share: arguments, errors, the loaded project, and output.
+#pragma once
+
+#include <xercesc/dom/DOMDocument.hpp>
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace domkw_tool {
+
+// Bad usage: exit status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+// Bad input (malformed XML, an invalid expression, invalid text): exit status 1.
+struct InputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class Args {
+public:
+    Args(int argc, char** argv) : items(argv, argv + argc) {}
+    // Takes "--name" if present.
+    bool flag(const std::string& name);
+    // Takes "--name VALUE"; `fallback` when absent.
+    std::string option(const std::string& name, const std::string& fallback = "");
+    // Takes the next positional argument; `fallback` when none is left.
+    std::string positional(const std::string& fallback = "");
+    bool hasPositional() const;
+    // Refuses anything not taken.
+    void done() const;
+
+private:
+    std::vector<std::string> items;
+};
+
+// Loads the project of --doc (or the bundled sample), connects the library once and opens a document.
+// The document is released when the Project goes.
+class Project {
+public:
+    explicit Project(Args& args);
+    ~Project();
+    XERCES_CPP_NAMESPACE::DOMDocument* document() const { return doc; }
+
+private:
+    XERCES_CPP_NAMESPACE::DOMDocument* doc = nullptr;
+};
+
+// The bundled sample project.
+std::string samplePath();
+
+std::string utf8(const XMLCh* text);
+std::u16string utf16(const std::string& text);
+
+// The first node EXPR selects (or null for no EXPR); InputError for an invalid expression or no match.
+XERCES_CPP_NAMESPACE::DOMNode* selectFirst(XERCES_CPP_NAMESPACE::DOMDocument* doc, const std::string& expr);
+
+int runQuery(Args& args);
+int runSave(Args& args);
+int runWrite(Args& args);
+int runEvents(Args& args);
+int runConvert(Args& args);
+int runMapcheck(Args& args);
+int runGen(Args& args);
+
+} // namespace domkw_tool
