@@ -18,9 +18,9 @@ build-release: bootstrap
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DDOMKW_TESTS=OFF >/dev/null
 	cmake --build $(RELEASE_DIR) -j$(JOBS)
 
-# Loads the bundled sample project into the reference host and shows it through the library.
+# A short tour with the command-line tool on the bundled sample project.
 demo: build-release
-	$(RELEASE_DIR)/tools/domkw_tree samples/project.xml
+	@./scripts/demo-tour $(RELEASE_DIR)/tools/domkw
 
 build-test: bootstrap
 	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DDOMKW_SANITIZE=ON -DDOMKW_TESTS=ON >/dev/null

@@ -27,6 +27,18 @@ int32_t opValueMapAccess(void* out, int32_t operation, const Kw::KWLIB::ValueMap
 int32_t enumNumber(const std::u16string& typeName, const std::u16string& text, int32_t& number);
 int32_t enumText(const std::u16string& typeName, int32_t number, const std::u16string*& text);
 
+// Events.cpp
+int32_t opSetTargetEventListener(Kw::HandleEventFn callback, int32_t remove, HostKey type, HostRef target,
+                                 HostKey targetKey, void* listener, bool useCapture);
+int32_t opSetTypeEventListener(Kw::HandleEventFn callback, int32_t remove, HostKey first, HostKey second,
+                               void* listener, bool useCapture);
+int32_t opDispatchEvent(HostRef target, HostKey targetKey, HostRef event, bool* out);
+int32_t opControlEvent(HostRef event, int32_t what, int32_t zero);
+int32_t opCreateEvent(HostRef* out, HostKey type);
+// Puts the announcers of mutation events in front of the tree, attribute, text and import operations of
+// a table getCallbacks has filled.
+void installMutationEvents(uint64_t table[]);
+
 // Services.cpp
 int32_t opValidateElement(HostRef ref, xercesc::DOMNode* node);
 int32_t opImport(const XMLCh* path);

@@ -412,11 +412,11 @@ int32_t getCallbacks(uint64_t table[], int count) {
     set(table, InsertBeforeChild, static_cast<InsertBeforeChildFn>(&opInsertBeforeChild));
     set(table, InsertNewChild, static_cast<InsertNewChildFn>(&opInsertNewChild));
     set(table, RemoveChild, static_cast<RemoveChildFn>(&opRemoveChild));
-    put<SetTargetEventListener>(table, SetTargetEventListenerFn{});
-    put<SetTypeEventListener>(table, SetTypeEventListenerFn{});
-    put<DispatchEvent>(table, DispatchEventFn{});
-    put<ControlEvent>(table, ControlEventFn{});
-    put<CreateEvent>(table, CreateEventFn{});
+    set(table, SetTargetEventListener, static_cast<SetTargetEventListenerFn>(&opSetTargetEventListener));
+    set(table, SetTypeEventListener, static_cast<SetTypeEventListenerFn>(&opSetTypeEventListener));
+    set(table, DispatchEvent, static_cast<DispatchEventFn>(&opDispatchEvent));
+    set(table, ControlEvent, static_cast<ControlEventFn>(&opControlEvent));
+    set(table, CreateEvent, static_cast<CreateEventFn>(&opCreateEvent));
     set(table, ConvertValue, static_cast<ConvertValueFn>(&opConvertValue));
     set(table, TransactionControl, static_cast<TransactionControlFn>(&opTransactionControl));
     set(table, RegisterNamespace, static_cast<RegisterNamespaceFn>(&opRegisterNamespace));
@@ -443,6 +443,7 @@ int32_t getCallbacks(uint64_t table[], int count) {
     set(table, RegisterSchemaEnumValue, static_cast<RegisterSchemaEnumValueFn>(&opRegisterSchemaEnumValue));
     set(table, ValidateElement, static_cast<ValidateElementFn>(&opValidateElement));
     set(table, ReleaseDocXPathCache, static_cast<ReleaseDocXPathCacheFn>(&opReleaseDocXPathCache));
+    installMutationEvents(table);
     return OK;
 }
 

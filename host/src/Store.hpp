@@ -147,7 +147,8 @@ private:
     size_t liveCount = 0;
 };
 
-// Parses XML text into a detached subtree of the store (the loader and InsertNewChild share it).
+// Parses XML text into a detached subtree of the store (the loader and InsertNewChild share it). A file's
+// whitespace-only text between elements is dropped; inserted text keeps all of its text.
 // `scope` is the element under which the subtree will live, for namespace prefixes it does not declare.
 // Throws LoadError. `header` receives the host:header entries when not null.
 Object* parseXml(Store& store, const std::string& bytes, const std::string& systemId, const Object* scope,

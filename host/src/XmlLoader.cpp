@@ -68,8 +68,10 @@ std::vector<std::u16string> names(const std::u16string& list) {
 // no recursion.
 class Builder : public DefaultHandler {
 public:
-    Builder(Store& store, const Object* scope, std::vector<std::pair<std::u16string, std::u16string>>* header)
-        : store(store), scope(scope), header(header), hostNs(store.keys.intern(HOST_NAMESPACE)) {}
+    Builder(Store& store, const Object* scope, std::vector<std::pair<std::u16string, std::u16string>>* header,
+            bool keepWhitespace)
+        : store(store), scope(scope), header(header), keepWhitespace(keepWhitespace),
+          hostNs(store.keys.intern(HOST_NAMESPACE)) {}
 
     ~Builder() override {
         // A parse that failed half-way leaves a detached, unreferenced subtree behind: free it.
@@ -162,7 +164,9 @@ private:
 
     // Adjacent text and CDATA make one text object; whitespace-only text between elements is dropped.
     void flushText() {
-        if (!text.empty() && !open.empty() && !isWhitespace(text)) store.link(open.back(), store.makeText(text), nullptr);
+        // A project file's whitespace between elements is layout; text a client inserts is content.
+        const bool content = keepWhitespace || !isWhitespace(text);
+        if (!text.empty() && !open.empty() && content) store.link(open.back(), store.makeText(text), nullptr);
         text.clear();
     }
 
@@ -183,6 +187,7 @@ private:
     Store& store;
     const Object* scope;
     std::vector<std::pair<std::u16string, std::u16string>>* header;
+    bool keepWhitespace;
     HostKey hostNs;
     Object* root = nullptr;
     bool done = false;
@@ -192,7 +197,7 @@ private:
 };
 
 Object* parseSource(Store& store, const InputSource& source, const std::string& systemId, const Object* scope,
-                    std::vector<std::pair<std::u16string, std::u16string>>* header) {
+                    std::vector<std::pair<std::u16string, std::u16string>>* header, bool keepWhitespace) {
     std::unique_ptr<SAX2XMLReader> parser(XMLReaderFactory::createXMLReader());
     parser->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
     parser->setFeature(XMLUni::fgSAX2CoreValidation, false);
@@ -200,7 +205,7 @@ Object* parseSource(Store& store, const InputSource& source, const std::string& 
     parser->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
     SecurityManager limits; // bounds entity expansion in hostile input
     parser->setProperty(XMLUni::fgXercesSecurityManager, &limits);
-    Builder builder(store, scope, header);
+    Builder builder(store, scope, header, keepWhitespace);
     builder.errors = ThrowingErrorHandler(systemId);
     parser->setContentHandler(&builder);
     parser->setErrorHandler(&builder);
@@ -219,14 +224,14 @@ Object* parseSource(Store& store, const InputSource& source, const std::string& 
 Object* parseXml(Store& store, const std::string& bytes, const std::string& systemId, const Object* scope,
                  std::vector<std::pair<std::u16string, std::u16string>>* header) {
     MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), systemId.c_str());
-    return parseSource(store, source, systemId, scope, header);
+    return parseSource(store, source, systemId, scope, header, false);
 }
 
 Object* parseXml(Store& store, const std::u16string& text, const Object* scope) {
     MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size() * sizeof(char16_t),
                              "inserted text");
     source.setEncoding(u"UTF-16LE");
-    return parseSource(store, source, "inserted text", scope, nullptr);
+    return parseSource(store, source, "inserted text", scope, nullptr, true);
 }
 
 bool decodeCharacterData(const std::u16string& text, std::u16string& out) {

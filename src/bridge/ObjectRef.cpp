@@ -58,6 +58,20 @@ ObjectRef& ObjectRef::operator=(const ObjectRef& other) {
     return *this;
 }
 
+ObjectRef& ObjectRef::operator=(ObjectRef&& other) {
+    if (this == &other) return *this;
+    if (handle == other.handle) {
+        // Both hold the same object: the source's reference goes, as when a copied-from temporary dies.
+        ObjectRef source(std::move(other));
+        return *this;
+    }
+    const HostRef old = handle;
+    handle = other.handle;
+    other.handle = NIL;
+    if (old > NIL) checkStatus(callbacks().AdjustReference(old, false));
+    return *this;
+}
+
 ObjectRef::~ObjectRef() {
     if (!isNil()) callbacks().AdjustReference(handle, false);
 }

@@ -22,7 +22,7 @@ const XMLCh* keyBuffer(const Kw::StringKey& key) {
 }
 } // namespace
 
-AttrImpl::AttrImpl(const Kw::AttributeRef& attr, DOMDocument* doc) : attribute(attr), ownerDocument(doc) {
+AttrImpl::AttrImpl(Kw::AttributeRef attr, DOMDocument* doc) : attribute(std::move(attr)), ownerDocument(doc) {
     attribute.resolveName();
     if (DocumentImpl* d = asDocumentImpl(doc)) d->registerNode(this);
 }

@@ -11,6 +11,7 @@
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
 #include "dom/NodeGuard.hpp"
+#include "xpath/XPathEvaluatorImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using Kw::throwDOMException;
@@ -50,7 +51,6 @@ void DocumentImpl::registerNode(DOMNode* node) {
 void DocumentImpl::unregisterNode(DOMNode* node) {
     if (!node) return;
     if (!trackedNodes.empty()) trackedNodes.erase(node);
-    if (trackedNodes.empty()) deleteWrapper();
     auto it = alive.find(node);
     if (it == alive.end()) return;
     Disposable* object = it->second;
@@ -85,7 +85,6 @@ void DocumentImpl::disposeTracked() {
             it->second->dispose();
         }
     }
-    deleteWrapper();
 }
 
 void DocumentImpl::setXPathWrapper(void* w, void (*deleter)(void*)) {
@@ -179,12 +178,29 @@ DOMTreeWalker* DocumentImpl::createTreeWalker(DOMNode*, DOMNodeFilter::ShowType,
     throwDOMException(-1);
 }
 
-// XPath evaluation arrives with the XPath layer; until then the operations say they are not there.
-DOMXPathExpression* DocumentImpl::createExpression(const XMLCh*, const DOMXPathNSResolver*) { throwDOMException(9); }
-DOMXPathNSResolver* DocumentImpl::createNSResolver(const DOMNode*) { throwDOMException(9); }
-DOMXPathResult* DocumentImpl::evaluate(const XMLCh*, const DOMNode*, const DOMXPathNSResolver*,
-                                       DOMXPathResult::ResultType, DOMXPathResult*) {
-    throwDOMException(9);
+// Every document is an XPath evaluator: the operations are those of the XPath layer.
+DOMXPathExpression* DocumentImpl::createExpression(const XMLCh* expression, const DOMXPathNSResolver* resolver) {
+    return xpathImpl::XPathEvaluatorImpl::makeExpression(expression, resolver);
+}
+DOMXPathNSResolver* DocumentImpl::createNSResolver(const DOMNode* nodeResolver) {
+    return xpathImpl::XPathEvaluatorImpl::makeResolver(nodeResolver);
+}
+DOMXPathResult* DocumentImpl::evaluate(const XMLCh* expression, const DOMNode* contextNode,
+                                       const DOMXPathNSResolver* resolver, DOMXPathResult::ResultType type,
+                                       DOMXPathResult* result) {
+    return xpathImpl::XPathEvaluatorImpl::run(expression, contextNode, resolver, type, result);
+}
+dom::xpath::XPathExpression* DocumentImpl::createExpression(const XMLCh* expression,
+                                                            dom::xpath::XPathNSResolver* resolver) {
+    return xpathImpl::XPathEvaluatorImpl::makeExpression(expression, resolver);
+}
+dom::xpath::XPathNSResolver* DocumentImpl::createNSResolver(DOMNode* nodeResolver) {
+    return xpathImpl::XPathEvaluatorImpl::makeResolver(nodeResolver);
+}
+DOMXPathResult* DocumentImpl::evaluate(const XMLCh* expression, DOMNode* contextNode,
+                                       dom::xpath::XPathNSResolver* resolver, DOMXPathResult::ResultType type,
+                                       dom::xpath::XPathResult* result) {
+    return xpathImpl::XPathEvaluatorImpl::run(expression, contextNode, resolver, type, result);
 }
 
 // The document's own node part.

@@ -27,12 +27,16 @@ const XMLCh* sharedText(const DOMBTString& text) {
 DOMBTString keyText(const Kw::StringKey& key) { return DOMBTString(key.GetUChar16()); }
 } // namespace
 
-ElementImpl::ElementImpl(const Kw::ElementRef& ref, DOMDocument* doc)
-    : NodeBase<DOMElement>(doc), elementRef(ref), attributeKeys(ref.get_AttributeKeys()) {}
+ElementImpl::ElementImpl(Kw::ElementRef ref, DOMDocument* doc)
+    : NodeBase<DOMElement>(doc), elementRef(std::move(ref)), attributeKeys(elementRef.get_AttributeKeys()) {}
 
 ElementImpl::~ElementImpl() = default;
 
-DOMElement* ElementImpl::create_(const Kw::ElementRef& ref, DOMDocument* doc) {
+DOMElement* ElementImpl::create_(const Kw::ElementRef& ref, DOMDocument* doc) { return obtain(ref, doc); }
+
+DOMElement* ElementImpl::create_(Kw::ElementRef&& ref, DOMDocument* doc) { return obtain(std::move(ref), doc); }
+
+template <class Ref> DOMElement* ElementImpl::obtain(Ref&& ref, DOMDocument* doc) {
     if (ref.isNil()) return nullptr;
     DocumentImpl* d = asDocumentImpl(doc);
     if (!d) return nullptr;
@@ -41,9 +45,10 @@ DOMElement* ElementImpl::create_(const Kw::ElementRef& ref, DOMDocument* doc) {
         ++cached->shareCount;
         return cached;
     }
-    auto* element = new ElementImpl(ref, doc);
+    const Kw::HostRef handle = ref.get();
+    auto* element = new ElementImpl(std::forward<Ref>(ref), doc);
     d->registerNode(element);
-    d->cacheElement(ref.get(), element);
+    d->cacheElement(handle, element);
     ++element->shareCount;
     return element;
 }

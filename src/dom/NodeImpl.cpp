@@ -92,6 +92,12 @@ DOMNode* NodeImpl::create_(const Kw::ElementRef& ref, DOMDocument* doc) {
     return ElementImpl::create_(ref, doc);
 }
 
+DOMNode* NodeImpl::create_(Kw::ElementRef&& ref, DOMDocument* doc) {
+    if (ref.isNil()) return nullptr;
+    if (ref.IsTextNode()) return new TextImpl(std::move(ref), doc);
+    return ElementImpl::create_(std::move(ref), doc);
+}
+
 NodeImpl::NodeImpl(DOMDocument* doc) : ownerDocument(doc) {}
 
 NodeImpl::~NodeImpl() = default;
@@ -135,7 +141,7 @@ DOMNode* NodeImpl::lastChild() const {
     Kw::ElementRef child = ref().get_FirstChild();
     if (child.isNil()) return nullptr;
     for (Kw::ElementRef next = child.get_NextSibling(); !next.isNil(); next = next.get_NextSibling()) child = next;
-    return create_(child, documentForChildren());
+    return create_(std::move(child), documentForChildren());
 }
 
 bool NodeImpl::hasChildNodes() const { return !ref().get_FirstChild().isNil(); }
@@ -233,7 +239,7 @@ DOMNode* NodeImpl::insertBefore(DOMNode* newChild, DOMNode* refChild) {
         }
         throw;
     }
-    return create_(inserted, documentForChildren());
+    return create_(std::move(inserted), documentForChildren());
 }
 
 DOMNode* NodeImpl::replaceChild(DOMNode* newChild, DOMNode* oldChild) {

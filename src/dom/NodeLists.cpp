@@ -22,7 +22,7 @@ DOMNode* NodeListNodeImpl::item(XMLSize_t index) const {
     DOMDocument* doc = node->getNodeType() == DOMNode::DOCUMENT_NODE ? const_cast<DOMDocument*>(
                                                                            static_cast<const DOMDocument*>(node))
                                                                      : node->getOwnerDocument();
-    return NodeImpl::create_(child, doc);
+    return NodeImpl::create_(std::move(child), doc);
 }
 
 DOMNode* NodeListImpl::item(XMLSize_t index) const {

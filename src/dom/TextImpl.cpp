@@ -12,7 +12,7 @@ using Kw::throwDOMException;
 
 namespace domImpl {
 
-TextImpl::TextImpl(const Kw::ElementRef& ref, DOMDocument* doc) : NodeBase<DOMText>(doc), textRef(ref) {
+TextImpl::TextImpl(Kw::ElementRef ref, DOMDocument* doc) : NodeBase<DOMText>(doc), textRef(std::move(ref)) {
     if (DocumentImpl* d = asDocumentImpl(doc)) d->registerNode(this);
 }
 

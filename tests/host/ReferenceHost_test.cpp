@@ -99,7 +99,7 @@ TEST_F(ReferenceHost, InsertionFromXmlTextResolvesNamespacesFromTheTree) {
     EXPECT_EQ(std::u16string(value), u"SpotColor");
     int32_t children = -1;
     cb().GetNumChildren(&children, added);
-    EXPECT_EQ(children, 0); // whitespace-only text is not content
+    EXPECT_EQ(children, 1); // inserted text is content, even when it is only whitespace
     EXPECT_EQ(cb().AdjustReference(added, false), 0);
     EXPECT_TRUE(host.exists(added)); // still in the tree
 

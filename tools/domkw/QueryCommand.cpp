@@ -2,6 +2,7 @@
 #include <DOMKw/dom/DocumentLS.hpp>
 #include <DOMKw/dom/Object.hpp>
 #include <DOMKw/serialize/WriterImpl.hpp>
+#include <DOMKw/xpath/XPathException.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
@@ -37,78 +38,14 @@ Result evaluate(DOMDocument* doc, const std::string& expr, DOMXPathResult::Resul
     Owned context(doc->getDocumentElement());
     try {
         return Result(doc->evaluate(text.c_str(), doc, nullptr, type, nullptr));
+    } catch (const dom::xpath::XPathException& e) {
+        throw InputError(std::string(e.code == dom::xpath::XPathException::TYPE_ERR ? "type error in '" : "invalid expression '") +
+                         expr + "'");
     } catch (const DOMXPathException& e) {
         throw InputError("invalid expression '" + expr + "': " + utf8(e.getMessage()));
     } catch (const DOMException& e) {
         throw InputError("cannot evaluate '" + expr + "': " + utf8(e.getMessage()));
     }
-}
-
-// Tabs and line ends escaped, so that every node stays on one line.
-std::string escaped(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-std::string stringValue(DOMNode* node) {
-    switch (node->getNodeType()) {
-    case DOMNode::ELEMENT_NODE:
-    case DOMNode::DOCUMENT_NODE: {
-        std::string text;
-        for (DOMNode* c = node->getFirstChild(); c;) {
-            text += stringValue(c);
-            DOMNode* next = c->getNextSibling();
-            dom::dispose(c);
-            c = next;
-        }
-        return text;
-    }
-    default: return utf8(node->getNodeValue());
-    }
-}
-
-// Position among the siblings of the same kind and name: 0 when the node is the only one.
-int position(DOMNode* node) {
-    auto same = [&](DOMNode* other) {
-        return other->getNodeType() == node->getNodeType() &&
-               (node->getNodeType() != DOMNode::ELEMENT_NODE || utf8(other->getNodeName()) == utf8(node->getNodeName()));
-    };
-    int before = 0, after = 0;
-    for (DOMNode* s = node->getPreviousSibling(); s;) {
-        if (same(s)) ++before;
-        DOMNode* next = s->getPreviousSibling();
-        dom::dispose(s);
-        s = next;
-    }
-    for (DOMNode* s = node->getNextSibling(); s;) {
-        if (same(s)) ++after;
-        DOMNode* next = s->getNextSibling();
-        dom::dispose(s);
-        s = next;
-    }
-    return before + after == 0 ? 0 : before + 1;
-}
-
-// The absolute location path, as XML tools print it.
-std::string locationPath(DOMNode* node) {
-    if (!node || node->getNodeType() == DOMNode::DOCUMENT_NODE) return "";
-    if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE) {
-        Owned owner(static_cast<DOMAttr*>(node)->getOwnerElement());
-        return locationPath(owner.node) + "/@" + utf8(node->getNodeName());
-    }
-    std::string step = node->getNodeType() == DOMNode::TEXT_NODE ? "text()" : utf8(node->getNodeName());
-    if (const int pos = position(node)) step += "[" + std::to_string(pos) + "]";
-    Owned parent(node->getParentNode());
-    return locationPath(parent.node) + "/" + step;
 }
 
 std::string numberText(double value) {
@@ -154,7 +91,7 @@ int runQuery(Args& args) {
     Result r;
     try {
         r = evaluate(project.document(), expr, wanted);
-    } catch (const DOMXPathException&) {
+    } catch (const InputError&) {
         throw InputError("'" + expr + "' does not give a " + type);
     }
     switch (r->getResultType()) {

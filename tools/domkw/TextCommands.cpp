@@ -141,6 +141,4 @@ int runGen(Args& args) {
     return 0;
 }
 
-int runEvents(Args&) { throw UsageError("the events command needs the event layer"); }
-
 } // namespace domkw_tool

@@ -92,4 +92,81 @@ std::u16string utf16(const std::string& text) {
     return std::u16string(units.str(), units.length());
 }
 
+namespace {
+// Ends a node object the library handed out.
+struct Owned {
+    explicit Owned(DOMNode* n = nullptr) : node(n) {}
+    ~Owned() { dom::dispose(node); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    DOMNode* node;
+};
+
+// Position among the siblings of the same kind and name: 0 when the node is the only one.
+int position(DOMNode* node) {
+    auto same = [&](DOMNode* other) {
+        return other->getNodeType() == node->getNodeType() &&
+               (node->getNodeType() != DOMNode::ELEMENT_NODE || utf8(other->getNodeName()) == utf8(node->getNodeName()));
+    };
+    int before = 0, after = 0;
+    for (DOMNode* s = node->getPreviousSibling(); s;) {
+        if (same(s)) ++before;
+        DOMNode* next = s->getPreviousSibling();
+        dom::dispose(s);
+        s = next;
+    }
+    for (DOMNode* s = node->getNextSibling(); s;) {
+        if (same(s)) ++after;
+        DOMNode* next = s->getNextSibling();
+        dom::dispose(s);
+        s = next;
+    }
+    return before + after == 0 ? 0 : before + 1;
+}
+
+} // namespace
+
+std::string escaped(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string stringValue(DOMNode* node) {
+    switch (node->getNodeType()) {
+    case DOMNode::ELEMENT_NODE:
+    case DOMNode::DOCUMENT_NODE: {
+        std::string text;
+        for (DOMNode* c = node->getFirstChild(); c;) {
+            text += stringValue(c);
+            DOMNode* next = c->getNextSibling();
+            dom::dispose(c);
+            c = next;
+        }
+        return text;
+    }
+    default: return utf8(node->getNodeValue());
+    }
+}
+
+std::string locationPath(DOMNode* node) {
+    if (!node || node->getNodeType() == DOMNode::DOCUMENT_NODE) return "";
+    if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE) {
+        Owned owner(static_cast<DOMAttr*>(node)->getOwnerElement());
+        return locationPath(owner.node) + "/@" + utf8(node->getNodeName());
+    }
+    std::string step = node->getNodeType() == DOMNode::TEXT_NODE ? "text()" : utf8(node->getNodeName());
+    if (const int pos = position(node)) step += "[" + std::to_string(pos) + "]";
+    Owned parent(node->getParentNode());
+    return locationPath(parent.node) + "/" + step;
+}
+
 } // namespace domkw_tool

@@ -54,6 +54,13 @@ std::string samplePath();
 std::string utf8(const XMLCh* text);
 std::u16string utf16(const std::string& text);
 
+// Tabs, line ends and backslashes escaped, so that a value stays on one line.
+std::string escaped(const std::string& s);
+// A node's XPath string value, and its absolute location path as XML tools print it
+// ("/application/project/layout[2]/box[3]", ".../@name", ".../text()").
+std::string stringValue(XERCES_CPP_NAMESPACE::DOMNode* node);
+std::string locationPath(XERCES_CPP_NAMESPACE::DOMNode* node);
+
 // The first node EXPR selects (or null for no EXPR); InputError for an invalid expression or no match.
 XERCES_CPP_NAMESPACE::DOMNode* selectFirst(XERCES_CPP_NAMESPACE::DOMDocument* doc, const std::string& expr);
 

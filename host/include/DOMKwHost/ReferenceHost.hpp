@@ -97,6 +97,64 @@
 // GetDOMConfiguration hands out the configuration of a Xerces-C document the host owns (one for the
 // process). ReleaseDocXPathCache counts the releases per document (xpathCacheReleases); the host keeps
 // no XPath cache of its own.
+//
+// Events (CreateEvent, SetTargetEventListener, SetTypeEventListener, DispatchEvent, ControlEvent). An event
+// object is a host object outside the tree whose properties are attributes, read and written with the
+// attribute operations like an element's. The host's own writes to an event (below) bypass the undo log;
+// writes through SetAttributeValue are logged like any attribute write while a transaction is active.
+//  - CreateEvent(type) makes one of any non-empty type name; the handle is borrowed (the caller acquires
+//    its own reference) and the event lives while references to it are held. The type's interface part
+//    (before the first ',', or the whole name) decides the attributes it starts with: every event
+//    "eventType" (the name), "canBubble" and "cancelable" "false", "eventPhase" "0", "target" and
+//    "currentTarget" "-1/N" (no node; N is the key of "null"); UIEvent, MouseEvent and TextEvent "detail"
+//    "0"; MouseEvent "ScreenX", "ScreenY", "ClientX", "ClientY", "modifiers", "Button" "0" and
+//    "relatedTarget" "null"; TextEvent "OutputString" "", "keyVal", "VirtKeyVal", "modifiers" "0",
+//    "VisibleOutputGenerated", "numPad" "false"; MutationEvent "relatedNode" "null", "prevValue",
+//    "newValue", "attrName" "", "attrChange", "mutationState" "0"; SlugEvent "slugID" and the two binary
+//    attributes "". The empty name is refused with NOT_SUPPORTED, an unknown key with NOT_FOUND.
+//  - Node references are written "handle/key": an element or text handle and an attribute key, the key
+//    of "null" standing for the node itself.
+//  - Listeners on a node (SetTargetEventListener) are keyed by target (element or text handle, and the
+//    attribute key or the key of "null"), type key, callback, listener and capture flag; listeners by
+//    names (SetTypeEventListener) by the first name, the second name, callback, listener and capture
+//    flag. The first name is an event type; the second is the name of the nodes the listener hears (an
+//    element's tag name, "#text", an attribute's name), or "" (or no key) for every node. Adding a
+//    registration that exists is a no-op; removing one that does not answers NOT_FOUND. Adding a null
+//    listener does nothing. A callback of null answers INVALID_ACCESS, an unknown key or target (an event
+//    object is not a target) NOT_FOUND, an operation other than 0 (add) or 1 (remove) NOT_SUPPORTED.
+//    Registrations stay when a project is loaded (targets of the old project never match again); tests
+//    read them with listeners() and drop them with clearListeners().
+//  - DispatchEvent(target, key, event) runs the DOM event flow. The path is the target's ancestors, root
+//    first; an attribute has none (only its own listeners hear its events). Capture: each ancestor from
+//    the root down, capture listeners only (phase 1). At target: the target's listeners of both kinds
+//    (phase 2). Bubble, only when "canBubble" reads "true" (or "1"): each ancestor from the parent up,
+//    non-capture listeners only (phase 3). At every node the node's own listeners run first, then the
+//    listeners by names that hear it, each group in registration order. Before each call the host writes
+//    "eventPhase", "target" and "currentTarget", then calls callback(listener, phase, event handle). A
+//    listener removed during the dispatch is not called any more; one added for a node already visited
+//    is not called. ControlEvent 0 (stop propagation) ends the flow once the current node's listeners
+//    have run; 1 (prevent default) is remembered when "cancelable" reads "true". Each dispatch starts
+//    afresh; the output flag is true unless the default was prevented. The event and the nodes on the
+//    path are kept alive until the dispatch ends. Refusals: a null flag INVALID_ACCESS; an unknown event
+//    or target NOT_FOUND; an event without a type, or one already being dispatched, INVALID_STATE.
+//    ControlEvent outside a dispatch does nothing; an operation other than 0 or 1 answers NOT_SUPPORTED.
+//    deliveryCount() and lastDeliveryResult() count the callback calls and keep the last result.
+//  - Mutation events. While anyone listens for a "MutationEvent,..." type, changes made through the host
+//    operations raise it, once the change is made, with cancelable "false":
+//      InsertNewChild, InsertBeforeChild, Import: "DOMNodeInserted" at the new child (bubbles;
+//        relatedNode the parent), "DOMNodeInsertedIntoDocument" at it and each node below it when it
+//        entered the application's tree (no bubbling), then "DOMSubtreeModified" at the parent (bubbles).
+//      RemoveChild, and a move by InsertBeforeChild first: "DOMNodeRemoved" at the child (bubbles along
+//        the ancestors it had; relatedNode the old parent), "DOMNodeRemovedFromDocument" at it and each
+//        node below it when it left the application's tree, then "DOMSubtreeModified" at the old parent.
+//        The removed node stays alive until its events are over.
+//      SetAttributeValue, SetAttributeValueNS: "DOMAttrModified" at the element (bubbles; relatedNode the
+//        attribute, attrName its qualified name, prevValue, newValue, attrChange 1 modification or
+//        2 addition), then "DOMSubtreeModified" at the element.
+//      SetTextValue, DeleteTextValue: "DOMCharacterDataModified" at the text (bubbles; prevValue,
+//        newValue), then "DOMSubtreeModified" at the text.
+//    relatedNode is "null" where none is named; "mutationState" is "0". A write that leaves the value
+//    as it was, changes to event objects, and changes undone by a transaction raise nothing.
 #pragma once
 
 #include <DOMKw/bridge/HostCallbacks.hpp>
@@ -196,6 +254,18 @@ private:
     std::vector<std::pair<std::u16string, std::u16string>> fEntries;
 };
 
+// One listener registration (see the top of this file).
+struct ListenerRegistration {
+    bool byNames = false;
+    Kw::HostRef target = -1;           // on a node: element or text handle
+    Kw::HostKey targetKey = Kw::NO_KEY; // on a node: attribute key, or the key of "null" for the node
+    Kw::HostKey type = Kw::NO_KEY;      // on a node: the event type
+    Kw::HostKey first = Kw::NO_KEY, second = Kw::NO_KEY; // by names
+    Kw::HandleEventFn callback = nullptr;
+    void* listener = nullptr;
+    bool useCapture = false;
+};
+
 // A project that could not be loaded; the previous project stays loaded.
 class LoadError : public std::runtime_error {
 public:
@@ -270,6 +340,14 @@ public:
     void clearValidators();
     // Changes the active transaction can still undo.
     size_t undoLogLength() const;
+
+    // Events: the registrations in force, in registration order; dropping them all; the callback calls
+    // made by dispatches and the last one's result; the host event objects alive.
+    std::vector<ListenerRegistration> listeners() const;
+    void clearListeners();
+    uint64_t deliveryCount() const;
+    long lastDeliveryResult() const;
+    size_t liveEvents() const;
 
     ReferenceHost(const ReferenceHost&) = delete;
     ReferenceHost& operator=(const ReferenceHost&) = delete;

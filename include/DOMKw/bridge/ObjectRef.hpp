@@ -27,6 +27,10 @@ public:
     static ObjectRef fromHandle(HostRef handle) { return ObjectRef(reinterpret_cast<void*>(handle)); }
     ObjectRef(const ObjectRef& other);
     ObjectRef& operator=(const ObjectRef& other);
+    // Moving hands the reference over without acquiring it again; the source becomes nil. A move
+    // assignment releases what was held exactly as a copy assignment does (a refusal is thrown).
+    ObjectRef(ObjectRef&& other) noexcept : handle(other.handle) { other.handle = NIL; }
+    ObjectRef& operator=(ObjectRef&& other);
     ~ObjectRef();
 
     bool isNil() const { return handle <= NIL; }

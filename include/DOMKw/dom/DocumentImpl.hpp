@@ -4,6 +4,8 @@
 
 #include <DOMKw/dom/DocumentLS.hpp>
 #include <DOMKw/dom/NodeImpl.hpp>
+#include <DOMKw/events/EventTargetImpl.hpp>
+#include <DOMKw/xpath/XPathEvaluator.hpp>
 
 #include <xercesc/dom/DOMDocument.hpp>
 
@@ -14,7 +16,11 @@ namespace domImpl {
 
 class ElementImpl;
 
-class DocumentImpl : public NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>, public dom::ls::DocumentLS {
+class DocumentImpl : public NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>,
+                     public dom::ls::DocumentLS,
+                     public virtual eventsImpl::EventTargetImpl,
+                     public virtual eventsImpl::DocumentEventImpl,
+                     public virtual dom::xpath::XPathEvaluator {
 public:
     explicit DocumentImpl(const Kw::ObjectRef& application);
     ~DocumentImpl() override;
@@ -23,6 +29,8 @@ public:
     static XERCES_CPP_NAMESPACE::DOMDocument* create(const Kw::ObjectRef& application);
 
     const void* implementation_() const override { return &application; }
+    // Events aimed at the document go to the application element.
+    Kw::ObjectRef::DoubleRef getTargetRef() const override { return nodeTarget(application.get()); }
 
     // Bookkeeping of the node objects of this document.
     void registerNode(DOMNode* node);
@@ -50,7 +58,7 @@ public:
         bool previous;
     };
 
-    // The XPath layer's wrapper of this document; deleted with the tracked nodes and at destruction.
+    // What the XPath layer keeps for this document (its wrapper); deleted at destruction.
     void* xpathWrapper() const { return wrapper; }
     void setXPathWrapper(void* w, void (*deleter)(void*));
 
@@ -105,6 +113,14 @@ public:
                                                    const XERCES_CPP_NAMESPACE::DOMXPathNSResolver*,
                                                    XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType,
                                                    XERCES_CPP_NAMESPACE::DOMXPathResult*) override;
+
+    // dom::xpath::XPathEvaluator: the same operations as the library's own interface.
+    dom::xpath::XPathExpression* createExpression(const XMLCh* expression, dom::xpath::XPathNSResolver* resolver) override;
+    dom::xpath::XPathNSResolver* createNSResolver(DOMNode* nodeResolver) override;
+    XERCES_CPP_NAMESPACE::DOMXPathResult* evaluate(const XMLCh* expression, DOMNode* contextNode,
+                                                   dom::xpath::XPathNSResolver* resolver,
+                                                   XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType type,
+                                                   dom::xpath::XPathResult* result) override;
 
     // DOMNode of the document itself
     const XMLCh* getNodeName() const override { return nullptr; }

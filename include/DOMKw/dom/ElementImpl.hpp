@@ -3,6 +3,7 @@
 #pragma once
 
 #include <DOMKw/dom/NodeImpl.hpp>
+#include <DOMKw/events/EventTargetImpl.hpp>
 
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
@@ -13,10 +14,14 @@ using XERCES_CPP_NAMESPACE::DOMAttr;
 using XERCES_CPP_NAMESPACE::DOMElement;
 using XERCES_CPP_NAMESPACE::DOMNamedNodeMap;
 
-class ElementImpl : public NodeBase<DOMElement>, public DOMNamedNodeMap {
+class ElementImpl : public NodeBase<DOMElement>,
+                    public DOMNamedNodeMap,
+                    public virtual eventsImpl::EventTargetImpl {
 public:
     // Null for a nil reference; otherwise the document's one object for the host element.
     static DOMElement* create_(const Kw::ElementRef& ref, DOMDocument* doc);
+    // The same for a reference the caller gives up (no host call to copy it).
+    static DOMElement* create_(Kw::ElementRef&& ref, DOMDocument* doc);
 
     // Merges the attributes (and, when deep, the content) of `source` into this host element.
     virtual void copyInto(DOMNode* source, bool deep);
@@ -27,6 +32,7 @@ public:
     virtual DOMAttr* getAttributeNode(const Kw::StringKey& name) const;
 
     const void* implementation_() const override { return &elementRef; }
+    Kw::ObjectRef::DoubleRef getTargetRef() const override { return nodeTarget(elementRef.get()); }
     DOMNode* exportCopy(bool deep) const override;
     void dispose() override;
 
@@ -82,7 +88,8 @@ public:
     int32_t shares() const { return shareCount; }
 
 private:
-    ElementImpl(const Kw::ElementRef& ref, DOMDocument* doc);
+    ElementImpl(Kw::ElementRef ref, DOMDocument* doc);
+    template <class Ref> static DOMElement* obtain(Ref&& ref, DOMDocument* doc);
     ~ElementImpl() override;
     friend class DocumentImpl;
 

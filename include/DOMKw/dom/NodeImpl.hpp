@@ -28,6 +28,8 @@ public:
     // Null for a nil reference; a new TextImpl for a host text object; otherwise the document's shared
     // ElementImpl of the element.
     static DOMNode* create_(const Kw::ElementRef& ref, DOMDocument* doc);
+    // The same for a reference the caller gives up (no host call to copy it).
+    static DOMNode* create_(Kw::ElementRef&& ref, DOMDocument* doc);
 
     // A detached copy as an ordinary Xerces-C node. The base version throws DOMException -1.
     virtual DOMNode* exportCopy(bool deep) const;

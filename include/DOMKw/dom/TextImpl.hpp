@@ -2,6 +2,7 @@
 #pragma once
 
 #include <DOMKw/dom/NodeImpl.hpp>
+#include <DOMKw/events/EventTargetImpl.hpp>
 
 #include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMText.hpp>
@@ -13,15 +14,22 @@ using XERCES_CPP_NAMESPACE::DOMElement;
 using XERCES_CPP_NAMESPACE::DOMText;
 
 // Not a NodeImpl: it cannot go into the tree, and refOf gives no host reference for it.
-class AttrImpl : public DOMAttr, public virtual dom::Object, public Disposable {
+class AttrImpl : public DOMAttr,
+                 public virtual dom::Object,
+                 public Disposable,
+                 public virtual eventsImpl::EventTargetImpl {
 public:
-    AttrImpl(const Kw::AttributeRef& attribute, DOMDocument* doc);
+    AttrImpl(Kw::AttributeRef attribute, DOMDocument* doc);
     ~AttrImpl() override;
 
     // Null when the attribute is uncopyable; otherwise a copy in the scratch document.
     virtual DOMAttr* copyAttribute();
     void dispose() override;
     const Kw::AttributeRef& record() const { return attribute; }
+    // The owner element and the attribute's name.
+    Kw::ObjectRef::DoubleRef getTargetRef() const override {
+        return {attribute.owner.get(), attribute.name.value()};
+    }
 
     // DOMNode
     const XMLCh* getNodeName() const override { return getName(); }
@@ -80,11 +88,12 @@ private:
     mutable DOMBTString nameCache;
 };
 
-class TextImpl : public NodeBase<DOMText> {
+class TextImpl : public NodeBase<DOMText>, public virtual eventsImpl::EventTargetImpl {
 public:
-    TextImpl(const Kw::ElementRef& ref, DOMDocument* doc);
+    TextImpl(Kw::ElementRef ref, DOMDocument* doc);
 
     const void* implementation_() const override { return &textRef; }
+    Kw::ObjectRef::DoubleRef getTargetRef() const override { return nodeTarget(textRef.get()); }
     DOMNode* exportCopy(bool deep) const override { return cloneNode(deep); }
 
     // DOMNode

@@ -1,0 +1,35 @@
+// The event-target side of the library's nodes. Nodes keep no listeners: registrations and dispatch
+// requests go to the host, which identifies a node by its target reference.
+#pragma once
+
+#include <DOMKw/bridge/ObjectRef.hpp>
+#include <DOMKw/events/Events.hpp>
+
+namespace domImpl::eventsImpl {
+
+class EventTargetImpl : public virtual dom::events::EventTarget {
+public:
+    // The host's name for this node: an element (or text) handle and an attribute key, the key being
+    // that of "null" for the node itself.
+    virtual Kw::ObjectRef::DoubleRef getTargetRef() const = 0;
+
+    void addEventListener(const XMLCh* type, dom::events::EventListener* listener, bool useCapture) override;
+    void removeEventListener(const XMLCh* type, dom::events::EventListener* listener,
+                             bool useCapture) override;
+    bool dispatchEvent(dom::events::Event* evt) override;
+    void addEventListenerNS(const XMLCh*, const XMLCh*, dom::events::EventListener*, bool) override;
+    void removeEventListenerNS(const XMLCh*, const XMLCh*, dom::events::EventListener*, bool) override;
+    bool willTriggerNS(const XMLCh*, const XMLCh*) override;
+    bool hasEventListenerNS(const XMLCh*, const XMLCh*) override;
+
+    // The target reference of a host element or text object itself.
+    static Kw::ObjectRef::DoubleRef nodeTarget(Kw::HostRef handle);
+};
+
+class DocumentEventImpl : public virtual dom::events::DocumentEvent {
+public:
+    dom::events::Event* createEvent(const XMLCh* eventType) override;
+    bool canDispatch(const XMLCh*, const XMLCh*) override;
+};
+
+} // namespace domImpl::eventsImpl

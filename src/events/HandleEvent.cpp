@@ -1,0 +1,36 @@
+#include <DOMKw/events/HandleEvent.hpp>
+
+#include <DOMKw/bridge/ObjectRef.hpp>
+#include <DOMKw/events/Events.hpp>
+
+#include <xercesc/dom/DOMException.hpp>
+
+#include <memory>
+#include <optional>
+
+#include "events/EventDocument.hpp"
+#include "events/EventFactory.hpp"
+
+namespace Kw {
+
+long HandleEvent(void* listenerObject, int, void* hostEvent) {
+    auto* listener = dynamic_cast<dom::events::EventListener*>(static_cast<dom::Object*>(listenerObject));
+    if (!listener) return 0;
+    try {
+        // Everything the delivery makes is held here, so that however it ends (a listener's exception, a
+        // host refusal) no event document stays set and no event object outlives it. The reference is
+        // declared first so that it goes last: the event object, then the document, then the reference.
+        std::optional<EventRef> event;
+        domImpl::eventsImpl::EventDocumentScope document;
+        event.emplace(hostEvent);
+        std::unique_ptr<dom::events::Event> object(domImpl::eventsImpl::createEventObject(*event));
+        listener->handleEvent(object.get());
+    } catch (const XERCES_CPP_NAMESPACE::DOMException& e) {
+        return static_cast<short>(e.code);
+    } catch (...) {
+        return -2;
+    }
+    return 0;
+}
+
+} // namespace Kw

@@ -1,0 +1,271 @@
+#include "xpath/XPathEvaluatorImpl.hpp"
+
+#include <DOMKw/bridge/KWLIB.hpp>
+#include <DOMKw/xpath/XPathException.hpp>
+#include <DOMKw/xpath/XPathResultImpl.hpp>
+
+#include <xalanc/XPath/NodeRefListBase.hpp>
+#include <xalanc/XalanDOM/XalanDocument.hpp>
+#include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
+#include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+#include <memory>
+
+#include "xpath/DocumentView.hpp"
+#include "xpath/TellamXalanSupport.hpp"
+#include "xpath/DocumentWrappers.hpp"
+#include "xpath/XPathExpressionImpl.hpp"
+#include "xpath/XPathNSResolverImpl.hpp"
+#include "xpath/XPathWrapperImpl.hpp"
+
+using XALAN_CPP_NAMESPACE::PrefixResolver;
+using XALAN_CPP_NAMESPACE::XalanNode;
+using XALAN_CPP_NAMESPACE::XercesDocumentWrapper;
+using XALAN_CPP_NAMESPACE::XercesWrapperNavigator;
+using XALAN_CPP_NAMESPACE::XObject;
+using XALAN_CPP_NAMESPACE::XObjectPtr;
+
+namespace domImpl::xpathImpl {
+
+namespace {
+
+using dom::xpath::XPathException;
+
+[[noreturn]] void invalid() { throw XPathException(XPathException::INVALID_EXPRESSION_ERR); }
+
+// The questions of document order an evaluation over a view's own wrapper may ask before it runs over a
+// wrapper built up front (the answers cost a few steps each; a node-set of n nodes asks about n*n/2).
+constexpr size_t orderQuestions = 4096;
+
+// The text checks made before compiling: there must be a text, and a path of two or more characters
+// may not end with "/" (a lone "/" is the root).
+void checkText(const XMLCh* text) {
+    if (!text) invalid();
+    size_t length = 0;
+    while (text[length]) ++length;
+    if (length >= 2 && text[length - 1] == u'/') invalid();
+}
+
+// The resolver an evaluation compiles and runs with: the caller's (the library's own, or any other
+// DOMXPathNSResolver, asked prefix by prefix), or an adapter over the context node.
+class Resolution {
+public:
+    Resolution(const DOMXPathNSResolver* given, const DOMNode* contextNode) {
+        if (!given) {
+            adapter.reset(new NSResolverAdapter(contextNode));
+            node = adapter->getNode();
+            prefixes = adapter->getPrefixResolver();
+        } else if (const auto* own = dynamic_cast<const dom::xpath::XPathNSResolver*>(given)) {
+            node = own->getNode();
+            prefixes = own->getPrefixResolver();
+        } else {
+            foreign.reset(new ForeignPrefixResolver(*given));
+            node = contextNode;
+            prefixes = foreign.get();
+        }
+    }
+
+    const DOMNode* node = nullptr;
+    const PrefixResolver* prefixes = nullptr;
+
+private:
+    std::unique_ptr<NSResolverAdapter> adapter;
+    std::unique_ptr<ForeignPrefixResolver> foreign;
+};
+
+// A document in use by one step of an evaluation: its wrapper, and for a document of the library its
+// view, which remembers the host's answers until the step ends.
+class DocumentUse {
+public:
+    // `executing`: the step that runs the expression (the other compiles it).
+    DocumentUse(const XERCES_CPP_NAMESPACE::DOMDocument* doc, bool executing)
+        : wrapped(wrapDocument(doc)), executing(executing) {
+        if (wrapped.view) wrapped.view->beginEvaluation();
+    }
+    ~DocumentUse() {
+        if (wrapped.view) wrapped.view->endEvaluation(executing);
+    }
+    DocumentUse(const DocumentUse&) = delete;
+    DocumentUse& operator=(const DocumentUse&) = delete;
+
+    WrappedDocument wrapped;
+
+private:
+    bool executing;
+};
+
+void compileWith(XPathWrapper& xp, const XMLCh* text, const DOMNode* resolverNode, const PrefixResolver& prefixes) {
+    // Prefixes are read through the resolver node's document, which is in use while the text compiles.
+    DocumentUse use(resolverNode ? documentOf(resolverNode) : nullptr, false);
+    xp.compile(text, prefixes);
+}
+
+// Ends every evaluation that got as far as running: the host may drop what it cached for the document,
+// and the engine forgets the evaluation.
+class EvaluationEnd {
+public:
+    // `wrapper`: the wrapper the evaluation runs over, which may change while it runs.
+    EvaluationEnd(XPathWrapper& xp, XercesDocumentWrapper* const& wrapper) : xp(xp), wrapper(wrapper) {}
+    ~EvaluationEnd() {
+        Kw::KWLIB::ReleaseDocXPathCache(wrapper);
+        xp.clear();
+    }
+    EvaluationEnd(const EvaluationEnd&) = delete;
+    EvaluationEnd& operator=(const EvaluationEnd&) = delete;
+
+private:
+    XPathWrapper& xp;
+    XercesDocumentWrapper* const& wrapper;
+};
+
+// What a result made over a built wrapper keeps: the wrapper, and the view its nodes are made of.
+struct OrderedAnchor {
+    std::shared_ptr<DocumentView> view;
+    std::shared_ptr<BuiltWrapper> built;
+};
+
+} // namespace
+
+void XPathEvaluatorImpl::check(const XMLCh* expression, const DOMXPathNSResolver* resolver) {
+    XPathWrapper& xp = engine();
+    XPathWrapper::Use inUse(xp);
+    checkText(expression);
+    if (!resolver) {
+        // The prefixes of an expression made without a resolver are resolved at each evaluation, against
+        // the context node's document; here only the syntax can be checked.
+        const AnyPrefixResolver anyPrefix;
+        xp.compile(expression, anyPrefix);
+        return;
+    }
+    const Resolution how(resolver, nullptr);
+    if (!how.node || !how.prefixes) invalid();
+    compileWith(xp, expression, how.node, *how.prefixes);
+}
+
+DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* contextNode,
+                                        const DOMXPathNSResolver* resolver, DOMXPathResult::ResultType type,
+                                        DOMXPathResult* result) {
+    XPathWrapper& xp = engine();
+    XPathWrapper::Use inUse(xp);
+
+    // The resolver, the checks and the compilation.
+    const Resolution how(resolver, contextNode);
+    checkText(expression);
+    if (!how.node || !how.prefixes || !contextNode) invalid();
+    compileWith(xp, expression, how.node, *how.prefixes);
+
+    // The context node's document and its Xalan node.
+    DocumentUse use(documentOf(contextNode), true);
+    XalanNode* context = use.wrapped.map(contextNode);
+    if (!use.wrapped.wrapper || !context) invalid();
+
+    // The wrapper to run over, with a navigator for it: the reused result's own when it has one for it.
+    auto* reusable = dynamic_cast<XPathResultImpl*>(result);
+    XercesDocumentWrapper* wrapper = nullptr;
+    XercesWrapperNavigator* navigator = nullptr;
+    std::unique_ptr<XercesWrapperNavigator> made;
+    auto runOver = [&](XercesDocumentWrapper* chosen) {
+        wrapper = chosen;
+        navigator = reusable ? reusable->getWrapperNavigator() : nullptr;
+        if (navigator && navigator->getOwnerDocument() == chosen) {
+            made.reset();
+        } else {
+            made.reset(new XercesWrapperNavigator(chosen));
+            navigator = made.get();
+        }
+    };
+    runOver(use.wrapped.wrapper);
+    std::shared_ptr<void> anchor = use.wrapped.view;
+
+    XObjectPtr value;
+    {
+        const EvaluationEnd end(xp, wrapper);
+        // Over a library document an evaluation runs over the view's own wrapper, which reads only what the
+        // expression reaches, while it needs few questions of document order. One that needs many (Xalan
+        // keeps a node-set of such nodes in order by comparing each new node with every node already in
+        // it) runs over a wrapper built up front instead, whose nodes Xalan numbers: at once when the
+        // expression searches the whole tree from the root, else once the questions pass a budget.
+        const std::shared_ptr<DocumentView>& view = use.wrapped.view;
+        auto runNumbered = [&]() -> bool {
+            std::shared_ptr<BuiltWrapper> built = view->orderedWrapper();
+            const DOMNode* viewed = view->viewOf(contextNode);
+            XalanNode* numbered = viewed == view->documentNode()->asNode() ? &built->wrapper()
+                                                                           : built->wrapper().mapNode(viewed);
+            if (!numbered) return false; // a context outside the tree (a node the host has taken out)
+            runOver(&built->wrapper());
+            anchor = std::make_shared<OrderedAnchor>(OrderedAnchor{view, std::move(built)});
+            value = xp.execute(numbered, *how.prefixes, *navigator, XPathWrapper::unlimited);
+            return true;
+        };
+        if (!view || !xp.searchesFromTheRoot() || !runNumbered()) {
+            try {
+                value = xp.execute(context, *how.prefixes, *navigator, view ? orderQuestions : XPathWrapper::unlimited);
+            } catch (const NeedsDocumentOrder&) {
+                xp.clear();
+                runOver(use.wrapped.wrapper);
+                if (!runNumbered()) value = xp.execute(context, *how.prefixes, *navigator, XPathWrapper::unlimited);
+            }
+        }
+    }
+
+    // Nodes of another document than the context node's are mapped through their own wrapper.
+    if (value->getType() == XObject::eTypeNodeSet || value->getType() == XObject::eTypeNodeSetNodeProxy) {
+        const XALAN_CPP_NAMESPACE::NodeRefListBase& nodes = value->nodeset();
+        if (nodes.getLength() > 0) {
+            XalanNode* first = nodes.item(0);
+            XALAN_CPP_NAMESPACE::XalanDocument* owner =
+                first->getNodeType() == XalanNode::DOCUMENT_NODE
+                    ? static_cast<XALAN_CPP_NAMESPACE::XalanDocument*>(first)
+                    : first->getOwnerDocument();
+            if (owner != wrapper)
+                if (auto* other = dynamic_cast<XercesDocumentWrapper*>(owner)) {
+                    made.reset(new XercesWrapperNavigator(other));
+                    navigator = made.get();
+                }
+        }
+    }
+
+    // The result: the reused one or a new one. A type the value cannot be had as throws 52 and leaves a
+    // reused result as it was.
+    if (reusable) {
+        reusable->SetResult(value, navigator, type);
+        made.release();
+        reusable->keepAlive(std::move(anchor));
+        return result;
+    }
+    std::unique_ptr<XPathResultImpl> answer(new XPathResultImpl(value, navigator, type));
+    made.release();
+    answer->keepAlive(std::move(anchor));
+    return answer.release();
+}
+
+dom::xpath::XPathExpression* XPathEvaluatorImpl::makeExpression(const XMLCh* expression,
+                                                                const DOMXPathNSResolver* resolver) {
+    return new XPathExpressionImpl(expression, resolver);
+}
+
+dom::xpath::XPathNSResolver* XPathEvaluatorImpl::makeResolver(const DOMNode* nodeResolver) {
+    return new XPathNSResolverImpl(nodeResolver);
+}
+
+dom::xpath::XPathExpression* XPathEvaluatorImpl::createExpression(const XMLCh* expression,
+                                                                  dom::xpath::XPathNSResolver* resolver) {
+    return makeExpression(expression, resolver);
+}
+
+dom::xpath::XPathNSResolver* XPathEvaluatorImpl::createNSResolver(DOMNode* nodeResolver) {
+    return makeResolver(nodeResolver);
+}
+
+DOMXPathResult* XPathEvaluatorImpl::evaluate(const XMLCh* expression, DOMNode* contextNode,
+                                             dom::xpath::XPathNSResolver* resolver, DOMXPathResult::ResultType type,
+                                             dom::xpath::XPathResult* result) {
+    return run(expression, contextNode, resolver, type, result);
+}
+
+} // namespace domImpl::xpathImpl
+
+dom::xpath::XPathEvaluator* dom::xpath::XPathEvaluator::create() {
+    return new domImpl::xpathImpl::XPathEvaluatorImpl();
+}

@@ -1,0 +1,175 @@
+#include "xpath/XPathWrapperImpl.hpp"
+
+#include <DOMKw/xpath/XPathException.hpp>
+
+#include <xalanc/Include/XalanMemoryManagement.hpp>
+#include <xalanc/PlatformSupport/XSLException.hpp>
+#include <xalanc/XPath/XObjectFactoryDefault.hpp>
+#include <xalanc/XPath/XPath.hpp>
+#include <xalanc/XPath/XPathConstructionContextDefault.hpp>
+#include <xalanc/XPath/XPathEnvSupportDefault.hpp>
+#include <xalanc/XPath/XPathEvaluator.hpp>
+#include <xalanc/XPath/XPathExecutionContextDefault.hpp>
+#include <xalanc/XPath/XPathFactoryDefault.hpp>
+#include <xalanc/XPath/XPathProcessorImpl.hpp>
+#include <xalanc/XPath/XalanXPathException.hpp>
+#include <xalanc/XalanDOM/XalanDOMException.hpp>
+#include <xalanc/XalanDOM/XalanDOMString.hpp>
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+#include <mutex>
+
+#include "bridge/HostStatus.hpp"
+#include "xpath/TellamXalanSupport.hpp"
+
+using namespace XALAN_CPP_NAMESPACE;
+
+namespace domImpl::xpathImpl {
+
+void startXPath() {
+    // Both libraries count their initialisations; these are never undone, so everything they make
+    // stays valid until the process ends.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Kw::ensureXercesStarted();
+        XPathEvaluator::initialize(XalanMemMgrs::getDefaultXercesMemMgr());
+    });
+}
+
+namespace {
+
+MemoryManager& memory() { return XalanMemMgrs::getDefaultXercesMemMgr(); }
+
+// The three process-wide Xalan objects every compilation uses.
+XPathFactoryDefault& xpathFactory() {
+    static XPathFactoryDefault factory(memory());
+    return factory;
+}
+
+// Compilation problems become exceptions without a word on the console: the library does no logging.
+class QuietConstructionContext : public XPathConstructionContextDefault {
+public:
+    QuietConstructionContext() : XPathConstructionContextDefault(memory()) {}
+    void problem(eSource, eClassification classification, const XalanDOMString& message, const Locator* locator,
+                 const XalanNode*) override {
+        if (classification == eError) throw XalanXPathException(message, memory(), locator);
+    }
+    void problem(eSource source, eClassification classification, const XalanDOMString& message,
+                 const XalanNode* node) override {
+        problem(source, classification, message, nullptr, node);
+    }
+};
+
+XPathConstructionContextDefault& constructionContext() {
+    static QuietConstructionContext context;
+    return context;
+}
+
+XPathProcessorImpl& processor() {
+    static XPathProcessorImpl processor(memory());
+    return processor;
+}
+
+class XPathWrapperImpl : public XPathWrapper {
+public:
+    XPathWrapperImpl()
+        : envSupport(memory()), objectFactory(memory(), 10, 10, 10, 5), domSupport(new TellamXalanSupport),
+          executionContext(new XPathExecutionContextDefault(envSupport, *domSupport, objectFactory)),
+          xpath(xpathFactory().create()) {}
+
+    ~XPathWrapperImpl() override {
+        xpathFactory().returnObject(xpath);
+        delete executionContext;
+        delete domSupport;
+    }
+
+    void compile(const XMLCh* expression, const PrefixResolver& resolver) override {
+        try {
+            // The construction context only pools what one compilation needs.
+            constructionContext().reset();
+            const XalanDOMString text(expression, memory());
+            processor().initXPath(*xpath, constructionContext(), text, resolver, nullptr, true, true);
+        } catch (const XSLException&) {
+            throw dom::xpath::XPathException(dom::xpath::XPathException::INVALID_EXPRESSION_ERR);
+        } catch (const XERCES_CPP_NAMESPACE::XMLException&) {
+            throw dom::xpath::XPathException(dom::xpath::XPathException::INVALID_EXPRESSION_ERR);
+        }
+    }
+
+    XObjectPtr execute(XalanNode* context, const PrefixResolver& resolver, XercesWrapperNavigator& navigator,
+                       size_t orderQuestions) override {
+        domSupport->navigator = &navigator;
+        domSupport->questionsLeft = orderQuestions;
+        try {
+            return standalone(xpath->execute(context, resolver, *executionContext));
+        } catch (const XalanDOMException& e) {
+            Kw::throwDOMException(static_cast<short>(e.getExceptionCode()));
+        } catch (const XSLException&) {
+            // An expression that parsed but cannot run here (a function given the wrong kind of value).
+            throw dom::xpath::XPathException(dom::xpath::XPathException::INVALID_EXPRESSION_ERR);
+        }
+    }
+
+    void clear() override {
+        domSupport->navigator = nullptr;
+        domSupport->questionsLeft = unlimited;
+        executionContext->setPrefixResolver(nullptr);
+    }
+
+    bool searchesFromTheRoot() const override {
+        // A look through the compiled operations for a step from the root and a descendant axis; a value
+        // that only looks like one costs time, never a wrong answer.
+        const XPathExpression& ops = xpath->getExpression();
+        bool root = false, down = false;
+        for (XPathExpression::OpCodeMapSizeType i = 0; i < ops.opCodeMapSize(); ++i) {
+            const int op = ops.getOpCodeMapValue(i);
+            root = root || op == XPathExpression::eFROM_ROOT;
+            down = down || op == XPathExpression::eFROM_DESCENDANTS || op == XPathExpression::eFROM_DESCENDANTS_OR_SELF;
+        }
+        return root && down;
+    }
+
+    XPathExecutionContext& getExecutionContext() override { return *executionContext; }
+    const XPathEnvSupport& getEnvSupport() const override { return envSupport; }
+    const DOMSupport& getDOMSupport() const override { return *domSupport; }
+
+private:
+    // A scalar value that no longer points into the compiled expression (literals are handed out as
+    // adapters over its tokens) or into strings owned elsewhere: the next compilation replaces those.
+    XObjectPtr standalone(const XObjectPtr& value) {
+        switch (value->getType()) {
+        case XObject::eTypeXTokenNumberAdapter: return objectFactory.createNumber(value->num(*executionContext));
+        case XObject::eTypeStringReference:
+        case XObject::eTypeStringAdapter:
+        case XObject::eTypeXTokenStringAdapter:
+            return objectFactory.createString(XalanDOMString(value->str(*executionContext), memory()));
+        default: return value;
+        }
+    }
+
+    XPathEnvSupportDefault envSupport;
+    XObjectFactoryDefault objectFactory;
+    TellamXalanSupport* domSupport;
+    XPathExecutionContextDefault* executionContext;
+    XPath* xpath;
+};
+
+} // namespace
+
+XPathWrapper::~XPathWrapper() = default;
+
+XPathWrapper::Use::Use(XPathWrapper& engine) : engine(engine) {
+    if (engine.busy) Kw::throwDOMException(XERCES_CPP_NAMESPACE::DOMException::INVALID_STATE_ERR);
+    engine.busy = true;
+}
+
+XPathWrapper::Use::~Use() { engine.busy = false; }
+
+XPathWrapper& engine() {
+    startXPath();
+    static XPathWrapperImpl theEngine;
+    return theEngine;
+}
+
+} // namespace domImpl::xpathImpl

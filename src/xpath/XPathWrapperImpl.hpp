@@ -1,0 +1,69 @@
+// The process-wide XPath engine: one Xalan-C XPath object that every evaluation compiles into, one
+// execution context, one object factory. Evaluations run one at a time on the host's thread.
+#pragma once
+
+#include <xalanc/XPath/XObject.hpp>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+namespace XALAN_CPP_NAMESPACE {
+class DOMSupport;
+class PrefixResolver;
+class XalanNode;
+class XercesWrapperNavigator;
+class XPathEnvSupport;
+class XPathExecutionContext;
+} // namespace XALAN_CPP_NAMESPACE
+
+namespace domImpl::xpathImpl {
+
+// Starts Xerces-C and Xalan-C's XPath support, once per process; safe to call any number of times.
+// Connect calls it at start-up; every entry into the XPath layer calls it too.
+void startXPath();
+
+class XPathWrapper {
+public:
+    virtual ~XPathWrapper();
+
+    // Compiles `expression` into the engine's XPath object, resolving prefixes with `resolver`. Throws
+    // XPathException 51 for text that is not an expression.
+    virtual void compile(const XMLCh* expression, const XALAN_CPP_NAMESPACE::PrefixResolver& resolver) = 0;
+    static constexpr size_t unlimited = ~size_t(0);
+    // Runs the last compiled expression at `context`; the navigator maps Xalan nodes to DOM nodes for
+    // document order. The value owns what it refers to apart from the nodes of a node-set. An evaluation
+    // that asks more than `orderQuestions` questions of document order ends with NeedsDocumentOrder.
+    virtual XALAN_CPP_NAMESPACE::XObjectPtr execute(XALAN_CPP_NAMESPACE::XalanNode* context,
+                                                    const XALAN_CPP_NAMESPACE::PrefixResolver& resolver,
+                                                    XALAN_CPP_NAMESPACE::XercesWrapperNavigator& navigator,
+                                                    size_t orderQuestions) = 0;
+    // Whether the last compiled expression searches the whole tree from its root ("//name").
+    virtual bool searchesFromTheRoot() const = 0;
+    // Forgets the state of the last evaluation (context, resolver, navigator).
+    virtual void clear() = 0;
+
+    virtual XALAN_CPP_NAMESPACE::XPathExecutionContext& getExecutionContext() = 0;
+    virtual const XALAN_CPP_NAMESPACE::XPathEnvSupport& getEnvSupport() const = 0;
+    virtual const XALAN_CPP_NAMESPACE::DOMSupport& getDOMSupport() const = 0;
+
+    // Marks the engine in use for the life of the object: the engine has one XPath object and one
+    // execution context, so an evaluation started from within another (a resolver that evaluates)
+    // is refused with DOMException 11 rather than let it overwrite the running one.
+    class Use {
+    public:
+        explicit Use(XPathWrapper& engine);
+        ~Use();
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+
+    private:
+        XPathWrapper& engine;
+    };
+
+protected:
+    bool busy = false;
+};
+
+// The one engine of the process, made on first use.
+XPathWrapper& engine();
+
+} // namespace domImpl::xpathImpl

@@ -1,0 +1,131 @@
+// The domkw tool end to end on the sample project: outputs, error paths and exit statuses.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+};
+
+// Runs domkw with the arguments (a shell command line); standard error goes to `out` as well when
+// `withErrors` is set.
+Outcome domkw(const std::string& arguments, bool withErrors = false, const std::string& input = "") {
+    std::string command = std::string(DOMKW_CLI) + " " + arguments;
+    if (!input.empty()) command = "printf '" + input + "' | " + command;
+    command += withErrors ? " 2>&1" : " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    Outcome r{-1, {}};
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
+    const int raw = pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
+    return r;
+}
+
+TEST(Cli, QueryPrintsValuesAndNodePaths) {
+    struct Case {
+        const char* args;
+        const char* expected;
+    } cases[] = {
+        {"query 'count(//box)'", "37\n"},
+        {"query '1 div 4'", "0.25\n"},
+        {"query '//layout[2]/@name'", "/application/project[1]/layout[2]/@name\tLayout 2\n"},
+        {"query --type string '//color[@id=\"c7\"]/@name'", "Ocean Blue\n"},
+        {"query 'boolean(//preferences)'", "true\n"},
+        {"query --type first '//textRun'", "/application/project[1]/stories/story[1]/paragraph[1]/textRun[1]\tPrices < 10 € this week\n"},
+        {"query '//paragraph[@style=\"Normal\"]/textRun[contains(., \"Tabs\")]/text()'",
+         "/application/project[1]/stories/story[2]/paragraph[2]/textRun[2]/text()\tTabs\\tand  double  spaces stay (story 2)\n"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = domkw(c.args);
+        EXPECT_EQ(r.status, 0) << c.args;
+        if (std::string(c.args).find("Tabs") != std::string::npos) {
+            EXPECT_NE(r.out.find(c.expected), std::string::npos) << c.args << "\n" << r.out;
+        } else {
+            EXPECT_EQ(r.out, c.expected) << c.args;
+        }
+    }
+}
+
+TEST(Cli, SaveWriteAndGen) {
+    const Outcome saved = domkw("save '//layout[2]/spread[1]/page[1]'");
+    EXPECT_EQ(saved.status, 0);
+    EXPECT_EQ(saved.out.rfind("<page generator=", 0), 0u) << saved.out;
+    const Outcome written = domkw("write '//colors'");
+    EXPECT_EQ(written.status, 0);
+    EXPECT_NE(written.out.find("<color id=\"c10\" name=\"Sand\""), std::string::npos);
+    const Outcome generated = domkw("gen --elements 300 --seed 4");
+    EXPECT_EQ(generated.status, 0);
+    const std::string path = testing::TempDir() + "domkw-gen.xml";
+    std::ofstream(path) << generated.out;
+    EXPECT_EQ(domkw("query 'count(//*) >= 300' --doc " + path).out, "true\n");
+}
+
+TEST(Cli, EventsShowEveryDelivery) {
+    const Outcome r = domkw("events");
+    EXPECT_EQ(r.status, 0);
+    for (const char* line : {"MutationEvent,DOMNodeInserted", "MutationEvent,DOMAttrModified",
+                             "MutationEvent,DOMCharacterDataModified", "MutationEvent,DOMNodeRemoved",
+                             "\"Mint\" -> \"Peppermint\""})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+    EXPECT_EQ(domkw("events --type DOMAttrModified").out.find("DOMNodeInserted"), std::string::npos);
+}
+
+TEST(Cli, ConvertAndMapcheck) {
+    const Outcome r = domkw("convert --from UTF-8 --to windows-1252", false, "caf\\303\\251");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "caf\xE9");
+    const Outcome viaMap = domkw(std::string("convert --from UTF-8 --to map --map ") + DOMKW_SAMPLES_DIR "/mappings/SHIFT_JIS.map",
+                             false, "\\346\\235\\261");
+    EXPECT_EQ(viaMap.status, 0);
+    EXPECT_EQ(viaMap.out, "\x93\x8C");
+    const Outcome bad = domkw("convert --from UTF-8 --to 0", true, "ab\\377");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.out.find("byte offset 2"), std::string::npos) << bad.out;
+    const Outcome check = domkw(std::string("mapcheck ") + DOMKW_SAMPLES_DIR "/mappings/CP1252.map");
+    EXPECT_EQ(check.status, 0);
+    EXPECT_NE(check.out.find("0 error(s)"), std::string::npos);
+    const std::string broken = testing::TempDir() + "broken.map";
+    std::ofstream(broken) << "not a mapping file\n";
+    const Outcome failed = domkw("mapcheck " + broken);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.out.find("1 error(s)"), std::string::npos) << failed.out;
+}
+
+TEST(Cli, ErrorsAreOneLineWithTheirExitStatus) {
+    const std::string malformed = testing::TempDir() + "malformed.xml";
+    std::ofstream(malformed) << "<application>\n  <project>\n</application>\n";
+    struct Case {
+        std::string args;
+        int status;
+        const char* text;
+    } cases[] = {
+        {"", 2, "usage"},
+        {"frobnicate", 2, "unknown command"},
+        {"query", 2, "expression is needed"},
+        {"query '//['", 1, "invalid expression"},
+        {"query --type weird 1", 2, "--type"},
+        {"save --doc " + malformed, 1, ":3:"},
+        {"save --doc /nonexistent.xml", 1, "cannot open"},
+        {"gen --elements x", 2, "--elements"},
+        {"convert --from nowhere --to 0", 2, "unknown encoding"},
+        {"save '//nothing'", 1, "selects no node"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = domkw(c.args, true);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.text), std::string::npos) << c.args << "\n" << r.out;
+        EXPECT_EQ(r.out.find("terminate"), std::string::npos) << c.args;
+    }
+    EXPECT_EQ(domkw("query --help").status, 0);
+    EXPECT_EQ(domkw("--help").status, 0);
+}
+
+} // namespace

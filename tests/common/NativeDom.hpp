@@ -1,0 +1,33 @@
+// A native Xerces-C DOM of the same XML as the reference host holds it, and text forms of both trees
+// that compare equal when the trees do.
+#pragma once
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+
+#include <memory>
+#include <string>
+
+namespace testing_support {
+
+// Parses `xml` into a native DOM without what the reference host leaves out: whitespace-only text
+// between elements, comments, and the host-only properties (implied and default-valued attributes are
+// not specified in the host, so they are removed as well).
+class NativeDom {
+public:
+    explicit NativeDom(const std::string& xml);
+    XERCES_CPP_NAMESPACE::DOMDocument* document() const { return parser->getDocument(); }
+    XERCES_CPP_NAMESPACE::DOMElement* root() const { return document()->getDocumentElement(); }
+
+private:
+    std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser;
+};
+
+// The node written by a serializer (Xerces-C's own for native nodes, ours for host nodes) as UTF-8, with
+// the attributes of every start tag sorted (the two sides need not agree on attribute order).
+std::string canonicalXml(XERCES_CPP_NAMESPACE::DOMLSSerializer* writer, const XERCES_CPP_NAMESPACE::DOMNode* node);
+
+// Sorts the attributes within each start tag of XML text.
+std::string sortAttributes(const std::string& xml);
+
+} // namespace testing_support

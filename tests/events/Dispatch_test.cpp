@@ -1,0 +1,276 @@
+// Listener registration and dispatch end to end: the library registers with the host, the host runs the
+// event flow along its tree (capture, at target, bubble) and delivers through Kw::HandleEvent.
+#include "events/EventsFixture.hpp"
+
+using namespace testing_support;
+using Kw::host::Selector;
+
+namespace {
+
+class Dispatch : public EventsTest {
+protected:
+    // A listener that writes "who phase target@current related" into the journal, then runs `also`.
+    std::unique_ptr<FnListener> recorder(const std::string& who, std::function<void(Event*)> also = {}) {
+        return std::make_unique<FnListener>([this, who, also](Event* evt) {
+            std::u16string line = u16(who) + u" " + num(evt->getEventPhase()) + u" " +
+                                  nameOf(evt->getTarget()) + u"@" + nameOf(evt->getCurrentTarget());
+            if (auto* m = dynamic_cast<MutationEvent*>(evt)) line += u" " + nameOf(m->getRelatedNode());
+            journal.push_back(line);
+            if (also) also(evt);
+        });
+    }
+    static long statusThrown(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (long status) {
+            return status;
+        }
+        return 0;
+    }
+    std::vector<std::u16string> journal;
+};
+
+const XMLCh* const INSERTED = u"MutationEvent,DOMNodeInserted";
+
+TEST_F(Dispatch, anAppendedChildIsAnnouncedAlongTheTreeCaptureFirst) {
+    Owned project(at("project")), layout(at("project/layout")), page(at("project/layout/spread/page"));
+    auto captureOnProject = recorder("capture"), bubbleOnProject = recorder("bubble");
+    auto onLayout = recorder("layout"), onPage = recorder("page");
+    // Registered before the capture listener: the capture listener still runs first.
+    on(project)->addEventListener(INSERTED, bubbleOnProject.get(), false);
+    on(page)->addEventListener(INSERTED, onPage.get(), false);
+    on(layout)->addEventListener(INSERTED, onLayout.get(), false);
+    on(project)->addEventListener(INSERTED, captureOnProject.get(), true);
+
+    Owned box(doc->createElement(u"box"));
+    Owned added(page->appendChild(box.node));
+    ASSERT_NE(added.node, nullptr);
+    const std::vector<std::u16string> expected = {u"capture 1 box@project page", u"page 3 box@page page",
+                                                  u"layout 3 box@layout page", u"bubble 3 box@project page"};
+    EXPECT_EQ(journal, expected);
+}
+
+TEST_F(Dispatch, flowOfADispatchedEvent) {
+    Owned app(doc->getDocumentElement()), layout(at("project/layout")),
+        page(at("project/layout/spread/page"));
+    Owned box(at("project/layout/spread/page/box"));
+    const XMLCh* type = u"UIEvent,DOMActivate";
+    struct Case {
+        const char* name;
+        bool bubbles;
+        std::string stopper; // the listener that stops propagation
+        std::vector<std::u16string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"bubbling", true, "", {u"app1 1", u"layout1 1", u"box 2", u"box1 2", u"page 3", u"app 3"}},
+        {"not bubbling", false, "", {u"app1 1", u"layout1 1", u"box 2", u"box1 2"}},
+        {"stopped while capturing", true, "layout1", {u"app1 1", u"layout1 1"}},
+        // The rest of the current node's listeners still run.
+        {"stopped at the target", true, "box", {u"app1 1", u"layout1 1", u"box 2", u"box1 2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        journal.clear();
+        std::vector<std::unique_ptr<FnListener>> listeners;
+        auto add = [&](const Owned& node, const std::string& who, bool capture) {
+            listeners.push_back(std::make_unique<FnListener>([&, who](Event* e) {
+                journal.push_back(u16(who) + u" " + num(e->getEventPhase()));
+                EXPECT_EQ(nameOf(e->getTarget()), u"box");
+                if (who == c.stopper) e->stopPropagation();
+            }));
+            on(node)->addEventListener(type, listeners.back().get(), capture);
+        };
+        add(app, "app1", true);
+        add(app, "app", false);
+        add(layout, "layout1", true);
+        add(page, "page", false);
+        add(box, "box", false); // at the target both kinds run, in registration order
+        add(box, "box1", true);
+        std::unique_ptr<Event> evt = create(type);
+        evt->initEvent(type, c.bubbles, false);
+        EXPECT_TRUE(on(box)->dispatchEvent(evt.get()));
+        EXPECT_EQ(journal, c.expected);
+        host.clearListeners();
+    }
+}
+
+TEST_F(Dispatch, preventDefaultDecidesTheResult) {
+    Owned box(at("project/layout/spread/page/box"));
+    const XMLCh* type = u"MouseEvent,click";
+    for (auto [cancelable, prevent, expected] :
+         {std::make_tuple(true, true, false), std::make_tuple(true, false, true),
+          std::make_tuple(false, true, true)}) {
+        FnListener listener([prevent = prevent](Event* e) {
+            if (prevent) e->preventDefault();
+        });
+        on(box)->addEventListener(type, &listener, false);
+        std::unique_ptr<Event> evt = create(type);
+        evt->initEvent(type, true, cancelable);
+        EXPECT_EQ(on(box)->dispatchEvent(evt.get()), expected) << cancelable << prevent;
+        on(box)->removeEventListener(type, &listener, false);
+    }
+}
+
+TEST_F(Dispatch, documentsAttributesAndTextsAreTargets) {
+    Owned app(doc->getDocumentElement()), box(at("project/layout/spread/page/box"));
+    Owned id(static_cast<DOMElement*>(box.node)->getAttributeNode(u"id"));
+    Owned run(at("project/story/paragraph/textRun"));
+    Owned text(run->getFirstChild());
+    const XMLCh* type = u"CustomEvent,x";
+    auto onApp = recorder("app"), onBox = recorder("box"), onId = recorder("id"), onText = recorder("text"),
+         onRun = recorder("run");
+    on(app)->addEventListener(type, onApp.get(), false);
+    on(box)->addEventListener(type, onBox.get(), true);
+    on(id)->addEventListener(type, onId.get(), false);
+    on(text)->addEventListener(type, onText.get(), false);
+    on(run)->addEventListener(type, onRun.get(), false);
+    std::unique_ptr<Event> evt = create(type);
+    evt->initEvent(type, true, false);
+    doc->dispatchEvent(evt.get());    // the document stands for the application element
+    on(id)->dispatchEvent(evt.get()); // an attribute has no ancestors: only its own listeners hear it
+    on(text)->dispatchEvent(evt.get());
+    const std::vector<std::u16string> expected = {u"app 2 application@application", u"id 2 id@id",
+                                                  u"text 2 #text@#text", u"run 3 #text@textRun",
+                                                  u"app 3 #text@application"};
+    EXPECT_EQ(journal, expected);
+}
+
+TEST_F(Dispatch, registrationsByNames) {
+    Owned box(at("project/layout/spread/page/box"));
+    FnListener onBoxes, onEverything;
+    const XMLCh* type = u"MutationEvent,DOMAttrModified";
+    EventTarget::addEventListener(type, u"box", &onBoxes, false);
+    EventTarget::addEventListener(type, u"", &onEverything, false);
+    ASSERT_EQ(host.listeners().size(), 2u);
+    const kwhost::ListenerRegistration first = host.listeners()[0];
+    EXPECT_TRUE(first.byNames);
+    EXPECT_EQ(first.first, host.keyOf(type));
+    EXPECT_EQ(first.second, host.keyOf(u"box"));
+    EXPECT_EQ(first.callback, &Kw::HandleEvent);
+    EXPECT_EQ(first.listener, static_cast<dom::Object*>(&onBoxes));
+
+    static_cast<DOMElement*>(box.node)->setAttribute(u"id", u"changed");
+    EXPECT_EQ(onBoxes.calls, 1);
+    EXPECT_EQ(onEverything.calls, 6); // at the box, then at each of its five ancestors while it bubbles
+
+    EventTarget::removeEventListener(type, u"box", &onBoxes, false);
+    EXPECT_EQ(domExceptionCode([&] { EventTarget::removeEventListener(type, u"box", &onBoxes, false); }), 8);
+    host.failAt(Selector::SetTypeEventListener, 7);
+    EXPECT_EQ(statusThrown([&] { EventTarget::addEventListener(type, u"box", &onBoxes, false); }), 7);
+}
+
+TEST_F(Dispatch, registrationFailures) {
+    Owned box(at("project/layout/spread/page/box"));
+    FnListener listener;
+    const XMLCh* type = u"UIEvent,DOMFocusIn";
+    // Adding: the host's status itself, as a long; removing: a DOMException with its code.
+    host.failAt(Selector::SetTargetEventListener, 0x70007);
+    EXPECT_EQ(statusThrown([&] { on(box)->addEventListener(type, &listener, false); }), 0x70007);
+    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(type, &listener, false); }), 8);
+    on(box)->addEventListener(type, &listener, false);
+    on(box)->addEventListener(type, &listener, false); // the same registration again: nothing new
+    on(box)->addEventListener(type, &listener, true);  // another capture flag: another registration
+    on(box)->addEventListener(type, nullptr, false);   // no listener: nothing
+    EXPECT_EQ(host.listeners().size(), 2u);
+    host.failAt(Selector::SetTargetEventListener, 7);
+    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(type, &listener, false); }), 7);
+    host.failAt(Selector::StringToKey, 12);
+    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(type, &listener, false); }), 12);
+}
+
+TEST_F(Dispatch, dispatchFailures) {
+    Owned box(at("project/layout/spread/page/box"));
+    struct Foreign : Event {
+        bool getBubbles() const override { return false; }
+        bool getCancelable() const override { return false; }
+        EventTarget* getCurrentTarget() const override { return nullptr; }
+        unsigned short getEventPhase() const override { return 0; }
+        EventTarget* getTarget() const override { return nullptr; }
+        uint64_t getTimeStamp() const override { return 0; }
+        DOMBTString getType() const override { return DOMBTString(u"CustomEvent,x"); }
+        void stopPropagation() override {}
+        void preventDefault() override {}
+        void initEvent(const XMLCh*, bool, bool) override {}
+    } foreign;
+    host.resetCallCounts();
+    EXPECT_EQ(domExceptionCode([&] { on(box)->dispatchEvent(&foreign); }), 9);
+    EXPECT_EQ(domExceptionCode([&] { on(box)->dispatchEvent(nullptr); }), 9);
+    EXPECT_EQ(host.callCount(Selector::DispatchEvent), 0u);
+
+    std::unique_ptr<Event> evt = create(u"CustomEvent,x");
+    host.failAt(Selector::DispatchEvent, 0x10008);
+    EXPECT_EQ(statusThrown([&] { on(box)->dispatchEvent(evt.get()); }), 0x10008);
+    // An event without a type, and one dispatched again from its own delivery, are refused.
+    evt->initEvent(u"", false, false);
+    EXPECT_EQ(statusThrown([&] { on(box)->dispatchEvent(evt.get()); }), 11);
+    evt->initEvent(u"CustomEvent,x", false, false);
+    long nested = 0;
+    FnListener again([&](Event*) { nested = statusThrown([&] { on(box)->dispatchEvent(evt.get()); }); });
+    on(box)->addEventListener(u"CustomEvent,x", &again, false);
+    EXPECT_TRUE(on(box)->dispatchEvent(evt.get()));
+    EXPECT_EQ(nested, 11);
+
+    FnListener listener;
+    for (const std::function<void()>& reserved : std::vector<std::function<void()>>{
+             [&] { on(box)->addEventListenerNS(u"ns", u"t", &listener, false); },
+             [&] { on(box)->removeEventListenerNS(u"ns", u"t", &listener, false); },
+             [&] { on(box)->willTriggerNS(u"ns", u"t"); }, [&] { on(box)->hasEventListenerNS(u"ns", u"t"); },
+             [&] { doc->canDispatch(u"ns", u"t"); }})
+        EXPECT_EQ(domExceptionCode(reserved), -1);
+}
+
+TEST_F(Dispatch, mutationEventsOfTheHostOperations) {
+    Owned app(doc->getDocumentElement()), page(at("project/layout/spread/page"));
+    Owned box(at("project/layout/spread/page/box")), run(at("project/story/paragraph/textRun"));
+    std::vector<std::u16string> seen;
+    FnListener listener([&](Event* evt) {
+        auto* m = dynamic_cast<MutationEvent*>(evt);
+        seen.push_back(str(evt->getType()).substr(14) + u" " + nameOf(evt->getTarget()) + u" " +
+                       nameOf(m->getRelatedNode()) + u" [" + str(m->getAttrName()) + u"] " +
+                       str(m->getPrevValue()) + u">" + str(m->getNewValue()) + u" " +
+                       num(m->getAttrChange()));
+    });
+    for (const XMLCh* type :
+         {u"MutationEvent,DOMNodeInserted", u"MutationEvent,DOMNodeRemoved", u"MutationEvent,DOMAttrModified",
+          u"MutationEvent,DOMCharacterDataModified", u"MutationEvent,DOMSubtreeModified",
+          u"MutationEvent,DOMNodeInsertedIntoDocument", u"MutationEvent,DOMNodeRemovedFromDocument"})
+        on(app)->addEventListener(type, &listener, true);
+    auto element = [](const Owned& node) { return static_cast<DOMElement*>(node.node); };
+    const std::vector<std::pair<std::function<void()>, std::vector<std::u16string>>> cases = {
+        {[&] { element(box)->setAttribute(u"id", u"b7"); },
+         {u"DOMAttrModified box id [id] b1>b7 1", u"DOMSubtreeModified box (none) [] > 0"}},
+        {[&] { element(box)->setAttribute(u"kind", u"image"); },
+         {u"DOMAttrModified box kind [kind] >image 2", u"DOMSubtreeModified box (none) [] > 0"}},
+        {[&] { element(box)->setAttribute(u"kind", u"image"); }, {}}, // the same value: no change
+        {[&] {
+             Owned text(run->getFirstChild());
+             static_cast<DOMText*>(text.node)->appendData(u"!");
+         },
+         {u"DOMCharacterDataModified #text (none) [] Hello, world>Hello, world! 0",
+          u"DOMSubtreeModified #text (none) [] > 0"}},
+        {[&] { Owned copy(page->removeChild(box.node)); },
+         {u"DOMNodeRemoved box page [] > 0", u"DOMNodeRemovedFromDocument box (none) [] > 0",
+          u"DOMSubtreeModified page (none) [] > 0"}},
+        {[&] {
+             Owned fresh(doc->createElement(u"frame"));
+             Owned added(page->appendChild(fresh.node));
+         },
+         {u"DOMNodeInserted frame page [] > 0", u"DOMNodeInsertedIntoDocument frame (none) [] > 0",
+          u"DOMSubtreeModified page (none) [] > 0"}},
+    };
+    const size_t events = host.liveEvents();
+    for (const auto& [change, expected] : cases) {
+        seen.clear();
+        change();
+        EXPECT_EQ(seen, expected);
+    }
+    EXPECT_EQ(host.liveEvents(), events); // the events the host made went with their dispatches
+
+    // Nobody listening: nothing is made.
+    host.clearListeners();
+    const uint64_t deliveries = host.deliveryCount();
+    element(page)->setAttribute(u"number", u"4");
+    EXPECT_EQ(host.deliveryCount(), deliveries);
+}
+
+} // namespace

@@ -1,0 +1,73 @@
+// Document order, however it is decided: node by node for small node-sets, by Xalan's own numbering over a
+// wrapper built up front for large ones and for searches from the root, node by node again for a context
+// the host has taken out of the tree.
+#include <DOMKwHost/ProjectGenerator.hpp>
+
+#include <algorithm>
+
+#include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
+
+#include "xpath/XPathFixture.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+class XPathOrdering : public XPathTest {
+protected:
+    void SetUp() override {
+        XPathTest::SetUp();
+        host.loadString(kwhost::generateProject(2000));
+        openDocument();
+    }
+    // The wrapper a result's nodes belong to.
+    const void* wrapperOf(DOMXPathResult* r) {
+        return dynamic_cast<domImpl::xpathImpl::XPathResultImpl*>(r)->getWrapperNavigator()->getOwnerDocument();
+    }
+};
+
+TEST_F(XPathOrdering, EveryWayOfDecidingOrderGivesTheSameNodes) {
+    Owned app(doc->getDocumentElement());
+    // From the root: over a wrapper built up front at once.
+    Result fromRoot(evaluate(u"//textRun | //paragraph", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    // The same nodes from the application element: node by node until too many questions are asked.
+    Result relative(evaluate(u".//paragraph | .//textRun", app.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    // A few nodes: node by node throughout.
+    Owned story(at("project/stories/story[7]"));
+    Result few(evaluate(u".//textRun | .//paragraph | ..", story.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+
+    const std::vector<std::u16string> all = snapshotPaths(fromRoot.get());
+    ASSERT_GT(all.size(), 1000u);
+    EXPECT_EQ(snapshotPaths(relative.get()), all);
+    EXPECT_EQ(wrapperOf(relative.get()), wrapperOf(fromRoot.get()));
+    EXPECT_NE(wrapperOf(few.get()), wrapperOf(fromRoot.get()));
+    const std::vector<std::u16string> some = snapshotPaths(few.get());
+    ASSERT_EQ(some.size(), 7u);
+    EXPECT_EQ(some[0], u"/application/project[1]/stories[1]");
+    EXPECT_EQ(some[1].substr(some[1].size() - 12), u"paragraph[1]");
+    EXPECT_EQ(some[2].substr(some[2].size() - 10), u"textRun[1]");
+    EXPECT_EQ(some[3].substr(some[3].size() - 10), u"textRun[2]");
+    EXPECT_EQ(some[4].substr(some[4].size() - 12), u"paragraph[2]");
+    for (size_t i = 1; i < some.size(); ++i) EXPECT_NE(std::find(all.begin(), all.end(), some[i]), all.end());
+}
+
+TEST_F(XPathOrdering, ContextTakenOutOfTheTreeIsOrderedNodeByNode) {
+    Owned stories(at("project/stories"));
+    Owned story(at("project/stories/story[3]"));
+    Owned copy(stories->removeChild(story.node));
+    // The element object still stands for the host object, now outside the tree.
+    Result inside(evaluate(u"descendant::textRun | descendant::paragraph | .", story.node,
+                           DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    std::vector<std::u16string> names;
+    for (XMLSize_t i = 0; i < inside->getSnapshotLength(); ++i) {
+        inside->snapshotItem(i);
+        Owned n(inside->getNodeValue());
+        names.push_back(text(n->getNodeName()));
+    }
+    const std::vector<std::u16string> expected = {u"story", u"paragraph", u"textRun", u"textRun",
+                                                  u"paragraph", u"textRun", u"textRun"};
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(number(u"count(//story)"), number(u"count(//box[@type='text'])") - 1);
+}
+
+} // namespace

@@ -1,0 +1,189 @@
+// What evaluations hold and give back: node objects, memory, host references, resolvers, wrappers of
+// other documents, the host's cache release, and the one engine.
+#include <DOMKw/xpath/XPathEvaluator.hpp>
+
+#include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+
+#include <malloc.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's own count of live heap bytes (its allocator replaces malloc's).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+#include "xpath/XPathFixture.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+size_t heapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+class XPathResources : public XPathTest {};
+
+TEST_F(XPathResources, RepeatedEvaluationsKeepNodeObjectsAndMemoryFlat) {
+    Owned app(doc->getDocumentElement());
+    Result reused(dom::xpath::XPathResult::create());
+    auto round = [&] {
+        // A result reused, a result made and released, node objects asked for and ended.
+        evaluate(u"//box[@id != 'b2'] | //textRun/text() | //@id", app.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE,
+                 nullptr, reused.get());
+        for (XMLSize_t i = 0; i < reused->getSnapshotLength(); ++i) {
+            reused->snapshotItem(i);
+            dom::dispose(reused->getNodeValue());
+        }
+        Result fresh(evaluate(u"count(//*[@xsi:type]) + string-length(string(//textRun))", app.node));
+        EXPECT_EQ(fresh->getNumberValue(), 13);
+    };
+    for (int i = 0; i < 100; ++i) round();
+    const size_t nodes = doc->liveNodeCount();
+    const size_t heap = heapInUse();
+    const int64_t references = host.outstandingReferences();
+    for (int i = 0; i < 10000; ++i) round();
+    EXPECT_EQ(doc->liveNodeCount(), nodes);
+    EXPECT_EQ(host.outstandingReferences(), references);
+    EXPECT_LT(heapInUse(), heap + 64 * 1024) << "grew by " << heapInUse() - heap << " bytes";
+}
+
+TEST_F(XPathResources, ViewGrownByChurnIsReplaced) {
+    // Nodes that come and go: the document's view keeps each it met (and its host object) until it has
+    // grown well past its working set, then starts afresh.
+    Owned page(at("project/layout/spread/page"));
+    const size_t before = host.liveObjects();
+    size_t most = 0;
+    for (int i = 0; i < 6000; ++i) {
+        Owned added(page->appendChild(doc->createElement(u"box")));
+        ASSERT_EQ(number(u"count(//box)"), 4);
+        Owned copy(page->removeChild(added.node));
+        most = std::max(most, host.liveObjects() - before);
+    }
+    EXPECT_LT(most, 4500u);
+    EXPECT_LT(host.liveObjects() - before, 2500u);
+}
+
+TEST_F(XPathResources, ResolverStaysUsableWhateverIsMadeAfterIt) {
+    DOMDocument* d = doc;
+    Owned colors(at("colors"));
+    std::unique_ptr<DOMXPathNSResolver> first(d->createNSResolver(colors.node));
+    // The node it was made for is ended by its owner: the resolver has a hand-out of its own.
+    dom::dispose(colors.node);
+    colors.node = nullptr;
+    auto typed = [&](const DOMXPathNSResolver* resolver) {
+        Result r(d->evaluate(u"count(//color[@xsi:type = 'ProcessColor'])", d, resolver, DOMXPathResult::NUMBER_TYPE,
+                             nullptr));
+        return r->getNumberValue();
+    };
+    EXPECT_EQ(typed(first.get()), 1);
+    {
+        // Another resolver, made and deleted; evaluations without a resolver.
+        Owned app(doc->getDocumentElement());
+        std::unique_ptr<DOMXPathNSResolver> second(d->createNSResolver(app.node));
+        EXPECT_EQ(typed(second.get()), 1);
+        EXPECT_EQ(typed(nullptr), 1);
+    }
+    EXPECT_EQ(typed(nullptr), 1);
+    EXPECT_EQ(typed(first.get()), 1);
+    EXPECT_EQ(text(first->lookupNamespaceURI(u"xsi")), XSI_NAMESPACE);
+}
+
+TEST_F(XPathResources, ResultsAndResolversMayOutliveTheirDocument) {
+    DOMDocument* d = doc;
+    Owned app(doc->getDocumentElement());
+    std::unique_ptr<DOMXPathNSResolver> resolver(d->createNSResolver(app.node));
+    Result boxes(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    app.node = nullptr; // ended with the document
+    doc->release();
+    doc = nullptr;
+    // The document and its node objects are gone: the result hands out nothing more.
+    EXPECT_EQ(boxes->getSnapshotLength(), 3u);
+    EXPECT_EQ(boxes->getNodeValue(), nullptr);
+    resolver.reset();
+    boxes.reset();
+    EXPECT_EQ(host.outstandingReferences(), 0);
+}
+
+TEST_F(XPathResources, ForeignDocumentKeepsOneWrapperAsUserData) {
+    auto parser = std::make_unique<XercesDOMParser>();
+    const std::string xml = "<root><a id='1'/><a id='2'><b/></a></root>";
+    MemBufInputSource input(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "text");
+    parser->parse(input);
+    DOMDocument* native = parser->getDocument();
+    std::unique_ptr<dom::xpath::XPathEvaluator> evaluator(dom::xpath::XPathEvaluator::create());
+    Result first(evaluator->evaluate(u"//a[2]", native, nullptr, DOMXPathResult::ANY_TYPE, nullptr));
+    void* wrapper = native->getUserData(u"XalanDocument");
+    ASSERT_NE(wrapper, nullptr);
+    Result second(evaluator->evaluate(u"count(//a)", native, nullptr, DOMXPathResult::ANY_TYPE, nullptr));
+    EXPECT_EQ(native->getUserData(u"XalanDocument"), wrapper);
+    EXPECT_EQ(second->getNumberValue(), 2);
+    // The node handed out is the document's own.
+    EXPECT_EQ(first->getNodeValue(), native->getDocumentElement()->getLastChild());
+    // Document order is decided on the native tree.
+    Result ordered(evaluator->evaluate(u"(//b | //a)[1]/@id", native, nullptr, DOMXPathResult::STRING_TYPE, nullptr));
+    EXPECT_EQ(text(ordered->getStringValue()), u"1");
+    ordered.reset();
+    first.reset();
+    second.reset();
+    parser.reset(); // the wrapper goes with its document
+}
+
+TEST_F(XPathResources, ScratchNodesAreEvaluatedInTheirOwnDocument) {
+    // Nodes made by the document's factories belong to its scratch document, a plain Xerces-C one.
+    DOMElement* made = doc->createElement(u"box");
+    made->appendChild(doc->createElement(u"inner"));
+    made->setAttribute(u"id", u"scratch");
+    Result r(evaluate(u"count(*) + count(@id)", made, DOMXPathResult::NUMBER_TYPE));
+    EXPECT_EQ(r->getNumberValue(), 2);
+    r.reset();
+    dom::dispose(made);
+}
+
+TEST_F(XPathResources, EveryEvaluationTellsTheHostOnce) {
+    host.clearRegistrations(); // the counts are kept by address, and addresses come again
+    Result r(evaluate(u"//box", docNode()));
+    auto* impl = dynamic_cast<domImpl::xpathImpl::XPathResultImpl*>(r.get());
+    ASSERT_NE(impl, nullptr);
+    const void* wrapper = impl->getWrapperNavigator()->getOwnerDocument();
+    EXPECT_EQ(host.xpathCacheReleases(wrapper), 1u);
+    for (int i = 0; i < 4; ++i) evaluate(u"count(//page)", docNode(), DOMXPathResult::ANY_TYPE, nullptr, r.get());
+    EXPECT_EQ(host.xpathCacheReleases(wrapper), 5u);
+    // One that ran but whose value is refused tells the host too; one that never ran does not.
+    EXPECT_EQ(xpathCode([&] { evaluate(u"count(//page)", docNode(), DOMXPathResult::BOOLEAN_TYPE); }), 52);
+    EXPECT_EQ(xpathCode([&] { evaluate(u"count(", docNode()); }), 51);
+    EXPECT_EQ(host.xpathCacheReleases(wrapper), 6u);
+}
+
+// A plug-in's resolver that evaluates while its answer is awaited.
+class EvaluatingResolver : public FixedResolver {
+public:
+    EvaluatingResolver(DOMDocument* doc)
+        : FixedResolver(std::map<std::u16string, std::u16string>{{u"p", u"urn:p"}}), doc(doc) {}
+    const XMLCh* lookupNamespaceURI(const XMLCh* prefix) const override {
+        try {
+            Result inner(doc->evaluate(u"1", doc, nullptr, DOMXPathResult::ANY_TYPE, nullptr));
+        } catch (const DOMException& e) {
+            code = e.code;
+        }
+        return FixedResolver::lookupNamespaceURI(prefix);
+    }
+    DOMDocument* doc;
+    mutable int code = 0;
+};
+
+TEST_F(XPathResources, EvaluationFromWithinAnEvaluationIsRefused) {
+    EvaluatingResolver resolver(doc);
+    Result r(evaluate(u"count(//p:box)", docNode(), DOMXPathResult::NUMBER_TYPE, &resolver));
+    EXPECT_EQ(resolver.code, DOMException::INVALID_STATE_ERR);
+    EXPECT_EQ(r->getNumberValue(), 0);
+    // The engine is free again afterwards.
+    EXPECT_EQ(number(u"count(//box)"), 3);
+}
+
+} // namespace

@@ -1,0 +1,283 @@
+// Result types, getters and their refusals, cursors, reuse, and the refusals of evaluation itself.
+#include <climits>
+#include <cmath>
+#include <functional>
+
+#include "xpath/XPathFixture.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+using Type = DOMXPathResult::ResultType;
+constexpr int TYPE_ERR = 52, INVALID = 51;
+
+class XPathResults : public XPathTest {
+protected:
+    // The type a result answers, or the XPathException code of the evaluation.
+    int answered(const XMLCh* expression, int requested) {
+        try {
+            Result r(evaluate(expression, docNode(), static_cast<Type>(requested)));
+            return r->getResultType();
+        } catch (const dom::xpath::XPathException& e) {
+            return e.code;
+        }
+    }
+    std::u16string idOf(DOMNode* node) {
+        Owned n(node);
+        return n.node ? text(n.element()->getAttribute(u"id")) : u"(none)";
+    }
+};
+
+TEST_F(XPathResults, EachValueIsHadAsTheTypesItAllows) {
+    // Per requested type 0..9: the type answered, or 52.
+    struct Row {
+        const XMLCh* expression;
+        int answers[10];
+    };
+    const Row rows[] = {
+        // number
+        {u"count(//box)", {1, 1, 2, 52, 52, 52, 52, 52, 52, 52}},
+        // boolean
+        {u"count(//box) > 2", {3, 1, 2, 3, 52, 52, 52, 52, 52, 52}},
+        // string
+        {u"'abc'", {2, 52, 2, 52, 52, 52, 52, 52, 52, 52}},
+        // node-set of three nodes, of one node, of none
+        {u"//box", {4, 52, 52, 52, 4, 5, 6, 7, 8, 9}},
+        {u"//box[@id='b2']", {4, 52, 2, 52, 4, 5, 6, 7, 8, 9}},
+        {u"//nothing", {4, 52, 52, 52, 4, 5, 6, 7, 8, 9}},
+    };
+    for (const Row& row : rows)
+        for (int t = 0; t < 10; ++t)
+            EXPECT_EQ(answered(row.expression, t), row.answers[t]) << narrow(row.expression) << " as type " << t;
+    for (int t : {10, 100, 101, 102}) EXPECT_EQ(answered(u"count(//box)", t), TYPE_ERR) << t;
+}
+
+TEST_F(XPathResults, GettersRefuseEveryTypeTheyDoNotServe) {
+    struct Getter {
+        const char* name;
+        std::vector<int> serves;
+        std::function<void(DOMXPathResult*)> call;
+    };
+    const std::vector<Getter> getters = {
+        {"getNumberValue", {1}, [](DOMXPathResult* r) { r->getNumberValue(); }},
+        {"getIntegerValue", {1}, [](DOMXPathResult* r) { r->getIntegerValue(); }},
+        {"getStringValue", {2}, [](DOMXPathResult* r) { r->getStringValue(); }},
+        {"getBooleanValue", {3}, [](DOMXPathResult* r) { r->getBooleanValue(); }},
+        {"iterateNext", {4, 5}, [](DOMXPathResult* r) { r->iterateNext(); }},
+        {"getSnapshotLength", {6, 7}, [](DOMXPathResult* r) { r->getSnapshotLength(); }},
+        {"snapshotItem", {6, 7}, [](DOMXPathResult* r) { r->snapshotItem(0); }},
+        {"getNodeValue", {4, 5, 6, 7, 8, 9}, [](DOMXPathResult* r) { dom::dispose(r->getNodeValue()); }},
+    };
+    // One result of each type: an empty one (type 0), then values asked for types 1 to 9.
+    std::vector<Result> results;
+    results.emplace_back(dom::xpath::XPathResult::create());
+    results.emplace_back(evaluate(u"1.5", docNode(), DOMXPathResult::NUMBER_TYPE));
+    results.emplace_back(evaluate(u"'s'", docNode(), DOMXPathResult::STRING_TYPE));
+    results.emplace_back(evaluate(u"true()", docNode(), DOMXPathResult::BOOLEAN_TYPE));
+    for (int t = 4; t <= 9; ++t) results.emplace_back(evaluate(u"//box", docNode(), static_cast<Type>(t)));
+    for (const Result& r : results) {
+        const int type = r->getResultType();
+        for (const Getter& g : getters) {
+            const bool serves = std::find(g.serves.begin(), g.serves.end(), type) != g.serves.end();
+            if (serves)
+                EXPECT_NO_THROW(g.call(r.get())) << g.name << " on type " << type;
+            else
+                EXPECT_EQ(xpathCode([&] { g.call(r.get()); }), TYPE_ERR) << g.name << " on type " << type;
+        }
+        EXPECT_FALSE(r->getInvalidIteratorState());
+        EXPECT_EQ(domExceptionCode([&] { r->getTypeInfo(); }), -1);
+    }
+    EXPECT_EQ(results[0]->getResultType(), DOMXPathResult::ANY_TYPE);
+    EXPECT_FALSE(results[0]->isNode());
+}
+
+TEST_F(XPathResults, ScalarValues) {
+    struct Row {
+        const XMLCh* expression;
+        double number;
+        int integer;
+    };
+    const Row rows[] = {
+        {u"2.9", 2.9, 2},
+        {u"-2.9", -2.9, -2},
+        {u"count(//box) * 2", 6, 6},
+        {u"10000000000 * 10000000000", 1e20, INT_MAX},
+        {u"-1 div 0", -HUGE_VAL, INT_MIN},
+    };
+    for (const Row& row : rows) {
+        Result r(evaluate(row.expression, docNode(), DOMXPathResult::NUMBER_TYPE));
+        EXPECT_EQ(r->getNumberValue(), row.number) << narrow(row.expression);
+        EXPECT_EQ(r->getIntegerValue(), row.integer) << narrow(row.expression);
+    }
+    // A number with no integer value answers 0 rather than whatever the conversion makes of it.
+    Result nan(evaluate(u"number('x')", docNode(), DOMXPathResult::NUMBER_TYPE));
+    EXPECT_TRUE(std::isnan(nan->getNumberValue()));
+    EXPECT_EQ(nan->getIntegerValue(), 0);
+
+    // No conversion: a number had as a string is the number's string form, a boolean had as a number 1.
+    EXPECT_EQ(text(Result(evaluate(u"2 + 0.5", docNode(), DOMXPathResult::STRING_TYPE))->getStringValue()), u"2.5");
+    EXPECT_EQ(Result(evaluate(u"1 < 2", docNode(), DOMXPathResult::NUMBER_TYPE))->getNumberValue(), 1);
+    EXPECT_EQ(text(Result(evaluate(u"1 > 2", docNode(), DOMXPathResult::STRING_TYPE))->getStringValue()), u"false");
+    // A node-set of one node as a string: its string value.
+    EXPECT_EQ(text(Result(evaluate(u"//textRun", docNode(), DOMXPathResult::STRING_TYPE))->getStringValue()),
+              u"Hello, world");
+    EXPECT_TRUE(Result(evaluate(u"//box[@id='b2']/@id = 'b2'", docNode()))->getBooleanValue());
+}
+
+TEST_F(XPathResults, LiteralValuesOutliveTheNextEvaluation) {
+    // The engine compiles every expression into one XPath object: a literal's value must not point into it.
+    Result text1(evaluate(u"'first literal'", docNode(), DOMXPathResult::STRING_TYPE));
+    Result number1(evaluate(u"42", docNode(), DOMXPathResult::NUMBER_TYPE));
+    Result other(evaluate(u"concat('a', 'b', 'c', 'd', 'e', 'f', 'g')", docNode()));
+    Result more(evaluate(u"123456 + 654321", docNode()));
+    EXPECT_EQ(text(text1->getStringValue()), u"first literal");
+    EXPECT_EQ(number1->getNumberValue(), 42);
+    EXPECT_EQ(text(other->getStringValue()), u"abcdefg");
+}
+
+TEST_F(XPathResults, IteratorAndSnapshotCursors) {
+    // An iterator starts at its first node: iterateNext moves to the second.
+    Result it(evaluate(u"//box", docNode()));
+    EXPECT_EQ(it->getResultType(), DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE);
+    EXPECT_EQ(idOf(it->getNodeValue()), u"b1");
+    EXPECT_TRUE(it->isNode());
+    EXPECT_TRUE(it->iterateNext());
+    EXPECT_TRUE(it->iterateNext());
+    EXPECT_FALSE(it->iterateNext());
+    EXPECT_EQ(idOf(it->getNodeValue()), u"b3");
+
+    Result snap(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    EXPECT_EQ(snap->getSnapshotLength(), 3u);
+    EXPECT_TRUE(snap->snapshotItem(1));
+    EXPECT_EQ(idOf(snap->getNodeValue()), u"b2");
+    EXPECT_FALSE(snap->snapshotItem(3)); // the length itself: refused, the current node stays
+    EXPECT_EQ(idOf(snap->getNodeValue()), u"b2");
+    EXPECT_TRUE(snap->snapshotItem(0));
+    EXPECT_EQ(idOf(snap->getNodeValue()), u"b1");
+
+    Result empty(evaluate(u"//nothing", docNode(), DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE));
+    EXPECT_FALSE(empty->isNode());
+    EXPECT_EQ(empty->getNodeValue(), nullptr);
+    EXPECT_FALSE(empty->iterateNext());
+
+    Result first(evaluate(u"//box[@id != 'b1']", docNode(), DOMXPathResult::FIRST_ORDERED_NODE_TYPE));
+    EXPECT_EQ(idOf(first->getNodeValue()), u"b2");
+}
+
+TEST_F(XPathResults, ReusedResultIsTheSameObjectWithItsCursorAtZero) {
+    Result r(dom::xpath::XPathResult::create());
+    DOMXPathResult* same = evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr, r.get());
+    EXPECT_EQ(same, r.get());
+    r->snapshotItem(2);
+    EXPECT_EQ(evaluate(u"//box[@id != 'b1']", docNode(), DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE, nullptr, r.get()),
+              r.get());
+    EXPECT_EQ(r->getResultType(), DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE);
+    EXPECT_EQ(idOf(r->getNodeValue()), u"b2");
+    EXPECT_EQ(evaluate(u"count(//box)", docNode(), DOMXPathResult::ANY_TYPE, nullptr, r.get()), r.get());
+    EXPECT_EQ(r->getNumberValue(), 3);
+
+    // Reused across documents: the nodes come from the document evaluated last.
+    DOMDocument* other = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+    EXPECT_EQ(other->evaluate(u"//box[last()]", other, nullptr, DOMXPathResult::ANY_TYPE, r.get()), r.get());
+    DOMNode* node = r->getNodeValue();
+    EXPECT_EQ(node->getOwnerDocument(), other);
+    EXPECT_EQ(idOf(node), u"b2");
+    r.reset();
+    other->release();
+}
+
+TEST_F(XPathResults, RefusedEvaluationLeavesAReusedResultAsItWas) {
+    Result r(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    r->snapshotItem(1);
+    EXPECT_EQ(xpathCode([&] { evaluate(u"count(//box)", docNode(), DOMXPathResult::BOOLEAN_TYPE, nullptr, r.get()); }),
+              TYPE_ERR);
+    EXPECT_EQ(xpathCode([&] { evaluate(u"//box[", docNode(), DOMXPathResult::ANY_TYPE, nullptr, r.get()); }), INVALID);
+    EXPECT_EQ(r->getResultType(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE);
+    EXPECT_EQ(r->getSnapshotLength(), 3u);
+    EXPECT_EQ(idOf(r->getNodeValue()), u"b2");
+}
+
+TEST_F(XPathResults, IsNodeHandsOutNoNodeObject) {
+    Result r(evaluate(u"//box", docNode()));
+    const size_t before = doc->liveNodeCount();
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(r->isNode());
+    EXPECT_EQ(doc->liveNodeCount(), before);
+}
+
+TEST_F(XPathResults, RootIsTheDocumentAboveTheApplicationElement) {
+    // XPath sees one consistent tree: the root is the document itself, its one child the application
+    // element, whose parent it is.
+    Result root(evaluate(u"/", docNode()));
+    DOMNode* node = root->getNodeValue();
+    EXPECT_EQ(node, docNode());
+    dom::dispose(node); // does nothing to a document
+    Owned app(doc->getDocumentElement());
+    Result top(evaluate(u"/*", docNode()));
+    Owned first(top->getNodeValue());
+    EXPECT_EQ(first.node, app.node);
+    EXPECT_FALSE(top->iterateNext());
+    EXPECT_EQ(number(u"count(/application/project/layout)"), 2);
+    EXPECT_EQ(number(u"count(//*)"), 1 + number(u"count(descendant::*)", app.node));
+    Result up(evaluate(u"//box[@id='b3']/ancestor::node()[last()]", docNode()));
+    EXPECT_EQ(up->getNodeValue(), docNode());
+    EXPECT_EQ(number(u"count(/application/project/.. | /*)"), 1);
+}
+
+TEST_F(XPathResults, InvalidExpressionsAreRefusedWithoutLeaks) {
+    const XMLCh* invalid[] = {u"//box[", u"count(", u"@@id", u"unknownFunction()", u"", u"1 +", u"//box/",
+                              u"a/", u"//", nullptr};
+    for (const XMLCh* expression : invalid) {
+        const std::string shown = expression ? narrow(expression) : "(null)";
+        EXPECT_EQ(xpathCode([&] { evaluate(expression, docNode()); }), INVALID) << shown;
+        EXPECT_EQ(xpathCode([&] { static_cast<DOMDocument*>(doc)->createExpression(expression, nullptr); }), INVALID)
+            << shown;
+    }
+    // An expression that compiles but cannot run: a node-set function given a number.
+    EXPECT_EQ(xpathCode([&] { evaluate(u"count(1)", docNode()); }), INVALID);
+    // A lone slash is the root; a slash inside a longer path is fine.
+    EXPECT_EQ(Result(evaluate(u"/", docNode()))->getResultType(), DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE);
+    EXPECT_EQ(number(u"count(/application/project/layout)"), 2);
+    // No context node, or a resolver made without a node.
+    EXPECT_EQ(xpathCode([&] { evaluate(u"//box", nullptr); }), INVALID);
+    std::unique_ptr<DOMXPathNSResolver> noNode(static_cast<DOMDocument*>(doc)->createNSResolver(nullptr));
+    EXPECT_EQ(xpathCode([&] { evaluate(u"//box", docNode(), DOMXPathResult::ANY_TYPE, noNode.get()); }), INVALID);
+    EXPECT_EQ(xpathCode([&] { static_cast<DOMDocument*>(doc)->createExpression(u"//box", noNode.get()); }), INVALID);
+    EXPECT_EQ(doc->liveNodeCount(), 0u);
+}
+
+TEST_F(XPathResults, ExpressionsCompileAgainAtEachEvaluation) {
+    DOMDocument* d = doc;
+    std::unique_ptr<DOMXPathExpression, void (*)(DOMXPathExpression*)> boxes(
+        d->createExpression(u"count(.//box)", nullptr), [](DOMXPathExpression* e) { e->release(); });
+    std::unique_ptr<DOMXPathExpression, void (*)(DOMXPathExpression*)> typed(
+        d->createExpression(u"count(//*[@xsi:type])", nullptr), [](DOMXPathExpression* e) { e->release(); });
+    Owned layout(at("project/layout[2]"));
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(Result(boxes->evaluate(d, DOMXPathResult::NUMBER_TYPE, nullptr))->getNumberValue(), 3);
+        // Made without a resolver, its prefix is resolved at the context node's document.
+        EXPECT_EQ(Result(typed->evaluate(layout.node, DOMXPathResult::NUMBER_TYPE, nullptr))->getNumberValue(), 1);
+        EXPECT_EQ(Result(boxes->evaluate(layout.node, DOMXPathResult::NUMBER_TYPE, nullptr))->getNumberValue(), 1);
+    }
+    // The library's own interface gives the same.
+    std::unique_ptr<dom::xpath::XPathEvaluator> evaluator(dom::xpath::XPathEvaluator::create());
+    std::unique_ptr<dom::xpath::XPathExpression> expression(evaluator->createExpression(u"string(//box[2]/@id)", nullptr));
+    EXPECT_EQ(text(Result(expression->evaluate(d, DOMXPathResult::STRING_TYPE, nullptr))->getStringValue()), u"b2");
+    Result viaEvaluator(evaluator->evaluate(u"count(//page)", docNode(), nullptr, DOMXPathResult::NUMBER_TYPE, nullptr));
+    EXPECT_EQ(viaEvaluator->getNumberValue(), 2);
+}
+
+TEST_F(XPathResults, ResolverOperations) {
+    Owned app(doc->getDocumentElement());
+    std::unique_ptr<DOMXPathNSResolver> resolver(static_cast<DOMDocument*>(doc)->createNSResolver(app.node));
+    EXPECT_EQ(text(resolver->lookupNamespaceURI(u"xsi")), XSI_NAMESPACE);
+    EXPECT_EQ(resolver->lookupNamespaceURI(u"nope"), nullptr);
+    EXPECT_EQ(domExceptionCode([&] { resolver->lookupPrefix(XSI_NAMESPACE); }), -1);
+    EXPECT_EQ(domExceptionCode([&] { resolver->addNamespaceBinding(u"p", u"urn:p"); }), -1);
+    EXPECT_EQ(domExceptionCode([&] { resolver->release(); }), -1);
+    std::unique_ptr<DOMXPathNSResolver> empty(static_cast<DOMDocument*>(doc)->createNSResolver(nullptr));
+    EXPECT_EQ(empty->lookupNamespaceURI(u"xsi"), nullptr);
+    EXPECT_EQ(number(u"count(//color[@xsi:type = 'ProcessColor'])"), 1);
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+// Shared by the XPath tests: a document over the reference host, results that end themselves, a
+// resolver of fixed prefixes, and the path of a node for comparing node-sets across DOMs.
+#pragma once
+
+#include <DOMKw/xpath/XPathEvaluator.hpp>
+#include <DOMKw/xpath/XPathException.hpp>
+#include <DOMKw/xpath/XPathExpression.hpp>
+#include <DOMKw/xpath/XPathNSResolver.hpp>
+#include <DOMKw/xpath/XPathResultImpl.hpp>
+
+#include <xercesc/dom/DOMXPathNSResolver.hpp>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dom/DomFixture.hpp"
+
+namespace testing_support {
+
+constexpr const XMLCh* RC_NAMESPACE = u"http://domkw.example.org/Tellam/DOM/RC/";
+constexpr const XMLCh* KW_NAMESPACE = u"http://domkw.example.org/Tellam/DOM/Kw/";
+constexpr const XMLCh* XSI_NAMESPACE = u"http://www.w3.org/2001/XMLSchema-instance";
+
+// A result that is released at the end of a scope.
+struct ResultDeleter {
+    void operator()(DOMXPathResult* r) const {
+        if (r) r->release();
+    }
+};
+using Result = std::unique_ptr<DOMXPathResult, ResultDeleter>;
+
+// The XPathException code of a call that must throw one, or a failure.
+template <class F> int xpathCode(F&& f) {
+    try {
+        f();
+    } catch (const dom::xpath::XPathException& e) {
+        return e.code;
+    }
+    ADD_FAILURE() << "expected an XPathException";
+    return 0;
+}
+
+// A plug-in's own resolver: fixed prefixes.
+class FixedResolver : public DOMXPathNSResolver {
+public:
+    FixedResolver(std::map<std::u16string, std::u16string> bindings) : bindings(std::move(bindings)) {}
+    const XMLCh* lookupNamespaceURI(const XMLCh* prefix) const override {
+        auto it = bindings.find(prefix ? prefix : u"");
+        return it == bindings.end() ? nullptr : it->second.c_str();
+    }
+    const XMLCh* lookupPrefix(const XMLCh*) const override { return nullptr; }
+    void addNamespaceBinding(const XMLCh*, const XMLCh*) override {}
+    void release() override {}
+
+    std::map<std::u16string, std::u16string> bindings;
+};
+
+inline FixedResolver sampleResolver() {
+    return FixedResolver({{u"rc", RC_NAMESPACE}, {u"kw", KW_NAMESPACE}, {u"xsi", XSI_NAMESPACE}});
+}
+
+inline std::u16string decimal(int n) {
+    std::u16string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
+        n /= 10;
+    } while (n > 0);
+    return digits;
+}
+
+// The path of a node from the application element: "/application/project[1]/layout[2]/@id",
+// ".../text()[1]", "/" for the document. Positions count same-named siblings. With `library` set the
+// node and every node object met on the way are ended (the node objects of the library).
+inline std::u16string pathOf(DOMNode* node, bool library) {
+    auto end = [&](DOMNode* n) {
+        if (library) dom::dispose(n);
+    };
+    if (!node) return u"(none)";
+    if (node->getNodeType() == DOMNode::DOCUMENT_NODE) {
+        end(node);
+        return u"/";
+    }
+    std::u16string path;
+    DOMNode* at = node;
+    if (at->getNodeType() == DOMNode::ATTRIBUTE_NODE) {
+        path = u"/@" + text(at->getNodeName());
+        DOMNode* owner = static_cast<DOMAttr*>(at)->getOwnerElement();
+        end(at);
+        at = owner;
+    }
+    while (at && at->getNodeType() != DOMNode::DOCUMENT_NODE) {
+        const bool isText = at->getNodeType() == DOMNode::TEXT_NODE;
+        const std::u16string name = isText ? u"text()" : text(at->getNodeName());
+        int position = 1;
+        for (DOMNode* s = at->getPreviousSibling(); s;) {
+            const bool same = isText ? s->getNodeType() == DOMNode::TEXT_NODE
+                                     : s->getNodeType() == DOMNode::ELEMENT_NODE && name == text(s->getNodeName());
+            if (same) ++position;
+            DOMNode* previous = s->getPreviousSibling();
+            end(s);
+            s = previous;
+        }
+        DOMNode* parent = at->getParentNode();
+        const bool top = !parent || parent->getNodeType() == DOMNode::DOCUMENT_NODE;
+        path = u"/" + name + (top ? u"" : u"[" + decimal(position) + u"]") + path;
+        end(at);
+        at = parent;
+        if (top) {
+            if (parent) end(parent);
+            break;
+        }
+    }
+    return path;
+}
+
+inline std::string narrow(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+class XPathTest : public DomTest {
+protected:
+    DOMXPathResult* evaluate(const XMLCh* expression, const DOMNode* context,
+                             DOMXPathResult::ResultType type = DOMXPathResult::ANY_TYPE,
+                             const DOMXPathNSResolver* resolver = nullptr, DOMXPathResult* reuse = nullptr) {
+        return static_cast<DOMDocument*>(doc)->evaluate(expression, context, resolver, type, reuse);
+    }
+    DOMNode* docNode() { return static_cast<DOMDocument*>(doc); }
+    // The paths of the nodes of a snapshot result, node objects ended.
+    std::vector<std::u16string> snapshotPaths(DOMXPathResult* r) {
+        std::vector<std::u16string> paths;
+        for (XMLSize_t i = 0; i < r->getSnapshotLength(); ++i) {
+            r->snapshotItem(i);
+            paths.push_back(pathOf(r->getNodeValue(), true));
+        }
+        return paths;
+    }
+    std::vector<std::u16string> paths(const XMLCh* expression, const DOMNode* context = nullptr) {
+        Result r(evaluate(expression, context ? context : docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+        return snapshotPaths(r.get());
+    }
+    double number(const XMLCh* expression, const DOMNode* context = nullptr) {
+        Result r(evaluate(expression, context ? context : docNode(), DOMXPathResult::NUMBER_TYPE));
+        return r->getNumberValue();
+    }
+};
+
+} // namespace testing_support

@@ -1,0 +1,109 @@
+// events: listeners on the project, a short series of changes through the DOM, and every delivery.
+#include <DOMKw/dom/Object.hpp>
+#include <DOMKw/events/Events.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+
+#include "ToolSupport.hpp"
+
+using namespace XERCES_CPP_NAMESPACE;
+
+namespace domkw_tool {
+
+namespace {
+
+const char* const kMutationTypes[] = {
+    "MutationEvent,DOMNodeInserted",         "MutationEvent,DOMNodeRemoved",
+    "MutationEvent,DOMAttrModified",         "MutationEvent,DOMCharacterDataModified",
+    "MutationEvent,DOMSubtreeModified",      "MutationEvent,DOMNodeInsertedIntoDocument",
+    "MutationEvent,DOMNodeRemovedFromDocument",
+};
+
+const char* phaseName(unsigned short phase) {
+    switch (phase) {
+    case 1: return "capturing";
+    case 2: return "at-target";
+    case 3: return "bubbling";
+    default: return "none";
+    }
+}
+
+std::string pathOf(dom::events::EventTarget* target) {
+    auto* node = dynamic_cast<DOMNode*>(target);
+    return node ? locationPath(node) : std::string("(none)");
+}
+
+// Prints every delivery it receives.
+class Printer : public dom::events::EventListener {
+public:
+    void handleEvent(dom::events::Event* evt) override {
+        std::printf("%-44s %-9s target %s", utf8(evt->getType().GetUChar16()).c_str(), phaseName(evt->getEventPhase()),
+                    pathOf(evt->getTarget()).c_str());
+        if (auto* m = dynamic_cast<dom::events::MutationEvent*>(evt)) {
+            if (DOMNode* related = m->getRelatedNode()) std::printf("  related %s", locationPath(related).c_str());
+            const std::string name = utf8(m->getAttrName().GetUChar16());
+            if (!name.empty()) std::printf("  attr %s", name.c_str());
+            const std::string before = utf8(m->getPrevValue().GetUChar16()), after = utf8(m->getNewValue().GetUChar16());
+            if (!before.empty() || !after.empty())
+                std::printf("  \"%s\" -> \"%s\"", escaped(before).c_str(), escaped(after).c_str());
+        }
+        std::printf("\n");
+    }
+};
+
+struct Owned {
+    explicit Owned(DOMNode* n = nullptr) : node(n) {}
+    ~Owned() { dom::dispose(node); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    DOMNode* node;
+};
+
+} // namespace
+
+int runEvents(Args& args) {
+    const std::string only = args.option("--type");
+    Project project(args);
+    args.done();
+    DOMDocument* doc = project.document();
+    std::vector<std::u16string> types;
+    if (only.empty()) {
+        for (const char* t : kMutationTypes) types.push_back(utf16(t));
+    } else {
+        types.push_back(utf16(only.find(',') == std::string::npos ? "MutationEvent," + only : only));
+    }
+
+    // One listener, on the application element, for the capture phase and for the rest of the flow.
+    Printer printer;
+    Owned root(doc->getDocumentElement());
+    auto* target = dynamic_cast<dom::events::EventTarget*>(root.node);
+    for (const auto& t : types) {
+        target->addEventListener(t.c_str(), &printer, true);
+        target->addEventListener(t.c_str(), &printer, false);
+    }
+
+    // The changes, each announced before it is made.
+    Owned colors(selectFirst(doc, "//colors"));
+    std::printf("# insert a colour: appendChild(<color id=\"c99\" name=\"Mint\"/>) under %s\n",
+                locationPath(colors.node).c_str());
+    DOMElement* fresh = doc->createElement(u"color");
+    fresh->setAttribute(u"id", u"c99");
+    fresh->setAttribute(u"name", u"Mint");
+    Owned added(colors.node->appendChild(fresh));
+    dom::dispose(fresh);
+    std::printf("# set an attribute: name=\"Peppermint\" on %s\n", locationPath(added.node).c_str());
+    static_cast<DOMElement*>(added.node)->setAttribute(u"name", u"Peppermint");
+    Owned text(selectFirst(doc, "(//textRun/text())[1]"));
+    std::printf("# edit a text: appendData(\" (edited)\") on %s\n", locationPath(text.node).c_str());
+    static_cast<DOMText*>(text.node)->appendData(u" (edited)");
+    std::printf("# remove the colour again: removeChild(%s)\n", locationPath(added.node).c_str());
+    dom::dispose(colors.node->removeChild(added.node));
+
+    for (const auto& t : types) {
+        target->removeEventListener(t.c_str(), &printer, true);
+        target->removeEventListener(t.c_str(), &printer, false);
+    }
+    return 0;
+}
+
+} // namespace domkw_tool
