@@ -52,7 +52,9 @@ const Query queries[] = {
 // No prefixes in the generated project.
 class NoPrefixes : public xalan::PrefixResolver {
 public:
-    const xalan::XalanDOMString* getNamespaceForPrefix(const xalan::XalanDOMString&) const override { return nullptr; }
+    const xalan::XalanDOMString* getNamespaceForPrefix(const xalan::XalanDOMString&) const override {
+        return nullptr;
+    }
     const xalan::XalanDOMString& getURI() const override { return none; }
 
 private:
@@ -76,8 +78,8 @@ struct World {
         wrapper.reset(wrap());
     }
     xalan::XercesDocumentWrapper* wrap() {
-        return new xalan::XercesDocumentWrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(), parser->getDocument(),
-                                                true, true, true);
+        return new xalan::XercesDocumentWrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(),
+                                                parser->getDocument(), true, true, true);
     }
 
     DOMDocument* doc;
@@ -104,7 +106,8 @@ double evaluateDOMKw(DOMDocument* doc, DOMNode* context, const Query& q, DOMXPat
 }
 
 double evaluateXalan(World& w, xalan::XercesDocumentWrapper& wrapper, const Query& q) {
-    const xalan::XObjectPtr value = w.evaluator->evaluate(w.support, wrapper.getDocumentElement(), q.text, w.prefixes);
+    const xalan::XObjectPtr value =
+        w.evaluator->evaluate(w.support, wrapper.getDocumentElement(), q.text, w.prefixes);
     return q.counts ? value->num() : static_cast<double>(value->nodeset().getLength());
 }
 
@@ -133,12 +136,13 @@ void firstXalan(benchmark::State& state, const Query& q) {
 
 void repeatDOMKw(benchmark::State& state, const Query& q) {
     World& w = world();
-    std::unique_ptr<DOMXPathResult, void (*)(DOMXPathResult*)> reused(dom::xpath::XPathResult::create(),
-                                                                     [](DOMXPathResult* r) { r->release(); });
+    std::unique_ptr<DOMXPathResult, void (*)(DOMXPathResult*)> reused(
+        dom::xpath::XPathResult::create(), [](DOMXPathResult* r) { r->release(); });
     double answer = evaluateDOMKw(w.doc, w.app, q, reused.get());
     for (auto _ : state) answer = evaluateDOMKw(w.doc, w.app, q, reused.get());
     state.counters["answer"] = answer;
-    state.counters["liveNodeObjects"] = static_cast<double>(static_cast<domImpl::DocumentImpl*>(w.doc)->liveNodeCount());
+    state.counters["liveNodeObjects"] =
+        static_cast<double>(static_cast<domImpl::DocumentImpl*>(w.doc)->liveNodeCount());
 }
 
 void repeatXalan(benchmark::State& state, const Query& q) {
@@ -154,10 +158,14 @@ int main(int argc, char** argv) {
     std::vector<std::pair<std::string, std::string>> pairs;
     for (const Query& q : queries) {
         const std::string n = q.name;
-        benchmark::RegisterBenchmark(("first/DOMKw/" + n).c_str(), firstDOMKw, q)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("first/Xalan/" + n).c_str(), firstXalan, q)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("repeat/DOMKw/" + n).c_str(), repeatDOMKw, q)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("repeat/Xalan/" + n).c_str(), repeatXalan, q)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("first/DOMKw/" + n).c_str(), firstDOMKw, q)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("first/Xalan/" + n).c_str(), firstXalan, q)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("repeat/DOMKw/" + n).c_str(), repeatDOMKw, q)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("repeat/Xalan/" + n).c_str(), repeatXalan, q)
+            ->Unit(benchmark::kMillisecond);
         pairs.push_back({"first/DOMKw/" + n, "first/Xalan/" + n});
         pairs.push_back({"repeat/DOMKw/" + n, "repeat/Xalan/" + n});
     }

@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
     const std::string saved = utf8(ls->saveToString(layout));
     std::printf("saved %zu characters, starting: %.60s...\n", saved.size(), saved.c_str());
 
+    dom::dispose(layout); // a node a result hands out is the caller's to end
     first->release();
     target->removeEventListener(u"MutationEvent,DOMAttrModified", &watcher, false);
     dom::dispose(app);

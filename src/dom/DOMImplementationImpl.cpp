@@ -14,6 +14,7 @@
 
 #include "bridge/HostStatus.hpp"
 #include "bridge/StartupSteps.hpp"
+#include "xpath/XPathWrapperImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -153,7 +154,11 @@ void registerImplementationSource() {
 } // namespace domImpl
 
 namespace Kw::startup {
-void registerDOMImplementation() { domImpl::registerImplementationSource(); }
+void registerDOMImplementation() {
+    domImpl::registerImplementationSource();
+    // Xalan-C's XPath classes need their own one-time start-up.
+    domImpl::xpathImpl::startXPath();
+}
 } // namespace Kw::startup
 
 DOMImplementation* DOMImplementationRegistryGet(const XMLCh* features) {

@@ -179,7 +179,8 @@ DOMTreeWalker* DocumentImpl::createTreeWalker(DOMNode*, DOMNodeFilter::ShowType,
 }
 
 // Every document is an XPath evaluator: the operations are those of the XPath layer.
-DOMXPathExpression* DocumentImpl::createExpression(const XMLCh* expression, const DOMXPathNSResolver* resolver) {
+DOMXPathExpression* DocumentImpl::createExpression(const XMLCh* expression,
+                                                   const DOMXPathNSResolver* resolver) {
     return xpathImpl::XPathEvaluatorImpl::makeExpression(expression, resolver);
 }
 DOMXPathNSResolver* DocumentImpl::createNSResolver(const DOMNode* nodeResolver) {

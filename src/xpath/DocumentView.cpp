@@ -42,9 +42,13 @@ HostKey nameKey(HostRef ref, int32_t which) {
     return key;
 }
 
-[[noreturn]] void refuse() { Kw::throwDOMException(DOMException::NOT_SUPPORTED_ERR); }
+[[noreturn]] void refuse() {
+    Kw::throwDOMException(DOMException::NOT_SUPPORTED_ERR);
+}
 
-DOMNode* nodeOf(ViewNode* n) { return n ? n->asNode() : nullptr; }
+DOMNode* nodeOf(ViewNode* n) {
+    return n ? n->asNode() : nullptr;
+}
 
 } // namespace
 
@@ -136,7 +140,9 @@ public:
         const XMLCh* uri = owner.keyText(namespaceKey);
         return *uri ? uri : nullptr;
     }
-    const XMLCh* getPrefix() const override { return names().prefix.empty() ? nullptr : names().prefix.c_str(); }
+    const XMLCh* getPrefix() const override {
+        return names().prefix.empty() ? nullptr : names().prefix.c_str();
+    }
     const XMLCh* getLocalName() const override { return names().local.c_str(); }
     bool hasAttributes() const override { return !keys().empty(); }
     void* getFeature(const XMLCh* feature, const XMLCh*) const override {
@@ -246,7 +252,8 @@ public:
     const XMLCh* getValue() const override {
         if (!fresh(valueBit)) {
             const XMLCh* text = nullptr;
-            const Kw::HostStatus status = callbacks().GetAttributeValue(&text, element.ref().get(), nameKey, nullptr);
+            const Kw::HostStatus status =
+                callbacks().GetAttributeValue(&text, element.ref().get(), nameKey, nullptr);
             takeValue(status == 0 && text ? text : emptyText);
             remember(valueBit);
         }
@@ -414,7 +421,9 @@ public:
     DOMNodeList* getElementsByTagName(const XMLCh*) const override { refuse(); }
     DOMNode* importNode(const DOMNode*, bool) override { refuse(); }
     DOMElement* createElementNS(const XMLCh*, const XMLCh*) override { refuse(); }
-    DOMElement* createElementNS(const XMLCh*, const XMLCh*, const XMLFileLoc, const XMLFileLoc) override { refuse(); }
+    DOMElement* createElementNS(const XMLCh*, const XMLCh*, const XMLFileLoc, const XMLFileLoc) override {
+        refuse();
+    }
     DOMAttr* createAttributeNS(const XMLCh*, const XMLCh*) override { refuse(); }
     DOMNodeList* getElementsByTagNameNS(const XMLCh*, const XMLCh*) const override { refuse(); }
     const XMLCh* getInputEncoding() const override { return nullptr; }
@@ -438,11 +447,13 @@ public:
     DOMNodeIterator* createNodeIterator(DOMNode*, DOMNodeFilter::ShowType, DOMNodeFilter*, bool) override {
         refuse();
     }
-    DOMTreeWalker* createTreeWalker(DOMNode*, DOMNodeFilter::ShowType, DOMNodeFilter*, bool) override { refuse(); }
+    DOMTreeWalker* createTreeWalker(DOMNode*, DOMNodeFilter::ShowType, DOMNodeFilter*, bool) override {
+        refuse();
+    }
     DOMXPathExpression* createExpression(const XMLCh*, const DOMXPathNSResolver*) override { refuse(); }
     DOMXPathNSResolver* createNSResolver(const DOMNode*) override { refuse(); }
-    DOMXPathResult* evaluate(const XMLCh*, const DOMNode*, const DOMXPathNSResolver*, DOMXPathResult::ResultType,
-                             DOMXPathResult*) override {
+    DOMXPathResult* evaluate(const XMLCh*, const DOMNode*, const DOMXPathNSResolver*,
+                             DOMXPathResult::ResultType, DOMXPathResult*) override {
         refuse();
     }
 
@@ -451,7 +462,9 @@ private:
     class Children : public DOMNodeList {
     public:
         explicit Children(DocumentView& view) : view(view) {}
-        DOMNode* item(XMLSize_t index) const override { return index == 0 ? nodeOf(view.applicationNode()) : nullptr; }
+        DOMNode* item(XMLSize_t index) const override {
+            return index == 0 ? nodeOf(view.applicationNode()) : nullptr;
+        }
         XMLSize_t getLength() const override { return view.applicationNode() ? 1 : 0; }
 
     private:
@@ -489,8 +502,8 @@ void HostViewNode::remember(uint8_t bit) const {
 ViewNode* HostViewNode::link(Link which) const {
     const uint8_t bit = static_cast<uint8_t>(1u << which);
     if (known(bit)) return links[which];
-    static const int32_t directions[LinkCount] = {Kw::host::Parent, Kw::host::FirstChild, Kw::host::PreviousSibling,
-                                                  Kw::host::NextSibling};
+    static const int32_t directions[LinkCount] = {Kw::host::Parent, Kw::host::FirstChild,
+                                                  Kw::host::PreviousSibling, Kw::host::NextSibling};
     ViewNode* found = owner.nodeAt(navigate(hostRef.get(), directions[which]));
     if (!found && which == Parent && hostRef.get() == owner.applicationHandle()) found = owner.documentNode();
     links[which] = found;
@@ -510,7 +523,8 @@ uint32_t HostViewNode::position() const {
     const auto* parent = static_cast<const HostViewNode*>(link(Parent));
     if (!parent) return 0;
     uint32_t i = 0, mine = 0;
-    for (ViewNode* c = parent->link(FirstChild); c; c = static_cast<HostViewNode*>(c)->link(NextSibling), ++i) {
+    for (ViewNode* c = parent->link(FirstChild); c;
+         c = static_cast<HostViewNode*>(c)->link(NextSibling), ++i) {
         auto* child = static_cast<HostViewNode*>(c);
         child->place = i;
         child->remember(positionBit);
@@ -569,7 +583,8 @@ DOMNode* ViewElement::item(XMLSize_t index) const {
 
 DOMAttr* ViewElement::getAttributeNode(const XMLCh* name) const {
     for (HostKey k : keys())
-        if (XMLString::equals(owner.keyText(k), name)) return const_cast<ViewElement*>(this)->attributeNamed(k);
+        if (XMLString::equals(owner.keyText(k), name))
+            return const_cast<ViewElement*>(this)->attributeNamed(k);
     return nullptr;
 }
 
@@ -581,7 +596,8 @@ const XMLCh* ViewElement::getAttribute(const XMLCh* name) const {
 DOMAttr* ViewElement::getAttributeNodeNS(const XMLCh* namespaceURI, const XMLCh* localName) const {
     for (HostKey k : keys()) {
         ViewAttr* a = const_cast<ViewElement*>(this)->attributeNamed(k);
-        if (XMLString::equals(a->getLocalName(), localName) && XMLString::equals(a->getNamespaceURI(), namespaceURI))
+        if (XMLString::equals(a->getLocalName(), localName) &&
+            XMLString::equals(a->getNamespaceURI(), namespaceURI))
             return a;
     }
     return nullptr;
@@ -625,7 +641,9 @@ ViewNode* DocumentView::documentNode() {
     return documentView.get();
 }
 
-ViewNode* DocumentView::applicationNode() { return nodeAt(application.get()); }
+ViewNode* DocumentView::applicationNode() {
+    return nodeAt(application.get());
+}
 
 ViewNode* DocumentView::nodeAt(HostRef handle) {
     if (handle < 0) return nullptr;
@@ -690,13 +708,16 @@ DOMNode* DocumentView::handOut(const ViewNode& node) const {
     DocumentImpl* doc = document();
     if (!doc) return nullptr;
     switch (node.kind()) {
-    case ViewNode::Document: return static_cast<DOMDocument*>(doc);
-    case ViewNode::Element: return ElementImpl::create_(static_cast<const HostViewNode&>(node).ref(), doc);
-    case ViewNode::Text: return NodeImpl::create_(static_cast<const HostViewNode&>(node).ref(), doc);
+    case ViewNode::Document:
+        return static_cast<DOMDocument*>(doc);
+    case ViewNode::Element:
+        return ElementImpl::create_(static_cast<const HostViewNode&>(node).ref(), doc);
+    case ViewNode::Text:
+        return NodeImpl::create_(static_cast<const HostViewNode&>(node).ref(), doc);
     case ViewNode::Attribute: {
         const auto& attr = static_cast<const ViewAttr&>(node);
-        return new AttrImpl(Kw::AttributeRef(attr.ownerElementView().ref(), Kw::StringKey::fromValue(attr.name())),
-                            doc);
+        return new AttrImpl(
+            Kw::AttributeRef(attr.ownerElementView().ref(), Kw::StringKey::fromValue(attr.name())), doc);
     }
     }
     return nullptr;
@@ -707,9 +728,12 @@ namespace {
 // The parent in document order: for an attribute, its element.
 ViewNode* orderParent(DocumentView&, const ViewNode& n) {
     switch (n.kind()) {
-    case ViewNode::Document: return nullptr;
-    case ViewNode::Attribute: return &static_cast<const ViewAttr&>(n).ownerElementView();
-    default: break;
+    case ViewNode::Document:
+        return nullptr;
+    case ViewNode::Attribute:
+        return &static_cast<const ViewAttr&>(n).ownerElementView();
+    default:
+        break;
     }
     return static_cast<const HostViewNode&>(n).link(HostViewNode::Parent);
 }
@@ -747,7 +771,9 @@ bool DocumentView::isAfter(const ViewNode& a, const ViewNode& b) {
     // Siblings below one parent: attributes before children.
     const bool attrX = x->kind() == ViewNode::Attribute, attrY = y->kind() == ViewNode::Attribute;
     if (attrX != attrY) return attrY;
-    if (attrX) return attributePlace(static_cast<const ViewAttr&>(*x)) > attributePlace(static_cast<const ViewAttr&>(*y));
+    if (attrX)
+        return attributePlace(static_cast<const ViewAttr&>(*x)) >
+               attributePlace(static_cast<const ViewAttr&>(*y));
     return static_cast<const HostViewNode*>(x)->position() > static_cast<const HostViewNode*>(y)->position();
 }
 
@@ -814,16 +840,17 @@ BuiltWrapper::BuiltWrapper(DocumentView& view) : view(view) {
         return true;
     });
     // Built up front (not thread-safe, maps kept): Xalan numbers the nodes in document order.
-    built.reset(new XALAN_CPP_NAMESPACE::XercesDocumentWrapper(XALAN_CPP_NAMESPACE::XalanMemMgrs::getDefaultXercesMemMgr(),
-                                                               static_cast<const DOMDocument*>(view.documentNode()->asNode()),
-                                                               false, true, true));
+    built.reset(new XALAN_CPP_NAMESPACE::XercesDocumentWrapper(
+        XALAN_CPP_NAMESPACE::XalanMemMgrs::getDefaultXercesMemMgr(),
+        static_cast<const DOMDocument*>(view.documentNode()->asNode()), false, true, true));
 }
 
 BuiltWrapper::~BuiltWrapper() = default;
 
 bool BuiltWrapper::matches() const {
     size_t at = 0;
-    const bool same = describe(view, [&](uintptr_t token) { return at < shape.size() && shape[at++] == token; });
+    const bool same =
+        describe(view, [&](uintptr_t token) { return at < shape.size() && shape[at++] == token; });
     return same && at == shape.size();
 }
 
@@ -850,7 +877,8 @@ std::shared_ptr<DocumentView> currentView(DocumentImpl& document) {
         state = new XPathState{std::make_shared<DocumentLink>(DocumentLink{&document}), nullptr};
         document.setXPathWrapper(state, &endState);
     }
-    if (!state->view || state->view->worn()) state->view = std::make_shared<DocumentView>(document, state->link);
+    if (!state->view || state->view->worn())
+        state->view = std::make_shared<DocumentView>(document, state->link);
     return state->view;
 }
 

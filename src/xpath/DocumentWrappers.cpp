@@ -46,7 +46,8 @@ WrappedDocument wrapDocument(const DOMDocument* doc) {
         return wrapped;
     }
     if (void* kept = doc->getUserData(wrapperKey)) {
-        wrapped.wrapper = static_cast<XercesDocumentWrapper*>(static_cast<XALAN_CPP_NAMESPACE::XalanDocument*>(kept));
+        wrapped.wrapper =
+            static_cast<XercesDocumentWrapper*>(static_cast<XALAN_CPP_NAMESPACE::XalanDocument*>(kept));
         return wrapped;
     }
     std::unique_ptr<XercesDocumentWrapper> made(new XercesDocumentWrapper(

@@ -28,8 +28,8 @@ class DocumentView;
 // Deletes a wrapper kept as user data when its document is deleted.
 class DeleteXalanDocFunctor : public XERCES_CPP_NAMESPACE::DOMUserDataHandler {
 public:
-    void handle(DOMOperationType operation, const XMLCh* key, void* data, const XERCES_CPP_NAMESPACE::DOMNode* src,
-                XERCES_CPP_NAMESPACE::DOMNode* dst) override;
+    void handle(DOMOperationType operation, const XMLCh* key, void* data,
+                const XERCES_CPP_NAMESPACE::DOMNode* src, XERCES_CPP_NAMESPACE::DOMNode* dst) override;
 };
 
 // A document as Xalan sees it.

@@ -69,10 +69,13 @@ TellamXalanSupport::TellamXalanSupport() = default;
 
 TellamXalanSupport::~TellamXalanSupport() = default;
 
-void TellamXalanSupport::reset() { base.reset(); }
+void TellamXalanSupport::reset() {
+    base.reset();
+}
 
-const XALAN_CPP_NAMESPACE::XalanDOMString& TellamXalanSupport::getUnparsedEntityURI(
-    const XALAN_CPP_NAMESPACE::XalanDOMString& theName, const XALAN_CPP_NAMESPACE::XalanDocument& theDocument) const {
+const XALAN_CPP_NAMESPACE::XalanDOMString&
+TellamXalanSupport::getUnparsedEntityURI(const XALAN_CPP_NAMESPACE::XalanDOMString& theName,
+                                         const XALAN_CPP_NAMESPACE::XalanDocument& theDocument) const {
     return base.getUnparsedEntityURI(theName, theDocument);
 }
 

@@ -21,9 +21,9 @@ public:
     ~TellamXalanSupport() override;
 
     void reset() override;
-    const XALAN_CPP_NAMESPACE::XalanDOMString& getUnparsedEntityURI(
-        const XALAN_CPP_NAMESPACE::XalanDOMString& theName,
-        const XALAN_CPP_NAMESPACE::XalanDocument& theDocument) const override;
+    const XALAN_CPP_NAMESPACE::XalanDOMString&
+    getUnparsedEntityURI(const XALAN_CPP_NAMESPACE::XalanDOMString& theName,
+                         const XALAN_CPP_NAMESPACE::XalanDocument& theDocument) const override;
     // Whether node1 comes after node2 in document order, decided on the DOM nodes behind them.
     bool isNodeAfter(const XALAN_CPP_NAMESPACE::XalanNode& node1,
                      const XALAN_CPP_NAMESPACE::XalanNode& node2) const override;

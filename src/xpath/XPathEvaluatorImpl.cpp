@@ -13,8 +13,8 @@
 #include <memory>
 
 #include "xpath/DocumentView.hpp"
-#include "xpath/TellamXalanSupport.hpp"
 #include "xpath/DocumentWrappers.hpp"
+#include "xpath/TellamXalanSupport.hpp"
 #include "xpath/XPathExpressionImpl.hpp"
 #include "xpath/XPathNSResolverImpl.hpp"
 #include "xpath/XPathWrapperImpl.hpp"
@@ -32,7 +32,9 @@ namespace {
 
 using dom::xpath::XPathException;
 
-[[noreturn]] void invalid() { throw XPathException(XPathException::INVALID_EXPRESSION_ERR); }
+[[noreturn]] void invalid() {
+    throw XPathException(XPathException::INVALID_EXPRESSION_ERR);
+}
 
 // The questions of document order an evaluation over a view's own wrapper may ask before it runs over a
 // wrapper built up front (the answers cost a few steps each; a node-set of n nodes asks about n*n/2).
@@ -95,7 +97,8 @@ private:
     bool executing;
 };
 
-void compileWith(XPathWrapper& xp, const XMLCh* text, const DOMNode* resolverNode, const PrefixResolver& prefixes) {
+void compileWith(XPathWrapper& xp, const XMLCh* text, const DOMNode* resolverNode,
+                 const PrefixResolver& prefixes) {
     // Prefixes are read through the resolver node's document, which is in use while the text compiles.
     DocumentUse use(resolverNode ? documentOf(resolverNode) : nullptr, false);
     xp.compile(text, prefixes);
@@ -200,11 +203,13 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
         };
         if (!view || !xp.searchesFromTheRoot() || !runNumbered()) {
             try {
-                value = xp.execute(context, *how.prefixes, *navigator, view ? orderQuestions : XPathWrapper::unlimited);
+                value = xp.execute(context, *how.prefixes, *navigator,
+                                   view ? orderQuestions : XPathWrapper::unlimited);
             } catch (const NeedsDocumentOrder&) {
                 xp.clear();
                 runOver(use.wrapped.wrapper);
-                if (!runNumbered()) value = xp.execute(context, *how.prefixes, *navigator, XPathWrapper::unlimited);
+                if (!runNumbered())
+                    value = xp.execute(context, *how.prefixes, *navigator, XPathWrapper::unlimited);
             }
         }
     }
@@ -259,7 +264,8 @@ dom::xpath::XPathNSResolver* XPathEvaluatorImpl::createNSResolver(DOMNode* nodeR
 }
 
 DOMXPathResult* XPathEvaluatorImpl::evaluate(const XMLCh* expression, DOMNode* contextNode,
-                                             dom::xpath::XPathNSResolver* resolver, DOMXPathResult::ResultType type,
+                                             dom::xpath::XPathNSResolver* resolver,
+                                             DOMXPathResult::ResultType type,
                                              dom::xpath::XPathResult* result) {
     return run(expression, contextNode, resolver, type, result);
 }

@@ -15,9 +15,10 @@ public:
     // Throws XPathException 51 for an invalid expression.
     XPathExpressionImpl(const XMLCh* expression, const XERCES_CPP_NAMESPACE::DOMXPathNSResolver* resolver);
 
-    XERCES_CPP_NAMESPACE::DOMXPathResult* evaluate(const XERCES_CPP_NAMESPACE::DOMNode* contextNode,
-                                                   XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType type,
-                                                   XERCES_CPP_NAMESPACE::DOMXPathResult* result) const override;
+    XERCES_CPP_NAMESPACE::DOMXPathResult*
+    evaluate(const XERCES_CPP_NAMESPACE::DOMNode* contextNode,
+             XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType type,
+             XERCES_CPP_NAMESPACE::DOMXPathResult* result) const override;
     void release() override { delete this; }
 
 private:

@@ -21,13 +21,16 @@ namespace domImpl::xpathImpl {
 
 namespace {
 
-XALAN_CPP_NAMESPACE::MemoryManager& memory() { return XALAN_CPP_NAMESPACE::XalanMemMgrs::getDefaultXercesMemMgr(); }
+XALAN_CPP_NAMESPACE::MemoryManager& memory() {
+    return XALAN_CPP_NAMESPACE::XalanMemMgrs::getDefaultXercesMemMgr();
+}
 
 // A hand-out of a node object of the library that the resolver ends itself (none for the document,
 // which is never handed out, nor for nodes of other documents).
 DOMNode* takeHandOut(const DOMNode* node) {
     if (!node || asDocumentImpl(node)) return nullptr;
-    if (const NodeImpl* own = asNodeImpl(node)) return NodeImpl::create_(own->ref(), node->getOwnerDocument());
+    if (const NodeImpl* own = asNodeImpl(node))
+        return NodeImpl::create_(own->ref(), node->getOwnerDocument());
     if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE)
         if (const auto* attr = dynamic_cast<const AttrImpl*>(node))
             return new AttrImpl(attr->record(), attr->getOwnerDocument());
@@ -36,7 +39,8 @@ DOMNode* takeHandOut(const DOMNode* node) {
 
 } // namespace
 
-XPathNSResolverImpl::XPathNSResolverImpl(const DOMNode* nodeResolver) : XPathNSResolverImpl(nodeResolver, true) {}
+XPathNSResolverImpl::XPathNSResolverImpl(const DOMNode* nodeResolver)
+    : XPathNSResolverImpl(nodeResolver, true) {}
 
 XPathNSResolverImpl::XPathNSResolverImpl(const DOMNode* nodeResolver, bool ownHandOut) : node(nodeResolver) {
     if (!nodeResolver) return;
@@ -62,9 +66,15 @@ const XMLCh* XPathNSResolverImpl::lookupNamespaceURI(const XMLCh* prefix) const 
     return node && prefixResolver ? node->lookupNamespaceURI(prefix) : nullptr;
 }
 
-const XMLCh* XPathNSResolverImpl::lookupPrefix(const XMLCh*) const { Kw::throwDOMException(-1); }
-void XPathNSResolverImpl::addNamespaceBinding(const XMLCh*, const XMLCh*) { Kw::throwDOMException(-1); }
-void XPathNSResolverImpl::release() { Kw::throwDOMException(-1); }
+const XMLCh* XPathNSResolverImpl::lookupPrefix(const XMLCh*) const {
+    Kw::throwDOMException(-1);
+}
+void XPathNSResolverImpl::addNamespaceBinding(const XMLCh*, const XMLCh*) {
+    Kw::throwDOMException(-1);
+}
+void XPathNSResolverImpl::release() {
+    Kw::throwDOMException(-1);
+}
 
 const XalanDOMString* NSResolverAdapter::getNamespaceForPrefix(const XalanDOMString& prefix) const {
     const XALAN_CPP_NAMESPACE::PrefixResolver* resolver = getPrefixResolver();
@@ -83,14 +93,20 @@ const XalanDOMString* ForeignPrefixResolver::getNamespaceForPrefix(const XalanDO
     return &answers.back();
 }
 
-const XalanDOMString& ForeignPrefixResolver::getURI() const { return uri; }
+const XalanDOMString& ForeignPrefixResolver::getURI() const {
+    return uri;
+}
 
 AnyPrefixResolver::AnyPrefixResolver() : placeholder(u"urn:domkw:any-prefix", memory()), uri(memory()) {}
 
 AnyPrefixResolver::~AnyPrefixResolver() = default;
 
-const XalanDOMString* AnyPrefixResolver::getNamespaceForPrefix(const XalanDOMString&) const { return &placeholder; }
+const XalanDOMString* AnyPrefixResolver::getNamespaceForPrefix(const XalanDOMString&) const {
+    return &placeholder;
+}
 
-const XalanDOMString& AnyPrefixResolver::getURI() const { return uri; }
+const XalanDOMString& AnyPrefixResolver::getURI() const {
+    return uri;
+}
 
 } // namespace domImpl::xpathImpl

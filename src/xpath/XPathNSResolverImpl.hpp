@@ -26,7 +26,9 @@ public:
     explicit XPathNSResolverImpl(const DOMNode* nodeResolver);
     ~XPathNSResolverImpl() override;
 
-    const XALAN_CPP_NAMESPACE::PrefixResolver* getPrefixResolver() const override { return prefixResolver.get(); }
+    const XALAN_CPP_NAMESPACE::PrefixResolver* getPrefixResolver() const override {
+        return prefixResolver.get();
+    }
     const DOMNode* getNode() const override { return node; }
 
     // The node's own lookupNamespaceURI when both members are set, else null.
@@ -52,8 +54,8 @@ private:
 class NSResolverAdapter : public XPathNSResolverImpl {
 public:
     explicit NSResolverAdapter(const DOMNode* contextNode) : XPathNSResolverImpl(contextNode, false) {}
-    const XALAN_CPP_NAMESPACE::XalanDOMString* getNamespaceForPrefix(
-        const XALAN_CPP_NAMESPACE::XalanDOMString& prefix) const;
+    const XALAN_CPP_NAMESPACE::XalanDOMString*
+    getNamespaceForPrefix(const XALAN_CPP_NAMESPACE::XalanDOMString& prefix) const;
 };
 
 // A caller's own DOMXPathNSResolver seen as a Xalan prefix resolver.
@@ -61,8 +63,8 @@ class ForeignPrefixResolver : public XALAN_CPP_NAMESPACE::PrefixResolver {
 public:
     explicit ForeignPrefixResolver(const XERCES_CPP_NAMESPACE::DOMXPathNSResolver& resolver);
     ~ForeignPrefixResolver() override;
-    const XALAN_CPP_NAMESPACE::XalanDOMString* getNamespaceForPrefix(
-        const XALAN_CPP_NAMESPACE::XalanDOMString& prefix) const override;
+    const XALAN_CPP_NAMESPACE::XalanDOMString*
+    getNamespaceForPrefix(const XALAN_CPP_NAMESPACE::XalanDOMString& prefix) const override;
     const XALAN_CPP_NAMESPACE::XalanDOMString& getURI() const override;
 
 private:
@@ -76,8 +78,8 @@ class AnyPrefixResolver : public XALAN_CPP_NAMESPACE::PrefixResolver {
 public:
     AnyPrefixResolver();
     ~AnyPrefixResolver() override;
-    const XALAN_CPP_NAMESPACE::XalanDOMString* getNamespaceForPrefix(
-        const XALAN_CPP_NAMESPACE::XalanDOMString& prefix) const override;
+    const XALAN_CPP_NAMESPACE::XalanDOMString*
+    getNamespaceForPrefix(const XALAN_CPP_NAMESPACE::XalanDOMString& prefix) const override;
     const XALAN_CPP_NAMESPACE::XalanDOMString& getURI() const override;
 
 private:

@@ -5,16 +5,16 @@
 #include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
-#include <cmath>
 #include <climits>
+#include <cmath>
 
 #include "bridge/HostStatus.hpp"
 #include "xpath/DocumentView.hpp"
 #include "xpath/XPathWrapperImpl.hpp"
 
+using XALAN_CPP_NAMESPACE::XercesWrapperNavigator;
 using XALAN_CPP_NAMESPACE::XObject;
 using XALAN_CPP_NAMESPACE::XObjectPtr;
-using XALAN_CPP_NAMESPACE::XercesWrapperNavigator;
 
 namespace domImpl::xpathImpl {
 
@@ -27,17 +27,22 @@ enum class Kind { None, Boolean, Number, String, NodeSet, Other };
 Kind kindOf(const XObjectPtr& value) {
     if (value.null()) return Kind::None;
     switch (value->getType()) {
-    case XObject::eTypeBoolean: return Kind::Boolean;
+    case XObject::eTypeBoolean:
+        return Kind::Boolean;
     case XObject::eTypeNumber:
-    case XObject::eTypeXTokenNumberAdapter: return Kind::Number;
+    case XObject::eTypeXTokenNumberAdapter:
+        return Kind::Number;
     case XObject::eTypeString:
     case XObject::eTypeStringReference:
     case XObject::eTypeStringAdapter:
     case XObject::eTypeStringCached:
-    case XObject::eTypeXTokenStringAdapter: return Kind::String;
+    case XObject::eTypeXTokenStringAdapter:
+        return Kind::String;
     case XObject::eTypeNodeSet:
-    case XObject::eTypeNodeSetNodeProxy: return Kind::NodeSet;
-    default: return Kind::Other;
+    case XObject::eTypeNodeSetNodeProxy:
+        return Kind::NodeSet;
+    default:
+        return Kind::Other;
     }
 }
 
@@ -57,7 +62,8 @@ DOMXPathResult::ResultType typeFor(const XObjectPtr& value, DOMXPathResult::Resu
     DOMXPathResult::ResultType natural = DOMXPathResult::ANY_TYPE;
     bool accepted = false;
     switch (kindOf(value)) {
-    case Kind::None: return DOMXPathResult::ANY_TYPE;
+    case Kind::None:
+        return DOMXPathResult::ANY_TYPE;
     case Kind::Boolean:
         natural = DOMXPathResult::BOOLEAN_TYPE;
         accepted = requested >= DOMXPathResult::NUMBER_TYPE && requested <= DOMXPathResult::BOOLEAN_TYPE;
@@ -72,9 +78,11 @@ DOMXPathResult::ResultType typeFor(const XObjectPtr& value, DOMXPathResult::Resu
         break;
     case Kind::NodeSet:
         natural = DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE;
-        accepted = isNodeType(requested) || (requested == DOMXPathResult::STRING_TYPE && lengthOf(value) == 1);
+        accepted =
+            isNodeType(requested) || (requested == DOMXPathResult::STRING_TYPE && lengthOf(value) == 1);
         break;
-    case Kind::Other: break;
+    case Kind::Other:
+        break;
     }
     if (requested == DOMXPathResult::ANY_TYPE) return natural;
     if (!accepted) throw XPathException(XPathException::TYPE_ERR);
@@ -111,18 +119,23 @@ void XPathResultImpl::SetResult(const XObjectPtr& v, XercesWrapperNavigator* nav
     resultType = answered;
 }
 
-void XPathResultImpl::SetResultType(ResultType requested) { resultType = typeFor(value, requested); }
+void XPathResultImpl::SetResultType(ResultType requested) {
+    resultType = typeFor(value, requested);
+}
 
 void XPathResultImpl::require(bool fits) const {
     if (!fits) throw XPathException(XPathException::TYPE_ERR);
 }
 
-const DOMTypeInfo* XPathResultImpl::getTypeInfo() const { Kw::throwDOMException(-1); }
+const DOMTypeInfo* XPathResultImpl::getTypeInfo() const {
+    Kw::throwDOMException(-1);
+}
 
 bool XPathResultImpl::isNode() const {
     // Whether there is a node at the cursor, without handing one out.
     if (cursor >= GetResultLength() || !navigator) return false;
-    return navigator->mapNode(value->nodeset().item(static_cast<XALAN_CPP_NAMESPACE::XalanSize_t>(cursor))) != nullptr;
+    return navigator->mapNode(value->nodeset().item(static_cast<XALAN_CPP_NAMESPACE::XalanSize_t>(cursor))) !=
+           nullptr;
 }
 
 bool XPathResultImpl::getBooleanValue() const {
@@ -157,7 +170,8 @@ DOMNode* XPathResultImpl::getNodeValue() const {
 
 bool XPathResultImpl::iterateNext() {
     require(resultType == UNORDERED_NODE_ITERATOR_TYPE || resultType == ORDERED_NODE_ITERATOR_TYPE);
-    if (getInvalidIteratorState()) Kw::throwDOMException(XERCES_CPP_NAMESPACE::DOMException::INVALID_STATE_ERR);
+    if (getInvalidIteratorState())
+        Kw::throwDOMException(XERCES_CPP_NAMESPACE::DOMException::INVALID_STATE_ERR);
     if (cursor + 1 < GetResultLength()) {
         ++cursor;
         return true;
@@ -177,9 +191,13 @@ XMLSize_t XPathResultImpl::getSnapshotLength() const {
     return static_cast<XMLSize_t>(GetResultLength());
 }
 
-void XPathResultImpl::release() { delete this; }
+void XPathResultImpl::release() {
+    delete this;
+}
 
-uint64_t XPathResultImpl::GetResultLength() const { return lengthOf(value); }
+uint64_t XPathResultImpl::GetResultLength() const {
+    return lengthOf(value);
+}
 
 DOMNode* XPathResultImpl::GetNthNode(unsigned int index) const {
     if (index >= GetResultLength() || !navigator) return nullptr;

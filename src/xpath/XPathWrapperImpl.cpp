@@ -39,7 +39,9 @@ void startXPath() {
 
 namespace {
 
-MemoryManager& memory() { return XalanMemMgrs::getDefaultXercesMemMgr(); }
+MemoryManager& memory() {
+    return XalanMemMgrs::getDefaultXercesMemMgr();
+}
 
 // The three process-wide Xalan objects every compilation uses.
 XPathFactoryDefault& xpathFactory() {
@@ -51,8 +53,8 @@ XPathFactoryDefault& xpathFactory() {
 class QuietConstructionContext : public XPathConstructionContextDefault {
 public:
     QuietConstructionContext() : XPathConstructionContextDefault(memory()) {}
-    void problem(eSource, eClassification classification, const XalanDOMString& message, const Locator* locator,
-                 const XalanNode*) override {
+    void problem(eSource, eClassification classification, const XalanDOMString& message,
+                 const Locator* locator, const XalanNode*) override {
         if (classification == eError) throw XalanXPathException(message, memory(), locator);
     }
     void problem(eSource source, eClassification classification, const XalanDOMString& message,
@@ -125,7 +127,8 @@ public:
         for (XPathExpression::OpCodeMapSizeType i = 0; i < ops.opCodeMapSize(); ++i) {
             const int op = ops.getOpCodeMapValue(i);
             root = root || op == XPathExpression::eFROM_ROOT;
-            down = down || op == XPathExpression::eFROM_DESCENDANTS || op == XPathExpression::eFROM_DESCENDANTS_OR_SELF;
+            down = down || op == XPathExpression::eFROM_DESCENDANTS ||
+                   op == XPathExpression::eFROM_DESCENDANTS_OR_SELF;
         }
         return root && down;
     }
@@ -139,12 +142,14 @@ private:
     // adapters over its tokens) or into strings owned elsewhere: the next compilation replaces those.
     XObjectPtr standalone(const XObjectPtr& value) {
         switch (value->getType()) {
-        case XObject::eTypeXTokenNumberAdapter: return objectFactory.createNumber(value->num(*executionContext));
+        case XObject::eTypeXTokenNumberAdapter:
+            return objectFactory.createNumber(value->num(*executionContext));
         case XObject::eTypeStringReference:
         case XObject::eTypeStringAdapter:
         case XObject::eTypeXTokenStringAdapter:
             return objectFactory.createString(XalanDOMString(value->str(*executionContext), memory()));
-        default: return value;
+        default:
+            return value;
         }
     }
 
@@ -164,7 +169,9 @@ XPathWrapper::Use::Use(XPathWrapper& engine) : engine(engine) {
     engine.busy = true;
 }
 
-XPathWrapper::Use::~Use() { engine.busy = false; }
+XPathWrapper::Use::~Use() {
+    engine.busy = false;
+}
 
 XPathWrapper& engine() {
     startXPath();

@@ -1,6 +1,7 @@
 // Random sequences of DOM changes applied to the library over the reference host and to a native
-// Xerces-C DOM of the same start document: after every step both serialize the same way and the library
-// holds no more host references than the open document needs.
+// Xerces-C DOM of the same start document: after every step both serialize the same way, an XPath
+// question gets the same answer from both, and the library holds no more host references than the open
+// document needs.
 //
 // A failure prints its seed; replay one with DOMKW_SEED=<seed>. DOMKW_RANDOM_RUNS sets how many
 // sequences run (a bounded number by default, for CI).
@@ -8,6 +9,10 @@
 #include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
 
+#include <xalanc/DOMSupport/DOMSupportDefault.hpp>
+#include <xalanc/XPath/XObject.hpp>
+#include <xalanc/XPath/XPathEvaluator.hpp>
+#include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
 #include <xercesc/util/TransService.hpp>
 
 #include <cstdlib>
@@ -60,6 +65,34 @@ DOMNode* byPath(DOMNode* root, const std::vector<int>& path, bool host) {
         owned = host;
     }
     return at;
+}
+
+// XPath answers that must agree between the two trees after every step.
+const char16_t* const kQueries[] = {
+    u"count(//*)", u"count(//text())", u"count(//@*)", u"string(//textRun[last()])", u"sum(//page/@number)",
+    u"count(//*[@v])", u"string(//*[starts-with(name(), 'n')][1]/@v)", u"boolean(//replacement)",
+};
+
+// Asked of a document of its own, released at once: what XPath keeps for a document goes with it, so the
+// reference count can be checked exactly after every step.
+std::u16string ourAnswer(const char16_t* query) {
+    DOMDocument* doc = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+    DOMXPathResult* r = doc->evaluate(query, doc, nullptr, DOMXPathResult::STRING_TYPE, nullptr);
+    std::u16string answer = r->getStringValue();
+    r->release();
+    doc->release();
+    return answer;
+}
+
+// Xalan-C over the native tree as it is now (a new wrapper every time: the tree keeps changing).
+std::u16string nativeAnswer(DOMDocument* doc, const char16_t* query) {
+    namespace xalan = XALAN_CPP_NAMESPACE;
+    xalan::XercesDocumentWrapper wrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(), doc, false, true, true);
+    xalan::DOMSupportDefault support;
+    xalan::XPathEvaluator evaluator;
+    const xalan::XObjectPtr value = evaluator.evaluate(support, &wrapper, query, wrapper.getDocumentElement());
+    const xalan::XalanDOMString& text = value->str();
+    return std::u16string(text.c_str(), text.length());
 }
 
 // Equal texts, or a failure that shows where they part.
@@ -231,6 +264,8 @@ void RandomChanges::run(uint32_t seed, int steps) {
         }
         if (std::getenv("DOMKW_DEBUG")) std::printf("step %d op %d: %s\n", step, op, host.toXml().c_str());
         ASSERT_TRUE(sameText(canonicalXml(writer, w.ours), canonicalXml(xerces, w.native)));
+        const char16_t* query = kQueries[rng() % (sizeof kQueries / sizeof *kQueries)];
+        ASSERT_EQ(ourAnswer(query), nativeAnswer(w.nativeDoc, query)) << std::string(query, query + std::char_traits<char16_t>::length(query));
         ASSERT_EQ(host.outstandingReferences(), baseline);
     }
     if (transaction) transaction->Commit();

@@ -56,7 +56,8 @@ void dropHostOnly(DOMNode* node) {
 class NativePrefixes : public xalan::PrefixResolver {
 public:
     explicit NativePrefixes(const FixedResolver& resolver) {
-        for (const auto& [prefix, uri] : resolver.bindings) uris.emplace(prefix, xalan::XalanDOMString(uri.c_str()));
+        for (const auto& [prefix, uri] : resolver.bindings)
+            uris.emplace(prefix, xalan::XalanDOMString(uri.c_str()));
     }
     const xalan::XalanDOMString* getNamespaceForPrefix(const xalan::XalanDOMString& prefix) const override {
         auto it = uris.find(std::u16string(prefix.c_str(), prefix.length()));
@@ -83,7 +84,7 @@ public:
         }
         dropHostOnly(parser.getDocument());
         wrapper.reset(new xalan::XercesDocumentWrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(),
-                                                        parser.getDocument(), false, true, true));
+                                                       parser.getDocument(), false, true, true));
     }
     xalan::XObjectPtr evaluate(const std::u16string& expression) {
         return evaluator.evaluate(support, wrapper->getDocumentElement(), expression.c_str(), prefixes);
@@ -104,7 +105,9 @@ private:
     NativePrefixes prefixes;
 };
 
-std::u16string str(const xalan::XalanDOMString& s) { return std::u16string(s.c_str(), s.length()); }
+std::u16string str(const xalan::XalanDOMString& s) {
+    return std::u16string(s.c_str(), s.length());
+}
 
 // Attribute order is the parser's own choice: sort each run of attributes of one element.
 std::vector<std::u16string> canonical(std::vector<std::u16string> paths) {
@@ -122,7 +125,9 @@ std::vector<std::u16string> canonical(std::vector<std::u16string> paths) {
     return paths;
 }
 
-bool sameNumber(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
+bool sameNumber(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || a == b;
+}
 
 using Type = DOMXPathResult::ResultType;
 
@@ -166,8 +171,7 @@ protected:
     std::vector<std::u16string> iterated(DOMXPathResult* r) {
         std::vector<std::u16string> out;
         if (!r->isNode()) return out;
-        do
-            out.push_back(pathOf(r->getNodeValue(), true));
+        do out.push_back(pathOf(r->getNodeValue(), true));
         while (r->iterateNext());
         return out;
     }
@@ -180,11 +184,13 @@ protected:
             EXPECT_EQ(r->getResultType(), DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE);
             EXPECT_EQ(canonical(iterated(r.get())), expected);
         }
-        for (Type t : {DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE, DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE}) {
+        for (Type t :
+             {DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE, DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE}) {
             Result r = ours(expression, t);
             EXPECT_EQ(canonical(iterated(r.get())), expected) << "iterator type " << t;
         }
-        for (Type t : {DOMXPathResult::UNORDERED_NODE_SNAPSHOT_TYPE, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE}) {
+        for (Type t :
+             {DOMXPathResult::UNORDERED_NODE_SNAPSHOT_TYPE, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE}) {
             Result r = ours(expression, t);
             EXPECT_EQ(canonical(snapshotPaths(r.get())), expected) << "snapshot type " << t;
         }
@@ -213,22 +219,25 @@ protected:
         const auto kind = theirs->getType();
         const bool isBoolean = kind == xalan::XObject::eTypeBoolean;
         const bool isNumber = kind == xalan::XObject::eTypeNumber;
-        const Type natural = isBoolean ? DOMXPathResult::BOOLEAN_TYPE
-                                       : isNumber ? DOMXPathResult::NUMBER_TYPE : DOMXPathResult::STRING_TYPE;
+        const Type natural = isBoolean  ? DOMXPathResult::BOOLEAN_TYPE
+                             : isNumber ? DOMXPathResult::NUMBER_TYPE
+                                        : DOMXPathResult::STRING_TYPE;
         EXPECT_EQ(ours(expression, DOMXPathResult::ANY_TYPE)->getResultType(), natural);
         EXPECT_EQ(text(ours(expression, DOMXPathResult::STRING_TYPE)->getStringValue()), str(theirs->str()));
         const bool isTrue = theirs->str() == xalan::XalanDOMString("true");
         if (isBoolean)
             EXPECT_EQ(ours(expression, DOMXPathResult::NUMBER_TYPE)->getNumberValue(), isTrue ? 1 : 0);
         else if (isNumber)
-            EXPECT_TRUE(sameNumber(ours(expression, DOMXPathResult::NUMBER_TYPE)->getNumberValue(), theirs->num()));
+            EXPECT_TRUE(
+                sameNumber(ours(expression, DOMXPathResult::NUMBER_TYPE)->getNumberValue(), theirs->num()));
         else
             EXPECT_EQ(refusal(expression, DOMXPathResult::NUMBER_TYPE), 52);
         if (isBoolean)
             EXPECT_EQ(ours(expression, DOMXPathResult::BOOLEAN_TYPE)->getBooleanValue(), isTrue);
         else
             EXPECT_EQ(refusal(expression, DOMXPathResult::BOOLEAN_TYPE), 52);
-        for (int t = DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE; t <= DOMXPathResult::FIRST_ORDERED_NODE_TYPE; ++t)
+        for (int t = DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE;
+             t <= DOMXPathResult::FIRST_ORDERED_NODE_TYPE; ++t)
             EXPECT_EQ(refusal(expression, static_cast<Type>(t)), 52) << "node type " << t;
     }
 
@@ -335,10 +344,12 @@ TEST_F(XPathDifferential, NamespacedDocumentAgreesWithXalan) {
     // Elements and attributes in a default namespace and under two prefixes; "d" names the default one.
     const std::string xml =
         "<application xmlns='urn:test:d' xmlns:a='urn:test:a' xmlns:b='urn:test:b' name='ns'>"
-        "<layout a:id='1' id='2'><a:box b:kind='x'>one</a:box><box>two</box><b:box a:kind='y' kind='z'/></layout>"
+        "<layout a:id='1' id='2'><a:box b:kind='x'>one</a:box><box>two</box><b:box a:kind='y' "
+        "kind='z'/></layout>"
         "<b:layout xmlns:a='urn:test:other'><a:box/><text>three <a:em>four</a:em> five</text></b:layout>"
         "</application>";
-    open(xml, true, {{u"d", u"urn:test:d"}, {u"a", u"urn:test:a"}, {u"b", u"urn:test:b"}, {u"o", u"urn:test:other"}});
+    open(xml, true,
+         {{u"d", u"urn:test:d"}, {u"a", u"urn:test:a"}, {u"b", u"urn:test:b"}, {u"o", u"urn:test:other"}});
     compareAll({
         u"d:layout",
         u"*",
@@ -369,9 +380,10 @@ TEST_F(XPathDifferential, LibraryResolverAgreesWithXalanForTheDeclaredPrefixes) 
     // The library's own resolver knows the prefixes the document element declares (kw, xsi).
     std::unique_ptr<DOMXPathNSResolver> own(static_cast<DOMDocument*>(doc)->createNSResolver(app.node));
     // (A native value lasts until the next native evaluation.)
-    const std::vector<std::u16string> expected = native->paths(native->evaluate(u"//*[@xsi:type = 'kw:ProcessColor']"));
-    Result r(evaluate(u"//*[@xsi:type = 'kw:ProcessColor']", app.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE,
-                      own.get()));
+    const std::vector<std::u16string> expected =
+        native->paths(native->evaluate(u"//*[@xsi:type = 'kw:ProcessColor']"));
+    Result r(evaluate(u"//*[@xsi:type = 'kw:ProcessColor']", app.node,
+                      DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, own.get()));
     EXPECT_EQ(snapshotPaths(r.get()), expected);
     EXPECT_EQ(expected.size(), 10u);
     Result count(evaluate(u"count(//@xsi:type)", app.node, DOMXPathResult::STRING_TYPE, own.get()));

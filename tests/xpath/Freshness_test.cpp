@@ -36,10 +36,12 @@ TEST_F(XPathFreshness, EvaluationAfterAChangeThroughTheDomSeesIt) {
     const std::vector<Step> steps = {
         {"insert an element", [&] { Owned added(page->appendChild(doc->createElement(u"box"))); },
          u"count(//box)", u"3", u"4"},
-        {"remove an element", [&] { Owned copy(page->removeChild(b2.node)); }, u"count(//box[@id='b2'])", u"1", u"0"},
-        {"change an attribute", [&] { b3.element()->setAttribute(u"id", u"renamed"); }, u"string(//box[last()]/@id)",
-         u"b3", u"renamed"},
-        {"add an attribute", [&] { b3.element()->setAttribute(u"extra", u"yes"); }, u"count(//@extra)", u"0", u"1"},
+        {"remove an element", [&] { Owned copy(page->removeChild(b2.node)); }, u"count(//box[@id='b2'])",
+         u"1", u"0"},
+        {"change an attribute", [&] { b3.element()->setAttribute(u"id", u"renamed"); },
+         u"string(//box[last()]/@id)", u"b3", u"renamed"},
+        {"add an attribute", [&] { b3.element()->setAttribute(u"extra", u"yes"); }, u"count(//@extra)", u"0",
+         u"1"},
         {"change a text", [&] { runText->setNodeValue(u"Goodbye"); }, u"string(//textRun)", u"Hello, world",
          u"Goodbye"},
         {"append to a text", [&] { static_cast<DOMText*>(runText.node)->appendData(u", world"); },
@@ -100,8 +102,9 @@ TEST_F(XPathFreshness, RepeatedEvaluationOnAnUnchangedTreeTakesNoNewReferences) 
     host.loadString(kwhost::generateProject(3000));
     openDocument();
     // One expression that needs document order over the whole tree, one that reads a few nodes.
-    for (const XMLCh* expression : {u"count(//paragraph | //box) + count(//box[@type='text']/ancestor::*)",
-                                    u"string-length(/application/project/layout[2]/spread[3]/page[2]/box[1]/@id)"}) {
+    for (const XMLCh* expression :
+         {u"count(//paragraph | //box) + count(//box[@type='text']/ancestor::*)",
+          u"string-length(/application/project/layout[2]/spread[3]/page[2]/box[1]/@id)"}) {
         SCOPED_TRACE(narrow(expression));
         const double first = number(expression);
         host.resetCallCounts();

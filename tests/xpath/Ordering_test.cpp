@@ -22,19 +22,24 @@ protected:
     }
     // The wrapper a result's nodes belong to.
     const void* wrapperOf(DOMXPathResult* r) {
-        return dynamic_cast<domImpl::xpathImpl::XPathResultImpl*>(r)->getWrapperNavigator()->getOwnerDocument();
+        return dynamic_cast<domImpl::xpathImpl::XPathResultImpl*>(r)
+            ->getWrapperNavigator()
+            ->getOwnerDocument();
     }
 };
 
 TEST_F(XPathOrdering, EveryWayOfDecidingOrderGivesTheSameNodes) {
     Owned app(doc->getDocumentElement());
     // From the root: over a wrapper built up front at once.
-    Result fromRoot(evaluate(u"//textRun | //paragraph", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    Result fromRoot(
+        evaluate(u"//textRun | //paragraph", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
     // The same nodes from the application element: node by node until too many questions are asked.
-    Result relative(evaluate(u".//paragraph | .//textRun", app.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    Result relative(
+        evaluate(u".//paragraph | .//textRun", app.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
     // A few nodes: node by node throughout.
     Owned story(at("project/stories/story[7]"));
-    Result few(evaluate(u".//textRun | .//paragraph | ..", story.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    Result few(
+        evaluate(u".//textRun | .//paragraph | ..", story.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
 
     const std::vector<std::u16string> all = snapshotPaths(fromRoot.get());
     ASSERT_GT(all.size(), 1000u);
@@ -64,8 +69,8 @@ TEST_F(XPathOrdering, ContextTakenOutOfTheTreeIsOrderedNodeByNode) {
         Owned n(inside->getNodeValue());
         names.push_back(text(n->getNodeName()));
     }
-    const std::vector<std::u16string> expected = {u"story", u"paragraph", u"textRun", u"textRun",
-                                                  u"paragraph", u"textRun", u"textRun"};
+    const std::vector<std::u16string> expected = {u"story",     u"paragraph", u"textRun", u"textRun",
+                                                  u"paragraph", u"textRun",   u"textRun"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(number(u"count(//story)"), number(u"count(//box[@type='text'])") - 1);
 }

@@ -34,8 +34,8 @@ TEST_F(XPathResources, RepeatedEvaluationsKeepNodeObjectsAndMemoryFlat) {
     Result reused(dom::xpath::XPathResult::create());
     auto round = [&] {
         // A result reused, a result made and released, node objects asked for and ended.
-        evaluate(u"//box[@id != 'b2'] | //textRun/text() | //@id", app.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE,
-                 nullptr, reused.get());
+        evaluate(u"//box[@id != 'b2'] | //textRun/text() | //@id", app.node,
+                 DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr, reused.get());
         for (XMLSize_t i = 0; i < reused->getSnapshotLength(); ++i) {
             reused->snapshotItem(i);
             dom::dispose(reused->getNodeValue());
@@ -77,8 +77,8 @@ TEST_F(XPathResources, ResolverStaysUsableWhateverIsMadeAfterIt) {
     dom::dispose(colors.node);
     colors.node = nullptr;
     auto typed = [&](const DOMXPathNSResolver* resolver) {
-        Result r(d->evaluate(u"count(//color[@xsi:type = 'ProcessColor'])", d, resolver, DOMXPathResult::NUMBER_TYPE,
-                             nullptr));
+        Result r(d->evaluate(u"count(//color[@xsi:type = 'ProcessColor'])", d, resolver,
+                             DOMXPathResult::NUMBER_TYPE, nullptr));
         return r->getNumberValue();
     };
     EXPECT_EQ(typed(first.get()), 1);
@@ -126,7 +126,8 @@ TEST_F(XPathResources, ForeignDocumentKeepsOneWrapperAsUserData) {
     // The node handed out is the document's own.
     EXPECT_EQ(first->getNodeValue(), native->getDocumentElement()->getLastChild());
     // Document order is decided on the native tree.
-    Result ordered(evaluator->evaluate(u"(//b | //a)[1]/@id", native, nullptr, DOMXPathResult::STRING_TYPE, nullptr));
+    Result ordered(
+        evaluator->evaluate(u"(//b | //a)[1]/@id", native, nullptr, DOMXPathResult::STRING_TYPE, nullptr));
     EXPECT_EQ(text(ordered->getStringValue()), u"1");
     ordered.reset();
     first.reset();
@@ -152,12 +153,33 @@ TEST_F(XPathResources, EveryEvaluationTellsTheHostOnce) {
     ASSERT_NE(impl, nullptr);
     const void* wrapper = impl->getWrapperNavigator()->getOwnerDocument();
     EXPECT_EQ(host.xpathCacheReleases(wrapper), 1u);
-    for (int i = 0; i < 4; ++i) evaluate(u"count(//page)", docNode(), DOMXPathResult::ANY_TYPE, nullptr, r.get());
+    for (int i = 0; i < 4; ++i)
+        evaluate(u"count(//page)", docNode(), DOMXPathResult::ANY_TYPE, nullptr, r.get());
     EXPECT_EQ(host.xpathCacheReleases(wrapper), 5u);
     // One that ran but whose value is refused tells the host too; one that never ran does not.
     EXPECT_EQ(xpathCode([&] { evaluate(u"count(//page)", docNode(), DOMXPathResult::BOOLEAN_TYPE); }), 52);
     EXPECT_EQ(xpathCode([&] { evaluate(u"count(", docNode()); }), 51);
     EXPECT_EQ(host.xpathCacheReleases(wrapper), 6u);
+}
+
+TEST_F(XPathResources, HostFailuresAreThrownAndLeaveNothingBehind) {
+    // The host refuses to say what kind of object a node is, the first time it is met: the evaluation
+    // fails with the host's code, and the next one works.
+    host.failAt(Kw::host::IsTextNode, kwhost::NOT_FOUND, 5);
+    EXPECT_EQ(domExceptionCode([&] { evaluate(u"count(//box)", docNode()); }), DOMException::NOT_FOUND_ERR);
+    EXPECT_FALSE(host.failureArmed());
+    EXPECT_EQ(number(u"count(//box)"), 3);
+    // A refused reference when a node is handed out.
+    Result boxes(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    host.failAt(Kw::host::AdjustReference, kwhost::INVALID_STATE);
+    EXPECT_EQ(domExceptionCode([&] { dom::dispose(boxes->getNodeValue()); }), DOMException::INVALID_STATE_ERR);
+    Owned first(boxes->getNodeValue());
+    EXPECT_EQ(text(first.element()->getAttribute(u"id")), u"b1");
+    // The host's cache release is a courtesy: its refusal does not fail the evaluation.
+    host.failAt(Kw::host::ReleaseDocXPathCache, kwhost::NOT_SUPPORTED);
+    EXPECT_EQ(number(u"count(//page)"), 2);
+    EXPECT_FALSE(host.failureArmed());
+    EXPECT_EQ(doc->liveNodeCount(), 1u);
 }
 
 // A plug-in's resolver that evaluates while its answer is awaited.

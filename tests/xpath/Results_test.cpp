@@ -49,7 +49,8 @@ TEST_F(XPathResults, EachValueIsHadAsTheTypesItAllows) {
     };
     for (const Row& row : rows)
         for (int t = 0; t < 10; ++t)
-            EXPECT_EQ(answered(row.expression, t), row.answers[t]) << narrow(row.expression) << " as type " << t;
+            EXPECT_EQ(answered(row.expression, t), row.answers[t])
+                << narrow(row.expression) << " as type " << t;
     for (int t : {10, 100, 101, 102}) EXPECT_EQ(answered(u"count(//box)", t), TYPE_ERR) << t;
 }
 
@@ -116,9 +117,11 @@ TEST_F(XPathResults, ScalarValues) {
     EXPECT_EQ(nan->getIntegerValue(), 0);
 
     // No conversion: a number had as a string is the number's string form, a boolean had as a number 1.
-    EXPECT_EQ(text(Result(evaluate(u"2 + 0.5", docNode(), DOMXPathResult::STRING_TYPE))->getStringValue()), u"2.5");
+    EXPECT_EQ(text(Result(evaluate(u"2 + 0.5", docNode(), DOMXPathResult::STRING_TYPE))->getStringValue()),
+              u"2.5");
     EXPECT_EQ(Result(evaluate(u"1 < 2", docNode(), DOMXPathResult::NUMBER_TYPE))->getNumberValue(), 1);
-    EXPECT_EQ(text(Result(evaluate(u"1 > 2", docNode(), DOMXPathResult::STRING_TYPE))->getStringValue()), u"false");
+    EXPECT_EQ(text(Result(evaluate(u"1 > 2", docNode(), DOMXPathResult::STRING_TYPE))->getStringValue()),
+              u"false");
     // A node-set of one node as a string: its string value.
     EXPECT_EQ(text(Result(evaluate(u"//textRun", docNode(), DOMXPathResult::STRING_TYPE))->getStringValue()),
               u"Hello, world");
@@ -167,10 +170,12 @@ TEST_F(XPathResults, IteratorAndSnapshotCursors) {
 
 TEST_F(XPathResults, ReusedResultIsTheSameObjectWithItsCursorAtZero) {
     Result r(dom::xpath::XPathResult::create());
-    DOMXPathResult* same = evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr, r.get());
+    DOMXPathResult* same =
+        evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr, r.get());
     EXPECT_EQ(same, r.get());
     r->snapshotItem(2);
-    EXPECT_EQ(evaluate(u"//box[@id != 'b1']", docNode(), DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE, nullptr, r.get()),
+    EXPECT_EQ(evaluate(u"//box[@id != 'b1']", docNode(), DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE, nullptr,
+                       r.get()),
               r.get());
     EXPECT_EQ(r->getResultType(), DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE);
     EXPECT_EQ(idOf(r->getNodeValue()), u"b2");
@@ -190,9 +195,12 @@ TEST_F(XPathResults, ReusedResultIsTheSameObjectWithItsCursorAtZero) {
 TEST_F(XPathResults, RefusedEvaluationLeavesAReusedResultAsItWas) {
     Result r(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
     r->snapshotItem(1);
-    EXPECT_EQ(xpathCode([&] { evaluate(u"count(//box)", docNode(), DOMXPathResult::BOOLEAN_TYPE, nullptr, r.get()); }),
+    EXPECT_EQ(xpathCode([&] {
+                  evaluate(u"count(//box)", docNode(), DOMXPathResult::BOOLEAN_TYPE, nullptr, r.get());
+              }),
               TYPE_ERR);
-    EXPECT_EQ(xpathCode([&] { evaluate(u"//box[", docNode(), DOMXPathResult::ANY_TYPE, nullptr, r.get()); }), INVALID);
+    EXPECT_EQ(xpathCode([&] { evaluate(u"//box[", docNode(), DOMXPathResult::ANY_TYPE, nullptr, r.get()); }),
+              INVALID);
     EXPECT_EQ(r->getResultType(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE);
     EXPECT_EQ(r->getSnapshotLength(), 3u);
     EXPECT_EQ(idOf(r->getNodeValue()), u"b2");
@@ -226,23 +234,27 @@ TEST_F(XPathResults, RootIsTheDocumentAboveTheApplicationElement) {
 
 TEST_F(XPathResults, InvalidExpressionsAreRefusedWithoutLeaks) {
     const XMLCh* invalid[] = {u"//box[", u"count(", u"@@id", u"unknownFunction()", u"", u"1 +", u"//box/",
-                              u"a/", u"//", nullptr};
+                              u"a/",     u"//",     nullptr};
     for (const XMLCh* expression : invalid) {
         const std::string shown = expression ? narrow(expression) : "(null)";
         EXPECT_EQ(xpathCode([&] { evaluate(expression, docNode()); }), INVALID) << shown;
-        EXPECT_EQ(xpathCode([&] { static_cast<DOMDocument*>(doc)->createExpression(expression, nullptr); }), INVALID)
+        EXPECT_EQ(xpathCode([&] { static_cast<DOMDocument*>(doc)->createExpression(expression, nullptr); }),
+                  INVALID)
             << shown;
     }
     // An expression that compiles but cannot run: a node-set function given a number.
     EXPECT_EQ(xpathCode([&] { evaluate(u"count(1)", docNode()); }), INVALID);
     // A lone slash is the root; a slash inside a longer path is fine.
-    EXPECT_EQ(Result(evaluate(u"/", docNode()))->getResultType(), DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE);
+    EXPECT_EQ(Result(evaluate(u"/", docNode()))->getResultType(),
+              DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE);
     EXPECT_EQ(number(u"count(/application/project/layout)"), 2);
     // No context node, or a resolver made without a node.
     EXPECT_EQ(xpathCode([&] { evaluate(u"//box", nullptr); }), INVALID);
     std::unique_ptr<DOMXPathNSResolver> noNode(static_cast<DOMDocument*>(doc)->createNSResolver(nullptr));
-    EXPECT_EQ(xpathCode([&] { evaluate(u"//box", docNode(), DOMXPathResult::ANY_TYPE, noNode.get()); }), INVALID);
-    EXPECT_EQ(xpathCode([&] { static_cast<DOMDocument*>(doc)->createExpression(u"//box", noNode.get()); }), INVALID);
+    EXPECT_EQ(xpathCode([&] { evaluate(u"//box", docNode(), DOMXPathResult::ANY_TYPE, noNode.get()); }),
+              INVALID);
+    EXPECT_EQ(xpathCode([&] { static_cast<DOMDocument*>(doc)->createExpression(u"//box", noNode.get()); }),
+              INVALID);
     EXPECT_EQ(doc->liveNodeCount(), 0u);
 }
 
@@ -256,14 +268,19 @@ TEST_F(XPathResults, ExpressionsCompileAgainAtEachEvaluation) {
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(Result(boxes->evaluate(d, DOMXPathResult::NUMBER_TYPE, nullptr))->getNumberValue(), 3);
         // Made without a resolver, its prefix is resolved at the context node's document.
-        EXPECT_EQ(Result(typed->evaluate(layout.node, DOMXPathResult::NUMBER_TYPE, nullptr))->getNumberValue(), 1);
-        EXPECT_EQ(Result(boxes->evaluate(layout.node, DOMXPathResult::NUMBER_TYPE, nullptr))->getNumberValue(), 1);
+        EXPECT_EQ(
+            Result(typed->evaluate(layout.node, DOMXPathResult::NUMBER_TYPE, nullptr))->getNumberValue(), 1);
+        EXPECT_EQ(
+            Result(boxes->evaluate(layout.node, DOMXPathResult::NUMBER_TYPE, nullptr))->getNumberValue(), 1);
     }
     // The library's own interface gives the same.
     std::unique_ptr<dom::xpath::XPathEvaluator> evaluator(dom::xpath::XPathEvaluator::create());
-    std::unique_ptr<dom::xpath::XPathExpression> expression(evaluator->createExpression(u"string(//box[2]/@id)", nullptr));
-    EXPECT_EQ(text(Result(expression->evaluate(d, DOMXPathResult::STRING_TYPE, nullptr))->getStringValue()), u"b2");
-    Result viaEvaluator(evaluator->evaluate(u"count(//page)", docNode(), nullptr, DOMXPathResult::NUMBER_TYPE, nullptr));
+    std::unique_ptr<dom::xpath::XPathExpression> expression(
+        evaluator->createExpression(u"string(//box[2]/@id)", nullptr));
+    EXPECT_EQ(text(Result(expression->evaluate(d, DOMXPathResult::STRING_TYPE, nullptr))->getStringValue()),
+              u"b2");
+    Result viaEvaluator(
+        evaluator->evaluate(u"count(//page)", docNode(), nullptr, DOMXPathResult::NUMBER_TYPE, nullptr));
     EXPECT_EQ(viaEvaluator->getNumberValue(), 2);
 }
 

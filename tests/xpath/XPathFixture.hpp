@@ -95,8 +95,9 @@ inline std::u16string pathOf(DOMNode* node, bool library) {
         const std::u16string name = isText ? u"text()" : text(at->getNodeName());
         int position = 1;
         for (DOMNode* s = at->getPreviousSibling(); s;) {
-            const bool same = isText ? s->getNodeType() == DOMNode::TEXT_NODE
-                                     : s->getNodeType() == DOMNode::ELEMENT_NODE && name == text(s->getNodeName());
+            const bool same =
+                isText ? s->getNodeType() == DOMNode::TEXT_NODE
+                       : s->getNodeType() == DOMNode::ELEMENT_NODE && name == text(s->getNodeName());
             if (same) ++position;
             DOMNode* previous = s->getPreviousSibling();
             end(s);
@@ -139,7 +140,8 @@ protected:
         return paths;
     }
     std::vector<std::u16string> paths(const XMLCh* expression, const DOMNode* context = nullptr) {
-        Result r(evaluate(expression, context ? context : docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+        Result r(
+            evaluate(expression, context ? context : docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
         return snapshotPaths(r.get());
     }
     double number(const XMLCh* expression, const DOMNode* context = nullptr) {

@@ -51,14 +51,6 @@ public:
     }
 };
 
-struct Owned {
-    explicit Owned(DOMNode* n = nullptr) : node(n) {}
-    ~Owned() { dom::dispose(node); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    DOMNode* node;
-};
-
 } // namespace
 
 int runEvents(Args& args) {

@@ -19,15 +19,6 @@ namespace domkw_tool {
 
 namespace {
 
-// Ends a node object the library handed out.
-struct Owned {
-    explicit Owned(DOMNode* n = nullptr) : node(n) {}
-    ~Owned() { dom::dispose(node); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    DOMNode* node;
-};
-
 struct ResultDeleter {
     void operator()(DOMXPathResult* r) const { r->release(); }
 };
@@ -54,7 +45,9 @@ std::string numberText(double value) {
     return utf8(text.c_str());
 }
 
+// Prints a node a result handed out, and ends it.
 void printNode(DOMNode* node) {
+    Owned owned(node);
     std::printf("%s\t%s\n", locationPath(node).c_str(), escaped(stringValue(node)).c_str());
 }
 
@@ -114,13 +107,8 @@ int writeOut(Args& args, bool filtered) {
     const std::string expr = args.positional();
     args.done();
     DOMDocument* doc = project.document();
-    Result keep;
-    DOMNode* node = nullptr;
-    if (!expr.empty()) {
-        keep = evaluate(doc, expr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE);
-        node = keep->getNodeValue();
-        if (!node) throw InputError("'" + expr + "' selects no node");
-    }
+    Owned selected(selectFirst(doc, expr));
+    DOMNode* node = selected.node;
     std::string text;
     if (filtered) {
         auto* ls = dynamic_cast<dom::ls::DocumentLS*>(doc);

@@ -93,15 +93,6 @@ std::u16string utf16(const std::string& text) {
 }
 
 namespace {
-// Ends a node object the library handed out.
-struct Owned {
-    explicit Owned(DOMNode* n = nullptr) : node(n) {}
-    ~Owned() { dom::dispose(node); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    DOMNode* node;
-};
-
 // Position among the siblings of the same kind and name: 0 when the node is the only one.
 int position(DOMNode* node) {
     auto same = [&](DOMNode* other) {

@@ -1,6 +1,8 @@
 // What the domkw commands share: arguments, errors, the loaded project, and output.
 #pragma once
 
+#include <DOMKw/dom/Object.hpp>
+
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include <cstdio>
@@ -17,6 +19,15 @@ struct UsageError : std::runtime_error {
 // Bad input (malformed XML, an invalid expression, invalid text): exit status 1.
 struct InputError : std::runtime_error {
     using std::runtime_error::runtime_error;
+};
+
+// Ends a node object the library handed out.
+struct Owned {
+    explicit Owned(XERCES_CPP_NAMESPACE::DOMNode* n = nullptr) : node(n) {}
+    ~Owned() { dom::dispose(node); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    XERCES_CPP_NAMESPACE::DOMNode* node;
 };
 
 class Args {
@@ -61,7 +72,8 @@ std::string escaped(const std::string& s);
 std::string stringValue(XERCES_CPP_NAMESPACE::DOMNode* node);
 std::string locationPath(XERCES_CPP_NAMESPACE::DOMNode* node);
 
-// The first node EXPR selects (or null for no EXPR); InputError for an invalid expression or no match.
+// The first node EXPR selects (or null for no EXPR), for the caller to end with dom::dispose; InputError
+// for an invalid expression or no match.
 XERCES_CPP_NAMESPACE::DOMNode* selectFirst(XERCES_CPP_NAMESPACE::DOMDocument* doc, const std::string& expr);
 
 int runQuery(Args& args);

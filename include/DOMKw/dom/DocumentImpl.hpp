@@ -115,7 +115,8 @@ public:
                                                    XERCES_CPP_NAMESPACE::DOMXPathResult*) override;
 
     // dom::xpath::XPathEvaluator: the same operations as the library's own interface.
-    dom::xpath::XPathExpression* createExpression(const XMLCh* expression, dom::xpath::XPathNSResolver* resolver) override;
+    dom::xpath::XPathExpression* createExpression(const XMLCh* expression,
+                                                  dom::xpath::XPathNSResolver* resolver) override;
     dom::xpath::XPathNSResolver* createNSResolver(DOMNode* nodeResolver) override;
     XERCES_CPP_NAMESPACE::DOMXPathResult* evaluate(const XMLCh* expression, DOMNode* contextNode,
                                                    dom::xpath::XPathNSResolver* resolver,

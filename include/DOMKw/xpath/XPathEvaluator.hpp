@@ -29,11 +29,9 @@ public:
     // Evaluates `expression` at `contextNode`. Answers `result` itself when one is given (reused, its
     // cursor back at 0), else a new result that the caller releases. Prefixes are resolved with
     // `resolver`, or against the context node's document when it is null.
-    virtual XERCES_CPP_NAMESPACE::DOMXPathResult* evaluate(const XMLCh* expression,
-                                                           XERCES_CPP_NAMESPACE::DOMNode* contextNode,
-                                                           XPathNSResolver* resolver,
-                                                           XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType type,
-                                                           XPathResult* result) = 0;
+    virtual XERCES_CPP_NAMESPACE::DOMXPathResult*
+    evaluate(const XMLCh* expression, XERCES_CPP_NAMESPACE::DOMNode* contextNode, XPathNSResolver* resolver,
+             XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType type, XPathResult* result) = 0;
 };
 
 } // namespace dom::xpath

@@ -7,6 +7,7 @@
 
 namespace dom::xpath {
 
-class XPathExpression : public virtual dom::Object, public virtual XERCES_CPP_NAMESPACE::DOMXPathExpression {};
+class XPathExpression : public virtual dom::Object,
+                        public virtual XERCES_CPP_NAMESPACE::DOMXPathExpression {};
 
 } // namespace dom::xpath

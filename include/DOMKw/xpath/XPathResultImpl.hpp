@@ -23,12 +23,13 @@ class XPathResultImpl : public virtual dom::xpath::XPathResult {
 public:
     // Holds `value` (one reference) and owns `navigator`; throws XPathException 52 when the value cannot
     // be had as `type` (nothing is kept then).
-    XPathResultImpl(XALAN_CPP_NAMESPACE::XObjectPtr value, XALAN_CPP_NAMESPACE::XercesWrapperNavigator* navigator,
-                    ResultType type);
+    XPathResultImpl(XALAN_CPP_NAMESPACE::XObjectPtr value,
+                    XALAN_CPP_NAMESPACE::XercesWrapperNavigator* navigator, ResultType type);
     ~XPathResultImpl() override;
 
     static dom::xpath::XPathResult* create_(XALAN_CPP_NAMESPACE::XObjectPtr value,
-                                            XALAN_CPP_NAMESPACE::XercesWrapperNavigator* navigator, ResultType type);
+                                            XALAN_CPP_NAMESPACE::XercesWrapperNavigator* navigator,
+                                            ResultType type);
 
     // Replaces value, navigator (the old one is deleted unless it is the same), cursor and type together.
     // When `type` does not fit `value` it throws XPathException 52 and the result stays as it was.
