@@ -7,6 +7,18 @@ namespace ZuText {
 IConverter::~IConverter() = default;
 BaseConverter::~BaseConverter() = default;
 
+Status BaseConverter::refuseBuffer(bool open, const void* source, uint32_t& sourceLength, void* target,
+                                   uint32_t& targetLength, int32_t* offsets) const {
+    if (!open) return fail(kNoConverter, target, sourceLength, targetLength, offsets);
+    if (!target || targetLength < 1) {
+        sourceLength = 0;
+        targetLength = 0;
+        return kNoRoom;
+    }
+    if (!source && sourceLength > 0) return fail(kConversionError, target, sourceLength, targetLength, offsets);
+    return kConverted;
+}
+
 Status BaseConverter::fail(Status status, void* target, uint32_t& sourceLength, uint32_t& targetLength,
                            int32_t* offsets) const {
     if (target && targetLength > 0) {

@@ -29,6 +29,10 @@ protected:
     // target when there is room.
     Status fail(Status status, void* target, uint32_t& sourceLength, uint32_t& targetLength,
                 int32_t* offsets) const;
+    // The checks every buffer conversion starts with (a converter that did not open, no room, no source):
+    // the status to answer when the conversion must stop there, else 0.
+    Status refuseBuffer(bool open, const void* source, uint32_t& sourceLength, void* target,
+                        uint32_t& targetLength, int32_t* offsets) const;
 
     uint32_t fEncoding;
     Direction fDirection;

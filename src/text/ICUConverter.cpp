@@ -123,14 +123,8 @@ uint64_t ICUConverter::worstCase(uint64_t units) const {
 
 Status ICUConverter::ConvertBuffer(const void* source, uint32_t& sourceLength, void* target,
                                    uint32_t& targetLength, bool flush, int32_t* offsets) {
-    if (!fConverter) return fail(kNoConverter, target, sourceLength, targetLength, offsets);
-    if (!target || targetLength < 1) {
-        sourceLength = 0;
-        targetLength = 0;
-        return kNoRoom;
-    }
-    if (!source && sourceLength > 0)
-        return fail(kConversionError, target, sourceLength, targetLength, offsets);
+    if (Status refused = refuseBuffer(fConverter != nullptr, source, sourceLength, target, targetLength, offsets))
+        return refused;
 
     fSubstituted = false;
     const uint32_t length = std::min(sourceLength, kIcuLimit);
