@@ -14,6 +14,20 @@ std::u16string clampedSub(const std::u16string& s, long start, long count) {
 
 const BTString& fromHandle(const void* handle) { return *static_cast<const BTString*>(handle); }
 
+// 8-bit text is windows-1252, the code page the 8-bit view of a string is written in, so that bytes
+// read here come back unchanged from DOMBTString::GetUChar. Bytes 0x80 to 0x9F differ from Latin-1;
+// the five the code page leaves unassigned stand for the C1 control of the same value, as the
+// converter behind GetUChar maps them.
+constexpr XMLCh kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+XMLCh fromWindows1252(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : static_cast<XMLCh>(byte);
+}
+
 XMLCh foldAscii(XMLCh c) { return (c >= u'a' && c <= u'z') ? static_cast<XMLCh>(c - 32) : c; }
 
 } // namespace
@@ -45,7 +59,7 @@ BTString::BTString(const char* bytes, long start, long count) {
         n = count;
     }
     fText.resize(static_cast<size_t>(n));
-    for (long i = 0; i < n; ++i) fText[static_cast<size_t>(i)] = static_cast<unsigned char>(p[i]);
+    for (long i = 0; i < n; ++i) fText[static_cast<size_t>(i)] = fromWindows1252(static_cast<unsigned char>(p[i]));
 }
 
 BTString::BTString(BTStringRef__* handle) {

@@ -5,6 +5,7 @@
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include <gtest/gtest.h>
+#include <unicode/ucnv.h>
 
 #include <cstring>
 #include <random>
@@ -38,6 +39,32 @@ TEST(DOMBTString, EightBitViewIsWindows1252WithSubstitution) {
     EXPECT_EQ(v[3], 0x1A); // one substitution for the whole pair
     EXPECT_EQ(v[4], '!');
     EXPECT_EQ(v[5], 0);
+}
+
+TEST(DOMBTString, EightBitTextRoundTripsThroughTheEightBitView) {
+    // Every byte but NUL: read as windows-1252 (as ICU reads it), and given back unchanged by GetUChar.
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* icu = ucnv_open("windows-1252", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    unsigned char bytes[256];
+    for (int i = 1; i < 256; ++i) bytes[i - 1] = static_cast<unsigned char>(i);
+    bytes[255] = 0;
+    DOMBTString s(bytes, 0, -1);
+    ASSERT_EQ(s.GetLength(), 255);
+    UChar expected[512];
+    const int32_t n = ucnv_toUChars(icu, expected, 512, reinterpret_cast<const char*>(bytes), 255, &status);
+    ucnv_close(icu);
+    ASSERT_TRUE(U_SUCCESS(status));
+    ASSERT_EQ(n, 255);
+    for (int i = 0; i < 255; ++i) EXPECT_EQ(s.CharAt(i), expected[i]) << "byte " << i + 1;
+    EXPECT_EQ(s.CharAt(0x7F), u'\u20AC');
+    EXPECT_EQ(std::memcmp(s.GetUChar(), bytes, 256), 0);
+    // Base64 builds its string form through the same constructor: 0x80 comes back as 0x80.
+    const DOMBTString euro = Base64ToBin(DOMBTString(u"gA=="));
+    ASSERT_EQ(euro.GetLength(), 1);
+    EXPECT_EQ(euro.CharAt(0), u'\u20AC');
+    EXPECT_EQ(euro.GetUChar()[0], 0x80);
+    EXPECT_EQ(str(BinToBase64(euro.GetUChar(), 1)), u"gA==");
 }
 
 TEST(DOMBTString, Utf32ConstructorAndViewKeepLow16Bits) {
@@ -130,7 +157,7 @@ TEST(Base64, AgreesWithXercesOnRandomDataAndHasNoLineFeeds) {
         // The string form carries each byte as one unit.
         DOMBTString bytes = Base64ToBin(encoded);
         ASSERT_EQ(bytes.GetLength(), static_cast<long>(length));
-        EXPECT_EQ(bytes.CharAt(0), static_cast<unsigned char>(data[0]));
+        EXPECT_EQ(bytes.GetUChar()[0], static_cast<unsigned char>(data[0]));
     }
 }
 

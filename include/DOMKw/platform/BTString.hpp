@@ -14,6 +14,7 @@ class BTString {
 public:
     BTString() = default;
     BTString(const XMLCh* text, long start = 0, long count = -1);
+    // 8-bit text in windows-1252, the code page of DOMBTString::GetUChar, so that every byte round-trips.
     BTString(const unsigned char* bytes, long start, long count);
     BTString(const char* bytes, long start, long count);
     explicit BTString(BTStringRef__* handle);
