@@ -2,6 +2,7 @@
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "bridge/CallbackTable.hpp"
@@ -122,6 +123,16 @@ unsigned short ObjectRef::SetAttribute(StringKey name, unsigned short value) con
 
 int32_t ObjectRef::SetAttribute(StringKey name, int32_t value) const {
     return XSD::SimpleType::ToLong(SetAttribute(name, XSD::SimpleType::ToString(value)));
+}
+
+int32_t ObjectRef::SetAttribute(StringKey name, long long value) const {
+    // The host's numbers are 32 bits wide: a wider value is refused, not cut (16, a conversion refusal).
+    if (value < INT32_MIN || value > INT32_MAX) throwDOMException(16);
+    return SetAttribute(name, static_cast<int32_t>(value));
+}
+
+int32_t ObjectRef::SetAttribute(StringKey name, long value) const {
+    return SetAttribute(name, static_cast<long long>(value));
 }
 
 ObjectRef::DoubleRef ObjectRef::SetAttribute(StringKey name, const DoubleRef& value) const {

@@ -179,7 +179,13 @@ DOMBTString SimpleType::ToString(float value) {
 DOMBTString SimpleType::ToString(double value) {
     return format("%lf", value);
 }
-DOMBTString SimpleType::ToString(int64_t value) {
+DOMBTString SimpleType::ToString(long value) {
+    return format("%ld", value);
+}
+DOMBTString SimpleType::ToString(unsigned long value) {
+    return format("%lu", value);
+}
+DOMBTString SimpleType::ToString(long long value) {
     return format("%llu", static_cast<unsigned long long>(value));
 }
 

@@ -1,6 +1,7 @@
 // Typed value conversion: the parsers and formats against the C library's own results, the binary and
 // character forms, and the conversions the host performs.
 #include <DOMKw/bridge/KWLIB.hpp>
+#include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
 
 #include <cfloat>
@@ -142,8 +143,9 @@ TEST(SimpleType, FormatsAgreeWithTheCLibrary) {
                   c("%hu", static_cast<unsigned short>(v)));
         EXPECT_EQ(SimpleType::ToString(static_cast<unsigned char>(v)).str(),
                   c("%u", static_cast<unsigned>(static_cast<unsigned char>(v))));
-        EXPECT_EQ(SimpleType::ToString(static_cast<int64_t>(v)).str(),
-                  c("%llu", static_cast<unsigned long long>(v)));
+        EXPECT_EQ(SimpleType::ToString(static_cast<long>(v)).str(), c("%ld", static_cast<long>(v)));
+        EXPECT_EQ(SimpleType::ToString(static_cast<unsigned long>(static_cast<unsigned>(v))).str(),
+                  c("%lu", static_cast<unsigned long>(static_cast<unsigned>(v))));
         EXPECT_EQ(SimpleType::ToString(static_cast<long long>(v)).str(),
                   c("%llu", static_cast<unsigned long long>(v)));
     }
@@ -153,7 +155,7 @@ TEST(SimpleType, FormatsAgreeWithTheCLibrary) {
                   c("%f", static_cast<double>(static_cast<float>(v))));
     }
     EXPECT_EQ(SimpleType::ToString(1.5f).str(), u"1.500000");
-    EXPECT_EQ(SimpleType::ToString(int64_t{-1}).str(), u"18446744073709551615");
+    EXPECT_EQ(SimpleType::ToString(-1LL).str(), u"18446744073709551615");
     EXPECT_EQ(SimpleType::ToString('A').str(), u"A");
     EXPECT_EQ(SimpleType::ToString(static_cast<char>(0xE9)).str(), u"\u00E9");
 }
@@ -207,6 +209,14 @@ TEST(SimpleType, HexBinary) {
     for (auto& e : expectedChars) EXPECT_EQ(SimpleType::chToString(static_cast<char>(e[0][0])).str(), e[1]);
 }
 
+TEST(SimpleType, aLongIsPrintedSignedOnEveryPlatform) {
+    // `long` is 64 bits wide on LP64 systems; it still means a signed number, never its two's complement.
+    EXPECT_EQ(SimpleType::ToString(-5L).str(), u"-5");
+    EXPECT_EQ(SimpleType::ToString(static_cast<long>(INT32_MIN)).str(), u"-2147483648");
+    EXPECT_EQ(SimpleType::ToString(int64_t{-5}).str(), SimpleType::ToString(-5L).str());
+    EXPECT_EQ(SimpleType::ToString(-5LL).str(), u"18446744073709551611");
+}
+
 // The conversions the host performs.
 class HostConversions : public testing_support::HostTest {
 protected:
@@ -220,6 +230,23 @@ protected:
     }
     uint64_t conversions() { return host.callCount(Kw::host::ConvertValue); }
 };
+
+TEST_F(HostConversions, aLongAttributeIsStoredWithItsSigned32BitMeaningAndAWiderOneIsRefused) {
+    const Kw::ObjectRef box = Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"));
+    const Kw::StringKey key(u"count");
+    box.SetAttribute(key, 5L);
+    EXPECT_EQ(box.GetAttribute(key).str(), u"5");
+    EXPECT_EQ(box.SetAttribute(key, -7L), 5);
+    EXPECT_EQ(box.GetAttribute(key).str(), u"-7");
+    EXPECT_EQ(box.SetAttribute(key, static_cast<long long>(INT32_MAX)), -7);
+    EXPECT_EQ(box.GetAttributeLong(key), INT32_MAX);
+    // Wider than the host's numbers: refused before the write, the attribute keeps its text.
+    for (long long wide : {static_cast<long long>(INT32_MAX) + 1, static_cast<long long>(INT32_MIN) - 1, -(1LL << 40)}) {
+        EXPECT_EQ(domExceptionCode([&] { box.SetAttribute(key, wide); }), 16) << wide;
+        EXPECT_EQ(domExceptionCode([&] { box.SetAttribute(key, static_cast<long>(wide)); }), 16) << wide;
+    }
+    EXPECT_EQ(box.GetAttributeLong(key), INT32_MAX);
+}
 
 TEST_F(HostConversions, Measurements) {
     using namespace kwhost::units;

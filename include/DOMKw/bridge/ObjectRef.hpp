@@ -58,6 +58,11 @@ public:
     bool SetAttribute(StringKey name, bool value) const;
     unsigned short SetAttribute(StringKey name, unsigned short value) const;
     int32_t SetAttribute(StringKey name, int32_t value) const;
+    // A `long` or `long long` (64 bits wide on LP64 systems) means the host's signed 32-bit number: it is
+    // written as the int32_t overload writes it. A value outside the 32-bit range is refused with
+    // DOMException 16 before anything is written.
+    int32_t SetAttribute(StringKey name, long value) const;
+    int32_t SetAttribute(StringKey name, long long value) const;
     // Writes the low 32 bits of each number as "first/second"; returns the previous pair.
     DoubleRef SetAttribute(StringKey name, const DoubleRef& value) const;
     // The element's attribute keys in the host's order, at most 255.

@@ -8,8 +8,8 @@
 //
 // Widths: the host's numbers are 32 bits wide. ToLong, ToULong, fixed-point values and the functions
 // taking them use int32_t / uint32_t, so results do not depend on the platform's `long`. ToString of a
-// 64-bit integer (int64_t, long long) prints it as unsigned, so -1 gives 18446744073709551615; print a
-// host number through the int32_t overload.
+// `long` prints it signed ("-5" for -5L, also where `long` is 64 bits wide); ToString of a `long long`
+// (the host platform's 64-bit integer) prints it as unsigned, so -1LL gives 18446744073709551615.
 #pragma once
 
 #include <DOMKw/strings/DOMBTString.hpp>
@@ -57,13 +57,11 @@ public:
     static DOMBTString ToString(unsigned char value);  // "%u" (decimal)
     static DOMBTString ToString(float value);          // "%f" (six decimals)
     static DOMBTString ToString(double value);         // "%lf" (six decimals)
-    static DOMBTString ToString(int64_t value);        // "%llu": as unsigned
-#if defined(__LP64__)
-    // int64_t is `long` here; `long long` is a distinct type of the same width.
-    static DOMBTString ToString(long long value) {
-        return ToString(static_cast<int64_t>(value));
-    }
-#endif
+    static DOMBTString ToString(long value);           // "%ld": signed, on every platform
+    static DOMBTString ToString(unsigned long value);  // "%lu"
+    // The 64-bit integer of the host's platform (its __int64): "%llu", printed as unsigned. Pass a
+    // `long long`: on LP64 systems int64_t is `long` and prints signed through the overload above.
+    static DOMBTString ToString(long long value);
     // Upper-case hexadecimal, two digits per byte, high nibble first.
     static DOMBTString ToString(const void* data, unsigned n);
     // ASCII letters and digits as themselves; any other character as its two hexadecimal digits.
