@@ -455,13 +455,43 @@ void raiseOnSubtree(HostKey type, HostRef root, const std::vector<HostRef>* abov
     }
 }
 
-void announceRemoved(HostRef child, const Placement& was) {
+// DOMNodeRemoved and DOMNodeRemovedFromDocument go out before the removal, as a real host's do: the
+// listeners still find the node under its parent and among its parent's children.
+void announceRemoving(HostRef child, const Placement& was, bool leavesDocument) {
     const Names& n = N();
-    raise(Mutation(n.nodeRemoved, true, child).along(&was.ancestors).relatedTo(was.parent));
-    const Object* obj = S().get(child);
-    if (was.inDocument && obj && !inDocument(obj))
-        raiseOnSubtree(n.removedFromDocument, child, &was.ancestors);
-    raise(Mutation(n.subtreeModified, true, was.parent));
+    raise(Mutation(n.nodeRemoved, true, child).relatedTo(was.parent));
+    if (was.inDocument && leavesDocument) raiseOnSubtree(n.removedFromDocument, child, nullptr);
+}
+
+// DOMSubtreeModified goes out once the node has left.
+void announceRemoved(const Placement& was) { raise(Mutation(N().subtreeModified, true, was.parent)); }
+
+// Whether the next call of `selector` answers an injected failure (so that nothing is announced for a
+// change that is not going to happen).
+bool failureDue(int selector) { return state().injections[selector].countdown == 1; }
+
+bool ancestorOrSelf(const Object* candidate, const Object* of) {
+    for (; of; of = of->parent)
+        if (of == candidate) return true;
+    return false;
+}
+
+// What RemoveChild checks, checked beforehand.
+bool removalWillHappen(HostRef parentRef, const Object* child) {
+    const Object* parent = S().get(parentRef);
+    return parent && child->parent == parent && !readOnly(parent) && !failureDue(RemoveChild);
+}
+
+// What InsertBeforeChild checks, checked beforehand: true when `child` is going to leave its place.
+bool moveWillHappen(HostRef parentRef, const Object* child, HostRef beforeRef) {
+    const Object* parent = S().get(parentRef);
+    if (!parent || !child->parent || failureDue(InsertBeforeChild)) return false;
+    const Object* before = beforeRef >= 0 ? S().get(beforeRef) : nullptr;
+    if (beforeRef >= 0 && (!before || before->parent != parent)) return false;
+    if (parent->kind != Object::Element || ancestorOrSelf(child, parent)) return false;
+    if (readOnly(parent) || readOnly(child->parent)) return false;
+    const bool staysPut = child->parent == parent && (before == child || before == child->next);
+    return !staysPut;
 }
 
 void announceInserted(HostRef child, bool wasInDocument) {
@@ -514,12 +544,16 @@ int32_t announcingInsertBeforeChild(HostRef parent, HostRef child, HostRef befor
     Object* obj = nodeObject(child);
     if (!obj || !anyMutationListened()) return plainInsertBeforeChild(parent, child, before);
     const Placement was = placementOf(obj);
+    Keep keep({child}); // a listener may drop its references while the node is out of the tree
+    const bool leaving = moveWillHappen(parent, obj, before);
+    const Object* to = S().get(parent);
+    if (leaving) announceRemoving(child, was, !(to && inDocument(to)));
     const int32_t status = plainInsertBeforeChild(parent, child, before);
     obj = S().get(child);
     if (status != OK || !obj) return status;
     const Placement now = placementOf(obj);
     if (now.parent == was.parent && now.next == was.next) return status; // it stayed where it was
-    if (was.parent != NO_NODE) announceRemoved(child, was);
+    if (was.parent != NO_NODE) announceRemoved(was);
     announceInserted(child, was.inDocument);
     return status;
 }
@@ -547,8 +581,10 @@ int32_t announcingRemoveChild(HostRef parent, HostRef child) {
     if (!obj || !anyMutationListened()) return plainRemoveChild(parent, child);
     const Placement was = placementOf(obj);
     Keep keep({child}); // the removed node outlives its events
+    if (removalWillHappen(parent, obj)) announceRemoving(child, was, true);
+    // A listener may have moved or removed the node meanwhile: the removal then answers as it finds it.
     const int32_t status = plainRemoveChild(parent, child);
-    if (status == OK) announceRemoved(child, was);
+    if (status == OK) announceRemoved(was);
     return status;
 }
 

@@ -144,10 +144,11 @@
 //      InsertNewChild, InsertBeforeChild, Import: "DOMNodeInserted" at the new child (bubbles;
 //        relatedNode the parent), "DOMNodeInsertedIntoDocument" at it and each node below it when it
 //        entered the application's tree (no bubbling), then "DOMSubtreeModified" at the parent (bubbles).
-//      RemoveChild, and a move by InsertBeforeChild first: "DOMNodeRemoved" at the child (bubbles along
-//        the ancestors it had; relatedNode the old parent), "DOMNodeRemovedFromDocument" at it and each
-//        node below it when it left the application's tree, then "DOMSubtreeModified" at the old parent.
-//        The removed node stays alive until its events are over.
+//      RemoveChild, and a move by InsertBeforeChild first: before the node leaves (it is still under its
+//        parent and among its parent's children), "DOMNodeRemoved" at the child (bubbles; relatedNode the
+//        parent) and, when it is in the application's tree, "DOMNodeRemovedFromDocument" at it and each
+//        node below it; once it has left, "DOMSubtreeModified" at the old parent. Nothing is announced
+//        for a removal the host is going to refuse. The removed node stays alive until its events are over.
 //      SetAttributeValue, SetAttributeValueNS: "DOMAttrModified" at the element (bubbles; relatedNode the
 //        attribute, attrName its qualified name, prevValue, newValue, attrChange 1 modification or
 //        2 addition), then "DOMSubtreeModified" at the element.
