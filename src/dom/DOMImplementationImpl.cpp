@@ -45,6 +45,18 @@ std::wstring wide(const XMLCh* text) {
     return out;
 }
 
+// The list this source answers: its implementation, or nothing.
+class ImplementationList : public DOMImplementationList {
+public:
+    explicit ImplementationList(DOMImplementation* impl) : impl(impl) {}
+    DOMImplementation* item(XMLSize_t index) const override { return index == 0 ? impl : nullptr; }
+    XMLSize_t getLength() const override { return impl ? 1 : 0; }
+    void release() override { delete this; }
+
+private:
+    DOMImplementation* impl;
+};
+
 const char16_t* const kSourceFeatures = u"Tellam 6.0 Core 3.0 Events 3.0";
 
 } // namespace
@@ -75,7 +87,15 @@ bool DOMImplementationImpl::hasFeature(const XMLCh* feature, const XMLCh* versio
 }
 
 DOMDocument* DOMImplementationImpl::createDocument(MemoryManager*) {
-    return DocumentImpl::create(Kw::ElementRef::get_Application());
+    // A host with no project loaded has no application element: no document, and no exception.
+    Kw::ElementRef application;
+    try {
+        application = Kw::ElementRef::get_Application();
+    } catch (const DOMException& e) {
+        if (e.code != DOMException::NOT_FOUND_ERR) throw;
+        return nullptr;
+    }
+    return DocumentImpl::create(application);
 }
 
 DOMDocument* DOMImplementationImpl::createDocument(const XMLCh*, const XMLCh*, DOMDocumentType*, MemoryManager* m) {
@@ -128,8 +148,11 @@ DOMImplementation* DOMImplementationSourceImpl::getDOMImplementation(const XMLCh
     return impl;
 }
 
-DOMImplementationList* DOMImplementationSourceImpl::getDOMImplementationList(const XMLCh*) const {
-    return DOMImplementationRegistry::getDOMImplementationList(u"Core LS");
+DOMImplementationList* DOMImplementationSourceImpl::getDOMImplementationList(const XMLCh* features) const {
+    // The registry builds its list by asking every source, this one included, and releases what each
+    // answers: going back through the registry from here would ask this source again, without end.
+    // This source's share is its own implementation, when it has the features.
+    return new ImplementationList(getDOMImplementation(features));
 }
 
 void registerImplementationSource() {
