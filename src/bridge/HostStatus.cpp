@@ -14,6 +14,11 @@ void ensureXercesStarted() {
     std::call_once(once, [] { xercesc::XMLPlatformUtils::Initialize(); });
 }
 
+UnexaminedFailures& unexaminedFailures() {
+    static UnexaminedFailures failures;
+    return failures;
+}
+
 void throwDOMException(short code) {
     ensureXercesStarted();
     throw xercesc::DOMException(code, 0, xercesc::XMLPlatformUtils::fgMemoryManager);

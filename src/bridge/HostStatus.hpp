@@ -25,8 +25,27 @@ inline void checkStatusAsLong(HostStatus status) {
 // Registration and transaction operations answer a bool.
 inline bool succeeded(HostStatus status) { return status == 0; }
 
-// Reads that fall back to "" when the host refuses.
+// Statuses the facade answers without examining them (a navigation refused reads as "no node", a name
+// or text read refused as ""), counted, so that a caller that must not lose data (a write, a copy) can
+// tell a refusal from an empty answer: it compares the count before and after its work.
+struct UnexaminedFailures {
+    uint64_t count = 0;
+    HostStatus last = 0;
+};
+UnexaminedFailures& unexaminedFailures();
+
+inline HostStatus noteUnexamined(HostStatus status) {
+    if (status != 0) {
+        UnexaminedFailures& u = unexaminedFailures();
+        ++u.count;
+        u.last = status;
+    }
+    return status;
+}
+
+// Reads that fall back to "" when the host refuses (counted as above).
 inline DOMBTString textOrEmpty(HostStatus status, const XMLCh* text) {
+    noteUnexamined(status);
     return (status == 0 && text) ? DOMBTString(text) : DOMBTString();
 }
 
