@@ -9,13 +9,16 @@
 #include <xercesc/framework/XMLFormatter.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLChar.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include <algorithm>
+#include <string>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
 #include "dom/NamespaceView.hpp"
 #include "dom/NodeGuard.hpp"
@@ -114,6 +117,116 @@ const XMLCh* WriterImpl::getNewLine() const { return delegate()->getNewLine(); }
 void WriterImpl::setFilter(DOMLSSerializerFilter* filter) { delegate()->setFilter(filter); }
 DOMLSSerializerFilter* WriterImpl::getFilter() const { return delegate()->getFilter(); }
 
+namespace {
+
+// Text XML 1.0 can hold: tab, line feed, carriage return, U+0020 to U+D7FF, U+E000 to U+FFFD, and
+// surrogates only in pairs.
+bool isXmlText(const XMLCh* text) {
+    for (; text && *text; ++text) {
+        const XMLCh c = *text;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (text[1] < 0xDC00 || text[1] > 0xDFFF) return false;
+            ++text;
+            continue;
+        }
+        if (c >= 0x20 ? (c >= 0xDC00 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF
+                      : c != 0x9 && c != 0xA && c != 0xD)
+            return false;
+    }
+    return true;
+}
+
+bool isXmlName(const XMLCh* name) { return name && *name && XMLChar1_0::isValidName(name); }
+
+// A refusal the facade answered as "no node" or "" while the write ran: the output would be short, so
+// the write fails with the host's status.
+class RefusalWatch {
+public:
+    RefusalWatch() : before(Kw::unexaminedFailures().count) {}
+    void check() const {
+        const Kw::UnexaminedFailures& now = Kw::unexaminedFailures();
+        if (now.count != before) Kw::checkStatus(now.last);
+    }
+
+private:
+    uint64_t before;
+};
+
+using Attribute = std::pair<DOMBTString, DOMBTString>;
+
+// Whether the delegate can write a node as it stands: it checks the characters of text, but writes
+// element and attribute names, and (with its well-formed check off) values, as they come.
+bool writable(const DOMNode* node) {
+    switch (node->getNodeType()) {
+    case DOMNode::ELEMENT_NODE: return isXmlName(node->getNodeName());
+    case DOMNode::ATTRIBUTE_NODE: return isXmlName(node->getNodeName()) && isXmlText(node->getNodeValue());
+    case DOMNode::TEXT_NODE:
+    case DOMNode::CDATA_SECTION_NODE:
+    case DOMNode::COMMENT_NODE:
+    case DOMNode::PROCESSING_INSTRUCTION_NODE: return isXmlText(node->getNodeValue());
+    default: return true;
+    }
+}
+
+// Stands in for the caller's filter while the delegate writes: every node and attribute the delegate
+// meets is checked first; one it could not write well-formed is left out and remembered, and the write
+// fails. The caller's filter decides the rest, as the delegate would ask it.
+class GuardFilter : public DOMLSSerializerFilter {
+public:
+    explicit GuardFilter(DOMLSSerializerFilter* user) : user(user) {}
+    FilterAction acceptNode(const DOMNode* node) const override {
+        if (!writable(node)) {
+            unwritable = true;
+            return FILTER_REJECT;
+        }
+        if (!user) return FILTER_ACCEPT;
+        const unsigned long bit = 1ul << (node->getNodeType() - 1);
+        return (user->getWhatToShow() & bit) ? user->acceptNode(node) : FILTER_ACCEPT;
+    }
+    ShowType getWhatToShow() const override { return 0xFFFFFFFF; }
+    bool metUnwritable() const { return unwritable; }
+
+private:
+    DOMLSSerializerFilter* user;
+    mutable bool unwritable = false;
+};
+
+// Installs the guard on the delegate for one write and gives the caller's filter back afterwards.
+class Guarded {
+public:
+    Guarded(DOMLSSerializer* d, DOMLSSerializerFilter* user) : d(d), user(user), guard(user) { d->setFilter(&guard); }
+    ~Guarded() { d->setFilter(user); }
+    Guarded(const Guarded&) = delete;
+    Guarded& operator=(const Guarded&) = delete;
+    bool metUnwritable() const { return guard.metUnwritable(); }
+
+private:
+    DOMLSSerializer* d;
+    DOMLSSerializerFilter* user;
+    GuardFilter guard;
+};
+
+// An attribute value between double quotes: '&', '<' and '"' as entities (as Xerces-C writes them), and tab, line feed and
+// carriage return as character references, so that a parser hands back the value unchanged instead of
+// normalising them to spaces.
+std::u16string escapedValue(const XMLCh* value) {
+    std::u16string out;
+    for (; value && *value; ++value) {
+        switch (*value) {
+        case u'&': out += u"&amp;"; break;
+        case u'<': out += u"&lt;"; break;
+        case u'"': out += u"&quot;"; break;
+        case u'\t': out += u"&#x9;"; break;
+        case u'\n': out += u"&#xA;"; break;
+        case u'\r': out += u"&#xD;"; break;
+        default: out += *value;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     DOMLSSerializer* d = delegate();
     // A copy: the delegate frees its old newline before it copies the new one.
@@ -130,55 +243,93 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
         ~ClearFormatter() { slot = nullptr; }
     } clear{formatter};
     WriteScope scope(node, d);
+    const RefusalWatch watch;
 
+    DOMLSSerializerFilter* const filter = d->getFilter();
     short decision = DOMNodeFilter::FILTER_ACCEPT;
-    if (DOMLSSerializerFilter* filter = d->getFilter()) {
+    if (filter) {
         const unsigned long bit = 1ul << (node->getNodeType() - 1);
         if (filter->getWhatToShow() & bit) decision = filter->acceptNode(node);
     }
-    if (node->getNodeType() != DOMNode::ELEMENT_NODE) {
-        d->write(node, destination);
+    watch.check();
+    const Guarded guarded(d, filter);
+    XMLFormatter& out = *formatter;
+    auto attribute = [&](const XMLCh* attrName, const XMLCh* value) {
+        out << XMLFormatter::NoEscapes << attrName << u"=\"" << escapedValue(value).c_str() << u"\"";
+    };
+    // An attribute node of ours is written as name="value", as Xerces-C writes its own.
+    if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE && asDisposable(node)) {
+        if (decision == DOMNodeFilter::FILTER_REJECT) return true;
+        const DOMBTString attrName(node->getNodeName()), value(node->getNodeValue());
+        watch.check();
+        if (!isXmlName(attrName.GetUChar16()) || !isXmlText(value.GetUChar16())) return false;
+        attribute(attrName.GetUChar16(), value.GetUChar16());
         return true;
+    }
+    if (node->getNodeType() != DOMNode::ELEMENT_NODE) {
+        const bool written = d->write(node, destination);
+        watch.check();
+        return written && !guarded.metUnwritable();
     }
     if (decision == DOMNodeFilter::FILTER_REJECT) return true;
 
-    XMLFormatter& out = *formatter;
     const bool accept = decision == DOMNodeFilter::FILTER_ACCEPT;
-    const XMLCh* name = node->getNodeName();
-    auto attribute = [&](const XMLCh* attrName, const XMLCh* value) {
-        out << XMLFormatter::NoEscapes << u" " << attrName << u"=\"" << XMLFormatter::AttrEscapes << value
-            << XMLFormatter::NoEscapes << u"\"";
-    };
+    const DOMBTString name(node->getNodeName());
     if (accept) {
-        out << XMLFormatter::NoEscapes << u"<" << name;
-        // The element's specified attributes; a header attribute of the same name gives way to the
-        // element's own, so that no attribute is written twice.
-        std::vector<std::pair<DOMBTString, DOMBTString>> own;
+        // Everything the start tag holds is read and checked before the first byte goes out: a refused
+        // read, a name that is not an XML name, a repeated name or a character XML cannot hold fails
+        // the write instead of giving malformed or short output.
+        std::vector<Attribute> own;
         DOMNamedNodeMap* attrs = node->getAttributes();
         const XMLSize_t n = attrs ? attrs->getLength() : 0;
         for (XMLSize_t i = 0; i < n; ++i) {
             NodeGuard<DOMAttr> a(static_cast<DOMAttr*>(attrs->item(i)));
             if (a && a->getSpecified()) own.emplace_back(DOMBTString(a->getNodeName()), DOMBTString(a->getNodeValue()));
         }
+        // The header attributes; one of the same name as an element's own gives way to it.
+        std::vector<Attribute> header;
         int count = 0;
         DOMBTString headerName, headerValue;
-        Kw::ElementRef::GetXMLHeaderAttr(0, count, headerName, headerValue);
+        Kw::checkStatus(static_cast<Kw::HostStatus>(Kw::ElementRef::GetXMLHeaderAttr(0, count, headerName, headerValue)));
         for (int i = 1; i <= count; ++i) {
             int index = i;
-            Kw::ElementRef::GetXMLHeaderAttr(1, index, headerName, headerValue);
-            const bool shadowed = std::any_of(own.begin(), own.end(), [&](const auto& a) { return a.first == headerName; });
-            if (!shadowed) attribute(headerName.GetUChar16(), headerValue.GetUChar16());
+            Kw::checkStatus(static_cast<Kw::HostStatus>(Kw::ElementRef::GetXMLHeaderAttr(1, index, headerName, headerValue)));
+            const bool shadowed = std::any_of(own.begin(), own.end(), [&](const Attribute& a) { return a.first == headerName; });
+            if (!shadowed) header.emplace_back(headerName, headerValue);
         }
-        for (const auto& [attrName, value] : own) attribute(attrName.GetUChar16(), value.GetUChar16());
+        watch.check();
+        if (!isXmlName(name.GetUChar16())) return false;
+        std::vector<const DOMBTString*> names;
+        for (const std::vector<Attribute>* list : {&header, &own})
+            for (const Attribute& a : *list) {
+                if (!isXmlName(a.first.GetUChar16()) || !isXmlText(a.second.GetUChar16())) return false;
+                names.push_back(&a.first);
+            }
+        for (size_t i = 0; i < names.size(); ++i)
+            for (size_t j = i + 1; j < names.size(); ++j)
+                if (*names[i] == *names[j]) return false;
+
+        out << XMLFormatter::NoEscapes << u"<" << name.GetUChar16();
+        for (const std::vector<Attribute>* list : {&header, &own})
+            for (const Attribute& a : *list) {
+                out << XMLFormatter::NoEscapes << u" ";
+                attribute(a.first.GetUChar16(), a.second.GetUChar16());
+            }
     }
     NodeGuard<DOMNode> child(node->getFirstChild());
+    watch.check();
     if (child) {
         if (accept) out << XMLFormatter::NoEscapes << u">";
         while (child) {
-            d->write(child.get(), destination);
+            // The delegate answers false for what it could not write (a refusal it met, a character
+            // XML cannot hold); the output is then incomplete and so is the write.
+            const bool written = d->write(child.get(), destination);
+            watch.check();
+            if (!written || guarded.metUnwritable()) return false;
             child.reset(child->getNextSibling());
+            watch.check();
         }
-        if (accept) out << XMLFormatter::NoEscapes << u"</" << name << u">";
+        if (accept) out << XMLFormatter::NoEscapes << u"</" << name.GetUChar16() << u">";
     } else if (accept) {
         out << XMLFormatter::NoEscapes << u"/>";
     }

@@ -1,0 +1,73 @@
+// Serializer tests: a serializer of the library, and every output it gives parsed back by Xerces-C.
+#pragma once
+
+#include <DOMKw/dom/DOMImplementationImpl.hpp>
+#include <DOMKw/serialize/WriterImpl.hpp>
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/HandlerBase.hpp>
+#include <xercesc/util/TransService.hpp>
+
+#include <string>
+
+#include "dom/DomFixture.hpp"
+
+namespace testing_support {
+
+inline std::string narrow(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// Whether XML text, read as the content of an element (or, for an attribute node's output, as the
+// attributes of one), is well-formed to Xerces-C. The text goes over as UTF-16, exactly as written.
+inline bool parsesBack(const std::u16string& xml, bool asAttributes = false) {
+    const std::u16string doc = asAttributes ? u"\uFEFF<w " + xml + u"/>" : u"\uFEFF<w>" + xml + u"</w>";
+    XercesDOMParser parser;
+    parser.setDoNamespaces(false);
+    HandlerBase quiet; // errors counted, not thrown
+    parser.setErrorHandler(&quiet);
+    MemBufInputSource source(reinterpret_cast<const XMLByte*>(doc.data()), doc.size() * sizeof(char16_t), "output");
+    source.setEncoding(u"UTF-16LE");
+    try {
+        parser.parse(source);
+    } catch (...) {
+        return false;
+    }
+    return parser.getErrorCount() == 0;
+}
+
+class WriterTest : public DomTest {
+protected:
+    DOMLSSerializer* serializer() {
+        return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
+    }
+    // writeToString; "(null)" for a failed write. Whatever comes back is parsed back: a serializer test
+    // fails on output that is not well-formed.
+    std::u16string write(DOMLSSerializer* w, DOMNode* node) {
+        XMLCh* text = w->writeToString(node);
+        if (!text) return u"(null)";
+        std::u16string result(text);
+        XMLPlatformUtils::fgMemoryManager->deallocate(text);
+        EXPECT_TRUE(parsesBack(result, node->getNodeType() == DOMNode::ATTRIBUTE_NODE)) << narrow(result);
+        return result;
+    }
+    std::u16string write(DOMNode* node) {
+        DOMLSSerializer* w = serializer();
+        std::u16string out = write(w, node);
+        w->release();
+        return out;
+    }
+    // The document's save-to-string, parsed back the same way.
+    std::u16string save(DOMNode* node) {
+        const XMLCh* text = doc->saveToString(node);
+        if (!text) return u"(null)";
+        const std::u16string result(text);
+        EXPECT_TRUE(parsesBack(result, node && node->getNodeType() == DOMNode::ATTRIBUTE_NODE)) << narrow(result);
+        return result;
+    }
+};
+
+} // namespace testing_support
