@@ -33,10 +33,17 @@ public:
     void setFilter(XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filter) override;
     const XMLCh* getNewLine() const override;
     XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* getFilter() const override;
+    // Complete, well-formed XML, or a failure: a host refusal met on the way (also one the facade
+    // answers as "no node" or "") leaves by the host's DOMException; a name that is not an XML name, a
+    // repeated attribute name or a character XML 1.0 cannot hold (nothing is dropped or replaced), and
+    // whatever the delegate could not write, give false. The outermost start tag is checked whole before
+    // its first byte goes out; below it, bytes written before the failure stay in the destination. An
+    // attribute node of ours is written as name="value".
     bool write(const XERCES_CPP_NAMESPACE::DOMNode* node, XERCES_CPP_NAMESPACE::DOMLSOutput* destination) override;
     // A file target opened for the system ID; false when it cannot be opened.
     bool writeToURI(const XERCES_CPP_NAMESPACE::DOMNode* node, const XMLCh* uri) override;
-    // UTF-16 text the caller frees with XMLPlatformUtils::fgMemoryManager; null when a DOMException ended it.
+    // UTF-16 text the caller frees with XMLPlatformUtils::fgMemoryManager; null when the write failed
+    // (false or a DOMException).
     XMLCh* writeToString(const XERCES_CPP_NAMESPACE::DOMNode* node, XERCES_CPP_NAMESPACE::MemoryManager* manager) override;
     void release() override { delete this; }
 
