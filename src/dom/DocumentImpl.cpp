@@ -10,6 +10,7 @@
 
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
+#include "dom/Lifetime.hpp"
 #include "dom/NodeGuard.hpp"
 #include "xpath/XPathEvaluatorImpl.hpp"
 
@@ -34,7 +35,10 @@ DocumentImpl::~DocumentImpl() {
     left.swap(alive);
     trackedNodes.clear();
     elementCache.clear();
-    for (const auto& entry : left) delete entry.second;
+    for (const auto& entry : left) {
+        lifetime::ended(entry.first);
+        delete entry.second;
+    }
     deleteWrapper();
     if (scratchDocument) scratchDocument->release();
 }
@@ -55,6 +59,7 @@ void DocumentImpl::unregisterNode(DOMNode* node) {
     if (it == alive.end()) return;
     Disposable* object = it->second;
     alive.erase(it);
+    lifetime::ended(node);
     delete object;
 }
 

@@ -10,6 +10,7 @@
 
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
+#include "dom/Lifetime.hpp"
 #include "dom/NamespaceView.hpp"
 #include "dom/NodeGuard.hpp"
 
@@ -26,6 +27,8 @@ Object* Object::clone() const { throw dom::Exceptions::NOT_SUPPORTED_ERR; }
 
 void dispose(DOMNode* node) {
     if (!node) return;
+    // An ended node object is recognised by its address alone: it is not touched.
+    if (domImpl::lifetime::hasEnded(node)) throwDOMException(DOMException::INVALID_STATE_ERR);
     if (domImpl::Disposable* own = domImpl::asDisposable(node)) {
         own->dispose();
         return;
