@@ -3,10 +3,16 @@
 #include <DOMKw/bridge/StringKey.hpp>
 #include <DOMKw/events/HandleEvent.hpp>
 
+#include <xercesc/dom/DOMNode.hpp>
+
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
+#include "dom/Identity.hpp"
 #include "events/EventFactory.hpp"
 #include "events/EventImpl.hpp"
 
@@ -32,6 +38,95 @@ void checkRegistration(int32_t operation, Kw::HostStatus status) {
         Kw::checkStatus(status);
 }
 
+// The registrations made through the library, so that none outlives what it was made through: the
+// listener object (its destructor removes them) or the document whose node it was made on (its
+// release() removes them). The host keeps the registry that dispatch uses; this one only remembers what
+// to take back.
+struct Registration {
+    bool byNames = false;
+    Kw::HostRef target = -1;
+    Kw::HostKey targetKey = Kw::NO_KEY, type = Kw::NO_KEY, second = Kw::NO_KEY;
+    const dom::events::EventListener* listener = nullptr;
+    bool useCapture = false;
+    const EventTargetImpl* owner = nullptr; // the document, for a registration on a node
+
+    bool sameAs(const Registration& o) const {
+        return byNames == o.byNames && target == o.target && targetKey == o.targetKey && type == o.type &&
+               second == o.second && listener == o.listener && useCapture == o.useCapture;
+    }
+};
+
+struct Registrations {
+    std::vector<Registration> entries;
+    std::unordered_map<const EventTargetImpl*, size_t> perOwner;
+};
+
+// Never destroyed: listeners and documents may end during the process's exit.
+Registrations& registrations() {
+    static Registrations* r = new Registrations;
+    return *r;
+}
+
+void remember(const Registration& added) {
+    Registrations& r = registrations();
+    for (const Registration& e : r.entries)
+        if (e.sameAs(added) && e.owner == added.owner) return;
+    r.entries.push_back(added);
+    if (added.owner) ++r.perOwner[added.owner];
+}
+
+void forget(const Registration& removed) {
+    Registrations& r = registrations();
+    auto gone = std::remove_if(r.entries.begin(), r.entries.end(), [&](const Registration& e) {
+        if (!e.sameAs(removed)) return false;
+        if (e.owner && --r.perOwner[e.owner] == 0) r.perOwner.erase(e.owner);
+        return true;
+    });
+    r.entries.erase(gone, r.entries.end());
+}
+
+// The host's removal of a registration the library takes back by itself; one the host no longer has
+// (or refuses to remove) is gone as far as the library is concerned.
+void removeFromHost(const Registration& e) noexcept {
+    void* object = static_cast<dom::Object*>(const_cast<dom::events::EventListener*>(e.listener));
+    if (e.byNames)
+        callbacks().SetTypeEventListener(&Kw::HandleEvent, REMOVE, e.type, e.second, object, e.useCapture);
+    else
+        callbacks().SetTargetEventListener(&Kw::HandleEvent, REMOVE, e.type, e.target, e.targetKey, object,
+                                           e.useCapture);
+}
+
+// Takes back every registration that `match` selects; one still held through another owner stays.
+template <class Match> void takeBack(Match match) {
+    Registrations& r = registrations();
+    std::vector<Registration> dropped;
+    auto gone = std::remove_if(r.entries.begin(), r.entries.end(), [&](const Registration& e) {
+        if (!match(e)) return false;
+        if (e.owner && --r.perOwner[e.owner] == 0) r.perOwner.erase(e.owner);
+        dropped.push_back(e);
+        return true;
+    });
+    r.entries.erase(gone, r.entries.end());
+    for (size_t i = 0; i < dropped.size(); ++i) {
+        const Registration& e = dropped[i];
+        const bool again = std::any_of(dropped.begin(), dropped.begin() + static_cast<std::ptrdiff_t>(i),
+                                       [&](const Registration& d) { return d.sameAs(e); });
+        const bool stillHeld = std::any_of(r.entries.begin(), r.entries.end(),
+                                           [&](const Registration& kept) { return kept.sameAs(e); });
+        if (!again && !stillHeld) removeFromHost(e);
+    }
+}
+
+// The document a node's registrations belong to: the document itself, or the node's owner document.
+const EventTargetImpl* owningDocument(const EventTargetImpl& target) {
+    const auto* node = dynamic_cast<const XERCES_CPP_NAMESPACE::DOMNode*>(&target);
+    if (!node) return nullptr;
+    const XERCES_CPP_NAMESPACE::DOMNode* docNode =
+        node->getNodeType() == XERCES_CPP_NAMESPACE::DOMNode::DOCUMENT_NODE ? node : node->getOwnerDocument();
+    const DocumentImpl* doc = asDocumentImpl(docNode);
+    return doc ? static_cast<const EventTargetImpl*>(doc) : nullptr;
+}
+
 void registerOnTarget(const EventTargetImpl& node, int32_t operation, const XMLCh* type,
                       dom::events::EventListener* listener, bool useCapture) {
     const Kw::ObjectRef::DoubleRef target = node.getTargetRef();
@@ -40,6 +135,19 @@ void registerOnTarget(const EventTargetImpl& node, int32_t operation, const XMLC
     checkRegistration(operation, callbacks().SetTargetEventListener(
                                      &Kw::HandleEvent, operation, typeKey.value(), target.first,
                                      static_cast<Kw::HostKey>(target.second), object, useCapture));
+    if (!listener) return; // the host keeps nothing for a null listener
+    Registration r;
+    r.target = target.first;
+    r.targetKey = static_cast<Kw::HostKey>(target.second);
+    r.type = typeKey.value();
+    r.listener = listener;
+    r.useCapture = useCapture;
+    if (operation == ADD) {
+        r.owner = owningDocument(node);
+        remember(r);
+    } else {
+        forget(r);
+    }
 }
 
 void registerByNames(int32_t operation, const XMLCh* first, const XMLCh* second,
@@ -50,9 +158,27 @@ void registerByNames(int32_t operation, const XMLCh* first, const XMLCh* second,
     checkRegistration(operation, callbacks().SetTypeEventListener(&Kw::HandleEvent, operation,
                                                                   firstKey.value(), secondKey.value(),
                                                                   listenerObject(listener), useCapture));
+    if (!listener) return;
+    Registration r;
+    r.byNames = true;
+    r.type = firstKey.value();
+    r.second = secondKey.value();
+    r.listener = listener;
+    r.useCapture = useCapture;
+    if (operation == ADD)
+        remember(r);
+    else
+        forget(r);
 }
 
 } // namespace
+
+EventTargetImpl::~EventTargetImpl() {
+    // A document takes back the registrations made on its nodes; any other node has none of its own.
+    Registrations& r = registrations();
+    if (r.perOwner.count(this) == 0) return;
+    takeBack([this](const Registration& e) { return e.owner == this; });
+}
 
 Kw::ObjectRef::DoubleRef EventTargetImpl::nodeTarget(Kw::HostRef handle) {
     Kw::ObjectRef::DoubleRef target;
@@ -112,6 +238,13 @@ bool DocumentEventImpl::canDispatch(const XMLCh*, const XMLCh*) {
 } // namespace domImpl::eventsImpl
 
 namespace dom::events {
+
+EventListener::~EventListener() {
+    // A listener that ends while registered would be called at the next delivery: its registrations go
+    // with it.
+    domImpl::eventsImpl::takeBack(
+        [this](const domImpl::eventsImpl::Registration& e) { return e.listener == this; });
+}
 
 void EventTarget::addEventListener(const XMLCh* first, const XMLCh* second, EventListener* const listener,
                                    bool useCapture) {

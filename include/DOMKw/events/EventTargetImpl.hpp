@@ -9,6 +9,9 @@ namespace domImpl::eventsImpl {
 
 class EventTargetImpl : public virtual dom::events::EventTarget {
 public:
+    // A document's release() takes back the registrations made on its nodes.
+    ~EventTargetImpl() override;
+
     // The host's name for this node: an element (or text) handle and an attribute key, the key being
     // that of "null" for the node itself.
     virtual Kw::ObjectRef::DoubleRef getTargetRef() const = 0;

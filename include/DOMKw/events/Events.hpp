@@ -129,6 +129,9 @@ public:
 // Implemented by clients. The event object lives only for the call: copy what you need from it.
 class EventListener : public virtual dom::Object {
 public:
+    // A listener destroyed while registered takes its registrations made through the library with it
+    // (on nodes and by names), so no delivery reaches a destroyed listener.
+    ~EventListener() override;
     virtual void handleEvent(Event* evt) = 0;
 };
 
@@ -139,7 +142,11 @@ public:
     EventTarget& operator=(const EventTarget&) = default;
 
     // Adding a listener the host refuses throws the host's status as a long; removing one it does not
-    // know raises DOMException with the host's code.
+    // know raises DOMException with the host's code. A registration lasts until it is removed, its
+    // listener object is destroyed, or the document whose node it was made on is released (the same
+    // registration made through another document that still lives stays). The host knows registrations
+    // made past the library (straight through its callback table) only by the listener's address: the
+    // library cannot take those back, and their listener must outlive them.
     virtual void addEventListener(const XMLCh* type, EventListener* listener, bool useCapture) = 0;
     virtual void removeEventListener(const XMLCh* type, EventListener* listener, bool useCapture) = 0;
     // True unless a listener prevented the default action. The event must be one of this library's
@@ -153,7 +160,8 @@ public:
     virtual bool willTriggerNS(const XMLCh* namespaceURI, const XMLCh* type) = 0;
     virtual bool hasEventListenerNS(const XMLCh* namespaceURI, const XMLCh* type) = 0;
 
-    // Registration by two names rather than on a node; what the names select is the host's matter.
+    // Registration by two names rather than on a node; what the names select is the host's matter. It
+    // belongs to no document: it lasts until it is removed or its listener object is destroyed.
     static void addEventListener(const XMLCh* first, const XMLCh* second, EventListener* const listener,
                                  bool useCapture);
     static void removeEventListener(const XMLCh* first, const XMLCh* second, EventListener* const listener,

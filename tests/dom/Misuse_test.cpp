@@ -1,0 +1,132 @@
+// Misuse that would corrupt memory: ending a node object twice, or after its document's release(), is
+// refused before the object is touched; listener registrations end with their listener object and with
+// the document they were made through. Run under AddressSanitizer: any use of freed memory fails here.
+#include <DOMKw/events/Events.hpp>
+
+#include "dom/DomFixture.hpp"
+
+#include <functional>
+#include <memory>
+
+using namespace testing_support;
+
+namespace {
+
+class Misuse : public DomTest {
+protected:
+    size_t registrationsOf(const void* listener) {
+        size_t n = 0;
+        for (const kwhost::ListenerRegistration& r : host.listeners())
+            if (r.listener == listener) ++n;
+        return n;
+    }
+};
+
+struct Counting : dom::events::EventListener {
+    void handleEvent(dom::events::Event*) override { ++calls; }
+    int calls = 0;
+};
+
+TEST_F(Misuse, aNodeDisposedTwiceIsRefusedAndNothingElseHappens) {
+    struct Case {
+        const char* what;
+        std::function<DOMNode*()> make;
+    } cases[] = {
+        {"element", [&] { return at("project/layout/spread/page/box"); }},
+        {"text", [&] {
+             Owned run(at("project/story/paragraph/textRun"));
+             return run->getFirstChild();
+         }},
+        {"attribute", [&] {
+             Owned box(at("project/layout/spread/page/box"));
+             return box.element()->getAttributeNode(u"id");
+         }},
+    };
+    for (const Case& c : cases) {
+        DOMNode* node = c.make();
+        ASSERT_NE(node, nullptr) << c.what;
+        const size_t live = doc->liveNodeCount();
+        dom::dispose(node);
+        EXPECT_EQ(doc->liveNodeCount(), live - 1) << c.what;
+        EXPECT_EQ(domExceptionCode([&] { dom::dispose(node); }), DOMException::INVALID_STATE_ERR) << c.what;
+        EXPECT_EQ(doc->liveNodeCount(), live - 1) << c.what;
+    }
+    // A node made after that is a new object, ended normally.
+    Owned box(at("project/layout/spread/page/box"));
+    EXPECT_EQ(text(box.element()->getAttribute(u"id")), u"b1");
+}
+
+TEST_F(Misuse, aNodeDisposedAfterItsDocumentsReleaseIsRefused) {
+    DOMNode* element = at("project/layout/spread/page/box");
+    DOMNode* shared = doc->getDocumentElement();
+    doc->getDocumentElement(); // handed out twice
+    Owned run(at("project/story/paragraph/textRun"));
+    DOMNode* textNode = run->getFirstChild();
+    run.node = nullptr;
+    DOMNode* attr = static_cast<DOMElement*>(element)->getAttributeNode(u"bounds");
+    doc->release();
+    doc = nullptr;
+    for (DOMNode* node : {element, shared, textNode, attr})
+        EXPECT_EQ(domExceptionCode([&] { dom::dispose(node); }), DOMException::INVALID_STATE_ERR);
+    // Plain Xerces-C nodes and null are unaffected.
+    dom::dispose(nullptr);
+}
+
+TEST_F(Misuse, aListenerDestroyedWhileRegisteredIsNeverCalled) {
+    Owned box(at("project/layout/spread/page/box"));
+    auto* target = dynamic_cast<dom::events::EventTarget*>(box.node);
+    const void* address = nullptr;
+    {
+        auto listener = std::make_unique<Counting>();
+        address = static_cast<dom::Object*>(listener.get());
+        target->addEventListener(u"MutationEvent,DOMAttrModified", listener.get(), false);
+        target->addEventListener(u"MutationEvent,DOMAttrModified", listener.get(), true);
+        dom::events::EventTarget::addEventListener(u"MutationEvent,DOMAttrModified", u"box", listener.get(), false);
+        EXPECT_EQ(registrationsOf(address), 3u);
+        box.element()->setAttribute(u"id", u"b7");
+        EXPECT_EQ(listener->calls, 3); // at the target, capturing or not, and by names
+    } // destroyed while registered
+    EXPECT_EQ(registrationsOf(address), 0u);
+    // The next mutation reaches nobody (under AddressSanitizer a call would be a use after free).
+    const uint64_t deliveries = host.deliveryCount();
+    box.element()->setAttribute(u"id", u"b8");
+    EXPECT_EQ(host.deliveryCount(), deliveries);
+    // A listener removed by hand first ends quietly.
+    Counting removed;
+    target->addEventListener(u"MutationEvent,DOMAttrModified", &removed, false);
+    target->removeEventListener(u"MutationEvent,DOMAttrModified", &removed, false);
+    EXPECT_EQ(registrationsOf(static_cast<dom::Object*>(&removed)), 0u);
+}
+
+TEST_F(Misuse, registrationsEndWithTheReleaseOfTheDocumentTheyWereMadeThrough) {
+    Counting listener;
+    const void* address = static_cast<dom::Object*>(&listener);
+    DOMDocument* other = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+    {
+        Owned mine(at("project/layout/spread/page/box"));
+        DOMElement* theirs = static_cast<DOMElement*>(
+            domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")), other));
+        DOMElement* page = static_cast<DOMElement*>(
+            domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/layout/spread/page")), other));
+        // The same registration through both documents, and one through the other document only.
+        dynamic_cast<dom::events::EventTarget*>(mine.node)->addEventListener(u"MutationEvent,DOMAttrModified", &listener, false);
+        dynamic_cast<dom::events::EventTarget*>(theirs)->addEventListener(u"MutationEvent,DOMAttrModified", &listener, false);
+        dynamic_cast<dom::events::EventTarget*>(page)->addEventListener(u"MutationEvent,DOMAttrModified", &listener, true);
+        dynamic_cast<dom::events::EventTarget*>(other)->addEventListener(u"MutationEvent,DOMSubtreeModified", &listener, true);
+        EXPECT_EQ(registrationsOf(address), 3u);
+    }
+    other->release(); // the nodes made through it end with it
+    // What only the released document held is gone; what this document also made stays.
+    EXPECT_EQ(registrationsOf(address), 1u);
+    {
+        Owned box(at("project/layout/spread/page/box"));
+        box.element()->setAttribute(u"id", u"b9");
+        EXPECT_EQ(listener.calls, 1);
+    }
+    doc->release();
+    doc = nullptr;
+    EXPECT_EQ(registrationsOf(address), 0u);
+    openDocument();
+}
+
+} // namespace
