@@ -350,20 +350,22 @@ XMLCh* WriterImpl::writeToString(const DOMNode* node, MemoryManager*) {
 }
 
 bool WriterImpl::writeToURI(const DOMNode* node, const XMLCh* uri) {
-    // The element this serializer writes itself needs a byte stream: a file target for the system ID.
-    std::unique_ptr<LocalFileFormatTarget> target;
+    // The whole output is made first, and the file opened for the system ID only when the write
+    // succeeded: a failed write leaves whatever file was there as it was.
+    MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);
+    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+    output.setSystemId(uri);
+    output.setByteStream(&buffer);
+    output.setEncoding(XMLUni::fgUTF8EncodingString);
+    if (!static_cast<DOMLSSerializer*>(this)->write(node, &output)) return false;
     try {
-        target = std::make_unique<LocalFileFormatTarget>(uri, XMLPlatformUtils::fgMemoryManager);
+        LocalFileFormatTarget file(uri, XMLPlatformUtils::fgMemoryManager);
+        file.writeChars(buffer.getRawBuffer(), buffer.getLen(), nullptr);
+        file.flush();
     } catch (const XMLException&) {
         return false;
     }
-    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-    output.setSystemId(uri);
-    output.setByteStream(target.get());
-    output.setEncoding(XMLUni::fgUTF8EncodingString);
-    const bool written = static_cast<DOMLSSerializer*>(this)->write(node, &output);
-    target->flush();
-    return written;
+    return true;
 }
 
 // The filter.

@@ -6,7 +6,10 @@
 #include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -178,6 +181,30 @@ TEST_F(WellFormed, aRefusedHostReadFailsTheWriteInsteadOfTruncatingIt) {
     std::printf("[ cases    ] %d (output, refused call) cases, %d failed as they should, the rest complete\n",
                 covered, failed);
     EXPECT_GT(failed, 0);
+}
+
+TEST_F(WellFormed, aFailedWriteToURILeavesTheFileAsItWas) {
+    char path[] = "/tmp/domkw-wellformed-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    {
+        std::ofstream before(path);
+        before << "<kept/>";
+    }
+    const std::u16string uri(path, path + std::strlen(path));
+    Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box[2]"))
+        .SetAttribute(Kw::StringKey(u"note"), DOMBTString(u"\u0001"));
+    Owned page(at("project/layout/spread/page"));
+    DOMLSSerializer* w = serializer();
+    EXPECT_FALSE(w->writeToURI(page.node, uri.c_str()));
+    host.failAt(Kw::host::NavigateElement, 11, 2);
+    EXPECT_EQ(domExceptionCode([&] { w->writeToURI(page.node, uri.c_str()); }), 11);
+    host.disarm();
+    w->release();
+    std::ifstream after(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), "<kept/>");
+    std::remove(path);
 }
 
 TEST_F(WellFormed, anAttributeNodeIsWrittenAsXercesWritesItsOwn) {
