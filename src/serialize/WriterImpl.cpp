@@ -168,6 +168,18 @@ bool writable(const DOMNode* node) {
     }
 }
 
+// The caller's decision on a node. Our own save filter reads the tree for the write: a refusal it meets
+// fails the write like any other. What a filter of the caller's reads is its own business: a refusal it
+// meets (an attribute it looks for and the element lacks, say) does not fail the write.
+short decide(const DOMLSSerializerFilter* filter, const DOMNode* node) {
+    if (dynamic_cast<const WriterFilterImpl*>(filter)) return filter->acceptNode(node);
+    struct Restore {
+        Kw::UnexaminedFailures saved = Kw::unexaminedFailures();
+        ~Restore() { Kw::unexaminedFailures() = saved; }
+    } restore;
+    return filter->acceptNode(node);
+}
+
 // Stands in for the caller's filter while the delegate writes: every node and attribute the delegate
 // meets is checked first; one it could not write well-formed is left out and remembered, and the write
 // fails. The caller's filter decides the rest, as the delegate would ask it.
@@ -181,7 +193,7 @@ public:
         }
         if (!user) return FILTER_ACCEPT;
         const unsigned long bit = 1ul << (node->getNodeType() - 1);
-        return (user->getWhatToShow() & bit) ? user->acceptNode(node) : FILTER_ACCEPT;
+        return (user->getWhatToShow() & bit) ? static_cast<FilterAction>(decide(user, node)) : FILTER_ACCEPT;
     }
     ShowType getWhatToShow() const override { return 0xFFFFFFFF; }
     bool metUnwritable() const { return unwritable; }
@@ -249,7 +261,7 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     short decision = DOMNodeFilter::FILTER_ACCEPT;
     if (filter) {
         const unsigned long bit = 1ul << (node->getNodeType() - 1);
-        if (filter->getWhatToShow() & bit) decision = filter->acceptNode(node);
+        if (filter->getWhatToShow() & bit) decision = decide(filter, node);
     }
     watch.check();
     const Guarded guarded(d, filter);

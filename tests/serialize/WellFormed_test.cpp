@@ -183,6 +183,29 @@ TEST_F(WellFormed, aRefusedHostReadFailsTheWriteInsteadOfTruncatingIt) {
     EXPECT_GT(failed, 0);
 }
 
+// A filter of the caller's that looks for an attribute the elements lack.
+class LooksForAbsent : public DOMLSSerializerFilter {
+public:
+    FilterAction acceptNode(const DOMNode* node) const override {
+        if (node->getNodeType() == DOMNode::ELEMENT_NODE)
+            looked += *static_cast<const DOMElement*>(node)->getAttribute(u"hidden") == 0;
+        return FILTER_ACCEPT;
+    }
+    ShowType getWhatToShow() const override { return 0xFFFFFFFF; }
+    mutable int looked = 0;
+};
+
+TEST_F(WellFormed, whatACallersFilterMeetsDoesNotFailTheWrite) {
+    Owned page(at("project/layout/spread/page"));
+    const std::u16string plain = write(page.node);
+    DOMLSSerializer* w = serializer();
+    LooksForAbsent filter;
+    w->setFilter(&filter);
+    EXPECT_EQ(write(w, page.node), plain);
+    EXPECT_EQ(filter.looked, 3);
+    w->release();
+}
+
 TEST_F(WellFormed, aFailedWriteToURILeavesTheFileAsItWas) {
     char path[] = "/tmp/domkw-wellformed-XXXXXX";
     const int fd = mkstemp(path);
