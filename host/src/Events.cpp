@@ -464,11 +464,15 @@ void announceRemoving(HostRef child, const Placement& was, bool leavesDocument) 
 }
 
 // DOMSubtreeModified goes out once the node has left.
-void announceRemoved(const Placement& was) { raise(Mutation(N().subtreeModified, true, was.parent)); }
+void announceRemoved(const Placement& was) {
+    raise(Mutation(N().subtreeModified, true, was.parent));
+}
 
 // Whether the next call of `selector` answers an injected failure (so that nothing is announced for a
 // change that is not going to happen).
-bool failureDue(int selector) { return state().injections[selector].countdown == 1; }
+bool failureDue(int selector) {
+    return state().injections[selector].countdown == 1;
+}
 
 bool ancestorOrSelf(const Object* candidate, const Object* of) {
     for (; of; of = of->parent)

@@ -96,4 +96,6 @@ void park(void* storage, size_t size) {
 
 } // namespace domImpl::lifetime
 
-void domImpl::Disposable::operator delete(void* storage, std::size_t size) { lifetime::park(storage, size); }
+void domImpl::Disposable::operator delete(void* storage, std::size_t size) {
+    lifetime::park(storage, size);
+}

@@ -59,7 +59,8 @@ BTString::BTString(const char* bytes, long start, long count) {
         n = count;
     }
     fText.resize(static_cast<size_t>(n));
-    for (long i = 0; i < n; ++i) fText[static_cast<size_t>(i)] = fromWindows1252(static_cast<unsigned char>(p[i]));
+    for (long i = 0; i < n; ++i)
+        fText[static_cast<size_t>(i)] = fromWindows1252(static_cast<unsigned char>(p[i]));
 }
 
 BTString::BTString(BTStringRef__* handle) {

@@ -8,13 +8,13 @@
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/framework/XMLFormatter.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLChar.hpp>
+#include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include <algorithm>
-#include <string>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -136,7 +136,9 @@ bool isXmlText(const XMLCh* text) {
     return true;
 }
 
-bool isXmlName(const XMLCh* name) { return name && *name && XMLChar1_0::isValidName(name); }
+bool isXmlName(const XMLCh* name) {
+    return name && *name && XMLChar1_0::isValidName(name);
+}
 
 // A refusal the facade answered as "no node" or "" while the write ran: the output would be short, so
 // the write fails with the host's status.
@@ -158,13 +160,17 @@ using Attribute = std::pair<DOMBTString, DOMBTString>;
 // element and attribute names, and (with its well-formed check off) values, as they come.
 bool writable(const DOMNode* node) {
     switch (node->getNodeType()) {
-    case DOMNode::ELEMENT_NODE: return isXmlName(node->getNodeName());
-    case DOMNode::ATTRIBUTE_NODE: return isXmlName(node->getNodeName()) && isXmlText(node->getNodeValue());
+    case DOMNode::ELEMENT_NODE:
+        return isXmlName(node->getNodeName());
+    case DOMNode::ATTRIBUTE_NODE:
+        return isXmlName(node->getNodeName()) && isXmlText(node->getNodeValue());
     case DOMNode::TEXT_NODE:
     case DOMNode::CDATA_SECTION_NODE:
     case DOMNode::COMMENT_NODE:
-    case DOMNode::PROCESSING_INSTRUCTION_NODE: return isXmlText(node->getNodeValue());
-    default: return true;
+    case DOMNode::PROCESSING_INSTRUCTION_NODE:
+        return isXmlText(node->getNodeValue());
+    default:
+        return true;
     }
 }
 
@@ -206,7 +212,9 @@ private:
 // Installs the guard on the delegate for one write and gives the caller's filter back afterwards.
 class Guarded {
 public:
-    Guarded(DOMLSSerializer* d, DOMLSSerializerFilter* user) : d(d), user(user), guard(user) { d->setFilter(&guard); }
+    Guarded(DOMLSSerializer* d, DOMLSSerializerFilter* user) : d(d), user(user), guard(user) {
+        d->setFilter(&guard);
+    }
     ~Guarded() { d->setFilter(user); }
     Guarded(const Guarded&) = delete;
     Guarded& operator=(const Guarded&) = delete;
@@ -218,20 +226,33 @@ private:
     GuardFilter guard;
 };
 
-// An attribute value between double quotes: '&', '<' and '"' as entities (as Xerces-C writes them), and tab, line feed and
-// carriage return as character references, so that a parser hands back the value unchanged instead of
-// normalising them to spaces.
+// An attribute value between double quotes: '&', '<' and '"' as entities (as Xerces-C writes them), and tab,
+// line feed and carriage return as character references, so that a parser hands back the value unchanged
+// instead of normalising them to spaces.
 std::u16string escapedValue(const XMLCh* value) {
     std::u16string out;
     for (; value && *value; ++value) {
         switch (*value) {
-        case u'&': out += u"&amp;"; break;
-        case u'<': out += u"&lt;"; break;
-        case u'"': out += u"&quot;"; break;
-        case u'\t': out += u"&#x9;"; break;
-        case u'\n': out += u"&#xA;"; break;
-        case u'\r': out += u"&#xD;"; break;
-        default: out += *value;
+        case u'&':
+            out += u"&amp;";
+            break;
+        case u'<':
+            out += u"&lt;";
+            break;
+        case u'"':
+            out += u"&quot;";
+            break;
+        case u'\t':
+            out += u"&#x9;";
+            break;
+        case u'\n':
+            out += u"&#xA;";
+            break;
+        case u'\r':
+            out += u"&#xD;";
+            break;
+        default:
+            out += *value;
         }
     }
     return out;
@@ -302,11 +323,14 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
         std::vector<Attribute> header;
         int count = 0;
         DOMBTString headerName, headerValue;
-        Kw::checkStatus(static_cast<Kw::HostStatus>(Kw::ElementRef::GetXMLHeaderAttr(0, count, headerName, headerValue)));
+        Kw::checkStatus(
+            static_cast<Kw::HostStatus>(Kw::ElementRef::GetXMLHeaderAttr(0, count, headerName, headerValue)));
         for (int i = 1; i <= count; ++i) {
             int index = i;
-            Kw::checkStatus(static_cast<Kw::HostStatus>(Kw::ElementRef::GetXMLHeaderAttr(1, index, headerName, headerValue)));
-            const bool shadowed = std::any_of(own.begin(), own.end(), [&](const Attribute& a) { return a.first == headerName; });
+            Kw::checkStatus(static_cast<Kw::HostStatus>(
+                Kw::ElementRef::GetXMLHeaderAttr(1, index, headerName, headerValue)));
+            const bool shadowed = std::any_of(own.begin(), own.end(),
+                                              [&](const Attribute& a) { return a.first == headerName; });
             if (!shadowed) header.emplace_back(headerName, headerValue);
         }
         watch.check();

@@ -33,11 +33,13 @@ TEST_F(Misuse, aNodeDisposedTwiceIsRefusedAndNothingElseHappens) {
         std::function<DOMNode*()> make;
     } cases[] = {
         {"element", [&] { return at("project/layout/spread/page/box"); }},
-        {"text", [&] {
+        {"text",
+         [&] {
              Owned run(at("project/story/paragraph/textRun"));
              return run->getFirstChild();
          }},
-        {"attribute", [&] {
+        {"attribute",
+         [&] {
              Owned box(at("project/layout/spread/page/box"));
              return box.element()->getAttributeNode(u"id");
          }},
@@ -81,11 +83,12 @@ TEST_F(Misuse, aListenerDestroyedWhileRegisteredIsNeverCalled) {
         address = static_cast<dom::Object*>(listener.get());
         target->addEventListener(u"MutationEvent,DOMAttrModified", listener.get(), false);
         target->addEventListener(u"MutationEvent,DOMAttrModified", listener.get(), true);
-        dom::events::EventTarget::addEventListener(u"MutationEvent,DOMAttrModified", u"box", listener.get(), false);
+        dom::events::EventTarget::addEventListener(u"MutationEvent,DOMAttrModified", u"box", listener.get(),
+                                                   false);
         EXPECT_EQ(registrationsOf(address), 3u);
         box.element()->setAttribute(u"id", u"b7");
         EXPECT_EQ(listener->calls, 3); // at the target, capturing or not, and by names
-    } // destroyed while registered
+    }                                  // destroyed while registered
     EXPECT_EQ(registrationsOf(address), 0u);
     // The next mutation reaches nobody (under AddressSanitizer a call would be a use after free).
     const uint64_t deliveries = host.deliveryCount();
@@ -104,15 +107,19 @@ TEST_F(Misuse, registrationsEndWithTheReleaseOfTheDocumentTheyWereMadeThrough) {
     DOMDocument* other = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
     {
         Owned mine(at("project/layout/spread/page/box"));
-        DOMElement* theirs = static_cast<DOMElement*>(
-            domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")), other));
-        DOMElement* page = static_cast<DOMElement*>(
-            domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/layout/spread/page")), other));
+        DOMElement* theirs = static_cast<DOMElement*>(domImpl::ElementImpl::create_(
+            Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")), other));
+        DOMElement* page = static_cast<DOMElement*>(domImpl::ElementImpl::create_(
+            Kw::ElementRef::fromHandle(host.find("project/layout/spread/page")), other));
         // The same registration through both documents, and one through the other document only.
-        dynamic_cast<dom::events::EventTarget*>(mine.node)->addEventListener(u"MutationEvent,DOMAttrModified", &listener, false);
-        dynamic_cast<dom::events::EventTarget*>(theirs)->addEventListener(u"MutationEvent,DOMAttrModified", &listener, false);
-        dynamic_cast<dom::events::EventTarget*>(page)->addEventListener(u"MutationEvent,DOMAttrModified", &listener, true);
-        dynamic_cast<dom::events::EventTarget*>(other)->addEventListener(u"MutationEvent,DOMSubtreeModified", &listener, true);
+        dynamic_cast<dom::events::EventTarget*>(mine.node)->addEventListener(u"MutationEvent,DOMAttrModified",
+                                                                             &listener, false);
+        dynamic_cast<dom::events::EventTarget*>(theirs)->addEventListener(u"MutationEvent,DOMAttrModified",
+                                                                          &listener, false);
+        dynamic_cast<dom::events::EventTarget*>(page)->addEventListener(u"MutationEvent,DOMAttrModified",
+                                                                        &listener, true);
+        dynamic_cast<dom::events::EventTarget*>(other)->addEventListener(u"MutationEvent,DOMSubtreeModified",
+                                                                         &listener, true);
         EXPECT_EQ(registrationsOf(address), 3u);
     }
     other->release(); // the nodes made through it end with it

@@ -23,15 +23,21 @@ namespace {
 
 using WellFormed = WriterTest;
 
-const Kw::host::CallbackTable& cb() { return Kw::host::callbacks(); }
+const Kw::host::CallbackTable& cb() {
+    return Kw::host::callbacks();
+}
 
 TEST_F(WellFormed, aCharacterXmlCannotHoldFailsTheWriteInsteadOfBeingWritten) {
     struct Case {
         const char* where;
         const char16_t* text;
     } texts[] = {
-        {"U+0001", u"a\u0001b"}, {"U+001F", u"\u001F"}, {"U+FFFE", u"x\uFFFE"}, {"U+FFFF", u"\uFFFF"},
-        {"lone high surrogate", u"a\xD800"}, {"lone low surrogate", u"\xDC00z"},
+        {"U+0001", u"a\u0001b"},
+        {"U+001F", u"\u001F"},
+        {"U+FFFE", u"x\uFFFE"},
+        {"U+FFFF", u"\uFFFF"},
+        {"lone high surrogate", u"a\xD800"},
+        {"lone low surrogate", u"\xDC00z"},
         {"reversed pair", u"\xDC00\xD800"},
     };
     int cases = 0;
@@ -40,7 +46,8 @@ TEST_F(WellFormed, aCharacterXmlCannotHoldFailsTheWriteInsteadOfBeingWritten) {
         for (const char* path : {"project/layout/spread/page/box", "project/layout/spread/page/box[2]"}) {
             host.loadFile(testDataPath("small.xml"));
             openDocument();
-            Kw::ElementRef::fromHandle(host.find(path)).SetAttribute(Kw::StringKey(u"note"), DOMBTString(c.text));
+            Kw::ElementRef::fromHandle(host.find(path))
+                .SetAttribute(Kw::StringKey(u"note"), DOMBTString(c.text));
             Owned page(at("project/layout/spread/page")), box(at("project/layout/spread/page/box"));
             const bool onBox = std::string(path) == "project/layout/spread/page/box";
             EXPECT_EQ(write(box.node) == u"(null)", onBox) << c.where << " on " << path;
@@ -52,7 +59,8 @@ TEST_F(WellFormed, aCharacterXmlCannotHoldFailsTheWriteInsteadOfBeingWritten) {
         host.loadFile(testDataPath("small.xml"));
         openDocument();
         Kw::HostRef text = -1;
-        cb().NavigateElement(&text, host.find("project/story/paragraph/textRun"), Kw::host::FirstChild, Kw::NO_KEY, 0);
+        cb().NavigateElement(&text, host.find("project/story/paragraph/textRun"), Kw::host::FirstChild,
+                             Kw::NO_KEY, 0);
         ASSERT_EQ(cb().SetTextValue(text, 0, c.text), 0);
         Owned run(at("project/story/paragraph/textRun")), story(at("project/story"));
         Owned node(run->getFirstChild());
@@ -64,10 +72,12 @@ TEST_F(WellFormed, aCharacterXmlCannotHoldFailsTheWriteInsteadOfBeingWritten) {
 }
 
 TEST_F(WellFormed, namesThatAreNotXmlNamesFailTheWrite) {
-    for (const char16_t* name : {u"bad name", u"a>b", u"1a", u"a\"b", u"x=\"1\"><injected evil=\"yes\"/><dummy"}) {
+    for (const char16_t* name :
+         {u"bad name", u"a>b", u"1a", u"a\"b", u"x=\"1\"><injected evil=\"yes\"/><dummy"}) {
         host.loadFile(testDataPath("small.xml"));
         openDocument();
-        Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")).SetAttribute(Kw::StringKey(name), DOMBTString(u"v"));
+        Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"))
+            .SetAttribute(Kw::StringKey(name), DOMBTString(u"v"));
         Owned box(at("project/layout/spread/page/box")), page(at("project/layout/spread/page"));
         EXPECT_EQ(write(box.node), u"(null)") << narrow(name);
         EXPECT_EQ(write(page.node), u"(null)") << narrow(name);
@@ -77,9 +87,8 @@ TEST_F(WellFormed, namesThatAreNotXmlNamesFailTheWrite) {
 // A project whose header attributes are given in the file (the loader may refuse such a file: then
 // there is nothing to write).
 bool loadWithHeaders(kwhost::ReferenceHost& host, const std::string& headers) {
-    const std::string xml =
-        "<application xmlns:host=\"urn:domkw:reference-host\">" + headers +
-        "<project id=\"p1\"><box id=\"b1\"/></project></application>";
+    const std::string xml = "<application xmlns:host=\"urn:domkw:reference-host\">" + headers +
+                            "<project id=\"p1\"><box id=\"b1\"/></project></application>";
     try {
         host.loadString(xml);
     } catch (const kwhost::LoadError&) {
@@ -140,9 +149,9 @@ TEST_F(WellFormed, aRefusedHeaderReadFailsTheWrite) {
 // Every read a write makes, refused in turn: the write gives the full output or fails.
 TEST_F(WellFormed, aRefusedHostReadFailsTheWriteInsteadOfTruncatingIt) {
     const int selectors[] = {
-        Kw::host::NavigateElement, Kw::host::GetAttributeKeys, Kw::host::GetAttributeValue,
-        Kw::host::GetTextValue,    Kw::host::GetElementNameKey, Kw::host::IsAttributeImplied,
-        Kw::host::IsTextNode,      Kw::host::KeyToString,      Kw::host::GetXMLHeaderAttr,
+        Kw::host::NavigateElement, Kw::host::GetAttributeKeys,    Kw::host::GetAttributeValue,
+        Kw::host::GetTextValue,    Kw::host::GetElementNameKey,   Kw::host::IsAttributeImplied,
+        Kw::host::IsTextNode,      Kw::host::KeyToString,         Kw::host::GetXMLHeaderAttr,
         Kw::host::GetNumChildren,  Kw::host::GetAttributeValueNS,
     };
     struct Output {
@@ -173,7 +182,8 @@ TEST_F(WellFormed, aRefusedHostReadFailsTheWriteInsteadOfTruncatingIt) {
                         ++failed;
                         continue;
                     }
-                    EXPECT_EQ(out, full) << o.what << " of " << path << ", call " << n << " of selector " << selector;
+                    EXPECT_EQ(out, full)
+                        << o.what << " of " << path << ", call " << n << " of selector " << selector;
                 }
             }
         }

@@ -29,7 +29,8 @@ inline bool parsesBack(const std::u16string& xml, bool asAttributes = false) {
     parser.setDoNamespaces(false);
     HandlerBase quiet; // errors counted, not thrown
     parser.setErrorHandler(&quiet);
-    MemBufInputSource source(reinterpret_cast<const XMLByte*>(doc.data()), doc.size() * sizeof(char16_t), "output");
+    MemBufInputSource source(reinterpret_cast<const XMLByte*>(doc.data()), doc.size() * sizeof(char16_t),
+                             "output");
     source.setEncoding(u"UTF-16LE");
     try {
         parser.parse(source);
@@ -42,7 +43,8 @@ inline bool parsesBack(const std::u16string& xml, bool asAttributes = false) {
 class WriterTest : public DomTest {
 protected:
     DOMLSSerializer* serializer() {
-        return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
+        return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")
+            ->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
     }
     // writeToString; "(null)" for a failed write. Whatever comes back is parsed back: a serializer test
     // fails on output that is not well-formed.
@@ -65,7 +67,8 @@ protected:
         const XMLCh* text = doc->saveToString(node);
         if (!text) return u"(null)";
         const std::u16string result(text);
-        EXPECT_TRUE(parsesBack(result, node && node->getNodeType() == DOMNode::ATTRIBUTE_NODE)) << narrow(result);
+        EXPECT_TRUE(parsesBack(result, node && node->getNodeType() == DOMNode::ATTRIBUTE_NODE))
+            << narrow(result);
         return result;
     }
 };

@@ -209,7 +209,7 @@ TEST_F(Writer, implementationListsComeBackWithoutRecursing) {
         const char16_t* features;
         bool ours, xerces;
     } cases[] = {
-        {u"Tellam 6.0", true, false}, {u"Core LS", false, true}, {u"Core", true, true},
+        {u"Tellam 6.0", true, false},  {u"Core LS", false, true}, {u"Core", true, true},
         {u"Tellam 5.0", false, false}, {u"", true, true},
     };
     DOMImplementation* xerces = DOMImplementationRegistry::getDOMImplementation(u"LS");

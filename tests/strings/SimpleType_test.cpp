@@ -241,7 +241,8 @@ TEST_F(HostConversions, aLongAttributeIsStoredWithItsSigned32BitMeaningAndAWider
     EXPECT_EQ(box.SetAttribute(key, static_cast<long long>(INT32_MAX)), -7);
     EXPECT_EQ(box.GetAttributeLong(key), INT32_MAX);
     // Wider than the host's numbers: refused before the write, the attribute keeps its text.
-    for (long long wide : {static_cast<long long>(INT32_MAX) + 1, static_cast<long long>(INT32_MIN) - 1, -(1LL << 40)}) {
+    for (long long wide :
+         {static_cast<long long>(INT32_MAX) + 1, static_cast<long long>(INT32_MIN) - 1, -(1LL << 40)}) {
         EXPECT_EQ(domExceptionCode([&] { box.SetAttribute(key, wide); }), 16) << wide;
         EXPECT_EQ(domExceptionCode([&] { box.SetAttribute(key, static_cast<long>(wide)); }), 16) << wide;
     }
