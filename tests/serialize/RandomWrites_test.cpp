@@ -46,7 +46,8 @@ void hostElements(Kw::HostRef at, std::vector<Kw::HostRef>& out) {
 
 void nativeElements(DOMElement* at, std::vector<DOMElement*>& out) {
     out.push_back(at);
-    for (DOMElement* c = at->getFirstElementChild(); c; c = c->getNextElementSibling()) nativeElements(c, out);
+    for (DOMElement* c = at->getFirstElementChild(); c; c = c->getNextElementSibling())
+        nativeElements(c, out);
 }
 
 bool contains(const DOMNode* ancestor, const DOMNode* node) {
@@ -67,7 +68,8 @@ TEST_F(RandomWrites, outputParsesBackAndMatchesXercesOrTheWriteFails) {
     std::vector<DOMElement*> natives;
     nativeElements(native.root(), natives);
     ASSERT_EQ(hosts.size(), natives.size());
-    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    DOMLSSerializer* xerces =
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
     DOMLSSerializer* ours = serializer();
 
     // Our outermost element carries the host's header attributes first.
@@ -90,8 +92,8 @@ TEST_F(RandomWrites, outputParsesBackAndMatchesXercesOrTheWriteFails) {
         if (mine(i) == canonicalXml(xerces, natives[i])) comparable.push_back(i);
     ASSERT_GT(comparable.size(), hosts.size() / 2);
 
-    const std::u16string pool[] = {u"a", u"Z", u"0", u" ", u"&", u"<", u">", u"\"", u"'", u"\u00E9",
-                                   u"\u20AC", u"\u4E2D", u"\U0001F600", u";", u"=", u"#"};
+    const std::u16string pool[] = {u"a", u"Z",      u"0",      u" ",      u"&",          u"<", u">", u"\"",
+                                   u"'", u"\u00E9", u"\u20AC", u"\u4E2D", u"\U0001F600", u";", u"=", u"#"};
     const std::u16string bad[] = {u"\u0001", u"\uFFFE", u"\uFFFF", u"\xD800", u"\xDC00", u"\u001F"};
     const char16_t* names[] = {u"note", u"a", u"x-y", u"q.r", u"_k"};
     std::mt19937 rng(static_cast<unsigned>(seed));
@@ -112,7 +114,8 @@ TEST_F(RandomWrites, outputParsesBackAndMatchesXercesOrTheWriteFails) {
             }
         }
         try {
-            Kw::ElementRef::fromHandle(hosts[target]).SetAttribute(Kw::StringKey(name.c_str()), DOMBTString(value.c_str()));
+            Kw::ElementRef::fromHandle(hosts[target])
+                .SetAttribute(Kw::StringKey(name.c_str()), DOMBTString(value.c_str()));
         } catch (const DOMException& e) {
             ASSERT_EQ(e.code, DOMException::NO_MODIFICATION_ALLOWED_ERR); // a read-only element keeps its own
             continue;
@@ -136,9 +139,10 @@ TEST_F(RandomWrites, outputParsesBackAndMatchesXercesOrTheWriteFails) {
         }
         if (HasFailure()) break;
     }
-    std::printf("[ cases    ] seed %lu: %lu steps over %zu of %zu elements, %lu writes compared with Xerces-C, "
-                "%lu refused as they should\n",
-                seed, steps, comparable.size(), hosts.size(), wrote, refused);
+    std::printf(
+        "[ cases    ] seed %lu: %lu steps over %zu of %zu elements, %lu writes compared with Xerces-C, "
+        "%lu refused as they should\n",
+        seed, steps, comparable.size(), hosts.size(), wrote, refused);
     ours->release();
     xerces->release();
 }
