@@ -58,6 +58,14 @@ TEST_F(Misuse, aNodeDisposedTwiceIsRefusedAndNothingElseHappens) {
     EXPECT_EQ(text(box.element()->getAttribute(u"id")), u"b1");
 }
 
+TEST_F(Misuse, aNodeEndedAThousandEndsAgoIsStillRecognised) {
+    Owned run(at("project/story/paragraph/textRun"));
+    DOMNode* first = run->getFirstChild();
+    dom::dispose(first);
+    for (int i = 0; i < 1000; ++i) dom::dispose(run->getFirstChild());
+    EXPECT_EQ(domExceptionCode([&] { dom::dispose(first); }), DOMException::INVALID_STATE_ERR);
+}
+
 TEST_F(Misuse, aNodeDisposedAfterItsDocumentsReleaseIsRefused) {
     DOMNode* element = at("project/layout/spread/page/box");
     DOMNode* shared = doc->getDocumentElement();
