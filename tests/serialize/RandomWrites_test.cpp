@@ -86,7 +86,7 @@ TEST_F(RandomWrites, outputParsesBackAndMatchesXercesOrTheWriteFails) {
         return sortAttributes(reinterpret_cast<const char*>(bytes.str()));
     };
     // Elements whose subtree both sides write alike before any edit (Xerces-C adds namespace
-    // declarations ours leave to the host's header) take part.
+    // declarations ours leave to the host's header) are used.
     std::vector<size_t> comparable;
     for (size_t i = 1; i < hosts.size(); ++i)
         if (mine(i) == canonicalXml(xerces, natives[i])) comparable.push_back(i);

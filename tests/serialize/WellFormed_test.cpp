@@ -42,7 +42,7 @@ TEST_F(WellFormed, aCharacterXmlCannotHoldFailsTheWriteInsteadOfBeingWritten) {
     };
     int cases = 0;
     for (const Case& c : texts) {
-        // In an attribute value of the outermost element, and one level down (the delegate's part).
+        // In an attribute value of the outermost element, and one level down (written by the delegate).
         for (const char* path : {"project/layout/spread/page/box", "project/layout/spread/page/box[2]"}) {
             host.loadFile(testDataPath("small.xml"));
             openDocument();
