@@ -1,11 +1,14 @@
 // The domkw tool end to end on the sample project: outputs, error paths and exit statuses.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -126,6 +129,96 @@ TEST(Cli, ErrorsAreOneLineWithTheirExitStatus) {
     }
     EXPECT_EQ(domkw("query --help").status, 0);
     EXPECT_EQ(domkw("--help").status, 0);
+}
+
+// Hostile or mistaken input: every failure is one line on standard error and a clear status, never an
+// abort, whatever exception the library or the host raised underneath.
+TEST(Cli, EveryFailureIsOneClearLineNeverAnAbort) {
+    const std::string dir = testing::TempDir();
+    const std::string readOnly = dir + "read-only.xml";
+    std::ofstream(readOnly) << "<application xmlns:host=\"urn:domkw:reference-host\" host:readOnly=\"true\">"
+                               "<project><colors><color id=\"c1\"/></colors><stories><story><paragraph>"
+                               "<textRun>x</textRun></paragraph></story></stories></project></application>\n";
+    struct Case {
+        std::string args;
+        int status;
+        const char* text;
+    } cases[] = {
+        {"query '$x'", 1, "unbound variable"},
+        {"query --type nodes '$x'", 1, "'$x'"},
+        {"events --doc " + readOnly, 1, "DOM error 7"},
+        {"mapcheck " + dir, 1, "is a directory"},
+        {"convert --from 0 --to map --map " + dir, 1, "is a directory"},
+        {"save --doc " + dir, 1, "is a directory"},
+        {"mapcheck /dev/zero", 1, "larger than 64 MiB"},
+        {"convert --from 0 --to map --map /dev/zero", 1, "larger than 64 MiB"},
+        {"gen --elements -5", 2, "whole number"},
+        {"gen --elements ' 5'", 2, "whole number"},
+        {"gen --elements 0", 2, "out of range"},
+        {"gen --elements 99999999999999999999", 2, "out of range"},
+        {"gen --elements 18446744073709551617", 2, "out of range"},
+        {"gen --elements 10000001", 2, "out of range"},
+        {"gen --elements 10 --seed 4294967296", 2, "--seed is out of range"},
+        {"gen --elements 10 --seed -1", 2, "whole number"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = domkw(c.args + " </dev/null", true);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.text), std::string::npos) << c.args << "\n" << r.out;
+        EXPECT_EQ(r.out.find("terminate"), std::string::npos) << c.args;
+        EXPECT_EQ(r.out.find("Sanitizer"), std::string::npos) << c.args << "\n" << r.out;
+    }
+    // The failed events run left no listener behind: the same project still loads and answers.
+    EXPECT_EQ(domkw("query 'count(//color)' --doc " + readOnly).out, "1\n");
+}
+
+// The largest resident size (KiB) the processes of a shell command line reached.
+long peakKiB(const std::string& commandLine) {
+    int channel[2];
+    if (pipe(channel) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        const int ignored = std::system(commandLine.c_str());
+        (void)ignored;
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        const long peak = usage.ru_maxrss;
+        if (write(channel[1], &peak, sizeof peak) != sizeof peak) _exit(1);
+        _exit(0);
+    }
+    close(channel[1]);
+    long peak = -1;
+    if (read(channel[0], &peak, sizeof peak) != sizeof peak) peak = -1;
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return peak;
+}
+
+TEST(Cli, ConvertStreamsSoEndlessInputRunsInBoundedMemory) {
+    // 256 MiB of input: read whole, it would take that much and twice as much again as UTF-16.
+    const long peak = peakKiB("head -c 268435456 /dev/zero | " + std::string(DOMKW_CLI) +
+                              " convert --from UTF-8 --to 0 | tail -c 1 >/dev/null");
+    ASSERT_GT(peak, 0);
+    EXPECT_LT(peak, 160 * 1024) << "KiB";
+}
+
+TEST(Cli, ConvertKeepsCharactersCutBetweenPiecesOfInput) {
+    // Two- and four-byte characters across every piece boundary of the streamed conversion, there and
+    // back through UTF-16 and UTF-32.
+    std::string text(65535, 'x');
+    text += "\xC3\xA9";
+    for (int i = 0; i < 40000; ++i) text += "\xF0\x9F\x98\x80";
+    const std::string path = testing::TempDir() + "pieces.txt";
+    std::ofstream(path, std::ios::binary) << text;
+    const Outcome r = domkw("convert --from 3 --to 4 <" + path + " | " + DOMKW_CLI + " convert --from 4 --to 6 | " +
+                            DOMKW_CLI + " convert --from 6 --to 3");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out == text) << r.out.size() << " bytes back of " << text.size();
+    const Outcome cut = domkw("convert --from 3 --to 0", true, "ab\\360\\237");
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.out.find("ends inside a character"), std::string::npos) << cut.out;
 }
 
 } // namespace

@@ -78,6 +78,9 @@ int runQuery(Args& args) {
     if (wanted == DOMXPathResult::ANY_TYPE) {
         // Node-sets come back in document order, like the other XML tools print them.
         const DOMXPathResult::ResultType natural = evaluate(project.document(), expr, wanted)->getResultType();
+        // A value of no XPath type: what Xalan-C makes of a variable nobody bound.
+        if (natural == DOMXPathResult::ANY_TYPE)
+            throw InputError("'" + expr + "' gives no XPath value (an unbound variable?)");
         if (natural >= DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE) wanted = DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE;
         else wanted = natural;
     }
@@ -95,8 +98,11 @@ int runQuery(Args& args) {
     case DOMXPathResult::ANY_UNORDERED_NODE_TYPE:
         if (DOMNode* node = r->getNodeValue()) printNode(node);
         break;
-    default:
+    case DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE:
+    case DOMXPathResult::UNORDERED_NODE_SNAPSHOT_TYPE:
         for (XMLSize_t i = 0; r->snapshotItem(i); ++i) printNode(r->getNodeValue());
+        break;
+    default: throw InputError("'" + expr + "' gives no value to print");
     }
     return 0;
 }

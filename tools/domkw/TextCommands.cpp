@@ -5,10 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <sstream>
+#include <vector>
 
 #include "ToolSupport.hpp"
 
@@ -16,13 +14,15 @@ namespace domkw_tool {
 
 namespace {
 
-std::string readAll(std::istream& in) { return std::string(std::istreambuf_iterator<char>(in), {}); }
+// A mapping file is a few megabytes at most (a double-byte code page has some 24,000 lines); more is
+// refused rather than read.
+constexpr size_t kMaxMappingFileBytes = size_t(64) << 20;
+// gen builds the project in memory before writing it (about 50 bytes an element).
+constexpr uint64_t kMaxGeneratedElements = 10'000'000;
+// convert reads standard input in pieces of this size, so any amount of input runs in bounded memory.
+constexpr size_t kConvertChunkBytes = 64 * 1024;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw InputError(path + ": cannot open the file");
-    return readAll(in);
-}
+std::string readMappingFile(const std::string& path) { return readBounded(path, kMaxMappingFileBytes); }
 
 bool sameName(std::string a, std::string b) {
     auto lower = [](std::string& s) { std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); }); };
@@ -62,36 +62,50 @@ int runConvert(Args& args) {
     args.done();
     std::string mapText;
     if (!mapFile.empty()) {
-        mapText = readFile(mapFile);
+        mapText = readMappingFile(mapFile);
         ZuText::UnregisterMapping(ZuText::kFirstMappingEncoding);
         ZuText::RegisterMapping(ZuText::kFirstMappingEncoding, mapText.data(), mapText.size());
     }
     const uint32_t from = encodingOf(fromName, !mapFile.empty()), to = encodingOf(toName, !mapFile.empty());
-    const std::string input = readAll(std::cin);
-
-    // Into UTF-16, stopping at invalid input.
+    // Into UTF-16, stopping at invalid input; out of UTF-16, substituting what the target cannot
+    // represent. Both converters hold back a sequence cut at the end of a piece until the next one.
     auto decoder = open(from, ZuText::Direction::toUnicode, false);
-    uint32_t capacity = 0;
-    decoder->GetMaxOutputSize(static_cast<uint32_t>(input.size()), capacity);
-    std::u16string units(capacity + 1, u'\0');
-    uint32_t consumed = static_cast<uint32_t>(input.size()), written = static_cast<uint32_t>(units.size());
-    ZuText::Status status = decoder->ConvertBuffer(input.data(), consumed, &units[0], written, true);
-    if (status == ZuText::kStopped)
-        throw InputError("invalid input at byte offset " + std::to_string(consumed));
-    if (!ZuText::Succeeded(status)) throw InputError("conversion failed (status " + std::to_string(status) + ")");
-    units.resize(written > 0 ? written - 1 : 0);
-
-    // Out of UTF-16, substituting what the target cannot represent.
     auto encoder = open(to, ZuText::Direction::fromUnicode, true);
-    encoder->GetMaxOutputSize(static_cast<uint32_t>(units.size()), capacity);
-    std::string output(capacity + 1, '\0');
-    consumed = static_cast<uint32_t>(units.size());
-    written = static_cast<uint32_t>(output.size());
-    status = encoder->ConvertBuffer(units.data(), consumed, &output[0], written, true);
-    if (!ZuText::Succeeded(status)) throw InputError("conversion failed (status " + std::to_string(status) + ")");
-    output.resize(written > 0 ? written - 1 : 0);
-    std::fwrite(output.data(), 1, output.size(), stdout);
-    if (status == ZuText::kSubstituted || status == ZuText::kSubstitutedPending)
+    std::vector<char> input(kConvertChunkBytes);
+    std::u16string units;
+    std::string output;
+    uint64_t offset = 0;
+    bool substituted = false;
+    for (bool last = false; !last;) {
+        const size_t n = std::fread(input.data(), 1, input.size(), stdin);
+        if (n == 0) {
+            if (std::ferror(stdin)) throw InputError("cannot read standard input");
+            last = true;
+        }
+        uint32_t capacity = 0;
+        decoder->GetMaxOutputSize(static_cast<uint32_t>(n), capacity);
+        units.resize(capacity + 1);
+        uint32_t consumed = static_cast<uint32_t>(n), written = static_cast<uint32_t>(units.size());
+        ZuText::Status status = decoder->ConvertBuffer(input.data(), consumed, &units[0], written, last);
+        if (status == ZuText::kStopped)
+            throw InputError(n == 0 ? "the input ends inside a character"
+                                    : "invalid input at byte offset " + std::to_string(offset + consumed));
+        if (!ZuText::Succeeded(status)) throw InputError("conversion failed (status " + std::to_string(status) + ")");
+        offset += n;
+        const uint32_t unitCount = written > 0 ? written - 1 : 0;
+
+        encoder->GetMaxOutputSize(unitCount, capacity);
+        output.resize(capacity + 1);
+        consumed = unitCount;
+        written = static_cast<uint32_t>(output.size());
+        status = encoder->ConvertBuffer(units.data(), consumed, &output[0], written, last);
+        if (!ZuText::Succeeded(status)) throw InputError("conversion failed (status " + std::to_string(status) + ")");
+        substituted = substituted || status == ZuText::kSubstituted || status == ZuText::kSubstitutedPending;
+        const size_t bytes = written > 0 ? written - 1 : 0;
+        if (bytes && std::fwrite(output.data(), 1, bytes, stdout) != bytes) throw InputError("cannot write the output");
+    }
+    if (std::fflush(stdout) != 0) throw InputError("cannot write the output");
+    if (substituted)
         std::fprintf(stderr, "domkw convert: characters that %s cannot represent were substituted\n", toName.c_str());
     return 0;
 }
@@ -100,7 +114,7 @@ int runMapcheck(Args& args) {
     if (!args.hasPositional()) throw UsageError("a mapping file is needed");
     const std::string path = args.positional();
     args.done();
-    const std::string text = readFile(path);
+    const std::string text = readMappingFile(path);
     const uint32_t id = ZuText::kFirstMappingEncoding;
     ZuText::UnregisterMapping(id);
     ZuText::RegisterMapping(id, text.data(), text.size());
@@ -131,11 +145,9 @@ int runGen(Args& args) {
     const std::string elements = args.option("--elements");
     const std::string seed = args.option("--seed", "1");
     args.done();
-    char* end = nullptr;
-    const unsigned long long n = std::strtoull(elements.c_str(), &end, 10);
-    if (elements.empty() || *end || n == 0) throw UsageError("--elements needs a positive number");
-    const unsigned long s = std::strtoul(seed.c_str(), &end, 10);
-    if (*end) throw UsageError("--seed needs a number");
+    if (elements.empty()) throw UsageError("--elements N is needed");
+    const uint64_t n = parseNumber(elements, "--elements", 1, kMaxGeneratedElements);
+    const uint64_t s = parseNumber(seed, "--seed", 0, UINT32_MAX);
     const std::string xml = kwhost::generateProject(static_cast<size_t>(n), static_cast<uint32_t>(s));
     std::fwrite(xml.data(), 1, xml.size(), stdout);
     return 0;

@@ -8,6 +8,9 @@
 #include <xercesc/util/TransService.hpp>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -63,8 +66,49 @@ std::string samplePath() {
     return DOMKW_SOURCE_SAMPLES "/project.xml";
 }
 
+uint64_t parseNumber(const std::string& text, const std::string& what, uint64_t min, uint64_t max) {
+    const std::string range = " (" + std::to_string(min) + " to " + std::to_string(max) + ")";
+    if (text.empty() || text.size() > 20 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; }))
+        throw UsageError(what + " needs a whole number" + range + ", not '" + text + "'");
+    errno = 0;
+    const unsigned long long n = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || n < min || n > max) throw UsageError(what + " is out of range" + range + ": " + text);
+    return n;
+}
+
+void requireFile(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) throw InputError(path + ": cannot open the file (" + std::strerror(errno) + ")");
+    if (S_ISDIR(info.st_mode)) throw InputError(path + ": is a directory");
+}
+
+std::string readBounded(const std::string& path, size_t limit) {
+    FILE* in = stdin;
+    if (path != "-") {
+        requireFile(path);
+        in = std::fopen(path.c_str(), "rb");
+        if (!in) throw InputError(path + ": cannot open the file (" + std::strerror(errno) + ")");
+    }
+    std::string text;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+        if (text.size() + n > limit) {
+            if (in != stdin) std::fclose(in);
+            throw InputError((path == "-" ? std::string("standard input") : path) + ": larger than " +
+                             std::to_string(limit >> 20) + " MiB, refused");
+        }
+        text.append(buffer, n);
+    }
+    const bool failed = std::ferror(in);
+    if (in != stdin) std::fclose(in);
+    if (failed) throw InputError(path + ": cannot read the file");
+    return text;
+}
+
 Project::Project(Args& args) {
     const std::string file = args.option("--doc", samplePath());
+    requireFile(file);
     kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
     try {
         host.loadFile(file);

@@ -5,6 +5,8 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -61,6 +63,16 @@ private:
 
 // The bundled sample project.
 std::string samplePath();
+
+// A whole number from the command line, in [min, max]: digits only (no sign, no spaces), UsageError
+// naming `what` otherwise. strtoull alone would take "-5" as a huge number and saturate on overflow.
+uint64_t parseNumber(const std::string& text, const std::string& what, uint64_t min, uint64_t max);
+
+// Refuses a path that is missing or a directory with an InputError naming it.
+void requireFile(const std::string& path);
+// The whole content of a file (or of standard input for "-"), refused past `limit` bytes so that a
+// device like /dev/zero cannot grow memory without bound.
+std::string readBounded(const std::string& path, size_t limit);
 
 std::string utf8(const XMLCh* text);
 std::u16string utf16(const std::string& text);

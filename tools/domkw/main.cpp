@@ -11,9 +11,20 @@
 // Exit status: 0 done, 1 bad input (malformed XML, an invalid expression, invalid text), 2 bad usage.
 #include "ToolSupport.hpp"
 
+#include <DOMKw/bridge/Exceptions.hpp>
+#include <DOMKw/xpath/XPathException.hpp>
+#include <DOMKwHost/ReferenceHost.hpp>
+
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/DOMXPathException.hpp>
+#include <xercesc/util/XMLException.hpp>
+
 #include <cstring>
+#include <new>
 #include <functional>
+#include <exception>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -33,6 +44,39 @@ const char* const kUsage =
     "\n"
     "Every command that reads a project takes --doc FILE; without it the bundled sample project is used.\n"
     "Run 'domkw COMMAND --help' for the details of one command.\n";
+
+std::string failureText(std::exception_ptr failure) {
+    using namespace XERCES_CPP_NAMESPACE;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const InputError& e) {
+        return e.what();
+    } catch (const kwhost::LoadError& e) {
+        return e.what();
+    } catch (const dom::xpath::XPathException& e) {
+        return "XPath error " + std::to_string(e.code) +
+               (e.code == dom::xpath::XPathException::TYPE_ERR ? " (type error)" : " (invalid expression)");
+    } catch (const DOMXPathException& e) {
+        return "XPath error " + std::to_string(e.code) + ": " + utf8(e.getMessage());
+    } catch (const DOMException& e) {
+        const std::string text = utf8(e.getMessage());
+        return "DOM error " + std::to_string(e.code) + (text.empty() ? "" : ": " + text);
+    } catch (const XMLException& e) {
+        return "XML error: " + utf8(e.getMessage());
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (dom::Exceptions::KwErrorCodes code) {
+        return "DOM error " + std::to_string(static_cast<int>(code));
+    } catch (long status) {
+        return "host status " + std::to_string(status);
+    } catch (int status) {
+        return "status " + std::to_string(status);
+    } catch (...) {
+        return "unexpected failure";
+    }
+}
 
 struct Command {
     const char* help;
@@ -97,8 +141,10 @@ int main(int argc, char** argv) {
     } catch (const UsageError& e) {
         std::fprintf(stderr, "domkw %s: %s\n", argv[1], e.what());
         return 2;
-    } catch (const InputError& e) {
-        std::fprintf(stderr, "domkw %s: %s\n", argv[1], e.what());
+    } catch (...) {
+        // Whatever a command meets ends as one line and status 1: the library's DOM and XPath
+        // exceptions, the host's load errors, and anything else.
+        std::fprintf(stderr, "domkw %s: %s\n", argv[1], failureText(std::current_exception()).c_str());
         return 1;
     }
 }
