@@ -60,7 +60,7 @@ std::string samplePath() {
         self[n] = 0;
         std::string dir(self);
         dir.resize(dir.rfind('/'));
-        const std::string installed = dir + "/../share/domkw/samples/project.xml";
+        const std::string installed = dir + "/" DOMKW_INSTALLED_SAMPLES "/project.xml";
         if (access(installed.c_str(), R_OK) == 0) return installed;
     }
     return DOMKW_SOURCE_SAMPLES "/project.xml";

@@ -18,6 +18,9 @@
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/dom/DOMXPathException.hpp>
 #include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XercesVersion.hpp>
+#include <xalanc/Include/XalanVersion.hpp>
+#include <unicode/uvernum.h>
 
 #include <cstring>
 #include <new>
@@ -122,6 +125,11 @@ const std::map<std::string, Command>& commands() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && !std::strcmp(argv[1], "--version")) {
+        std::printf("domkw %s (Xerces-C %s, Xalan-C %s, ICU %s)\n", DOMKW_VERSION, XERCES_FULLVERSIONDOT,
+                    XALAN_FULLVERSIONDOT, U_ICU_VERSION);
+        return 0;
+    }
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
