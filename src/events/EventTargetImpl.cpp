@@ -4,6 +4,7 @@
 #include <DOMKw/events/HandleEvent.hpp>
 
 #include <cstring>
+#include <string>
 
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
@@ -32,11 +33,31 @@ void checkRegistration(int32_t operation, Kw::HostStatus status) {
         Kw::checkStatus(status);
 }
 
+// The host names its mutation events "MutationEvent,DOMAttrModified"; code written for the W3C DOM
+// names them "DOMAttrModified", which the host would take as another type that never fires. The seven
+// W3C mutation names, exactly as written, stand for the host's type; every other name goes to the host
+// unchanged (a plug-in's own event types included). Delivered events report the host's name.
+const XMLCh* hostEventType(const XMLCh* type) {
+    static const XMLCh* const kHostMutationTypes[] = {
+        u"MutationEvent,DOMSubtreeModified",         u"MutationEvent,DOMNodeInserted",
+        u"MutationEvent,DOMNodeRemoved",             u"MutationEvent,DOMNodeRemovedFromDocument",
+        u"MutationEvent,DOMNodeInsertedIntoDocument", u"MutationEvent,DOMAttrModified",
+        u"MutationEvent,DOMCharacterDataModified",
+    };
+    if (!type || type[0] != u'D') return type;
+    constexpr size_t kPrefixLength = 14; // "MutationEvent,"
+    for (const XMLCh* known : kHostMutationTypes)
+        if (std::char_traits<XMLCh>::compare(type, known + kPrefixLength,
+                                             std::char_traits<XMLCh>::length(known + kPrefixLength) + 1) == 0)
+            return known;
+    return type;
+}
+
 void registerOnTarget(const EventTargetImpl& node, int32_t operation, const XMLCh* type,
                       dom::events::EventListener* listener, bool useCapture) {
     const Kw::ObjectRef::DoubleRef target = node.getTargetRef();
     void* object = listenerObject(listener);
-    const Kw::StringKey typeKey(type);
+    const Kw::StringKey typeKey(hostEventType(type));
     checkRegistration(operation, callbacks().SetTargetEventListener(
                                      &Kw::HandleEvent, operation, typeKey.value(), target.first,
                                      static_cast<Kw::HostKey>(target.second), object, useCapture));
@@ -46,7 +67,7 @@ void registerByNames(int32_t operation, const XMLCh* first, const XMLCh* second,
                      dom::events::EventListener* listener, bool useCapture) {
     // The host learns the second name first; the keys go in the order first, second.
     const Kw::StringKey secondKey(second);
-    const Kw::StringKey firstKey(first);
+    const Kw::StringKey firstKey(hostEventType(first));
     checkRegistration(operation, callbacks().SetTypeEventListener(&Kw::HandleEvent, operation,
                                                                   firstKey.value(), secondKey.value(),
                                                                   listenerObject(listener), useCapture));
