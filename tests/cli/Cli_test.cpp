@@ -1,6 +1,8 @@
 // The domkw tool end to end on the sample project: outputs, error paths and exit statuses.
 #include <gtest/gtest.h>
 
+#include <unicode/ucnv.h>
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -219,6 +221,77 @@ TEST(Cli, ConvertKeepsCharactersCutBetweenPiecesOfInput) {
     const Outcome cut = domkw("convert --from 3 --to 0", true, "ab\\360\\237");
     EXPECT_EQ(cut.status, 1);
     EXPECT_NE(cut.out.find("ends inside a character"), std::string::npos) << cut.out;
+}
+
+// What ICU itself makes of UTF-8 text in the encoding named `alias`.
+std::string icuBytes(const char* alias, const std::string& utf8) {
+    UErrorCode error = U_ZERO_ERROR;
+    std::string out(utf8.size() * 4 + 16, '\0');
+    const int32_t n = ucnv_convert(alias, "UTF-8", &out[0], static_cast<int32_t>(out.size()), utf8.data(),
+                                   static_cast<int32_t>(utf8.size()), &error);
+    EXPECT_TRUE(U_SUCCESS(error)) << alias << ": " << u_errorName(error);
+    out.resize(U_SUCCESS(error) ? n : 0);
+    return out;
+}
+
+TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
+    struct Case {
+        const char* alias;
+        const char* utf8;
+    } cases[] = {
+        {"UTF-16LE", "caf\xC3\xA9 \xE6\x9D\xB1"}, {"utf-16be", "caf\xC3\xA9"},   {"UTF8", "caf\xC3\xA9"},
+        {"latin1", "caf\xC3\xA9"},                 {"macintosh", "caf\xC3\xA9"},    {"cp1252", "\xE2\x82\xAC 5"},
+        {"sjis", "\xE6\x9D\xB1\xE4\xBA\xAC"},      {"koi8-r", "\xD0\x9C\xD0\xB8\xD1\x80"},
+        {"EUC-JP", "\xE6\x9D\xB1"},                 {"big5", "\xE4\xB8\xAD"},     {"gb18030", "\xF0\x9F\x98\x80"},
+    };
+    const std::string input = testing::TempDir() + "alias-input.txt";
+    for (const Case& c : cases) {
+        std::ofstream(input, std::ios::binary | std::ios::trunc) << c.utf8;
+        const std::string expected = icuBytes(c.alias, c.utf8);
+        const Outcome to = domkw(std::string("convert --from UTF-8 --to '") + c.alias + "' <" + input, true);
+        EXPECT_EQ(to.status, 0) << c.alias << "\n" << to.out;
+        EXPECT_TRUE(to.out == expected) << c.alias;
+        std::ofstream(input, std::ios::binary | std::ios::trunc) << expected;
+        const Outcome back = domkw(std::string("convert --to UTF-8 --from '") + c.alias + "' <" + input, true);
+        EXPECT_EQ(back.out, c.utf8) << c.alias;
+    }
+}
+
+TEST(Cli, ConvertResolvesTheSystemDefaultAndByteOrderMarks) {
+    struct Case {
+        std::string args;
+        const char* input; // octal escapes for printf
+        std::string expected;
+        int status;
+    } cases[] = {
+        // 21 is the system default: windows-1252 in the C locale.
+        {"env LC_ALL=C LANG=C " + std::string(DOMKW_CLI) + " convert --from UTF-8 --to 21", "caf\\303\\251", "caf\xE9", 0},
+        {"convert --from UTF-8 --to UTF-16", "a\\303\\251", std::string("\xFE\xFF\0a\0\xE9", 6), 0},
+        {"convert --from UTF-8 --to UTF-32", "a", std::string("\0\0\xFE\xFF\0\0\0a", 8), 0},
+        {"convert --from UTF-16 --to UTF-8", "\\377\\376a\\000b\\000", "ab", 0},
+        {"convert --from UTF-16 --to UTF-8", "\\376\\377\\000a", "a", 0},
+        {"convert --from UTF-16 --to UTF-8", "\\000a", "a", 0}, // no mark: big-endian
+        {"convert --from UTF-32 --to UTF-8", "\\377\\376\\000\\000a\\000\\000\\000", "a", 0},
+        {"convert --from ISO-2022-JP --to UTF-8", "\\033$B\\105\\154\\033(B", "\xE6\x9D\xB1", 0},
+        {"convert --from UTF-8 --to ascii", "a", "no encoding identifier", 2},
+        {"convert --from UTF-8 --to no-such-thing", "a", "unknown encoding", 2},
+        {"convert --from UTF-8 --to 59", "a", "out of range", 2},
+    };
+    for (const Case& c : cases) {
+        std::string command = c.args;
+        if (command.rfind("env ", 0) != 0) command = std::string(DOMKW_CLI) + " " + command;
+        FILE* pipe = popen(("printf '" + std::string(c.input) + "' | " + command + " 2>&1").c_str(), "r");
+        std::string out;
+        char buffer[256];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+        const int raw = pclose(pipe);
+        EXPECT_EQ(WEXITSTATUS(raw), c.status) << c.args << "\n" << out;
+        if (c.status == 0) EXPECT_TRUE(out == c.expected) << c.args << ": " << out;
+        else EXPECT_NE(out.find(c.expected), std::string::npos) << c.args << ": " << out;
+    }
+    const Outcome help = domkw("convert --help");
+    for (const char* listed : {"0\twindows-1252", "21\tthe system default", "ISO-2022-JP", "not available here"})
+        EXPECT_NE(help.out.find(listed), std::string::npos) << listed;
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 #include <DOMKw/text/TextConversion.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
 
+#include <unicode/ucnv.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -30,27 +32,106 @@ bool sameName(std::string a, std::string b) {
     return a == b;
 }
 
-// An encoding identifier, an encoding name, or "map" for the registered mapping file.
-uint32_t encodingOf(const std::string& name, bool haveMap) {
+// ICU's own name for an encoding name or alias ("latin1" -> "ISO-8859-1"), "" when ICU knows none.
+std::string icuCanonical(const char* name) {
+    UErrorCode error = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open(name, &error);
+    if (!converter || U_FAILURE(error)) {
+        if (converter) ucnv_close(converter);
+        return {};
+    }
+    std::string canonical = ucnv_getName(converter, &error);
+    ucnv_close(converter);
+    return U_FAILURE(error) ? std::string() : canonical;
+}
+
+// "ISO_2022,locale=ja,version=1" -> "ISO_2022,locale=ja": the family, for a second, looser match.
+std::string withoutVersion(const std::string& canonical) {
+    const size_t at = canonical.find(",version=");
+    return at == std::string::npos ? canonical : canonical.substr(0, at);
+}
+
+bool opened(ZuText::IConverter* c);
+
+bool isIcuIdentifier(uint32_t id) {
+    return id < ZuText::kFirstMappingEncoding && id != 20 && id != ZuText::kSystemDefaultEncoding;
+}
+
+} // namespace
+
+Encoding encodingOf(const std::string& name, bool haveMap) {
     if (name.empty()) throw UsageError("--from and --to are needed");
     if (sameName(name, "map")) {
         if (!haveMap) throw UsageError("'map' needs --map FILE");
-        return ZuText::kFirstMappingEncoding;
+        return {ZuText::kFirstMappingEncoding, false};
     }
     if (std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); })) {
-        const unsigned long id = std::strtoul(name.c_str(), nullptr, 10);
-        if (id > ZuText::kLastMappingEncoding) throw UsageError("no encoding identifier " + name);
-        return static_cast<uint32_t>(id);
+        const auto id = static_cast<uint32_t>(parseNumber(name, "an encoding identifier", 0, ZuText::kLastMappingEncoding));
+        // 21 stands for the system default: resolved here, so that it opens as what it stands for.
+        return {id == ZuText::kSystemDefaultEncoding ? ZuText::GetSystemDefaultEncoding() : id, false};
     }
     for (uint32_t id = 0; id < ZuText::kFirstMappingEncoding; ++id)
-        if (const char* known = ZuText::GetEncodingName(id))
-            if (sameName(known, name)) return id;
-    throw UsageError("unknown encoding '" + name + "'");
+        if (isIcuIdentifier(id))
+            if (const char* known = ZuText::GetEncodingName(id))
+                if (sameName(known, name)) return {id, false};
+    // Through ICU's alias table: the name and each identifier's name compared by ICU's own name.
+    const std::string wanted = icuCanonical(name.c_str());
+    if (wanted.empty()) throw UsageError("unknown encoding '" + name + "' (see 'domkw convert --help')");
+    // UTF-16 and UTF-32 without an order: big-endian with a byte-order mark, read either way.
+    if (wanted == "UTF-16") return {4, true};
+    if (wanted == "UTF-32") return {6, true};
+    for (bool loose : {false, true})
+        for (uint32_t id = 0; id < ZuText::kFirstMappingEncoding; ++id) {
+            if (!isIcuIdentifier(id)) continue;
+            const char* known = ZuText::GetEncodingName(id);
+            const std::string canonical = known ? icuCanonical(known) : std::string();
+            if (canonical.empty()) continue;
+            if (loose ? withoutVersion(canonical) == withoutVersion(wanted) : canonical == wanted) return {id, false};
+        }
+    throw UsageError("'" + name + "' (" + wanted + " for ICU) has no encoding identifier here (see 'domkw convert --help')");
+}
+
+std::string encodingList() {
+    std::string text = "Encodings (identifier, name). Any alias ICU knows for one of them works too (UTF8,\n"
+                       "latin1, macintosh, cp1252, sjis, ISO-2022-JP for 10, ...); UTF-16 and UTF-32 are read\n"
+                       "with or without a byte-order mark and written big-endian with one.\n";
+    for (uint32_t id = 0; id < ZuText::kFirstMappingEncoding; ++id) {
+        if (!isIcuIdentifier(id)) continue;
+        const char* known = ZuText::GetEncodingName(id);
+        const bool opens = opened(ZuText::CreateConverter(id, ZuText::Direction::toUnicode, false, true).get());
+        text += "  " + std::to_string(id) + "\t" + (known ? known : "") + (opens ? "" : "   (not available here)") + "\n";
+    }
+    const uint32_t system = ZuText::GetSystemDefaultEncoding();
+    const char* systemName = ZuText::GetEncodingName(system);
+    text += "  21\tthe system default, from LC_ALL, LC_CTYPE or LANG (now " + std::to_string(system) + ", " +
+            (systemName ? systemName : "?") + ")\n";
+    text += "  52-58, map\ta code-page mapping file given with --map\n";
+    return text;
+}
+
+namespace {
+
+// A converter object is made even for an encoding ICU cannot open; its conversions then answer
+// kNoConverter. An empty conversion tells.
+bool opened(ZuText::IConverter* c) {
+    if (!c) return false;
+    char16_t target[2];
+    uint32_t consumed = 0, written = 2;
+    const bool ok = c->ConvertBuffer("", consumed, target, written, false) != ZuText::kNoConverter;
+    c->Reset();
+    return ok;
 }
 
 std::unique_ptr<ZuText::IConverter> open(uint32_t id, ZuText::Direction direction, bool substitute) {
     auto c = ZuText::CreateConverter(id, direction, false, substitute);
-    if (!c) throw InputError("encoding " + std::to_string(id) + " cannot be opened here");
+    const bool usable = direction == ZuText::Direction::toUnicode
+                            ? opened(c.get())
+                            : opened(ZuText::CreateConverter(id, ZuText::Direction::toUnicode, false, true).get());
+    if (!usable) {
+        const char* name = ZuText::GetEncodingName(id);
+        throw InputError("encoding " + std::to_string(id) + (name ? std::string(" (") + name + ")" : std::string()) +
+                         " cannot be opened here");
+    }
     return c;
 }
 
@@ -66,29 +147,50 @@ int runConvert(Args& args) {
         ZuText::UnregisterMapping(ZuText::kFirstMappingEncoding);
         ZuText::RegisterMapping(ZuText::kFirstMappingEncoding, mapText.data(), mapText.size());
     }
-    const uint32_t from = encodingOf(fromName, !mapFile.empty()), to = encodingOf(toName, !mapFile.empty());
+    Encoding from = encodingOf(fromName, !mapFile.empty());
+    const Encoding to = encodingOf(toName, !mapFile.empty());
     // Into UTF-16, stopping at invalid input; out of UTF-16, substituting what the target cannot
     // represent. Both converters hold back a sequence cut at the end of a piece until the next one.
-    auto decoder = open(from, ZuText::Direction::toUnicode, false);
-    auto encoder = open(to, ZuText::Direction::fromUnicode, true);
+    std::unique_ptr<ZuText::IConverter> decoder;
+    auto encoder = open(to.id, ZuText::Direction::fromUnicode, true);
     std::vector<char> input(kConvertChunkBytes);
     std::u16string units;
     std::string output;
     uint64_t offset = 0;
     bool substituted = false;
+    if (to.byteOrderMark) {
+        static const char utf16[] = {'\xFE', '\xFF'}, utf32[] = {0, 0, '\xFE', '\xFF'};
+        if (to.id == 4) std::fwrite(utf16, 1, sizeof utf16, stdout);
+        else std::fwrite(utf32, 1, sizeof utf32, stdout);
+    }
     for (bool last = false; !last;) {
-        const size_t n = std::fread(input.data(), 1, input.size(), stdin);
+        size_t n = std::fread(input.data(), 1, input.size(), stdin);
         if (n == 0) {
             if (std::ferror(stdin)) throw InputError("cannot read standard input");
             last = true;
         }
+        size_t skip = 0;
+        if (!decoder) {
+            // The first piece holds the whole byte-order mark, if there is one.
+            if (from.byteOrderMark) {
+                const unsigned char* b = reinterpret_cast<const unsigned char*>(input.data());
+                if (from.id == 4 && n >= 2 && b[0] == 0xFF && b[1] == 0xFE) from.id = 5, skip = 2;
+                else if (from.id == 4 && n >= 2 && b[0] == 0xFE && b[1] == 0xFF) skip = 2;
+                else if (from.id == 6 && n >= 4 && b[0] == 0xFF && b[1] == 0xFE && !b[2] && !b[3]) from.id = 7, skip = 4;
+                else if (from.id == 6 && n >= 4 && !b[0] && !b[1] && b[2] == 0xFE && b[3] == 0xFF) skip = 4;
+            }
+            decoder = open(from.id, ZuText::Direction::toUnicode, false);
+        }
+        const char* source = input.data() + skip;
+        n -= skip;
+        offset += skip;
         uint32_t capacity = 0;
         decoder->GetMaxOutputSize(static_cast<uint32_t>(n), capacity);
         units.resize(capacity + 1);
         uint32_t consumed = static_cast<uint32_t>(n), written = static_cast<uint32_t>(units.size());
-        ZuText::Status status = decoder->ConvertBuffer(input.data(), consumed, &units[0], written, last);
+        ZuText::Status status = decoder->ConvertBuffer(source, consumed, &units[0], written, last);
         if (status == ZuText::kStopped)
-            throw InputError(n == 0 ? "the input ends inside a character"
+            throw InputError(last ? "the input ends inside a character"
                                     : "invalid input at byte offset " + std::to_string(offset + consumed));
         if (!ZuText::Succeeded(status)) throw InputError("conversion failed (status " + std::to_string(status) + ")");
         offset += n;

@@ -88,6 +88,17 @@ std::string locationPath(XERCES_CPP_NAMESPACE::DOMNode* node);
 // for an invalid expression or no match.
 XERCES_CPP_NAMESPACE::DOMNode* selectFirst(XERCES_CPP_NAMESPACE::DOMDocument* doc, const std::string& expr);
 
+// An encoding of convert: its identifier, and for UTF-16 and UTF-32 named without a byte order, that a
+// byte-order mark is read (either order) and written (big-endian).
+struct Encoding {
+    uint32_t id;
+    bool byteOrderMark;
+};
+// An identifier (21 resolved to the system default), a name or an ICU alias, or "map"; UsageError else.
+Encoding encodingOf(const std::string& name, bool haveMap);
+// The identifiers and names convert accepts, for its help.
+std::string encodingList();
+
 int runQuery(Args& args);
 int runSave(Args& args);
 int runWrite(Args& args);

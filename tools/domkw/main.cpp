@@ -143,6 +143,7 @@ int main(int argc, char** argv) {
         Args args(argc - 2, argv + 2);
         if (args.flag("--help") || args.flag("-h")) {
             std::fputs(it->second.help, stdout);
+            if (it->first == "convert") std::fputs(("\n" + encodingList()).c_str(), stdout);
             return 0;
         }
         return it->second.run(args);
