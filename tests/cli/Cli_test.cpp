@@ -294,4 +294,72 @@ TEST(Cli, ConvertResolvesTheSystemDefaultAndByteOrderMarks) {
         EXPECT_NE(help.out.find(listed), std::string::npos) << listed;
 }
 
+TEST(Cli, QueryFollowsTheXmllintConventions) {
+    const std::string small = std::string(DOMKW_TEST_DATA_DIR) + "/small.xml";
+    const std::string sample = std::string(DOMKW_SAMPLES_DIR) + "/project.xml";
+    struct Case {
+        std::string args;
+        int status;
+        std::string expected; // the whole output (standard error included)
+    } cases[] = {
+        {"query //nothing", 10, "XPath set is empty\n"},
+        {"query --type first //nothing", 10, "XPath set is empty\n"},
+        {"query --noout //box", 0, ""},
+        {"query --noout //nothing", 10, "XPath set is empty\n"},
+        {"query --xml '//color[@id=\"c2\"]/@name' --doc " + small, 0, " name=\"Cyan\"\n"},
+        {"query --xml '//textRun/text()' --doc " + small, 0, "Hello, world\n"},
+        {"query --xml '//box[@id=\"b2\"]' " + small, 0,
+         "<box generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\" id=\"b2\"/>\n"},
+        {"query --xml --format '//page' " + small + " | head -2", 0,
+         "<page generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" number=\"1\" schemaVersion=\"6.0\">\n"
+         "  <box bounds=\"12/-3\" id=\"b1\"/>\n"},
+        {"query 'count(//box)' " + small + " " + sample, 0, small + ":3\n" + sample + ":37\n"},
+        {"query 'count(//box)' - <" + small, 0, "3\n"},
+        {"query 'count(//box)' --doc - <" + small, 0, "3\n"},
+        {"query //nothing " + small + " /nonexistent.xml", 1,
+         small + ": XPath set is empty\ndomkw query: /nonexistent.xml: cannot open the file (No such file or directory)\n"},
+        {"query -- '-1 + 4'", 0, "3\n"},
+        {"query --type string -- '--doc'", 1, "domkw query: invalid expression '--doc'\n"},
+        {"query --ns s=http://www.w3.org/2001/XMLSchema-instance 'count(//@s:type)' " + small, 0, "1\n"},
+        {"query --ns p=urn:nothing 'count(//p:box) + count(//@xsi:type)' " + small, 0, "1\n"},
+        {"query --ns 'p' 1", 2, "domkw query: --ns needs PREFIX=URI, not 'p'\n"},
+        {"query 'count(//box)' - - <" + small, 2, "domkw query: standard input can be read once\n"},
+        {"save --noout //colors", 0, ""},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = domkw(c.args, true);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
+        EXPECT_EQ(r.out, c.expected) << c.args;
+    }
+    const Outcome version = domkw("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("domkw 0.", 0), 0u) << version.out;
+    EXPECT_NE(version.out.find("Xerces-C 3.2"), std::string::npos) << version.out;
+}
+
+TEST(Cli, TraceShowsEveryHostCallAndBalancesReferences) {
+    const Outcome full = domkw("--trace query --type string /application/@version", true);
+    EXPECT_EQ(full.status, 0);
+    for (const char* expected : {"NavigateElement(", "GetAttributeValue(", "= 0 -> \"6.0\"", "AdjustReference(1, true) = 0",
+                                 "+1 ref", "trace summary:", "references: ", "0 held at exit"})
+        EXPECT_NE(full.out.find(expected), std::string::npos) << expected << "\n" << full.out;
+    // The summary alone, through the environment as a plug-in would switch it on; its counts agree with
+    // the lines of the full trace.
+    const Outcome summary = domkw("query --type string /application/@version --trace=summary", true);
+    EXPECT_EQ(summary.out.find("trace      1"), std::string::npos);
+    const auto count = [](const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+    const size_t lines = count(full.out, "\ntrace ") + (full.out.rfind("trace ", 0) == 0 ? 1 : 0) - 1; // less the summary
+    EXPECT_NE(summary.out.find("trace summary: " + std::to_string(lines) + " host calls"), std::string::npos)
+        << lines << "\n" << summary.out;
+    const Outcome viaEnvironment = domkw("query 'count(//box)' 2>&1 >/dev/null | grep -c '^trace ' ; DOMKW_TRACE=summary " +
+                                         std::string(DOMKW_CLI) + " query 'count(//box)'",
+                                         true);
+    EXPECT_NE(viaEnvironment.out.find("0\n"), std::string::npos) << "no trace without the switch";
+    EXPECT_NE(viaEnvironment.out.find("AdjustReference"), std::string::npos) << viaEnvironment.out;
+}
+
 } // namespace

@@ -17,6 +17,16 @@ using namespace XERCES_CPP_NAMESPACE;
 
 namespace domkw_tool {
 
+Args::Args(int argc, char** argv) {
+    int i = 0;
+    for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) items.emplace_back(argv[i]);
+    for (++i; i < argc; ++i) rest.emplace_back(argv[i]);
+}
+
+namespace {
+bool isOption(const std::string& s) { return s.size() > 1 && s[0] == '-' && s[1] == '-'; }
+} // namespace
+
 bool Args::flag(const std::string& name) {
     auto it = std::find(items.begin(), items.end(), name);
     if (it == items.end()) return false;
@@ -33,23 +43,39 @@ std::string Args::option(const std::string& name, const std::string& fallback) {
     return value;
 }
 
+std::vector<std::string> Args::options(const std::string& name) {
+    std::vector<std::string> values;
+    for (auto it = std::find(items.begin(), items.end(), name); it != items.end();
+         it = std::find(items.begin(), items.end(), name)) {
+        if (it + 1 == items.end()) throw UsageError(name + " needs a value");
+        values.push_back(*(it + 1));
+        items.erase(it, it + 2);
+    }
+    return values;
+}
+
 std::string Args::positional(const std::string& fallback) {
     for (auto it = items.begin(); it != items.end(); ++it) {
-        if (it->size() > 1 && (*it)[0] == '-' && (*it)[1] == '-') continue;
+        if (isOption(*it)) continue;
         std::string value = *it;
         items.erase(it);
+        return value;
+    }
+    if (!rest.empty()) {
+        std::string value = rest.front();
+        rest.erase(rest.begin());
         return value;
     }
     return fallback;
 }
 
 bool Args::hasPositional() const {
-    return std::any_of(items.begin(), items.end(),
-                       [](const std::string& s) { return !(s.size() > 1 && s[0] == '-' && s[1] == '-'); });
+    return !rest.empty() || std::any_of(items.begin(), items.end(), [](const std::string& s) { return !isOption(s); });
 }
 
 void Args::done() const {
     if (!items.empty()) throw UsageError("unexpected argument '" + items.front() + "'");
+    if (!rest.empty()) throw UsageError("unexpected argument '" + rest.front() + "'");
 }
 
 std::string samplePath() {
@@ -106,19 +132,32 @@ std::string readBounded(const std::string& path, size_t limit) {
     return text;
 }
 
-Project::Project(Args& args) {
-    const std::string file = args.option("--doc", samplePath());
-    requireFile(file);
+Project::Project(Args& args) : Project(args.option("--doc", samplePath())) {}
+
+Project::Project(const std::string& file) {
     kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
     try {
-        host.loadFile(file);
+        if (file == "-") {
+            host.loadString(readBounded("-", kMaxStdinProjectBytes), "standard input");
+        } else {
+            requireFile(file);
+            host.loadFile(file);
+        }
     } catch (const kwhost::LoadError& e) {
         throw InputError(e.what());
     }
-    Kw::Connect(host.activateRec());
+    static const bool connected = (Kw::Connect(host.activateRec()), true);
+    (void)connected;
     DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0");
     doc = impl ? impl->createDocument() : nullptr;
     if (!doc) throw InputError(file + ": the host has no application element");
+}
+
+std::vector<std::string> projectFiles(std::vector<std::string> files, Args& args) {
+    while (args.hasPositional()) files.push_back(args.positional());
+    if (files.empty()) files.push_back(samplePath());
+    if (std::count(files.begin(), files.end(), "-") > 1) throw UsageError("standard input can be read once");
+    return files;
 }
 
 Project::~Project() {

@@ -32,13 +32,18 @@ struct Owned {
     XERCES_CPP_NAMESPACE::DOMNode* node;
 };
 
+// The arguments after the command. Options ("--name", "--name VALUE") are taken from anywhere before
+// a "--"; everything after "--" is positional, even when it starts with "-". A lone "-" is positional
+// (standard input).
 class Args {
 public:
-    Args(int argc, char** argv) : items(argv, argv + argc) {}
+    Args(int argc, char** argv);
     // Takes "--name" if present.
     bool flag(const std::string& name);
     // Takes "--name VALUE"; `fallback` when absent.
     std::string option(const std::string& name, const std::string& fallback = "");
+    // Takes every "--name VALUE", in order.
+    std::vector<std::string> options(const std::string& name);
     // Takes the next positional argument; `fallback` when none is left.
     std::string positional(const std::string& fallback = "");
     bool hasPositional() const;
@@ -46,20 +51,32 @@ public:
     void done() const;
 
 private:
-    std::vector<std::string> items;
+    std::vector<std::string> items; // before "--"
+    std::vector<std::string> rest;  // after "--"
 };
 
-// Loads the project of --doc (or the bundled sample), connects the library once and opens a document.
-// The document is released when the Project goes.
+// Loads a project (a file, or standard input for "-"), connects the library once per process and opens
+// a document. The document is released when the Project goes.
 class Project {
 public:
+    explicit Project(const std::string& file);
+    // The project of --doc FILE, or the bundled sample.
     explicit Project(Args& args);
     ~Project();
+    Project(const Project&) = delete;
+    Project& operator=(const Project&) = delete;
     XERCES_CPP_NAMESPACE::DOMDocument* document() const { return doc; }
 
 private:
     XERCES_CPP_NAMESPACE::DOMDocument* doc = nullptr;
 };
+
+// The projects a command reads: the --doc FILE values (taken before any positional argument, so that a
+// value is not read as one), then the positional arguments left; the bundled sample when there are none.
+std::vector<std::string> projectFiles(std::vector<std::string> docs, Args& args);
+
+// The largest project read from standard input.
+constexpr size_t kMaxStdinProjectBytes = size_t(512) << 20;
 
 // The bundled sample project.
 std::string samplePath();
