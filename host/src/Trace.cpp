@@ -5,6 +5,7 @@
 //
 //     DOMKW_TRACE=1        every call, then the summary
 //     DOMKW_TRACE=summary  the summary only
+//     DOMKW_TRACE=off      installed but silent until the variable changes (the shell's "trace on")
 #include "HostOperations.hpp"
 
 #include <DOMKwHost/ReferenceHost.hpp>
@@ -45,7 +46,6 @@ struct PerOperation {
 };
 
 struct Trace {
-    bool everyCall = false;
     uint64_t sequence = 0;
     std::array<PerOperation, SelectorCount> ops{};
 };
@@ -108,6 +108,17 @@ template <class T> std::string shownOutput(T value) {
     return {};
 }
 
+// The setting is read on every call, so that a program (the shell's "trace on|off") can switch the
+// lines on and off; "off" keeps counting without writing anything.
+const char* setting() {
+    const char* value = std::getenv("DOMKW_TRACE");
+    return value ? value : "off";
+}
+bool printsEveryCall() {
+    const char* value = setting();
+    return std::strcmp(value, "summary") && std::strcmp(value, "off") && std::strcmp(value, "0") && *value;
+}
+
 template <int Sel, class Fn> struct Traced;
 
 template <int Sel, class... Args> struct Traced<Sel, Kw::HostStatus (*)(Args...)> {
@@ -126,7 +137,7 @@ template <int Sel, class... Args> struct Traced<Sel, Kw::HostStatus (*)(Args...)
         op.failed += status != 0;
         op.micros += micros;
         (change > 0 ? op.taken : op.released) += change > 0 ? change : -change;
-        if (t.everyCall) {
+        if (printsEveryCall()) {
             std::string line;
             ((line += (line.empty() ? "" : ", ") + show(args)), ...);
             std::string outputs;
@@ -150,6 +161,7 @@ template <int Sel, class Fn> void wrap(uint64_t table[]) {
 }
 
 void summary() {
+    if (!std::strcmp(setting(), "off")) return;
     std::fflush(stdout); // what the program printed comes first
     const Trace& t = trace();
     uint64_t calls = 0;
@@ -174,10 +186,9 @@ void summary() {
 } // namespace
 
 void installTrace(uint64_t table[]) {
-    const char* setting = std::getenv("DOMKW_TRACE");
-    if (!setting || !*setting || !std::strcmp(setting, "0")) return;
+    const char* wanted = std::getenv("DOMKW_TRACE");
+    if (!wanted || !*wanted || !std::strcmp(wanted, "0")) return;
     static bool installed = false;
-    trace().everyCall = std::strcmp(setting, "summary") != 0;
     wrap<StringToKey, StringToKeyFn>(table);
     wrap<KeyToString, KeyToStringFn>(table);
     wrap<GetAttributeValue, GetAttributeValueFn>(table);

@@ -3,11 +3,19 @@
 #include <DOMKw/bridge/Connect.hpp>
 #include <DOMKw/dom/Object.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
+#include <DOMKw/bridge/Exceptions.hpp>
+#include <DOMKw/xpath/XPathException.hpp>
+
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/DOMXPathException.hpp>
+#include <xercesc/util/XMLException.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/TransService.hpp>
 
 #include <algorithm>
+#include <exception>
+#include <new>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -241,6 +249,39 @@ std::string locationPath(DOMNode* node) {
     if (const int pos = position(node)) step += "[" + std::to_string(pos) + "]";
     Owned parent(node->getParentNode());
     return locationPath(parent.node) + "/" + step;
+}
+
+std::string describeFailure(std::exception_ptr failure) {
+    using namespace XERCES_CPP_NAMESPACE;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const InputError& e) {
+        return e.what();
+    } catch (const kwhost::LoadError& e) {
+        return e.what();
+    } catch (const dom::xpath::XPathException& e) {
+        return "XPath error " + std::to_string(e.code) +
+               (e.code == dom::xpath::XPathException::TYPE_ERR ? " (type error)" : " (invalid expression)");
+    } catch (const DOMXPathException& e) {
+        return "XPath error " + std::to_string(e.code) + ": " + utf8(e.getMessage());
+    } catch (const DOMException& e) {
+        const std::string text = utf8(e.getMessage());
+        return "DOM error " + std::to_string(e.code) + (text.empty() ? "" : ": " + text);
+    } catch (const XMLException& e) {
+        return "XML error: " + utf8(e.getMessage());
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (dom::Exceptions::KwErrorCodes code) {
+        return "DOM error " + std::to_string(static_cast<int>(code));
+    } catch (long status) {
+        return "host status " + std::to_string(status);
+    } catch (int status) {
+        return "status " + std::to_string(status);
+    } catch (...) {
+        return "unexpected failure";
+    }
 }
 
 } // namespace domkw_tool

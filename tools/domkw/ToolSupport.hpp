@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -116,6 +117,10 @@ Encoding encodingOf(const std::string& name, bool haveMap);
 // The identifiers and names convert accepts, for its help.
 std::string encodingList();
 
+// One line for any failure a command raised: the tool's own errors, the library's DOM and XPath
+// exceptions, the host's load errors, and anything else.
+std::string describeFailure(std::exception_ptr failure);
+
 int runQuery(Args& args);
 int runSave(Args& args);
 int runWrite(Args& args);
@@ -123,5 +128,6 @@ int runEvents(Args& args);
 int runConvert(Args& args);
 int runMapcheck(Args& args);
 int runGen(Args& args);
+int runShell(Args& args);
 
 } // namespace domkw_tool

@@ -38,6 +38,7 @@ const char* const kUsage =
     "  convert --from ENC --to ENC [--map FILE]   convert standard input to standard output\n"
     "  mapcheck FILE           check a code-page mapping file\n"
     "  gen --elements N [--seed S]   write a synthetic project of about N elements\n"
+    "  shell [FILE]            an interactive session: ls, cd, cat, xpath, set, rm, mv, edit, begin/commit/undo\n"
     "\n"
     "A project is read from each FILE (or --doc FILE; '-' is standard input), or the bundled sample project\n"
     "when none is given. '--' ends the options. --trace writes every call the library makes into the host\n"
@@ -47,39 +48,6 @@ const char* const kUsage =
     "Exit status: 0 done, 1 bad input (malformed XML, an invalid expression, a refused change),\n"
     "2 bad usage, 10 an XPath node-set was empty.\n"
     "Run 'domkw COMMAND --help' for the details of one command.\n";
-
-std::string failureText(std::exception_ptr failure) {
-    using namespace XERCES_CPP_NAMESPACE;
-    try {
-        std::rethrow_exception(failure);
-    } catch (const InputError& e) {
-        return e.what();
-    } catch (const kwhost::LoadError& e) {
-        return e.what();
-    } catch (const dom::xpath::XPathException& e) {
-        return "XPath error " + std::to_string(e.code) +
-               (e.code == dom::xpath::XPathException::TYPE_ERR ? " (type error)" : " (invalid expression)");
-    } catch (const DOMXPathException& e) {
-        return "XPath error " + std::to_string(e.code) + ": " + utf8(e.getMessage());
-    } catch (const DOMException& e) {
-        const std::string text = utf8(e.getMessage());
-        return "DOM error " + std::to_string(e.code) + (text.empty() ? "" : ": " + text);
-    } catch (const XMLException& e) {
-        return "XML error: " + utf8(e.getMessage());
-    } catch (const std::bad_alloc&) {
-        return "out of memory";
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (dom::Exceptions::KwErrorCodes code) {
-        return "DOM error " + std::to_string(static_cast<int>(code));
-    } catch (long status) {
-        return "host status " + std::to_string(status);
-    } catch (int status) {
-        return "status " + std::to_string(status);
-    } catch (...) {
-        return "unexpected failure";
-    }
-}
 
 struct Command {
     const char* help;
@@ -120,6 +88,13 @@ const std::map<std::string, Command>& commands() {
                       "Parses a code-page mapping file, builds its tables, prints the error log and a summary.\n"
                       "Exit status 1 when the log has errors (duplicate entries are warnings).\n",
                       runMapcheck}},
+        {"shell", {"usage: domkw shell [FILE] [--doc FILE]\n"
+                   "An interactive session over the project, with line editing and history on a terminal.\n"
+                   "Commands:\n"
+                   "  ls [PATH], cd [PATH], pwd, cat [PATH], xpath EXPR, set NAME VALUE, rm PATH, mv PATH DEST,\n"
+                   "  edit TEXT, begin, commit, undo, save FILE, trace on|off, help, quit\n"
+                   "PATH is XPath from the current element. A failed command prints one line; the session goes on.\n",
+                   runShell}},
         {"gen", {"usage: domkw gen --elements N [--seed S]\n"
                  "Writes a synthetic project of about N elements with the sample's shape.\n",
                  runGen}},
@@ -176,7 +151,7 @@ int main(int argc, char** argv) {
     } catch (...) {
         // Whatever a command meets ends as one line and status 1: the library's DOM and XPath
         // exceptions, the host's load errors, and anything else.
-        std::fprintf(stderr, "domkw %s: %s\n", argv[1], failureText(std::current_exception()).c_str());
+        std::fprintf(stderr, "domkw %s: %s\n", argv[1], describeFailure(std::current_exception()).c_str());
         return 1;
     }
 }
