@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -360,6 +361,38 @@ TEST(Cli, TraceShowsEveryHostCallAndBalancesReferences) {
                                          true);
     EXPECT_NE(viaEnvironment.out.find("0\n"), std::string::npos) << "no trace without the switch";
     EXPECT_NE(viaEnvironment.out.find("AdjustReference"), std::string::npos) << viaEnvironment.out;
+}
+
+// Random command lines from the words the tool knows and the values that broke it before: whatever the
+// combination, the tool ends with one of its statuses, never an abort or a sanitizer report.
+TEST(Cli, RandomCommandLinesNeverAbort) {
+    const std::string small = std::string(DOMKW_TEST_DATA_DIR) + "/small.xml";
+    const std::vector<std::string> words = {
+        "query", "save", "write", "events", "convert", "mapcheck", "gen", "shell", "frobnicate", "--version",
+        "--help", "--trace=summary", "--type", "nodes", "first", "string", "--doc", "--xml", "--format", "--noout",
+        "--ns", "p=urn:x", "p", "--from", "--to", "--map", "--elements", "--seed", "--", "-", "-5", "0", "1", "300",
+        "99999999999999999999", "'//box'", "'$x'", "'//['", "'count(//box)'", "'//nothing'", "/tmp",
+        "/nonexistent.xml", small, "UTF-8", "21", "latin1", "UTF-16", "map", "''"};
+    uint32_t state = 20261207;
+    auto next = [&] { return (state = state * 1664525u + 1013904223u) >> 8; };
+    // DOMKW_CLI_SWEEP_RUNS asks for a longer sweep than the suite's.
+    const char* wanted = std::getenv("DOMKW_CLI_SWEEP_RUNS");
+    const int total = wanted ? std::atoi(wanted) : 120;
+    int runs = 0, byStatus[11] = {};
+    for (; runs < total; ++runs) {
+        // A command (now and then a global option first), then words that mostly fit it.
+        std::string args = next() % 8 == 0 ? words[next() % 12] + " " : "";
+        args += words[next() % 8] + " ";
+        const int count = next() % 5;
+        for (int i = 0; i < count; ++i) args += words[12 + next() % (words.size() - 12)] + " ";
+        const Outcome r = domkw(args + "</dev/null", true);
+        EXPECT_TRUE(r.status == 0 || r.status == 1 || r.status == 2 || r.status == 10) << args << "\n" << r.out;
+        if (r.status >= 0 && r.status <= 10) ++byStatus[r.status];
+        for (const char* bad : {"terminate", "Sanitizer", "runtime error", "Aborted"})
+            EXPECT_EQ(r.out.find(bad), std::string::npos) << args << "\n" << r.out;
+    }
+    std::printf("%d command lines: %d done, %d bad input, %d bad usage, %d empty sets\n", runs, byStatus[0],
+                byStatus[1], byStatus[2], byStatus[10]);
 }
 
 } // namespace
