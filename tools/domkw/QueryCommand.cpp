@@ -39,13 +39,13 @@ struct ResolverDeleter {
 // The prefixes bound with --ns PREFIX=URI, then those the project's root element declares.
 class Bindings : public DOMXPathNSResolver {
 public:
-    explicit Bindings(const std::vector<std::string>& specs) {
-        for (const std::string& spec : specs) {
-            const size_t eq = spec.find('=');
-            const std::u16string prefix = utf16(spec.substr(0, eq == std::string::npos ? 0 : eq));
+    explicit Bindings(const std::vector<std::string>& texts) {
+        for (const std::string& text : texts) {
+            const size_t eq = text.find('=');
+            const std::u16string prefix = utf16(text.substr(0, eq == std::string::npos ? 0 : eq));
             if (eq == std::string::npos || prefix.empty() || !XMLChar1_0::isValidNCName(prefix.c_str(), prefix.size()))
-                throw UsageError("--ns needs PREFIX=URI, not '" + spec + "'");
-            bindings.emplace_back(prefix, utf16(spec.substr(eq + 1)));
+                throw UsageError("--ns needs PREFIX=URI, not '" + text + "'");
+            bindings.emplace_back(prefix, utf16(text.substr(eq + 1)));
         }
     }
     bool empty() const { return bindings.empty(); }
