@@ -39,6 +39,9 @@ int32_t opCreateEvent(HostRef* out, HostKey type);
 // a table getCallbacks has filled.
 void installMutationEvents(uint64_t table[]);
 
+// Trace.cpp: wraps every operation of a filled table when DOMKW_TRACE is set.
+void installTrace(uint64_t table[]);
+
 // Services.cpp
 int32_t opValidateElement(HostRef ref, xercesc::DOMNode* node);
 int32_t opImport(const XMLCh* path);

@@ -444,6 +444,7 @@ int32_t getCallbacks(uint64_t table[], int count) {
     set(table, ValidateElement, static_cast<ValidateElementFn>(&opValidateElement));
     set(table, ReleaseDocXPathCache, static_cast<ReleaseDocXPathCacheFn>(&opReleaseDocXPathCache));
     installMutationEvents(table);
+    installTrace(table);
     return OK;
 }
 

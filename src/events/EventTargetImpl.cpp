@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -127,11 +128,31 @@ const EventTargetImpl* owningDocument(const EventTargetImpl& target) {
     return doc ? static_cast<const EventTargetImpl*>(doc) : nullptr;
 }
 
+// The host names its mutation events "MutationEvent,DOMAttrModified"; code written for the W3C DOM
+// names them "DOMAttrModified", which the host would take as another type that never fires. The seven
+// W3C mutation names, exactly as written, stand for the host's type; every other name goes to the host
+// unchanged (a plug-in's own event types included). Delivered events report the host's name.
+const XMLCh* hostEventType(const XMLCh* type) {
+    static const XMLCh* const kHostMutationTypes[] = {
+        u"MutationEvent,DOMSubtreeModified",         u"MutationEvent,DOMNodeInserted",
+        u"MutationEvent,DOMNodeRemoved",             u"MutationEvent,DOMNodeRemovedFromDocument",
+        u"MutationEvent,DOMNodeInsertedIntoDocument", u"MutationEvent,DOMAttrModified",
+        u"MutationEvent,DOMCharacterDataModified",
+    };
+    if (!type || type[0] != u'D') return type;
+    constexpr size_t kPrefixLength = 14; // "MutationEvent,"
+    for (const XMLCh* known : kHostMutationTypes)
+        if (std::char_traits<XMLCh>::compare(type, known + kPrefixLength,
+                                             std::char_traits<XMLCh>::length(known + kPrefixLength) + 1) == 0)
+            return known;
+    return type;
+}
+
 void registerOnTarget(const EventTargetImpl& node, int32_t operation, const XMLCh* type,
                       dom::events::EventListener* listener, bool useCapture) {
     const Kw::ObjectRef::DoubleRef target = node.getTargetRef();
     void* object = listenerObject(listener);
-    const Kw::StringKey typeKey(type);
+    const Kw::StringKey typeKey(hostEventType(type));
     checkRegistration(operation, callbacks().SetTargetEventListener(
                                      &Kw::HandleEvent, operation, typeKey.value(), target.first,
                                      static_cast<Kw::HostKey>(target.second), object, useCapture));
@@ -154,7 +175,7 @@ void registerByNames(int32_t operation, const XMLCh* first, const XMLCh* second,
                      dom::events::EventListener* listener, bool useCapture) {
     // The host learns the second name first; the keys go in the order first, second.
     const Kw::StringKey secondKey(second);
-    const Kw::StringKey firstKey(first);
+    const Kw::StringKey firstKey(hostEventType(first));
     checkRegistration(operation, callbacks().SetTypeEventListener(&Kw::HandleEvent, operation,
                                                                   firstKey.value(), secondKey.value(),
                                                                   listenerObject(listener), useCapture));

@@ -73,7 +73,8 @@ void XPathNSResolverImpl::addNamespaceBinding(const XMLCh*, const XMLCh*) {
     Kw::throwDOMException(-1);
 }
 void XPathNSResolverImpl::release() {
-    Kw::throwDOMException(-1);
+    // Ends the resolver the way results and serializers end; delete stays as good.
+    delete this;
 }
 
 const XalanDOMString* NSResolverAdapter::getNamespaceForPrefix(const XalanDOMString& prefix) const {

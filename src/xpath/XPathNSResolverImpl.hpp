@@ -36,7 +36,7 @@ public:
     // Not provided: DOMException -1.
     const XMLCh* lookupPrefix(const XMLCh* uri) const override;
     void addNamespaceBinding(const XMLCh* prefix, const XMLCh* uri) override;
-    // Not provided (DOMException -1): resolvers are ended with delete.
+    // Ends the resolver (as delete does), with the node object it took for itself.
     void release() override;
 
 protected:

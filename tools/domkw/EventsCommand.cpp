@@ -51,6 +51,37 @@ public:
     }
 };
 
+// The listener's registrations for the types, for both phases; removed again however the command ends,
+// so that the host never calls a listener that is gone.
+class Listening {
+public:
+    Listening(dom::events::EventTarget* target, const std::vector<std::u16string>& types,
+              dom::events::EventListener* listener)
+        : target(target), listener(listener) {
+        for (const auto& t : types)
+            for (bool capture : {true, false}) {
+                target->addEventListener(t.c_str(), listener, capture);
+                added.emplace_back(t, capture);
+            }
+    }
+    ~Listening() {
+        for (const auto& [type, capture] : added) {
+            try {
+                target->removeEventListener(type.c_str(), listener, capture);
+            } catch (...) {
+                // Nothing more to do for a registration the host no longer knows.
+            }
+        }
+    }
+    Listening(const Listening&) = delete;
+    Listening& operator=(const Listening&) = delete;
+
+private:
+    dom::events::EventTarget* target;
+    dom::events::EventListener* listener;
+    std::vector<std::pair<std::u16string, bool>> added;
+};
+
 } // namespace
 
 int runEvents(Args& args) {
@@ -69,20 +100,17 @@ int runEvents(Args& args) {
     Printer printer;
     Owned root(doc->getDocumentElement());
     auto* target = dynamic_cast<dom::events::EventTarget*>(root.node);
-    for (const auto& t : types) {
-        target->addEventListener(t.c_str(), &printer, true);
-        target->addEventListener(t.c_str(), &printer, false);
-    }
+    if (!target) throw InputError("the application element takes no listeners");
+    Listening listening(target, types, &printer);
 
     // The changes, each announced before it is made.
     Owned colors(selectFirst(doc, "//colors"));
     std::printf("# insert a colour: appendChild(<color id=\"c99\" name=\"Mint\"/>) under %s\n",
                 locationPath(colors.node).c_str());
-    DOMElement* fresh = doc->createElement(u"color");
-    fresh->setAttribute(u"id", u"c99");
-    fresh->setAttribute(u"name", u"Mint");
-    Owned added(colors.node->appendChild(fresh));
-    dom::dispose(fresh);
+    Owned fresh(doc->createElement(u"color"));
+    static_cast<DOMElement*>(fresh.node)->setAttribute(u"id", u"c99");
+    static_cast<DOMElement*>(fresh.node)->setAttribute(u"name", u"Mint");
+    Owned added(colors.node->appendChild(fresh.node));
     std::printf("# set an attribute: name=\"Peppermint\" on %s\n", locationPath(added.node).c_str());
     static_cast<DOMElement*>(added.node)->setAttribute(u"name", u"Peppermint");
     Owned text(selectFirst(doc, "(//textRun/text())[1]"));
@@ -90,11 +118,6 @@ int runEvents(Args& args) {
     static_cast<DOMText*>(text.node)->appendData(u" (edited)");
     std::printf("# remove the colour again: removeChild(%s)\n", locationPath(added.node).c_str());
     dom::dispose(colors.node->removeChild(added.node));
-
-    for (const auto& t : types) {
-        target->removeEventListener(t.c_str(), &printer, true);
-        target->removeEventListener(t.c_str(), &printer, false);
-    }
     return 0;
 }
 

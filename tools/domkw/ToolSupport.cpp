@@ -3,16 +3,37 @@
 #include <DOMKw/bridge/Connect.hpp>
 #include <DOMKw/dom/Object.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
+#include <DOMKw/bridge/Exceptions.hpp>
+#include <DOMKw/xpath/XPathException.hpp>
+
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/DOMXPathException.hpp>
+#include <xercesc/util/XMLException.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/TransService.hpp>
 
 #include <algorithm>
+#include <exception>
+#include <new>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace XERCES_CPP_NAMESPACE;
 
 namespace domkw_tool {
+
+Args::Args(int argc, char** argv) {
+    int i = 0;
+    for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) items.emplace_back(argv[i]);
+    for (++i; i < argc; ++i) rest.emplace_back(argv[i]);
+}
+
+namespace {
+bool isOption(const std::string& s) { return s.size() > 1 && s[0] == '-' && s[1] == '-'; }
+} // namespace
 
 bool Args::flag(const std::string& name) {
     auto it = std::find(items.begin(), items.end(), name);
@@ -30,23 +51,39 @@ std::string Args::option(const std::string& name, const std::string& fallback) {
     return value;
 }
 
+std::vector<std::string> Args::options(const std::string& name) {
+    std::vector<std::string> values;
+    for (auto it = std::find(items.begin(), items.end(), name); it != items.end();
+         it = std::find(items.begin(), items.end(), name)) {
+        if (it + 1 == items.end()) throw UsageError(name + " needs a value");
+        values.push_back(*(it + 1));
+        items.erase(it, it + 2);
+    }
+    return values;
+}
+
 std::string Args::positional(const std::string& fallback) {
     for (auto it = items.begin(); it != items.end(); ++it) {
-        if (it->size() > 1 && (*it)[0] == '-' && (*it)[1] == '-') continue;
+        if (isOption(*it)) continue;
         std::string value = *it;
         items.erase(it);
+        return value;
+    }
+    if (!rest.empty()) {
+        std::string value = rest.front();
+        rest.erase(rest.begin());
         return value;
     }
     return fallback;
 }
 
 bool Args::hasPositional() const {
-    return std::any_of(items.begin(), items.end(),
-                       [](const std::string& s) { return !(s.size() > 1 && s[0] == '-' && s[1] == '-'); });
+    return !rest.empty() || std::any_of(items.begin(), items.end(), [](const std::string& s) { return !isOption(s); });
 }
 
 void Args::done() const {
     if (!items.empty()) throw UsageError("unexpected argument '" + items.front() + "'");
+    if (!rest.empty()) throw UsageError("unexpected argument '" + rest.front() + "'");
 }
 
 std::string samplePath() {
@@ -57,24 +94,78 @@ std::string samplePath() {
         self[n] = 0;
         std::string dir(self);
         dir.resize(dir.rfind('/'));
-        const std::string installed = dir + "/../share/domkw/samples/project.xml";
+        const std::string installed = dir + "/" DOMKW_INSTALLED_SAMPLES "/project.xml";
         if (access(installed.c_str(), R_OK) == 0) return installed;
     }
     return DOMKW_SOURCE_SAMPLES "/project.xml";
 }
 
-Project::Project(Args& args) {
-    const std::string file = args.option("--doc", samplePath());
+uint64_t parseNumber(const std::string& text, const std::string& what, uint64_t min, uint64_t max) {
+    const std::string range = " (" + std::to_string(min) + " to " + std::to_string(max) + ")";
+    if (text.empty() || text.size() > 20 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; }))
+        throw UsageError(what + " needs a whole number" + range + ", not '" + text + "'");
+    errno = 0;
+    const unsigned long long n = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || n < min || n > max) throw UsageError(what + " is out of range" + range + ": " + text);
+    return n;
+}
+
+void requireFile(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) throw InputError(path + ": cannot open the file (" + std::strerror(errno) + ")");
+    if (S_ISDIR(info.st_mode)) throw InputError(path + ": is a directory");
+}
+
+std::string readBounded(const std::string& path, size_t limit) {
+    FILE* in = stdin;
+    if (path != "-") {
+        requireFile(path);
+        in = std::fopen(path.c_str(), "rb");
+        if (!in) throw InputError(path + ": cannot open the file (" + std::strerror(errno) + ")");
+    }
+    std::string text;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+        if (text.size() + n > limit) {
+            if (in != stdin) std::fclose(in);
+            throw InputError((path == "-" ? std::string("standard input") : path) + ": larger than " +
+                             std::to_string(limit >> 20) + " MiB, refused");
+        }
+        text.append(buffer, n);
+    }
+    const bool failed = std::ferror(in);
+    if (in != stdin) std::fclose(in);
+    if (failed) throw InputError(path + ": cannot read the file");
+    return text;
+}
+
+Project::Project(Args& args) : Project(args.option("--doc", samplePath())) {}
+
+Project::Project(const std::string& file) {
     kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
     try {
-        host.loadFile(file);
+        if (file == "-") {
+            host.loadString(readBounded("-", kMaxStdinProjectBytes), "standard input");
+        } else {
+            requireFile(file);
+            host.loadFile(file);
+        }
     } catch (const kwhost::LoadError& e) {
         throw InputError(e.what());
     }
-    Kw::Connect(host.activateRec());
+    static const bool connected = (Kw::Connect(host.activateRec()), true);
+    (void)connected;
     DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0");
     doc = impl ? impl->createDocument() : nullptr;
     if (!doc) throw InputError(file + ": the host has no application element");
+}
+
+std::vector<std::string> projectFiles(std::vector<std::string> files, Args& args) {
+    while (args.hasPositional()) files.push_back(args.positional());
+    if (files.empty()) files.push_back(samplePath());
+    if (std::count(files.begin(), files.end(), "-") > 1) throw UsageError("standard input can be read once");
+    return files;
 }
 
 Project::~Project() {
@@ -158,6 +249,39 @@ std::string locationPath(DOMNode* node) {
     if (const int pos = position(node)) step += "[" + std::to_string(pos) + "]";
     Owned parent(node->getParentNode());
     return locationPath(parent.node) + "/" + step;
+}
+
+std::string describeFailure(std::exception_ptr failure) {
+    using namespace XERCES_CPP_NAMESPACE;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const InputError& e) {
+        return e.what();
+    } catch (const kwhost::LoadError& e) {
+        return e.what();
+    } catch (const dom::xpath::XPathException& e) {
+        return "XPath error " + std::to_string(e.code) +
+               (e.code == dom::xpath::XPathException::TYPE_ERR ? " (type error)" : " (invalid expression)");
+    } catch (const DOMXPathException& e) {
+        return "XPath error " + std::to_string(e.code) + ": " + utf8(e.getMessage());
+    } catch (const DOMException& e) {
+        const std::string text = utf8(e.getMessage());
+        return "DOM error " + std::to_string(e.code) + (text.empty() ? "" : ": " + text);
+    } catch (const XMLException& e) {
+        return "XML error: " + utf8(e.getMessage());
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (dom::Exceptions::KwErrorCodes code) {
+        return "DOM error " + std::to_string(static_cast<int>(code));
+    } catch (long status) {
+        return "host status " + std::to_string(status);
+    } catch (int status) {
+        return "status " + std::to_string(status);
+    } catch (...) {
+        return "unexpected failure";
+    }
 }
 
 } // namespace domkw_tool
