@@ -134,7 +134,7 @@ ObjectRef::DoubleRef ObjectRef::SetAttribute(StringKey name, const DoubleRef& va
 std::vector<StringKey> ObjectRef::get_AttributeKeys() const {
     HostKey keys[255];
     int32_t count = 0;
-    callbacks().GetAttributeKeys(&count, handle, keys, 255);
+    checkRead(callbacks().GetAttributeKeys(&count, handle, keys, 255));
     std::vector<StringKey> result;
     if (count < 1) return result;
     if (count > 255) count = 255;
@@ -147,7 +147,7 @@ std::vector<StringKey> ObjectRef::get_AttributeKeys() const {
 
 ElementRef ElementRef::navigate(int32_t direction, StringKey key) const {
     HostRef out = NIL;
-    callbacks().NavigateElement(&out, handle, direction, key.value(), 0);
+    checkRead(callbacks().NavigateElement(&out, handle, direction, key.value(), 0));
     return ElementRef::fromHandle(out < 0 ? NIL : out);
 }
 
@@ -167,7 +167,7 @@ ElementRef ElementRef::get_Application() {
 
 int ElementRef::get_NumChildren() const {
     int32_t count = 0;
-    callbacks().GetNumChildren(&count, handle);
+    checkRead(callbacks().GetNumChildren(&count, handle));
     return count;
 }
 
@@ -206,7 +206,7 @@ bool ElementRef::IsReadOnly() const {
 DOMBTString ElementRef::GetTextValue() const {
     const XMLCh* text = nullptr;
     const HostStatus status = callbacks().GetTextValue(&text, handle);
-    return textOrEmpty(status, text);
+    return checkedText(status, text);
 }
 
 void ElementRef::SetTextValue(int position, const DOMBTString& text) const {
@@ -223,13 +223,15 @@ void ElementRef::ValidateElement(XERCES_CPP_NAMESPACE::DOMNode* node) const {
 
 DOMBTString ElementRef::get_TagName() const {
     HostKey key = NO_KEY;
-    if (callbacks().GetElementNameKey(&key, 0, handle) != 0) return DOMBTString();
+    const HostStatus status = callbacks().GetElementNameKey(&key, 0, handle);
+    checkRead(status);
+    if (status != 0) return DOMBTString();
     return keyText(key);
 }
 
 DOMBTString ElementRef::get_URI() const {
     HostKey key = NO_KEY;
-    callbacks().GetElementNameKey(&key, 1, handle);
+    checkRead(callbacks().GetElementNameKey(&key, 1, handle));
     return keyText(key);
 }
 
@@ -241,13 +243,13 @@ DOMBTString ElementRef::get_localName() const {
 DOMBTString ElementRef::GetAttributeValue(StringKey name) const {
     const XMLCh* text = nullptr;
     const HostStatus status = callbacks().GetAttributeValue(&text, handle, name.value(), nullptr);
-    return textOrEmpty(status, text);
+    return checkedText(status, text);
 }
 
 DOMBTString ElementRef::GetAttributeValueNS(StringKey nsKey, StringKey localKey) const {
     const XMLCh* text = nullptr;
     const HostStatus status = callbacks().GetAttributeValueNS(&text, handle, nsKey.value(), localKey.value(), nullptr);
-    return textOrEmpty(status, text);
+    return checkedText(status, text);
 }
 
 bool ElementRef::hasAttributeNS(StringKey nsKey, StringKey localKey) const {
@@ -291,7 +293,7 @@ const DOMBTString& AttributeRef::read(bool* isDefault) {
     const HostStatus status =
         useNS ? callbacks().GetAttributeValueNS(&text, owner.get(), nsKey.value(), name.value(), isDefault)
               : callbacks().GetAttributeValue(&text, owner.get(), name.value(), isDefault);
-    value = textOrEmpty(status, text);
+    value = checkedText(status, text);
     return value;
 }
 

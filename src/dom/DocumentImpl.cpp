@@ -207,6 +207,8 @@ DOMXPathResult* DocumentImpl::evaluate(const XMLCh* expression, DOMNode* context
 // The document's own node part.
 
 DOMNode* DocumentImpl::cloneNode(bool) const { throwDOMException(-1); }
+const XMLCh* DocumentImpl::getTextContent() const { throwDOMException(-1); }
+void DocumentImpl::setTextContent(const XMLCh*) { throwDOMException(-1); }
 DOMNode* DocumentImpl::insertBefore(DOMNode*, DOMNode*) { throwDOMException(3); }
 DOMNode* DocumentImpl::appendChild(DOMNode*) { throwDOMException(3); }
 DOMNode* DocumentImpl::replaceChild(DOMNode*, DOMNode*) { throwDOMException(9); }
