@@ -245,6 +245,8 @@ bool DocumentImpl::loadXML(const XMLCh*) { throwDOMException(9); }
 
 const XMLCh* DocumentImpl::saveToString(DOMNode* node) {
     static DOMBTString saved; // the buffer handed out, replaced by the next save of any document
+    // A refused read during the save ends it (null) instead of writing a shorter or emptier project.
+    Kw::CheckedReads checked;
     std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
         DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createLSSerializer(XMLPlatformUtils::fgMemoryManager),
         [](DOMLSSerializer* w) { w->release(); });

@@ -308,9 +308,11 @@ DOMAttr* ElementImpl::getAttributeNodeNS(const XMLCh* namespaceURI, const XMLCh*
 
 DOMAttr* ElementImpl::setAttributeNodeNS(DOMAttr* attr) {
     if (!attr) throwDOMException(8);
-    requireXmlName(attr->getLocalName());
+    // An attribute made without a namespace (createAttribute) has no local name: its name serves.
+    const XMLCh* local = attr->getLocalName() ? attr->getLocalName() : attr->getName();
+    requireXmlName(local);
     requireXmlChars(attr->getValue());
-    Kw::AttributeRef record(elementRef, Kw::StringKey(attr->getLocalName()));
+    Kw::AttributeRef record(elementRef, Kw::StringKey(local));
     record.nsKey = Kw::StringKey(attr->getNamespaceURI());
     record.useNS = true;
     NodeGuard<DOMAttr> result(new AttrImpl(record, ownerDocument));

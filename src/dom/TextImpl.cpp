@@ -25,7 +25,11 @@ const XMLCh* TextImpl::getNodeValue() const {
 
 DOMNamedNodeMap* TextImpl::getAttributes() const { throwDOMException(9); }
 
-DOMNode* TextImpl::cloneNode(bool) const { return ownerDocument->createTextNode(getNodeValue()); }
+DOMNode* TextImpl::cloneNode(bool) const {
+    // A refused read ends the copy rather than making an empty one.
+    Kw::CheckedReads checked;
+    return ownerDocument->createTextNode(getNodeValue());
+}
 
 DOMNode* TextImpl::insertBefore(DOMNode*, DOMNode*) { throw dom::Exceptions::HIERARCHY_REQUEST_ERR; }
 DOMNode* TextImpl::removeChild(DOMNode*) { throw dom::Exceptions::HIERARCHY_REQUEST_ERR; }

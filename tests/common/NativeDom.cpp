@@ -89,7 +89,8 @@ std::string canonicalXml(DOMLSSerializer* writer, const DOMNode* node) {
     std::string out(reinterpret_cast<const char*>(bytes.str()), bytes.length());
     XMLPlatformUtils::fgMemoryManager->deallocate(text);
     // An element with only empty text is written <x></x>, one without any <x/>: the same content.
-    static const std::regex emptyElement(R"(<([^\s/<>]+)([^<>]*)></\1>)");
+    // The attribute part ends with a quote, never with the slash of a nested empty element.
+    static const std::regex emptyElement(R"(<([^\s/<>]+)((?:\s[^<>]*")?)></\1>)");
     return sortAttributes(std::regex_replace(out, emptyElement, "<$1$2/>"));
 }
 
