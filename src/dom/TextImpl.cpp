@@ -40,6 +40,17 @@ DOMNode* TextImpl::replaceChild(DOMNode*, DOMNode*) { throwDOMException(9); }
 // is refused after the deletion, the deleted text goes back, so an edit takes full effect or none. The
 // current text is read under CheckedReads: a refused read ends the edit instead of passing for "".
 
+namespace {
+// An offset between the two halves of a surrogate pair: an edit there would leave a lone surrogate,
+// which XML cannot hold.
+bool splitsPair(const DOMBTString& text, XMLSize_t offset) {
+    const XMLCh* t = text.GetUChar16();
+    const XMLSize_t length = static_cast<XMLSize_t>(text.GetLength());
+    return offset > 0 && offset < length && t[offset - 1] >= 0xD800 && t[offset - 1] < 0xDC00 &&
+           t[offset] >= 0xDC00 && t[offset] < 0xE000;
+}
+} // namespace
+
 void TextImpl::setNodeValue(const XMLCh* text) {
     requireXmlChars(text);
     Kw::CheckedReads checked;
@@ -90,15 +101,19 @@ void TextImpl::appendData(const XMLCh* text) {
 void TextImpl::insertData(XMLSize_t offset, const XMLCh* text) {
     requireXmlChars(text);
     Kw::CheckedReads checked;
-    if (offset > getLength()) throw dom::Exceptions::INDEX_SIZE_ERR;
+    const DOMBTString old = textRef.GetTextValue();
+    if (offset > static_cast<XMLSize_t>(old.GetLength())) throw dom::Exceptions::INDEX_SIZE_ERR;
+    if (splitsPair(old, offset)) throwDOMException(5);
     textRef.SetTextValue(static_cast<int>(offset), DOMBTString(text));
 }
 
 void TextImpl::deleteData(XMLSize_t offset, XMLSize_t count) {
     Kw::CheckedReads checked;
-    const XMLSize_t length = getLength();
+    const DOMBTString old = textRef.GetTextValue();
+    const XMLSize_t length = static_cast<XMLSize_t>(old.GetLength());
     if (offset >= length) throw dom::Exceptions::INDEX_SIZE_ERR;
     const XMLSize_t n = count < length - offset ? count : length - offset;
+    if (splitsPair(old, offset) || splitsPair(old, offset + n)) throwDOMException(5);
     textRef.DeleteTextValue(static_cast<int>(offset), static_cast<int>(n));
 }
 
@@ -108,7 +123,9 @@ void TextImpl::replaceData(XMLSize_t offset, XMLSize_t count, const XMLCh* text)
     const DOMBTString old = textRef.GetTextValue();
     const XMLSize_t length = static_cast<XMLSize_t>(old.GetLength());
     if (offset >= length) throw dom::Exceptions::INDEX_SIZE_ERR;
-    replaceRange(offset, count < length - offset ? count : length - offset, old, text);
+    const XMLSize_t n = count < length - offset ? count : length - offset;
+    if (splitsPair(old, offset) || splitsPair(old, offset + n)) throwDOMException(5);
+    replaceRange(offset, n, old, text);
 }
 
 DOMText* TextImpl::splitText(XMLSize_t) { throwDOMException(9); }
