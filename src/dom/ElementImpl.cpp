@@ -68,10 +68,46 @@ void ElementImpl::dispose() {
 
 // Own operations.
 
+// What a copyInto has changed so far, at every level it reached, so that a refusal anywhere takes all of
+// it back. Only attribute writes that replaced a value can be taken back: the host has no operation that
+// takes an attribute away, so each level writes its new attributes last.
+struct ElementImpl::CopyJournal {
+    struct Inserted {
+        Kw::ElementRef parent, node;
+    };
+    struct Replaced {
+        Kw::ElementRef owner;
+        DOMBTString name, previous;
+    };
+    std::vector<Inserted> inserted;
+    std::vector<Replaced> replaced;
+
+    void undo() noexcept {
+        for (auto it = replaced.rbegin(); it != replaced.rend(); ++it) try {
+                Kw::AttributeRef(it->owner, Kw::StringKey(it->name.GetUChar16())).write(it->previous);
+            } catch (...) {
+            }
+        for (auto it = inserted.rbegin(); it != inserted.rend(); ++it) try {
+                it->parent.RemoveChild(it->node);
+            } catch (...) {
+            }
+    }
+};
+
 void ElementImpl::copyInto(DOMNode* source, bool deep) {
     if (!source) return;
     Kw::CheckedReads checked;
-    // Everything taken from the source is read and checked before the first change.
+    CopyJournal journal;
+    try {
+        copyInto(source, deep, journal);
+    } catch (...) {
+        journal.undo();
+        throw;
+    }
+}
+
+void ElementImpl::copyInto(DOMNode* source, bool deep, CopyJournal& journal) {
+    // Everything taken from the source is read and checked before this level's first change.
     struct Write {
         DOMBTString name, value, previous;
         bool existed = false;
@@ -90,27 +126,17 @@ void ElementImpl::copyInto(DOMNode* source, bool deep) {
         w.existed = hasAttribute(w.name.GetUChar16());
         if (w.existed) w.previous = DOMBTString(getAttribute(w.name.GetUChar16()));
     }
-    // Attributes that exist already are written first: they are the ones a refusal can put back (the
-    // host has no operation that takes an attribute away again).
+    // Attributes that exist already are written first: they are the ones a refusal can put back.
     std::stable_partition(writes.begin(), writes.end(), [](const Write& w) { return w.existed; });
 
-    std::vector<Placement> placed;
-    auto undo = [&](size_t written) {
-        for (size_t i = written; i-- > 0;)
-            if (writes[i].existed) try {
-                    Kw::AttributeRef(elementRef, Kw::StringKey(writes[i].name.GetUChar16())).write(writes[i].previous);
-                } catch (...) {
-                }
-        for (auto it = placed.rbegin(); it != placed.rend(); ++it) unplace(*it);
-    };
     if (deep) {
         if (hasAttribute(XSI_TYPE.name().GetUChar16())) {
             for (NodeGuard<DOMNode> child(getFirstChild()); child;) {
-                auto* element = dynamic_cast<ElementImpl*>(child.get());
-                if (!element) break;
+                if (child->getNodeType() != DOMNode::ELEMENT_NODE || !asNodeImpl(child.get())) break;
+                auto* element = static_cast<ElementImpl*>(static_cast<DOMElement*>(child.get()));
                 NodeGuard<DOMElement> found(
                     ::getElementByTagName(static_cast<DOMElement*>(source), DOMBTString(element->getTagName())));
-                if (found) element->copyInto(found.get(), true);
+                if (found) element->copyInto(found.get(), true, journal);
                 child.reset(child->getNextSibling());
             }
         } else {
@@ -131,21 +157,24 @@ void ElementImpl::copyInto(DOMNode* source, bool deep) {
                 else
                     copies.emplace_back(c->cloneNode(true));
             }
-            try {
-                for (const NodeGuard<DOMNode>& copy : copies) placed.push_back(place(copy.get(), nullptr));
-            } catch (...) {
-                undo(0);
-                throw;
+            for (const NodeGuard<DOMNode>& copy : copies) {
+                // The journal's reference to this element is taken before the insertion: once the host
+                // has the child, recording it must not need the host.
+                CopyJournal::Inserted entry{elementRef, Kw::ElementRef()};
+                journal.inserted.reserve(journal.inserted.size() + 1);
+                entry.node = place(copy.get(), nullptr).node;
+                if (!entry.node.isNil()) journal.inserted.push_back(std::move(entry));
             }
         }
     }
-    size_t written = 0;
-    try {
-        for (; written < writes.size(); ++written)
-            Kw::AttributeRef(elementRef, Kw::StringKey(writes[written].name.GetUChar16())).write(writes[written].value);
-    } catch (...) {
-        undo(written);
-        throw;
+    for (const Write& w : writes) {
+        if (w.existed) journal.replaced.push_back({elementRef, w.name, w.previous});
+        try {
+            Kw::AttributeRef(elementRef, Kw::StringKey(w.name.GetUChar16())).write(w.value);
+        } catch (...) {
+            if (w.existed) journal.replaced.pop_back();
+            throw;
+        }
     }
 }
 

@@ -192,6 +192,24 @@ TEST_F(NoDataLoss, characterDataEditsTakeFullEffectOrNone) {
     EXPECT_GE(reached, 20);
 }
 
+TEST_F(NoDataLoss, editsInsideASurrogatePairAreRefusedAndKeepTheText) {
+    Owned run(at("project/story/paragraph/textRun"));
+    Owned textNode(run->getFirstChild());
+    auto* t = static_cast<DOMText*>(textNode.node);
+    t->setData(u"a\U0001F600b"); // a, the pair at 1 and 2, b
+    const std::string before = host.toXml();
+    const std::function<void()> edits[] = {
+        [&] { t->insertData(2, u"x"); },     [&] { t->deleteData(2, 1); },  [&] { t->deleteData(0, 2); },
+        [&] { t->replaceData(2, 2, u"y"); }, [&] { t->replaceData(1, 1, u"y"); },
+    };
+    for (const auto& edit : edits) EXPECT_EQ(codeOf(edit), 5);
+    EXPECT_EQ(host.toXml(), before);
+    // Around the pair, edits go through.
+    t->insertData(1, u"<");
+    t->deleteData(4, 1);
+    EXPECT_EQ(std::u16string(t->getData()), u"a<\U0001F600");
+}
+
 TEST_F(NoDataLoss, copyIntoLeavesTheSourceUnchanged) {
     Owned source(at("project/layout/spread/page"));
     Owned target(at("project/layout[2]/spread/page"));

@@ -332,6 +332,17 @@ std::vector<Operation> mutations() {
          }},
         {"copyInto, deep", {"colors/color[2]", "project/layout/spread/page"},
          [](DOMDocument*, const Subjects& s) -> Result { own(s, 0)->copyInto(s[1], true); return done; }},
+        {"copyInto of a typed element: its children take from their namesakes", {"colors/color", "project/layout/spread/page"},
+         [](DOMDocument*, const Subjects& s) -> Result { own(s, 0)->copyInto(s[1], true); return done; },
+         [](DOMDocument* doc) {
+             // The typed colour gets two children; the first finds its namesake box in the source.
+             Owned c1(element(doc, "colors/color"));
+             DOMElement* box = doc->createElement(u"box");
+             box->setAttribute(u"id", u"x");
+             box->setAttribute(u"bounds", u"0/0");
+             Owned b(box), added(c1->appendChild(box));
+             Owned paragraph(doc->createElement(u"paragraph")), added2(c1->appendChild(paragraph.node));
+         }},
         {"copyInto, attributes only", {"project/layout[2]/spread/page/box", kBox},
          [](DOMDocument*, const Subjects& s) -> Result { own(s, 0)->copyInto(s[1], false); return done; }},
         {"new Transaction", {},

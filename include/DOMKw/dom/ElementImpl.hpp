@@ -95,6 +95,9 @@ private:
 
     DOMNodeList* elementsByName(const XMLCh* namespaceURI, const XMLCh* name, bool byNS) const;
 
+    struct CopyJournal;
+    void copyInto(DOMNode* source, bool deep, CopyJournal& journal);
+
     // The element's attribute keys as the host has them now; a refused read is thrown.
     std::vector<Kw::StringKey> currentKeys() const;
 
