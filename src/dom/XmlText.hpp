@@ -34,7 +34,8 @@ inline void requireXmlChars(const XMLCh* text) {
 // Refuses what is not an XML name (the empty text and null included) with DOMException 5.
 inline void requireXmlName(const XMLCh* name) {
     if (!name || !*name ||
-        !XERCES_CPP_NAMESPACE::XMLChar1_0::isValidName(name, XERCES_CPP_NAMESPACE::XMLString::stringLen(name)))
+        !XERCES_CPP_NAMESPACE::XMLChar1_0::isValidName(name,
+                                                       XERCES_CPP_NAMESPACE::XMLString::stringLen(name)))
         Kw::throwDOMException(5);
 }
 

@@ -65,7 +65,10 @@ NativeDom::NativeDom(const std::string& xml) : parser(std::make_unique<XercesDOM
 std::string sortAttributes(const std::string& xml) {
     // A scanner rather than a regular expression: the random differential canonicalizes whole trees at
     // every step. Text holds no raw '<' and attribute values no raw '"', so tags are found reliably.
-    auto nameChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' || c == '.' || (c & 0x80); };
+    auto nameChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' || c == '.' ||
+               (c & 0x80);
+    };
     std::string out;
     out.reserve(xml.size());
     size_t i = 0;
@@ -86,13 +89,28 @@ std::string sortAttributes(const std::string& xml) {
         for (;;) {
             size_t q = p;
             while (q < xml.size() && std::isspace(static_cast<unsigned char>(xml[q]))) ++q;
-            if (q >= xml.size()) { ok = false; break; }
-            if (xml[q] == '>' || (xml[q] == '/' && q + 1 < xml.size() && xml[q + 1] == '>')) { p = q; break; }
-            if (q == p) { ok = false; break; } // an attribute must follow white space
+            if (q >= xml.size()) {
+                ok = false;
+                break;
+            }
+            if (xml[q] == '>' || (xml[q] == '/' && q + 1 < xml.size() && xml[q + 1] == '>')) {
+                p = q;
+                break;
+            }
+            if (q == p) {
+                ok = false;
+                break;
+            } // an attribute must follow white space
             const size_t eq = xml.find('=', q);
-            if (eq == std::string::npos || xml.compare(eq + 1, 1, "\"") != 0) { ok = false; break; }
+            if (eq == std::string::npos || xml.compare(eq + 1, 1, "\"") != 0) {
+                ok = false;
+                break;
+            }
             const size_t close = xml.find('"', eq + 2);
-            if (close == std::string::npos) { ok = false; break; }
+            if (close == std::string::npos) {
+                ok = false;
+                break;
+            }
             attrs.push_back(" " + xml.substr(q, close + 1 - q));
             p = close + 1;
         }

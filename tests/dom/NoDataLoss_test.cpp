@@ -23,7 +23,8 @@ protected:
         XercesDOMParser parser;
         HandlerBase errors;
         parser.setErrorHandler(&errors);
-        MemBufInputSource in(reinterpret_cast<const XMLByte*>(text.data()), text.size() * sizeof(char16_t), "saved");
+        MemBufInputSource in(reinterpret_cast<const XMLByte*>(text.data()), text.size() * sizeof(char16_t),
+                             "saved");
         in.setEncoding(u"UTF-16LE");
         try {
             parser.parse(in);
@@ -69,7 +70,8 @@ TEST_F(NoDataLoss, insertionOfTheTargetOrAnAncestorIsRefusedAndKeepsTheTree) {
          }},
         {"replaceChild of a child by an ancestor of the parent",
          [&] {
-             Owned page(at("project/layout/spread/page")), layout(at("project/layout")), box(page->getFirstChild());
+             Owned page(at("project/layout/spread/page")), layout(at("project/layout")),
+                 box(page->getFirstChild());
              dom::dispose(page->replaceChild(layout.node, box.node));
          }},
         {"copyInto from a source whose child is the target's ancestor",
@@ -106,7 +108,8 @@ TEST_F(NoDataLoss, attributeAddedThroughTheElementIsEnumeratedSavedMovedAndCopie
     DOMElement* clone = static_cast<DOMElement*>(box->cloneNode(true));
     EXPECT_EQ(text(clone->getAttribute(u"added")), u"yes");
     dom::dispose(clone);
-    DOMElement* exported = static_cast<DOMElement*>(static_cast<domImpl::ElementImpl*>(box.node)->exportCopy(true));
+    DOMElement* exported =
+        static_cast<DOMElement*>(static_cast<domImpl::ElementImpl*>(box.node)->exportCopy(true));
     EXPECT_EQ(text(exported->getAttribute(u"added")), u"yes");
     dom::dispose(exported);
 
@@ -143,7 +146,9 @@ TEST_F(NoDataLoss, replaceChildWhoseRemovalIsRefusedKeepsTheTree) {
         SCOPED_TRACE(move ? "a host node moved in" : "new content");
         DOMElement* fresh = doc->createElement(u"replacement");
         host.failAt(Kw::host::RemoveChild, 0x10007);
-        EXPECT_EQ(domExceptionCode([&] { dom::dispose(page->replaceChild(move ? story.node : fresh, second.node)); }), 7);
+        EXPECT_EQ(domExceptionCode(
+                      [&] { dom::dispose(page->replaceChild(move ? story.node : fresh, second.node)); }),
+                  7);
         EXPECT_FALSE(host.failureArmed());
         host.disarm();
         dom::dispose(fresh);
@@ -199,8 +204,9 @@ TEST_F(NoDataLoss, editsInsideASurrogatePairAreRefusedAndKeepTheText) {
     t->setData(u"a\U0001F600b"); // a, the pair at 1 and 2, b
     const std::string before = host.toXml();
     const std::function<void()> edits[] = {
-        [&] { t->insertData(2, u"x"); },     [&] { t->deleteData(2, 1); },  [&] { t->deleteData(0, 2); },
-        [&] { t->replaceData(2, 2, u"y"); }, [&] { t->replaceData(1, 1, u"y"); },
+        [&] { t->insertData(2, u"x"); },     [&] { t->deleteData(2, 1); },
+        [&] { t->deleteData(0, 2); },        [&] { t->replaceData(2, 2, u"y"); },
+        [&] { t->replaceData(1, 1, u"y"); },
     };
     for (const auto& edit : edits) EXPECT_EQ(codeOf(edit), 5);
     EXPECT_EQ(host.toXml(), before);
@@ -217,8 +223,10 @@ TEST_F(NoDataLoss, copyIntoLeavesTheSourceUnchanged) {
     static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, true);
     EXPECT_EQ(xml("project/layout/spread/page"), sourceBefore);
     // Copies go in through XML text, where attribute order carries no meaning.
-    EXPECT_EQ(sortAttributes(xml("project/layout[2]/spread/page")),
-              sortAttributes("<page number=\"1\"><box id=\"b3\"/><box id=\"b1\" bounds=\"12/-3\"/><box id=\"b2\"/></page>"));
+    EXPECT_EQ(
+        sortAttributes(xml("project/layout[2]/spread/page")),
+        sortAttributes(
+            "<page number=\"1\"><box id=\"b3\"/><box id=\"b1\" bounds=\"12/-3\"/><box id=\"b2\"/></page>"));
 }
 
 TEST_F(NoDataLoss, refusedCopyIntoKeepsTheTarget) {
@@ -232,7 +240,8 @@ TEST_F(NoDataLoss, refusedCopyIntoKeepsTheTarget) {
             Owned source(at("project/layout/spread/page"));
             Owned target(at("colors/color[2]")); // gets number (new) and the two boxes
             host.failAt(selector, 0x7, n);
-            const int code = codeOf([&] { static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, true); });
+            const int code =
+                codeOf([&] { static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, true); });
             const bool hit = !host.failureArmed();
             host.disarm();
             if (!hit) continue;
@@ -298,13 +307,14 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
         host.resetCallCounts();
         EXPECT_EQ(domExceptionCode([&] { e->setAttribute(name, u"v"); }), 5);
         EXPECT_EQ(domExceptionCode([&] { e->setAttributeNS(u"urn:x", name, u"v"); }), 5);
-        EXPECT_EQ(host.callCount(Kw::host::SetAttributeValue) + host.callCount(Kw::host::SetAttributeValueNS), 0u);
+        EXPECT_EQ(host.callCount(Kw::host::SetAttributeValue) + host.callCount(Kw::host::SetAttributeValueNS),
+                  0u);
     }
     EXPECT_EQ(domExceptionCode([&] { e->setAttribute(nullptr, u"v"); }), 5);
     const std::u16string lone1(1, char16_t(0xD800)), lone2 = std::u16string(u"a") + char16_t(0xDC00) + u"b";
-    const std::u16string badValues[] = {u"\u0001", u"a\u000Bb", std::u16string(1, char16_t(0xFFFE)),
-                                        std::u16string(1, char16_t(0xFFFF)), lone1, lone2,
-                                        std::u16string(u"x") + char16_t(0)};
+    const std::u16string badValues[] = {
+        u"\u0001", u"a\u000Bb", std::u16string(1, char16_t(0xFFFE)), std::u16string(1, char16_t(0xFFFF)),
+        lone1,     lone2,       std::u16string(u"x") + char16_t(0)};
     Owned id(e->getAttributeNode(u"id"));
     for (const std::u16string& value : badValues) {
         if (value.size() > 1 && value.back() == 0) continue; // a NUL ends the text: nothing to refuse
@@ -338,7 +348,8 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
             host.resetCallCounts();
             EXPECT_EQ(codeOf(call), 5) << "call " << i;
             EXPECT_EQ(host.callCount(Kw::host::SetAttributeValue) + host.callCount(Kw::host::SetTextValue) +
-                          host.callCount(Kw::host::DeleteTextValue) + host.callCount(Kw::host::InsertNewChild),
+                          host.callCount(Kw::host::DeleteTextValue) +
+                          host.callCount(Kw::host::InsertNewChild),
                       0u)
                 << "call " << i;
             ++i;

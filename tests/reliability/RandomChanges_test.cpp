@@ -66,12 +66,20 @@ DOMNode* byPath(DOMNode* root, const Path& path, bool host) {
     return at;
 }
 
-bool isPrefix(const Path& a, const Path& b) { return a.size() <= b.size() && std::equal(a.begin(), a.end(), b.begin()); }
+bool isPrefix(const Path& a, const Path& b) {
+    return a.size() <= b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
 
 // XPath answers that must agree between the two trees.
 const char16_t* const kQueries[] = {
-    u"count(//*)", u"count(//text())", u"count(//@*)", u"string(//textRun[last()])", u"sum(//page/@number)",
-    u"count(//*[@v])", u"string(//*[starts-with(name(), 'n')][1]/@v)", u"boolean(//replacement)",
+    u"count(//*)",
+    u"count(//text())",
+    u"count(//@*)",
+    u"string(//textRun[last()])",
+    u"sum(//page/@number)",
+    u"count(//*[@v])",
+    u"string(//*[starts-with(name(), 'n')][1]/@v)",
+    u"boolean(//replacement)",
 };
 
 // Asked of a document of its own, released at once: what XPath keeps for a document goes with it, so the
@@ -88,10 +96,12 @@ std::u16string ourAnswer(const char16_t* query) {
 // Xalan-C over the native tree as it is now (a new wrapper every time: the tree keeps changing).
 std::u16string nativeAnswer(DOMDocument* doc, const char16_t* query) {
     namespace xalan = XALAN_CPP_NAMESPACE;
-    xalan::XercesDocumentWrapper wrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(), doc, false, true, true);
+    xalan::XercesDocumentWrapper wrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(), doc, false, true,
+                                         true);
     xalan::DOMSupportDefault support;
     xalan::XPathEvaluator evaluator;
-    const xalan::XObjectPtr value = evaluator.evaluate(support, &wrapper, query, wrapper.getDocumentElement());
+    const xalan::XObjectPtr value =
+        evaluator.evaluate(support, &wrapper, query, wrapper.getDocumentElement());
     const xalan::XalanDOMString& text = value->str();
     return std::u16string(text.c_str(), text.length());
 }
@@ -102,8 +112,9 @@ std::u16string nativeAnswer(DOMDocument* doc, const char16_t* query) {
     size_t at = 0;
     while (at < ours.size() && at < native.size() && ours[at] == native[at]) ++at;
     const size_t from = at > 120 ? at - 120 : 0;
-    return ::testing::AssertionFailure() << "the trees part at offset " << at << "\n  ours:   ..."
-                                         << ours.substr(from, 240) << "\n  native: ..." << native.substr(from, 240);
+    return ::testing::AssertionFailure()
+           << "the trees part at offset " << at << "\n  ours:   ..." << ours.substr(from, 240)
+           << "\n  native: ..." << native.substr(from, 240);
 }
 
 std::u16string fromUtf8(const std::string& s) {
@@ -142,11 +153,13 @@ int refusal(const std::function<void()>& call) {
 void nativeCopyInto(DOMElement* target, DOMElement* source, bool deep) {
     if (deep) {
         if (target->hasAttribute(u"xsi:type")) {
-            for (DOMNode* child = target->getFirstChild(); child && child->getNodeType() == DOMNode::ELEMENT_NODE;
-                 child = child->getNextSibling()) {
-                DOMNodeList* found = source->getElementsByTagName(static_cast<DOMElement*>(child)->getTagName());
+            for (DOMNode* child = target->getFirstChild();
+                 child && child->getNodeType() == DOMNode::ELEMENT_NODE; child = child->getNextSibling()) {
+                DOMNodeList* found =
+                    source->getElementsByTagName(static_cast<DOMElement*>(child)->getTagName());
                 if (found->getLength() > 0)
-                    nativeCopyInto(static_cast<DOMElement*>(child), static_cast<DOMElement*>(found->item(0)), true);
+                    nativeCopyInto(static_cast<DOMElement*>(child), static_cast<DOMElement*>(found->item(0)),
+                                   true);
             }
         } else {
             std::vector<DOMNode*> copies;
@@ -173,13 +186,15 @@ void nativeCopyInto(DOMElement* target, DOMElement* source, bool deep) {
 }
 
 bool splitsPair(const std::u16string& t, size_t at) {
-    return at > 0 && at < t.size() && t[at - 1] >= 0xD800 && t[at - 1] < 0xDC00 && t[at] >= 0xDC00 && t[at] < 0xE000;
+    return at > 0 && at < t.size() && t[at - 1] >= 0xD800 && t[at - 1] < 0xDC00 && t[at] >= 0xDC00 &&
+           t[at] < 0xE000;
 }
 
 class RandomChanges : public DomTest {
 protected:
     static std::u16string randomText(std::mt19937& rng) {
-        static const char* const parts[] = {"a", "&", "<b>", "\xC3\xA9", "\xE2\x82\xAC", " ", "x y", "\"q\"", "\xF0\x9F\x98\x80"};
+        static const char* const parts[] = {"a", "&",   "<b>",   "\xC3\xA9",        "\xE2\x82\xAC",
+                                            " ", "x y", "\"q\"", "\xF0\x9F\x98\x80"};
         std::string s;
         for (int i = 1 + static_cast<int>(rng() % 3); i > 0; --i) s += parts[rng() % 9];
         return fromUtf8(s);
@@ -190,8 +205,9 @@ protected:
 };
 
 void RandomChanges::run(uint32_t seed, int steps, int& made) {
-    std::printf("random changes: seed %u, %d steps (replay with DOMKW_RANDOM_SEED=%u DOMKW_RANDOM_STEPS=%d)\n", seed,
-                steps, seed, steps);
+    std::printf(
+        "random changes: seed %u, %d steps (replay with DOMKW_RANDOM_SEED=%u DOMKW_RANDOM_STEPS=%d)\n", seed,
+        steps, seed, steps);
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
     const std::string xml = kwhost::generateProject(40 + rng() % 40, seed);
@@ -204,8 +220,8 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
     std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> xerces(
         DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer(),
         [](DOMLSSerializer* w) { w->release(); });
-    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(new domImpl::WriterImpl(),
-                                                                        [](DOMLSSerializer* w) { w->release(); });
+    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
+        new domImpl::WriterImpl(), [](DOMLSSerializer* w) { w->release(); });
     const int64_t baseline = host.outstandingReferences();
     std::unique_ptr<Kw::Transaction> transaction;
     DOMNode* nativeSnapshot = nullptr; // the native tree as it was when the transaction began
@@ -327,7 +343,9 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             int expected = 0;
             if (kind == 0) expected = offset > length ? 1001 : splitsPair(data, offset) ? 5 : 0;
             if (kind == 1 || kind == 2)
-                expected = offset >= length ? 1001 : splitsPair(data, offset) || splitsPair(data, end) ? 5 : 0;
+                expected = offset >= length                                    ? 1001
+                           : splitsPair(data, offset) || splitsPair(data, end) ? 5
+                                                                               : 0;
             if (kind == 3) expected = offset > length ? 1001 : 0;
             Owned t = mine(at);
             ASSERT_NE(t.node, nullptr);
@@ -335,21 +353,39 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             std::u16string ourPart;
             const int code = refusal([&] {
                 switch (kind) {
-                case 0: ourText->insertData(offset, value.c_str()); break;
-                case 1: ourText->deleteData(offset, count); break;
-                case 2: ourText->replaceData(offset, count, value.c_str()); break;
-                case 3: ourPart = ourText->substringData(offset, count); break;
-                default: ourText->appendData(value.c_str());
+                case 0:
+                    ourText->insertData(offset, value.c_str());
+                    break;
+                case 1:
+                    ourText->deleteData(offset, count);
+                    break;
+                case 2:
+                    ourText->replaceData(offset, count, value.c_str());
+                    break;
+                case 3:
+                    ourPart = ourText->substringData(offset, count);
+                    break;
+                default:
+                    ourText->appendData(value.c_str());
                 }
             });
             ASSERT_EQ(code, expected) << "kind " << kind << " at " << offset << " of " << length;
             if (code) break;
             switch (kind) {
-            case 0: n->insertData(offset, value.c_str()); break;
-            case 1: n->deleteData(offset, count); break;
-            case 2: n->replaceData(offset, count, value.c_str()); break;
-            case 3: ASSERT_TRUE(ourPart == std::u16string(n->substringData(offset, count))); break;
-            default: n->appendData(value.c_str());
+            case 0:
+                n->insertData(offset, value.c_str());
+                break;
+            case 1:
+                n->deleteData(offset, count);
+                break;
+            case 2:
+                n->replaceData(offset, count, value.c_str());
+                break;
+            case 3:
+                ASSERT_TRUE(ourPart == std::u16string(n->substringData(offset, count)));
+                break;
+            default:
+                n->appendData(value.c_str());
             }
             break;
         }
@@ -360,12 +396,14 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             try {
                 // A refusal midway (possible only between the levels of a typed target) leaves both
                 // trees with the same earlier levels done.
-                nativeCopyInto(static_cast<DOMElement*>(theirs(to)), static_cast<DOMElement*>(theirs(from)), deep);
+                nativeCopyInto(static_cast<DOMElement*>(theirs(to)), static_cast<DOMElement*>(theirs(from)),
+                               deep);
             } catch (int c) {
                 expected = c;
             }
             Owned target = mine(to), source = mine(from);
-            const int code = refusal([&] { static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, deep); });
+            const int code = refusal(
+                [&] { static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, deep); });
             ASSERT_EQ(code, expected);
             break;
         }
@@ -373,12 +411,15 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             const Path at = pick();
             Owned e = mine(at);
             DOMNode* nativeClone = theirs(at)->cloneNode(true);
-            const std::string expected = withoutNamespaceDeclarations(canonicalXml(xerces.get(), nativeClone));
+            const std::string expected =
+                withoutNamespaceDeclarations(canonicalXml(xerces.get(), nativeClone));
             nativeClone->release();
             Owned clone(e->cloneNode(true));
-            ASSERT_TRUE(sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), clone.node)), expected));
+            ASSERT_TRUE(
+                sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), clone.node)), expected));
             Owned exported(static_cast<domImpl::ElementImpl*>(e.node)->exportCopy(true));
-            ASSERT_TRUE(sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), exported.node)), expected));
+            ASSERT_TRUE(
+                sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), exported.node)), expected));
             ASSERT_TRUE(e->isEqualNode(theirs(at)));
             break;
         }
@@ -391,14 +432,17 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             XMLPlatformUtils::fgMemoryManager->deallocate(written);
             auto parse = [&](XercesDOMParser& parser, bool namespaces) {
                 parser.setDoNamespaces(namespaces);
-                MemBufInputSource in(reinterpret_cast<const XMLByte*>(text.data()), text.size() * sizeof(char16_t), "subtree");
+                MemBufInputSource in(reinterpret_cast<const XMLByte*>(text.data()),
+                                     text.size() * sizeof(char16_t), "subtree");
                 in.setEncoding(u"UTF-16LE");
                 parser.parse(in);
-                return parser.getErrorCount() == 0 && parser.getDocument() && parser.getDocument()->getDocumentElement();
+                return parser.getErrorCount() == 0 && parser.getDocument() &&
+                       parser.getDocument()->getDocumentElement();
             };
             XercesDOMParser plain;
             ASSERT_TRUE(parse(plain, false)) << "not well-formed";
-            ASSERT_TRUE(sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), plain.getDocument()->getDocumentElement())),
+            ASSERT_TRUE(sameText(withoutNamespaceDeclarations(
+                                     canonicalXml(xerces.get(), plain.getDocument()->getDocumentElement())),
                                  withoutNamespaceDeclarations(canonicalXml(xerces.get(), theirs(at)))));
             XercesDOMParser aware;
             if (!parse(aware, true)) ++namespaceFaults;
@@ -458,9 +502,10 @@ TEST_F(RandomChanges, LibraryAndNativeDomStayAlike) {
         run(seed, std::min(perSequence, total - made), made);
     std::printf("random changes: %d steps made\n", made);
     if (namespaceFaults)
-        std::printf("random changes: %d written subtree(s) use a prefix they do not declare (left to the serializer "
-                    "change)\n",
-                    namespaceFaults);
+        std::printf(
+            "random changes: %d written subtree(s) use a prefix they do not declare (left to the serializer "
+            "change)\n",
+            namespaceFaults);
 }
 
 } // namespace
