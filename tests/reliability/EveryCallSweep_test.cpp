@@ -360,6 +360,28 @@ std::vector<Operation> mutations() {
              }
              return std::string("removed");
          }},
+        {"removeAttributeNS and removeNamedItem (not provided)",
+         {kBox},
+         [](DOMDocument*, const Subjects& s) -> Result {
+             int refused = 0;
+             for (int i = 0; i < 2; ++i) {
+                 try {
+                     if (i == 0) E(s, 0)->removeAttributeNS(nullptr, u"id");
+                     else dom::dispose(E(s, 0)->getAttributes()->removeNamedItem(u"id"));
+                 } catch (const DOMException& e) {
+                     if (static_cast<short>(e.code) != -1) throw;
+                     ++refused;
+                 }
+             }
+             return refused == 2 ? done : std::string("removed");
+         }},
+        {"Attr setNodeValue",
+         {kBox},
+         [](DOMDocument*, const Subjects& s) -> Result {
+             Owned a(E(s, 0)->getAttributeNode(u"id"));
+             a->setNodeValue(u"b7");
+             return done;
+         }},
         {"setData",
          {kText},
          [](DOMDocument*, const Subjects& s) -> Result {
