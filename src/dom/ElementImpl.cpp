@@ -321,6 +321,7 @@ const XMLCh* ElementImpl::getAttributeNS(const XMLCh* namespaceURI, const XMLCh*
 
 void ElementImpl::setAttributeNS(const XMLCh* namespaceURI, const XMLCh* qualifiedName, const XMLCh* value) {
     requireXmlName(qualifiedName);
+    requireXmlChars(namespaceURI);
     requireXmlChars(value);
     const Kw::KWLIB::PrefixNamePair pair = Kw::KWLIB::seperatePrefixName(DOMBTString(qualifiedName));
     Kw::AttributeRef record(elementRef, pair.localName);
@@ -340,6 +341,7 @@ DOMAttr* ElementImpl::setAttributeNodeNS(DOMAttr* attr) {
     // An attribute made without a namespace (createAttribute) has no local name: its name serves.
     const XMLCh* local = attr->getLocalName() ? attr->getLocalName() : attr->getName();
     requireXmlName(local);
+    requireXmlChars(attr->getNamespaceURI());
     requireXmlChars(attr->getValue());
     Kw::AttributeRef record(elementRef, Kw::StringKey(local));
     record.nsKey = Kw::StringKey(attr->getNamespaceURI());
