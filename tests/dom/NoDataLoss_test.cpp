@@ -289,6 +289,46 @@ TEST_F(NoDataLoss, isEqualNodeComparesAttributeValues) {
     EXPECT_FALSE(b2->isEqualNode(b3.node));
 }
 
+TEST_F(NoDataLoss, copiesAndSavesEndAtARefusedReadInsteadOfComingOutShort) {
+    Owned project(at("project"));
+    Owned run(at("project/story/paragraph/textRun"));
+    Owned textNode(run->getFirstChild());
+    struct Case {
+        const char* what;
+        int selector;
+        int nth;
+        std::function<void()> call;
+    };
+    const Case cases[] = {
+        {"cloneNode, a refused navigation", Kw::host::NavigateElement, 3,
+         [&] { dom::dispose(project->cloneNode(true)); }},
+        {"exportCopy, a refused navigation", Kw::host::NavigateElement, 3,
+         [&] { dom::dispose(static_cast<domImpl::ElementImpl*>(project.node)->exportCopy(true)); }},
+        {"cloneNode, a refused attribute value", Kw::host::GetAttributeValue, 1,
+         [&] { dom::dispose(project->cloneNode(false)); }},
+        {"cloneNode of a text, a refused text read", Kw::host::GetTextValue, 1,
+         [&] { dom::dispose(textNode->cloneNode(true)); }},
+        {"removeChild, a refused read of the copy", Kw::host::NavigateElement, 2,
+         [&] {
+             Owned layout(at("project/layout"));
+             dom::dispose(project->removeChild(layout.node));
+         }},
+    };
+    const std::string before = host.toXml();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.failAt(c.selector, 0x30007, c.nth);
+        EXPECT_EQ(codeOf(c.call), 7);
+        EXPECT_FALSE(host.failureArmed());
+        host.disarm();
+        EXPECT_EQ(host.toXml(), before);
+    }
+    // A save that meets a refused navigation answers null rather than a shorter project.
+    host.failAt(Kw::host::NavigateElement, 0x30007, 4);
+    EXPECT_EQ(doc->saveToString(nullptr), nullptr);
+    host.disarm();
+}
+
 TEST_F(NoDataLoss, documentTextContentIsNotProvided) {
     EXPECT_EQ(domExceptionCode([&] { doc->getTextContent(); }), -1);
     EXPECT_EQ(domExceptionCode([&] { doc->setTextContent(u"x"); }), -1);

@@ -366,8 +366,10 @@ std::vector<Operation> mutations() {
              int refused = 0;
              for (int i = 0; i < 2; ++i) {
                  try {
-                     if (i == 0) E(s, 0)->removeAttributeNS(nullptr, u"id");
-                     else dom::dispose(E(s, 0)->getAttributes()->removeNamedItem(u"id"));
+                     if (i == 0)
+                         E(s, 0)->removeAttributeNS(nullptr, u"id");
+                     else
+                         dom::dispose(E(s, 0)->getAttributes()->removeNamedItem(u"id"));
                  } catch (const DOMException& e) {
                      if (static_cast<short>(e.code) != -1) throw;
                      ++refused;
