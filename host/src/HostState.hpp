@@ -84,6 +84,7 @@ struct HostState {
     Store store;
     std::array<uint64_t, Kw::host::SelectorCount> calls{};
     std::array<Injection, Kw::host::SelectorCount> injections{};
+    std::vector<HostRef> refusedReleases; // releases an injected failure refused, in order
     Kw::ActivateRec rec{};
     Transactions transactions;
     Schema schema;

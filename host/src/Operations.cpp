@@ -179,7 +179,11 @@ int32_t opGetElementNameKey(HostKey* out, int32_t which, HostRef ref) {
 }
 
 int32_t opAdjustReference(HostRef ref, bool acquire) {
-    ENTER(AdjustReference);
+    if (int32_t injected = state().enter(AdjustReference)) {
+        // A refused release leaves the reference held; tests settle it with settleRefusedReleases().
+        if (!acquire && S().get(ref)) state().refusedReleases.push_back(ref);
+        return injected;
+    }
     Object* obj = S().get(ref);
     if (!obj) return NOT_FOUND;
     if (acquire) {

@@ -111,6 +111,22 @@ bool ReferenceHost::failureArmed() const {
 
 void ReferenceHost::disarm() { state().injections.fill({}); }
 
+size_t ReferenceHost::settleRefusedReleases() {
+    std::vector<Kw::HostRef> pending;
+    pending.swap(state().refusedReleases);
+    size_t settled = 0;
+    Store& store = state().store;
+    for (Kw::HostRef ref : pending) {
+        Object* obj = store.get(ref);
+        if (!obj || obj->refs <= 0) continue;
+        --obj->refs;
+        --store.outstanding;
+        if (obj->refs == 0) store.collect(obj);
+        ++settled;
+    }
+    return settled;
+}
+
 void ReferenceHost::reset() {
     resetCallCounts();
     disarm();

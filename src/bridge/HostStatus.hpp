@@ -25,27 +25,50 @@ inline void checkStatusAsLong(HostStatus status) {
 // Registration and transaction operations answer a bool.
 inline bool succeeded(HostStatus status) { return status == 0; }
 
-// Statuses the facade answers without examining them (a navigation refused reads as "no node", a name
-// or text read refused as ""), counted, so that a caller that must not lose data (a write, a copy) can
-// tell a refusal from an empty answer: it compares the count before and after its work.
+// While one is alive (on the host's thread), the reads whose refusal the facade otherwise passes over
+// (navigation, child count, attribute keys, text and attribute values, names) throw the host's status
+// instead. A copy, a move or a tree change opens one around its reads: a refused read there must end
+// the operation, not make it work on a shorter tree.
+class CheckedReads {
+public:
+    CheckedReads() : previous(flag()) { flag() = true; }
+    ~CheckedReads() { flag() = previous; }
+    CheckedReads(const CheckedReads&) = delete;
+    CheckedReads& operator=(const CheckedReads&) = delete;
+    static bool active() { return flag(); }
+
+private:
+    static bool& flag() {
+        static bool on = false;
+        return on;
+    }
+    bool previous;
+};
+
+// Refusals the facade passes over, counted, so that a caller that cannot open CheckedReads around its
+// reads (a write whose middle runs inside Xerces-C) can still tell a refusal from an empty answer: it
+// compares the count before and after its work.
 struct UnexaminedFailures {
     uint64_t count = 0;
     HostStatus last = 0;
 };
 UnexaminedFailures& unexaminedFailures();
 
-inline HostStatus noteUnexamined(HostStatus status) {
+// The one helper for a status the facade does not examine (a navigation refused reads as "no node", a
+// count as 0): counted, and thrown while a CheckedReads is alive. Returns the status.
+inline HostStatus checkRead(HostStatus status) {
     if (status != 0) {
         UnexaminedFailures& u = unexaminedFailures();
         ++u.count;
         u.last = status;
+        if (CheckedReads::active()) throwDOMException(static_cast<short>(status & 0xFFFF));
     }
     return status;
 }
 
-// Reads that fall back to "" when the host refuses (counted as above).
+// Reads that fall back to "" when the host refuses (passed through checkRead).
 inline DOMBTString textOrEmpty(HostStatus status, const XMLCh* text) {
-    noteUnexamined(status);
+    checkRead(status);
     return (status == 0 && text) ? DOMBTString(text) : DOMBTString();
 }
 

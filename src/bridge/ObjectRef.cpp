@@ -145,7 +145,7 @@ ObjectRef::DoubleRef ObjectRef::SetAttribute(StringKey name, const DoubleRef& va
 std::vector<StringKey> ObjectRef::get_AttributeKeys() const {
     HostKey keys[255];
     int32_t count = 0;
-    noteUnexamined(callbacks().GetAttributeKeys(&count, handle, keys, 255));
+    checkRead(callbacks().GetAttributeKeys(&count, handle, keys, 255));
     std::vector<StringKey> result;
     if (count < 1) return result;
     if (count > 255) count = 255;
@@ -158,7 +158,7 @@ std::vector<StringKey> ObjectRef::get_AttributeKeys() const {
 
 ElementRef ElementRef::navigate(int32_t direction, StringKey key) const {
     HostRef out = NIL;
-    noteUnexamined(callbacks().NavigateElement(&out, handle, direction, key.value(), 0));
+    checkRead(callbacks().NavigateElement(&out, handle, direction, key.value(), 0));
     return ElementRef::fromHandle(out < 0 ? NIL : out);
 }
 
@@ -178,7 +178,7 @@ ElementRef ElementRef::get_Application() {
 
 int ElementRef::get_NumChildren() const {
     int32_t count = 0;
-    noteUnexamined(callbacks().GetNumChildren(&count, handle));
+    checkRead(callbacks().GetNumChildren(&count, handle));
     return count;
 }
 
@@ -234,13 +234,15 @@ void ElementRef::ValidateElement(XERCES_CPP_NAMESPACE::DOMNode* node) const {
 
 DOMBTString ElementRef::get_TagName() const {
     HostKey key = NO_KEY;
-    if (noteUnexamined(callbacks().GetElementNameKey(&key, 0, handle)) != 0) return DOMBTString();
+    const HostStatus status = callbacks().GetElementNameKey(&key, 0, handle);
+    checkRead(status);
+    if (status != 0) return DOMBTString();
     return keyText(key);
 }
 
 DOMBTString ElementRef::get_URI() const {
     HostKey key = NO_KEY;
-    noteUnexamined(callbacks().GetElementNameKey(&key, 1, handle));
+    checkRead(callbacks().GetElementNameKey(&key, 1, handle));
     return keyText(key);
 }
 

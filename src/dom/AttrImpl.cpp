@@ -9,6 +9,7 @@
 #include "dom/Identity.hpp"
 #include "dom/NamespaceView.hpp"
 #include "dom/NodeGuard.hpp"
+#include "dom/XmlText.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using Kw::throwDOMException;
@@ -87,7 +88,9 @@ bool AttrImpl::isSameNode(const DOMNode* other) const {
 
 bool AttrImpl::isEqualNode(const DOMNode* other) const {
     if (!other) return false;
-    return other->getNodeType() == ATTRIBUTE_NODE && DOMBTString(getName()) == DOMBTString(other->getNodeName());
+    // Equal attributes have the same name and the same value.
+    return other->getNodeType() == ATTRIBUTE_NODE && DOMBTString(getName()) == DOMBTString(other->getNodeName()) &&
+           DOMBTString(getValue()) == DOMBTString(other->getNodeValue());
 }
 
 void* AttrImpl::getFeature(const XMLCh* feature, const XMLCh*) const {
@@ -113,7 +116,10 @@ bool AttrImpl::getSpecified() const {
 
 const XMLCh* AttrImpl::getValue() const { return attribute.read().GetUChar16(); }
 
-void AttrImpl::setValue(const XMLCh* value) { attribute.write(DOMBTString(value)); }
+void AttrImpl::setValue(const XMLCh* value) {
+    requireXmlChars(value);
+    attribute.write(DOMBTString(value));
+}
 
 DOMElement* AttrImpl::getOwnerElement() const { return ElementImpl::create_(attribute.owner, ownerDocument); }
 

@@ -10,6 +10,10 @@
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
 #include "dom/NodeGuard.hpp"
+#include "dom/XmlText.hpp"
+
+#include <algorithm>
+#include <utility>
 
 using namespace XERCES_CPP_NAMESPACE;
 using Kw::throwDOMException;
@@ -28,7 +32,7 @@ DOMBTString keyText(const Kw::StringKey& key) { return DOMBTString(key.GetUChar1
 } // namespace
 
 ElementImpl::ElementImpl(Kw::ElementRef ref, DOMDocument* doc)
-    : NodeBase<DOMElement>(doc), elementRef(std::move(ref)), attributeKeys(elementRef.get_AttributeKeys()) {}
+    : NodeBase<DOMElement>(doc), elementRef(std::move(ref)) {}
 
 ElementImpl::~ElementImpl() = default;
 
@@ -64,34 +68,113 @@ void ElementImpl::dispose() {
 
 // Own operations.
 
+// What a copyInto has changed so far, at every level it reached, so that a refusal anywhere takes all of
+// it back. Only attribute writes that replaced a value can be taken back: the host has no operation that
+// takes an attribute away, so each level writes its new attributes last.
+struct ElementImpl::CopyJournal {
+    struct Inserted {
+        Kw::ElementRef parent, node;
+    };
+    struct Replaced {
+        Kw::ElementRef owner;
+        DOMBTString name, previous;
+    };
+    std::vector<Inserted> inserted;
+    std::vector<Replaced> replaced;
+
+    void undo() noexcept {
+        for (auto it = replaced.rbegin(); it != replaced.rend(); ++it) try {
+                Kw::AttributeRef(it->owner, Kw::StringKey(it->name.GetUChar16())).write(it->previous);
+            } catch (...) {
+            }
+        for (auto it = inserted.rbegin(); it != inserted.rend(); ++it) try {
+                it->parent.RemoveChild(it->node);
+            } catch (...) {
+            }
+    }
+};
+
 void ElementImpl::copyInto(DOMNode* source, bool deep) {
     if (!source) return;
+    Kw::CheckedReads checked;
+    CopyJournal journal;
+    try {
+        copyInto(source, deep, journal);
+    } catch (...) {
+        journal.undo();
+        throw;
+    }
+}
+
+void ElementImpl::copyInto(DOMNode* source, bool deep, CopyJournal& journal) {
+    // Everything taken from the source is read and checked before this level's first change.
+    struct Write {
+        DOMBTString name, value, previous;
+        bool existed = false;
+    };
+    std::vector<Write> writes;
+    if (DOMNamedNodeMap* attrs = source->getAttributes()) {
+        for (XMLSize_t i = 0, n = attrs->getLength(); i < n; ++i) {
+            NodeGuard<DOMAttr> a(static_cast<DOMAttr*>(attrs->item(i)));
+            if (!a) continue;
+            requireXmlName(a->getName());
+            requireXmlChars(a->getValue());
+            writes.push_back({DOMBTString(a->getName()), DOMBTString(a->getValue()), DOMBTString(), false});
+        }
+    }
+    for (Write& w : writes) {
+        w.existed = hasAttribute(w.name.GetUChar16());
+        if (w.existed) w.previous = DOMBTString(getAttribute(w.name.GetUChar16()));
+    }
+    // Attributes that exist already are written first: they are the ones a refusal can put back.
+    std::stable_partition(writes.begin(), writes.end(), [](const Write& w) { return w.existed; });
+
     if (deep) {
         if (hasAttribute(XSI_TYPE.name().GetUChar16())) {
             for (NodeGuard<DOMNode> child(getFirstChild()); child;) {
-                auto* element = dynamic_cast<ElementImpl*>(child.get());
-                if (!element) break;
+                if (child->getNodeType() != DOMNode::ELEMENT_NODE || !asNodeImpl(child.get())) break;
+                auto* element = static_cast<ElementImpl*>(static_cast<DOMElement*>(child.get()));
                 NodeGuard<DOMElement> found(
                     ::getElementByTagName(static_cast<DOMElement*>(source), DOMBTString(element->getTagName())));
-                if (found) element->copyInto(found.get(), true);
+                if (found) element->copyInto(found.get(), true, journal);
                 child.reset(child->getNextSibling());
             }
         } else {
-            // The next child is taken first: inserting a host-backed child moves it out of `source`.
-            for (NodeGuard<DOMNode> c(source->getFirstChild()); c;) {
-                NodeGuard<DOMNode> next(c->getNextSibling());
+            // A copy copies: host-backed children of the source go in as detached copies, so the source
+            // keeps them. Every copy is made before the first insertion.
+            std::vector<Kw::HostRef> lineage; // this element and its ancestors
+            for (Kw::ElementRef at = elementRef; !at.isNil(); at = at.get_Parent()) lineage.push_back(at.get());
+            std::vector<NodeGuard<DOMNode>> copies;
+            for (NodeGuard<DOMNode> c(source->getFirstChild()); c; c.reset(c->getNextSibling())) {
+                // The same hierarchy rule as every insertion: not this element, nor one of its ancestors.
+                const Kw::HostRef handle = refOf(c.get()).get();
+                if (handle >= 0 && std::find(lineage.begin(), lineage.end(), handle) != lineage.end())
+                    throwDOMException(3);
                 if (c->getNodeType() == DOMNode::ELEMENT_NODE && static_cast<DOMElement*>(c.get())->hasAttribute(u"ID"))
                     throw dom::Exceptions::VALIDATION_ERR;
-                NodeGuard<DOMNode> added(insertBefore(c.get(), nullptr));
-                c = std::move(next);
+                if (NodeImpl* own = asNodeImpl(c.get()))
+                    copies.emplace_back(own->exportCopy(true));
+                else
+                    copies.emplace_back(c->cloneNode(true));
+            }
+            for (const NodeGuard<DOMNode>& copy : copies) {
+                // The journal's reference to this element is taken before the insertion: once the host
+                // has the child, recording it must not need the host.
+                CopyJournal::Inserted entry{elementRef, Kw::ElementRef()};
+                journal.inserted.reserve(journal.inserted.size() + 1);
+                entry.node = place(copy.get(), nullptr).node;
+                if (!entry.node.isNil()) journal.inserted.push_back(std::move(entry));
             }
         }
     }
-    DOMNamedNodeMap* attrs = source->getAttributes();
-    const XMLSize_t n = attrs ? attrs->getLength() : 0;
-    for (XMLSize_t i = 0; i < n; ++i) {
-        NodeGuard<DOMAttr> a(static_cast<DOMAttr*>(attrs->item(i)));
-        if (a) setAttribute(a->getName(), a->getValue());
+    for (const Write& w : writes) {
+        if (w.existed) journal.replaced.push_back({elementRef, w.name, w.previous});
+        try {
+            Kw::AttributeRef(elementRef, Kw::StringKey(w.name.GetUChar16())).write(w.value);
+        } catch (...) {
+            if (w.existed) journal.replaced.pop_back();
+            throw;
+        }
     }
 }
 
@@ -115,8 +198,16 @@ DOMAttr* ElementImpl::getAttributeNode(const Kw::StringKey& name) const {
 
 // Copies.
 
+std::vector<Kw::StringKey> ElementImpl::currentKeys() const {
+    Kw::CheckedReads checked;
+    return elementRef.get_AttributeKeys();
+}
+
 DOMNode* ElementImpl::exportCopy(bool deep) const {
-    DOMElement* copy = ownerDocument->createElement(getTagName());
+    // A refused read ends the copy: a copy with parts missing is not handed out as a copy.
+    Kw::CheckedReads checked;
+    NodeGuard<DOMElement> guard(ownerDocument->createElement(getTagName()));
+    DOMElement* copy = guard.get();
     if (deep) {
         for (NodeGuard<DOMNode> child(getFirstChild()); child; child.reset(child->getNextSibling())) {
             if (refOf(child.get()).IsReadOnly()) continue;
@@ -124,16 +215,18 @@ DOMNode* ElementImpl::exportCopy(bool deep) const {
             copy->appendChild(c.get());
         }
     }
-    for (const Kw::StringKey& key : attributeKeys) {
-        NodeGuard<DOMAttr> a(getAttributeNode(keyText(key).GetUChar16()));
+    for (const Kw::StringKey& key : currentKeys()) {
+        NodeGuard<DOMAttr> a(getAttributeNode(key));
         NodeGuard<DOMAttr> c(static_cast<AttrImpl*>(a.get())->copyAttribute());
         if (c) copy->setAttribute(c->getName(), c->getValue());
     }
-    return copy;
+    return guard.release();
 }
 
 DOMNode* ElementImpl::cloneNode(bool deep) const {
-    DOMElement* copy = ownerDocument->createElement(getTagName());
+    Kw::CheckedReads checked;
+    NodeGuard<DOMElement> guard(ownerDocument->createElement(getTagName()));
+    DOMElement* copy = guard.get();
     if (deep) {
         for (NodeGuard<DOMNode> child(getFirstChild()); child;) {
             NodeGuard<DOMNode> next(child->getNextSibling());
@@ -142,13 +235,12 @@ DOMNode* ElementImpl::cloneNode(bool deep) const {
             child = std::move(next);
         }
     }
-    const std::vector<Kw::StringKey> keys = attributeKeys;
-    for (const Kw::StringKey& key : keys) {
+    for (const Kw::StringKey& key : currentKeys()) {
         NodeGuard<DOMAttr> a(getAttributeNode(key));
         NodeGuard<DOMAttr> c(static_cast<DOMAttr*>(a->cloneNode(deep)));
         copy->setAttribute(c->getName(), c->getValue());
     }
-    return copy;
+    return guard.release();
 }
 
 bool ElementImpl::isSameNode(const DOMNode* other) const {
@@ -159,14 +251,18 @@ bool ElementImpl::isEqualNode(const DOMNode* other) const {
     if (!other) return false;
     if (DOMBTString(getNamespaceURI()) != DOMBTString(other->getNamespaceURI())) return false;
     if (!equalByTypeName(other)) return false;
-    const std::vector<Kw::StringKey> keys = attributeKeys;
+    Kw::CheckedReads checked;
+    const std::vector<Kw::StringKey> keys = currentKeys();
     DOMNamedNodeMap* otherAttrs = other->getAttributes();
     if (!otherAttrs || keys.size() != otherAttrs->getLength()) return false;
     const DOMElement* otherElement = static_cast<const DOMElement*>(other);
     for (const Kw::StringKey& key : keys) {
+        // Same names and the same values: an attribute the other element lacks makes them differ.
+        const DOMBTString name = keyText(key);
+        if (!otherElement->hasAttribute(name.GetUChar16())) return false;
         NodeGuard<DOMAttr> a(getAttributeNode(key));
-        NodeGuard<DOMAttr> b(otherElement->getAttributeNode(keyText(key).GetUChar16()));
-        if (b && !a->isEqualNode(b.get())) return false;
+        NodeGuard<DOMAttr> b(otherElement->getAttributeNode(name.GetUChar16()));
+        if (!b || !a->isEqualNode(b.get())) return false;
     }
     DOMNodeList* otherChildren = const_cast<DOMNode*>(other)->getChildNodes();
     if (static_cast<XMLSize_t>(elementRef.get_NumChildren()) != (otherChildren ? otherChildren->getLength() : 0))
@@ -198,19 +294,21 @@ const XMLCh* ElementImpl::getAttribute(const XMLCh* name) const {
 DOMAttr* ElementImpl::getAttributeNode(const XMLCh* name) const { return getAttributeNode(Kw::StringKey(name)); }
 
 void ElementImpl::setAttribute(const XMLCh* name, const XMLCh* value) {
-    const Kw::StringKey key(name);
-    Kw::AttributeRef record(elementRef, key);
-    const DOMBTString newValue(value);
-    bool typeChanged = false;
-    if (DOMBTString(name) == XSI_TYPE.name()) typeChanged = DOMBTString(getAttribute(name)) != newValue;
-    record.write(newValue);
-    if (typeChanged) attributeKeys = elementRef.get_AttributeKeys();
+    // The attribute map reads the host's keys on every call, so nothing here needs refreshing.
+    requireXmlName(name);
+    requireXmlChars(value);
+    Kw::AttributeRef(elementRef, Kw::StringKey(name)).write(DOMBTString(value));
 }
 
 DOMAttr* ElementImpl::setAttributeNode(DOMAttr* attr) {
+    if (!attr) throwDOMException(8);
+    requireXmlName(attr->getName());
+    requireXmlChars(attr->getValue());
     Kw::AttributeRef record(elementRef, Kw::StringKey(attr->getName()));
+    // The node handed back is made before the write: once the host has the value, nothing may fail.
+    NodeGuard<DOMAttr> result(new AttrImpl(record, ownerDocument));
     record.write(DOMBTString(attr->getValue()));
-    return new AttrImpl(record, ownerDocument);
+    return result.release();
 }
 
 DOMAttr* ElementImpl::removeAttributeNode(DOMAttr*) { throwDOMException(-1); }
@@ -222,6 +320,9 @@ const XMLCh* ElementImpl::getAttributeNS(const XMLCh* namespaceURI, const XMLCh*
 }
 
 void ElementImpl::setAttributeNS(const XMLCh* namespaceURI, const XMLCh* qualifiedName, const XMLCh* value) {
+    requireXmlName(qualifiedName);
+    requireXmlChars(namespaceURI);
+    requireXmlChars(value);
     const Kw::KWLIB::PrefixNamePair pair = Kw::KWLIB::seperatePrefixName(DOMBTString(qualifiedName));
     Kw::AttributeRef record(elementRef, pair.localName);
     record.nsKey = Kw::StringKey(namespaceURI);
@@ -236,11 +337,18 @@ DOMAttr* ElementImpl::getAttributeNodeNS(const XMLCh* namespaceURI, const XMLCh*
 }
 
 DOMAttr* ElementImpl::setAttributeNodeNS(DOMAttr* attr) {
-    Kw::AttributeRef record(elementRef, Kw::StringKey(attr->getLocalName()));
+    if (!attr) throwDOMException(8);
+    // An attribute made without a namespace (createAttribute) has no local name: its name serves.
+    const XMLCh* local = attr->getLocalName() ? attr->getLocalName() : attr->getName();
+    requireXmlName(local);
+    requireXmlChars(attr->getNamespaceURI());
+    requireXmlChars(attr->getValue());
+    Kw::AttributeRef record(elementRef, Kw::StringKey(local));
     record.nsKey = Kw::StringKey(attr->getNamespaceURI());
     record.useNS = true;
+    NodeGuard<DOMAttr> result(new AttrImpl(record, ownerDocument));
     record.write(DOMBTString(attr->getValue()));
-    return new AttrImpl(record, ownerDocument);
+    return result.release();
 }
 
 bool ElementImpl::hasAttribute(const XMLCh* name) const {
@@ -285,9 +393,15 @@ XMLSize_t ElementImpl::getChildElementCount() const { throwDOMException(-1); }
 DOMNode* ElementImpl::setNamedItem(DOMNode*) { throwDOMException(9); }
 DOMNode* ElementImpl::setNamedItemNS(DOMNode*) { throwDOMException(9); }
 
+// The map is live, as a DOM attribute map is: it reads the host's keys on every call, so what anyone
+// wrote (this object, another path, the host) is enumerated, and a refused read is thrown rather than
+// taken for "no attributes".
+XMLSize_t ElementImpl::getLength() const { return currentKeys().size(); }
+
 DOMNode* ElementImpl::item(XMLSize_t index) const {
-    if (index >= attributeKeys.size()) return nullptr;
-    return getAttributeNode(attributeKeys[index]);
+    const std::vector<Kw::StringKey> keys = currentKeys();
+    if (index >= keys.size()) return nullptr;
+    return getAttributeNode(keys[index]);
 }
 
 DOMNode* ElementImpl::getNamedItem(const XMLCh* name) const { return getAttributeNode(name); }

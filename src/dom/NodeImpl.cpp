@@ -13,6 +13,7 @@
 #include "dom/Lifetime.hpp"
 #include "dom/NamespaceView.hpp"
 #include "dom/NodeGuard.hpp"
+#include "dom/XmlText.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using Kw::throwDOMException;
@@ -72,14 +73,6 @@ const Kw::ElementRef& nilRef() {
 
 DOMImplementation* xercesImplementation() {
     return DOMImplementationRegistry::getDOMImplementation(u"Core LS");
-}
-
-// The XML text of a node through Xerces-C's own serializer.
-DOMBTString writeToString(DOMLSSerializer* writer, const DOMNode* node) {
-    XMLCh* text = writer->writeToString(node);
-    DOMBTString result(text);
-    XMLString::release(&text, XMLPlatformUtils::fgMemoryManager);
-    return result;
 }
 
 } // namespace
@@ -193,90 +186,124 @@ const XMLCh* NodeImpl::lookupNamespaceURI(const XMLCh* prefixText) const {
     return element->getAttribute(name.GetUChar16());
 }
 
-// Tree changes. The host tree is changed by handing the host the XML text of the new child.
+// Tree changes. New content reaches the host as XML text; a host node that is already in a tree is
+// moved by the host itself, so that nothing of it (read-only content, uncopyable attributes, its
+// identity) is lost on the way.
 
-DOMNode* NodeImpl::insertBefore(DOMNode* newChild, DOMNode* refChild) {
+namespace {
+
+// Refuses a plain Xerces-C child whose text or attribute values XML cannot hold.
+void requireWritable(const DOMNode* node) {
+    if (node->getNodeType() == DOMNode::TEXT_NODE) {
+        requireXmlChars(node->getNodeValue());
+        return;
+    }
+    if (const DOMNamedNodeMap* attrs = node->getAttributes())
+        for (XMLSize_t i = 0, n = attrs->getLength(); i < n; ++i) requireXmlChars(attrs->item(i)->getNodeValue());
+    for (const DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling()) requireWritable(c);
+}
+
+} // namespace
+
+NodeImpl::Placement NodeImpl::place(DOMNode* newChild, DOMNode* refChild) {
     if (!newChild) throwDOMException(16);
     const DOMNode::NodeType type = newChild->getNodeType();
     if (type != DOMNode::ELEMENT_NODE && type != DOMNode::TEXT_NODE) throwDOMException(9);
+    Kw::CheckedReads checked;
     const Kw::ElementRef& self = ref();
-    self.ValidateElement(newChild);
-    const bool isText = type == DOMNode::TEXT_NODE;
     // The reference child is checked before anything moves: a bad one must not cost the new child.
     if (refChild && refOf(refChild).isNil()) throwDOMException(8);
+    Placement placement;
+    placement.isText = type == DOMNode::TEXT_NODE;
+    const bool hostBacked = asNodeImpl(newChild) != nullptr;
+    if (hostBacked) {
+        // A node cannot go into itself or into one of its own descendants.
+        const Kw::HostRef child = refOf(newChild).get();
+        for (Kw::ElementRef at = self; !at.isNil(); at = at.get_Parent())
+            if (at.get() == child) throwDOMException(3);
+    } else {
+        requireWritable(newChild);
+    }
+    self.ValidateElement(newChild);
+
+    if (hostBacked) {
+        // Everything the undo needs is taken before the move.
+        Kw::ElementRef moving = refOf(newChild);
+        placement.oldParent = moving.get_Parent();
+        if (!placement.oldParent.isNil()) placement.oldNext = moving.get_NextSibling();
+        Kw::ElementRef before = refOf(refChild);
+        // insertBefore(x, x): x stays where it is.
+        if (before.get() == moving.get()) before = placement.oldNext;
+        self.InsertBeforeChild(moving, before);
+        placement.node = std::move(moving);
+        placement.moved = true;
+        return placement;
+    }
 
     std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
         xercesImplementation()->createLSSerializer(XMLPlatformUtils::fgMemoryManager),
         [](DOMLSSerializer* w) { w->release(); });
-    DOMBTString text;
-    Kw::ElementRef movedFrom, movedBefore;
-    NodeImpl* own = asNodeImpl(newChild);
-    const bool hostBacked = own && type != DOMNode::DOCUMENT_NODE;
-    if (!hostBacked) {
-        text = writeToString(writer.get(), newChild);
-    } else {
-        const Kw::ElementRef& child = refOf(newChild);
-        if (self.get() == child.get()) throwDOMException(3);
-        NodeGuard<DOMNode> parent(newChild->getParentNode());
-        NodeGuard<DOMNode> copy(own->exportCopy(true));
-        if (parent) {
-            movedFrom = refOf(parent.get());
-            movedBefore = child.get_NextSibling();
-            NodeGuard<DOMNode> removed(parent->removeChild(newChild));
-        }
-        text = writeToString(writer.get(), copy.get());
-    }
+    XMLCh* written = writer->writeToString(newChild);
     writer.reset();
-    if (text.IsEmpty()) return nullptr;
-
-    Kw::ElementRef inserted;
-    try {
-        inserted = self.InsertBeforeChild(text, refOf(refChild), isText ? 1 : 0);
-    } catch (...) {
-        // A refused insertion puts a moved node back where it was.
-        if (!movedFrom.isNil()) {
-            try {
-                movedFrom.InsertBeforeChild(refOf(newChild), movedBefore);
-            } catch (...) {
-            }
-        }
-        throw;
-    }
-    return create_(std::move(inserted), documentForChildren());
+    // The stock serializer answers null for a node it cannot write: that is a refusal, not "nothing".
+    if (!written) throwDOMException(12);
+    DOMBTString text(written);
+    XMLString::release(&written, XMLPlatformUtils::fgMemoryManager);
+    if (text.IsEmpty()) return placement;
+    placement.node = self.InsertBeforeChild(text, refOf(refChild), placement.isText ? 1 : 0);
+    return placement;
 }
 
+void NodeImpl::unplace(const Placement& placement) noexcept {
+    // Best effort: the host answered the change a moment ago, it is asked to take it back.
+    try {
+        if (placement.node.isNil()) return;
+        if (placement.moved && !placement.oldParent.isNil())
+            placement.oldParent.InsertBeforeChild(placement.node, placement.oldNext);
+        else
+            ref().RemoveChild(placement.node);
+    } catch (...) {
+    }
+}
+
+DOMNode* NodeImpl::wrapPlaced(Placement&& placement) {
+    // The kind is known: no further host call may fail once the tree has changed.
+    if (placement.node.isNil()) return nullptr;
+    if (placement.isText) return new TextImpl(std::move(placement.node), documentForChildren());
+    return ElementImpl::create_(std::move(placement.node), documentForChildren());
+}
+
+DOMNode* NodeImpl::insertBefore(DOMNode* newChild, DOMNode* refChild) { return wrapPlaced(place(newChild, refChild)); }
+
 DOMNode* NodeImpl::replaceChild(DOMNode* newChild, DOMNode* oldChild) {
+    Kw::CheckedReads checked;
     const Kw::ElementRef& self = ref();
     {
         NodeGuard<DOMNode> parent(oldChild ? oldChild->getParentNode() : nullptr);
         if (refOf(parent.get()).get() != self.get() || self.isNil()) throwDOMException(8);
     }
-    const Kw::HostRef replacement = refOf(newChild).get();
-    for (Kw::ElementRef at = self; !at.isNil(); at = at.get_Parent())
-        if (replacement >= 0 && at.get() == replacement) throwDOMException(3);
-    DOMNode* result = oldChild->cloneNode(true);
-    if (newChild != oldChild) {
+    NodeGuard<DOMNode> result(oldChild->cloneNode(true));
+    const Kw::ElementRef& old = refOf(oldChild);
+    // Replacing a node by itself (the same object, or another object of the same host node) changes nothing.
+    if (newChild != oldChild && refOf(newChild).get() != old.get()) {
+        Placement placement = place(newChild, oldChild);
         try {
-            NodeGuard<DOMNode> inserted(insertBefore(newChild, oldChild));
-            self.RemoveChild(refOf(oldChild));
+            self.RemoveChild(old);
         } catch (...) {
-            dom::dispose(result);
+            // All or nothing: the new child leaves again and the tree is as it was.
+            unplace(placement);
             throw;
         }
     }
-    return result;
+    return result.release();
 }
 
 DOMNode* NodeImpl::removeChild(DOMNode* oldChild) {
     if (!asNodeImpl(oldChild)) throwDOMException(8);
-    DOMNode* result = oldChild->cloneNode(true);
-    try {
-        ref().RemoveChild(refOf(oldChild));
-    } catch (...) {
-        dom::dispose(result);
-        throw;
-    }
-    return result;
+    Kw::CheckedReads checked;
+    NodeGuard<DOMNode> result(oldChild->cloneNode(true));
+    ref().RemoveChild(refOf(oldChild));
+    return result.release();
 }
 
 // NodeBase: the operations the host-backed nodes share and that no Part of them overrides.

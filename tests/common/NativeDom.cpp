@@ -5,6 +5,7 @@
 #include <xercesc/util/TransService.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <regex>
 #include <vector>
 
@@ -62,24 +63,75 @@ NativeDom::NativeDom(const std::string& xml) : parser(std::make_unique<XercesDOM
 }
 
 std::string sortAttributes(const std::string& xml) {
-    static const std::regex tag(R"(<([A-Za-z_][-\w:.]*)((?:\s+[^\s=<>]+="[^"]*")*)\s*(/?)>)");
-    static const std::regex attr(R"(\s+([^\s=<>]+="[^"]*"))");
+    // A scanner rather than a regular expression: the random differential canonicalizes whole trees at
+    // every step. Text holds no raw '<' and attribute values no raw '"', so tags are found reliably.
+    auto nameChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' || c == '.' ||
+               (c & 0x80);
+    };
     std::string out;
-    size_t last = 0;
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), tag); it != std::sregex_iterator(); ++it) {
-        const std::smatch& m = *it;
-        out += xml.substr(last, static_cast<size_t>(m.position()) - last);
+    out.reserve(xml.size());
+    size_t i = 0;
+    while (i < xml.size()) {
+        const size_t lt = xml.find('<', i);
+        if (lt == std::string::npos || lt + 1 >= xml.size() ||
+            !(std::isalpha(static_cast<unsigned char>(xml[lt + 1])) || xml[lt + 1] == '_')) {
+            const size_t to = lt == std::string::npos ? xml.size() : lt + 1;
+            out.append(xml, i, to - i);
+            i = to;
+            continue;
+        }
+        size_t p = lt + 1;
+        while (p < xml.size() && nameChar(xml[p])) ++p;
+        const std::string name = xml.substr(lt + 1, p - lt - 1);
         std::vector<std::string> attrs;
-        const std::string list = m[2];
-        for (auto a = std::sregex_iterator(list.begin(), list.end(), attr); a != std::sregex_iterator(); ++a)
-            attrs.push_back(" " + (*a)[1].str());
+        bool ok = true;
+        for (;;) {
+            size_t q = p;
+            while (q < xml.size() && std::isspace(static_cast<unsigned char>(xml[q]))) ++q;
+            if (q >= xml.size()) {
+                ok = false;
+                break;
+            }
+            if (xml[q] == '>' || (xml[q] == '/' && q + 1 < xml.size() && xml[q + 1] == '>')) {
+                p = q;
+                break;
+            }
+            if (q == p) {
+                ok = false;
+                break;
+            } // an attribute must follow white space
+            const size_t eq = xml.find('=', q);
+            if (eq == std::string::npos || xml.compare(eq + 1, 1, "\"") != 0) {
+                ok = false;
+                break;
+            }
+            const size_t close = xml.find('"', eq + 2);
+            if (close == std::string::npos) {
+                ok = false;
+                break;
+            }
+            attrs.push_back(" " + xml.substr(q, close + 1 - q));
+            p = close + 1;
+        }
+        if (!ok) {
+            out.append(xml, i, lt + 1 - i);
+            i = lt + 1;
+            continue;
+        }
         std::sort(attrs.begin(), attrs.end());
-        out += "<" + m[1].str();
+        out.append(xml, i, lt - i);
+        out += "<" + name;
         for (const auto& a : attrs) out += a;
-        out += m[3].str() + ">";
-        last = static_cast<size_t>(m.position() + m.length());
+        if (xml[p] == '/') {
+            out += "/>";
+            i = p + 2;
+        } else {
+            out += ">";
+            i = p + 1;
+        }
     }
-    return out + xml.substr(last);
+    return out;
 }
 
 std::string canonicalXml(DOMLSSerializer* writer, const DOMNode* node) {
@@ -89,7 +141,8 @@ std::string canonicalXml(DOMLSSerializer* writer, const DOMNode* node) {
     std::string out(reinterpret_cast<const char*>(bytes.str()), bytes.length());
     XMLPlatformUtils::fgMemoryManager->deallocate(text);
     // An element with only empty text is written <x></x>, one without any <x/>: the same content.
-    static const std::regex emptyElement(R"(<([^\s/<>]+)([^<>]*)></\1>)");
+    // The attribute part ends with a quote, never with the slash of a nested empty element.
+    static const std::regex emptyElement(R"(<([^\s/<>]+)((?:\s[^<>]*")?)></\1>)");
     return sortAttributes(std::regex_replace(out, emptyElement, "<$1$2/>"));
 }
 

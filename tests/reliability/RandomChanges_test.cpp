@@ -1,10 +1,17 @@
 // Random sequences of DOM changes applied to the library over the reference host and to a native
-// Xerces-C DOM of the same start document: after every step both serialize the same way, an XPath
-// question gets the same answer from both, and the library holds no more host references than the open
-// document needs.
+// Xerces-C DOM of the same start document: after every step both serialize the same way, and now and
+// then an XPath question gets the same answer from both; random subtrees written by the library parse
+// back into what the native tree holds, copies equal the native copies, and the library holds no more
+// host references than the open document needs.
 //
-// A failure prints its seed; replay one with DOMKW_SEED=<seed>. DOMKW_RANDOM_RUNS sets how many
-// sequences run (a bounded number by default, for CI).
+// No kind of step is left out: new content, moves (ancestors into their own descendants included: both
+// sides refuse, the native side through the model below since Xerces-C 3.2 accepts some cycles),
+// removals, replacements by new content and by existing elements (ancestors included), attribute writes
+// later moved, cloned and copied, copyInto, copies compared, character-data edits at every offset
+// boundary (0, length, length + 1, inside a surrogate pair), and transactions committed or aborted.
+//
+// DOMKW_RANDOM_STEPS sets the number of steps (a bounded number by default, for CI); DOMKW_RANDOM_SEED
+// the seed of the first sequence. Every sequence prints its seed; a failure names the seed and the step.
 #include <DOMKw/bridge/Transaction.hpp>
 #include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
@@ -13,6 +20,7 @@
 #include <xalanc/XPath/XObject.hpp>
 #include <xalanc/XPath/XPathEvaluator.hpp>
 #include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/util/TransService.hpp>
 
 #include <cstdlib>
@@ -27,30 +35,21 @@ using namespace testing_support;
 
 namespace {
 
-// Elements (or text nodes) of a tree in document order.
-void collect(DOMNode* node, DOMNode::NodeType type, std::vector<DOMNode*>& out) {
-    for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling()) {
-        if (c->getNodeType() == type) out.push_back(c);
-        if (c->getNodeType() == DOMNode::ELEMENT_NODE) collect(c, type, out);
-    }
-}
+using Path = std::vector<int>;
 
-// The same for the library's nodes: every node object made on the way is ended.
-void collectHost(DOMNode* node, DOMNode::NodeType type, std::vector<int>& path, std::vector<std::vector<int>>& out) {
+// Child-index paths of the elements (or texts) of a native tree, in document order.
+void collect(DOMNode* node, DOMNode::NodeType type, Path& path, std::vector<Path>& out) {
     int index = 0;
-    for (DOMNode* c = node->getFirstChild(); c; ++index) {
+    for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling(), ++index) {
         path.push_back(index);
         if (c->getNodeType() == type) out.push_back(path);
-        if (c->getNodeType() == DOMNode::ELEMENT_NODE) collectHost(c, type, path, out);
+        if (c->getNodeType() == DOMNode::ELEMENT_NODE) collect(c, type, path, out);
         path.pop_back();
-        DOMNode* next = c->getNextSibling();
-        dom::dispose(c);
-        c = next;
     }
 }
 
 // A node by its child-index path from `root`: native nodes directly, host nodes as new node objects.
-DOMNode* byPath(DOMNode* root, const std::vector<int>& path, bool host) {
+DOMNode* byPath(DOMNode* root, const Path& path, bool host) {
     DOMNode* at = root;
     bool owned = false;
     for (int step : path) {
@@ -67,10 +66,20 @@ DOMNode* byPath(DOMNode* root, const std::vector<int>& path, bool host) {
     return at;
 }
 
-// XPath answers that must agree between the two trees after every step.
+bool isPrefix(const Path& a, const Path& b) {
+    return a.size() <= b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+// XPath answers that must agree between the two trees.
 const char16_t* const kQueries[] = {
-    u"count(//*)", u"count(//text())", u"count(//@*)", u"string(//textRun[last()])", u"sum(//page/@number)",
-    u"count(//*[@v])", u"string(//*[starts-with(name(), 'n')][1]/@v)", u"boolean(//replacement)",
+    u"count(//*)",
+    u"count(//text())",
+    u"count(//@*)",
+    u"string(//textRun[last()])",
+    u"sum(//page/@number)",
+    u"count(//*[@v])",
+    u"string(//*[starts-with(name(), 'n')][1]/@v)",
+    u"boolean(//replacement)",
 };
 
 // Asked of a document of its own, released at once: what XPath keeps for a document goes with it, so the
@@ -87,10 +96,12 @@ std::u16string ourAnswer(const char16_t* query) {
 // Xalan-C over the native tree as it is now (a new wrapper every time: the tree keeps changing).
 std::u16string nativeAnswer(DOMDocument* doc, const char16_t* query) {
     namespace xalan = XALAN_CPP_NAMESPACE;
-    xalan::XercesDocumentWrapper wrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(), doc, false, true, true);
+    xalan::XercesDocumentWrapper wrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(), doc, false, true,
+                                         true);
     xalan::DOMSupportDefault support;
     xalan::XPathEvaluator evaluator;
-    const xalan::XObjectPtr value = evaluator.evaluate(support, &wrapper, query, wrapper.getDocumentElement());
+    const xalan::XObjectPtr value =
+        evaluator.evaluate(support, &wrapper, query, wrapper.getDocumentElement());
     const xalan::XalanDOMString& text = value->str();
     return std::u16string(text.c_str(), text.length());
 }
@@ -101,189 +112,400 @@ std::u16string nativeAnswer(DOMDocument* doc, const char16_t* query) {
     size_t at = 0;
     while (at < ours.size() && at < native.size() && ours[at] == native[at]) ++at;
     const size_t from = at > 120 ? at - 120 : 0;
-    return ::testing::AssertionFailure() << "the trees part at offset " << at << "\n  ours:   ..."
-                                         << ours.substr(from, 240) << "\n  native: ..." << native.substr(from, 240);
+    return ::testing::AssertionFailure()
+           << "the trees part at offset " << at << "\n  ours:   ..." << ours.substr(from, 240)
+           << "\n  native: ..." << native.substr(from, 240);
+}
+
+std::u16string fromUtf8(const std::string& s) {
+    xercesc::TranscodeFromStr t(reinterpret_cast<const XMLByte*>(s.data()), s.size(), "UTF-8");
+    return std::u16string(t.str());
+}
+
+// Copies carry names as written ("xsi:type"), not namespace bindings, and serializers add declarations
+// of their own: texts are compared without them.
+std::string withoutNamespaceDeclarations(std::string xml) {
+    for (size_t at; (at = xml.find(" xmlns")) != std::string::npos;) {
+        const size_t close = xml.find('"', xml.find('"', at) + 1);
+        xml.erase(at, close + 1 - at);
+    }
+    return xml;
+}
+
+// Subtrees the library wrote that are well-formed but not namespace-well-formed (a prefix used without
+// its declaration in the written part), counted across the run.
+int namespaceFaults = 0;
+
+// The code of what a call threw: a DOMException's code, or the library's own code plus 1000; 0 when it
+// returned.
+int refusal(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const DOMException& e) {
+        return static_cast<short>(e.code);
+    } catch (dom::Exceptions::KwErrorCodes e) {
+        return 1000 + e;
+    }
+    return 0;
+}
+
+// copyInto as the library defines it, over the native tree; throws the code the library throws.
+void nativeCopyInto(DOMElement* target, DOMElement* source, bool deep) {
+    if (deep) {
+        if (target->hasAttribute(u"xsi:type")) {
+            for (DOMNode* child = target->getFirstChild();
+                 child && child->getNodeType() == DOMNode::ELEMENT_NODE; child = child->getNextSibling()) {
+                DOMNodeList* found =
+                    source->getElementsByTagName(static_cast<DOMElement*>(child)->getTagName());
+                if (found->getLength() > 0)
+                    nativeCopyInto(static_cast<DOMElement*>(child), static_cast<DOMElement*>(found->item(0)),
+                                   true);
+            }
+        } else {
+            std::vector<DOMNode*> copies;
+            for (DOMNode* c = source->getFirstChild(); c; c = c->getNextSibling()) {
+                for (DOMNode* at = target; at; at = at->getParentNode())
+                    if (at == c) {
+                        for (DOMNode* n : copies) n->release();
+                        throw 3;
+                    }
+                // Copies reach the host as XML text: empty text leaves nothing, adjacent texts inside a
+                // copied element become one.
+                if (c->getNodeType() == DOMNode::TEXT_NODE && !*c->getNodeValue()) continue;
+                copies.push_back(c->cloneNode(true));
+                copies.back()->normalize();
+            }
+            for (DOMNode* n : copies) target->appendChild(n);
+        }
+    }
+    DOMNamedNodeMap* attrs = source->getAttributes();
+    std::vector<std::pair<std::u16string, std::u16string>> values;
+    for (XMLSize_t i = 0; i < attrs->getLength(); ++i)
+        values.emplace_back(attrs->item(i)->getNodeName(), attrs->item(i)->getNodeValue());
+    for (const auto& v : values) target->setAttribute(v.first.c_str(), v.second.c_str());
+}
+
+bool splitsPair(const std::u16string& t, size_t at) {
+    return at > 0 && at < t.size() && t[at - 1] >= 0xD800 && t[at - 1] < 0xDC00 && t[at] >= 0xDC00 &&
+           t[at] < 0xE000;
 }
 
 class RandomChanges : public DomTest {
 protected:
-    // One step applied to both trees; false when the library refused it (the native tree is then left
-    // alone too).
-    struct World {
-        domImpl::DocumentImpl* doc;
-        DOMElement* ours;      // our document element, held for the whole sequence
-        DOMElement* native;
-        DOMDocument* nativeDoc;
-    };
-
-    static std::string randomText(std::mt19937& rng) {
-        static const char* const parts[] = {"a", "&", "<b>", "\xC3\xA9", "\xE2\x82\xAC", " ", "x y", "\"q\"", "\xF0\x9F\x98\x80"};
+    static std::u16string randomText(std::mt19937& rng) {
+        static const char* const parts[] = {"a", "&",   "<b>",   "\xC3\xA9",        "\xE2\x82\xAC",
+                                            " ", "x y", "\"q\"", "\xF0\x9F\x98\x80"};
         std::string s;
         for (int i = 1 + static_cast<int>(rng() % 3); i > 0; --i) s += parts[rng() % 9];
-        return s;
+        return fromUtf8(s);
     }
 
-    void run(uint32_t seed, int steps);
+    // Runs one sequence; `made` counts the steps made.
+    void run(uint32_t seed, int steps, int& made);
 };
 
-void RandomChanges::run(uint32_t seed, int steps) {
-    SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with DOMKW_SEED=" + std::to_string(seed) + ")");
+void RandomChanges::run(uint32_t seed, int steps, int& made) {
+    std::printf(
+        "random changes: seed %u, %d steps (replay with DOMKW_RANDOM_SEED=%u DOMKW_RANDOM_STEPS=%d)\n", seed,
+        steps, seed, steps);
+    SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
-    const std::string xml = kwhost::generateProject(60 + rng() % 60, seed);
+    const std::string xml = kwhost::generateProject(40 + rng() % 40, seed);
     host.loadString(xml, "random");
     openDocument();
     NativeDom nativeDom(xml);
-    World w{doc, doc->getDocumentElement(), nativeDom.root(), nativeDom.document()};
-    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
-    DOMLSSerializer* writer = new domImpl::WriterImpl();
+    DOMDocument* nativeDoc = nativeDom.document();
+    DOMElement* native = nativeDom.root();
+    Owned ours(doc->getDocumentElement());
+    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> xerces(
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer(),
+        [](DOMLSSerializer* w) { w->release(); });
+    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
+        new domImpl::WriterImpl(), [](DOMLSSerializer* w) { w->release(); });
     const int64_t baseline = host.outstandingReferences();
-
     std::unique_ptr<Kw::Transaction> transaction;
     DOMNode* nativeSnapshot = nullptr; // the native tree as it was when the transaction began
+    struct Holder {
+        DOMNode*& n;
+        ~Holder() {
+            if (n) n->release();
+        }
+    } snapshotGuard{nativeSnapshot};
 
-    for (int step = 0; step < steps; ++step) {
-        std::vector<std::vector<int>> elements, texts;
-        std::vector<int> path;
-        collectHost(w.ours, DOMNode::ELEMENT_NODE, path, elements);
-        collectHost(w.ours, DOMNode::TEXT_NODE, path, texts);
-        ASSERT_FALSE(elements.empty());
-        auto pickElement = [&] { return elements[rng() % elements.size()]; };
-        const int op = static_cast<int>(rng() % 9);
+    for (int step = 0; step < steps; ++step, ++made) {
+        std::vector<Path> elements, texts;
+        Path path;
+        collect(native, DOMNode::ELEMENT_NODE, path, elements);
+        collect(native, DOMNode::TEXT_NODE, path, texts);
+        if (elements.empty()) break;
+        auto pick = [&] { return elements[rng() % elements.size()]; };
+        const int op = static_cast<int>(rng() % 14);
         std::ostringstream what;
         what << "step " << step << " op " << op;
         SCOPED_TRACE(what.str());
+        auto mine = [&](const Path& p) { return Owned(byPath(ours.node, p, true)); };
+        auto theirs = [&](const Path& p) { return byPath(native, p, false); };
 
-        auto both = [&](const std::vector<int>& p, std::function<void(DOMNode*, bool)> f) {
-            DOMNode* mine = byPath(w.ours, p, true);
-            DOMNode* theirs = byPath(w.native, p, false);
-            f(mine, false);
-            f(theirs, true);
-            dom::dispose(mine);
-        };
         switch (op) {
-        case 0: { // insert a new element, with an attribute and text
-            const auto parent = pickElement();
-            const std::string name = "n" + std::to_string(rng() % 5), value = randomText(rng), text = randomText(rng);
-            const std::u16string uname(name.begin(), name.end());
+        case 0: { // new content: an element with an attribute and text, first or last
+            const Path parent = pick();
+            const std::u16string name = u"n" + std::u16string(1, char16_t(u'0' + rng() % 5));
+            const std::u16string value = randomText(rng), text = randomText(rng);
             const bool first = rng() % 2;
-            both(parent, [&](DOMNode* p, bool native) {
-                DOMDocument* factory = native ? w.nativeDoc : static_cast<DOMDocument*>(w.doc);
-                DOMElement* e = factory->createElement(uname.c_str());
-                xercesc::TranscodeFromStr v(reinterpret_cast<const XMLByte*>(value.data()), value.size(), "UTF-8");
-                xercesc::TranscodeFromStr t(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "UTF-8");
-                e->setAttribute(u"v", v.str());
-                e->appendChild(factory->createTextNode(t.str()));
-                DOMNode* before = p->getFirstChild();
-                DOMNode* inserted = p->insertBefore(e, first ? before : nullptr);
-                if (!native) {
-                    dom::dispose(before);
-                    dom::dispose(inserted);
+            for (bool isNative : {false, true}) {
+                DOMDocument* factory = isNative ? nativeDoc : static_cast<DOMDocument*>(doc);
+                DOMElement* e = factory->createElement(name.c_str());
+                e->setAttribute(u"v", value.c_str());
+                e->appendChild(factory->createTextNode(text.c_str()));
+                if (isNative) {
+                    DOMNode* p = theirs(parent);
+                    p->insertBefore(e, first ? p->getFirstChild() : nullptr);
+                } else {
+                    Owned p = mine(parent);
+                    Owned before(first ? p->getFirstChild() : nullptr);
+                    Owned inserted(p->insertBefore(e, before.node));
                     dom::dispose(e);
                 }
-            });
+            }
             break;
         }
-        case 1: { // move an element under another one that is not inside it
-            const auto from = pickElement(), to = pickElement();
-            if (to.size() >= from.size() && std::equal(from.begin(), from.end(), to.begin())) break;
-            DOMNode* mine = byPath(w.ours, from, true);
-            DOMNode* target = byPath(w.ours, to, true);
-            dom::dispose(target->appendChild(mine));
-            dom::dispose(mine);
-            dom::dispose(target);
-            byPath(w.native, to, false)->appendChild(byPath(w.native, from, false));
+        case 1: { // a move, ancestors into their own descendants included
+            const Path from = pick(), to = pick();
+            const bool cycle = isPrefix(from, to);
+            Owned node = mine(from), target = mine(to);
+            const int code = refusal([&] { Owned moved(target->appendChild(node.node)); });
+            ASSERT_EQ(code, cycle ? 3 : 0);
+            if (!cycle) theirs(to)->appendChild(theirs(from));
             break;
         }
-        case 2: { // remove an element
-            const auto victim = pickElement();
+        case 2: { // remove; the copy handed back is the subtree as it was
+            const Path victim = pick();
             if (victim.size() < 2) break;
-            const std::vector<int> parent(victim.begin(), victim.end() - 1);
-            DOMNode* p = byPath(w.ours, parent, true);
-            DOMNode* v = byPath(w.ours, victim, true);
-            dom::dispose(p->removeChild(v));
-            dom::dispose(v);
-            dom::dispose(p);
-            DOMNode* np = byPath(w.native, parent, false);
-            np->removeChild(byPath(w.native, victim, false))->release();
+            const Path parent(victim.begin(), victim.end() - 1);
+            Owned p = mine(parent), v = mine(victim);
+            Owned removed(p->removeChild(v.node));
+            DOMNode* n = theirs(victim);
+            ASSERT_TRUE(sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), removed.node)),
+                                 withoutNamespaceDeclarations(canonicalXml(xerces.get(), n))));
+            theirs(parent)->removeChild(n)->release();
             break;
         }
-        case 3: { // replace an element by a new one
-            const auto victim = pickElement();
+        case 3: { // replace by new content
+            const Path victim = pick();
             if (victim.size() < 2) break;
-            const std::vector<int> parent(victim.begin(), victim.end() - 1);
-            DOMNode* p = byPath(w.ours, parent, true);
-            DOMNode* v = byPath(w.ours, victim, true);
-            dom::dispose(p->replaceChild(w.doc->createElement(u"replacement"), v));
-            dom::dispose(v);
-            dom::dispose(p);
-            DOMNode* np = byPath(w.native, parent, false);
-            np->replaceChild(w.nativeDoc->createElement(u"replacement"), byPath(w.native, victim, false))->release();
+            const Path parent(victim.begin(), victim.end() - 1);
+            Owned p = mine(parent), v = mine(victim);
+            Owned fresh(doc->createElement(u"replacement"));
+            Owned old(p->replaceChild(fresh.node, v.node));
+            theirs(parent)->replaceChild(nativeDoc->createElement(u"replacement"), theirs(victim))->release();
             break;
         }
-        case 4: { // set an attribute
-            const std::string value = randomText(rng);
+        case 4: { // replace by an existing element, ancestors of the parent included
+            const Path victim = pick(), by = pick();
+            if (victim.size() < 2 || victim == by) break;
+            const Path parent(victim.begin(), victim.end() - 1);
+            const bool cycle = isPrefix(by, parent);
+            Owned p = mine(parent), v = mine(victim), n = mine(by);
+            const int code = refusal([&] { Owned old(p->replaceChild(n.node, v.node)); });
+            ASSERT_EQ(code, cycle ? 3 : 0);
+            if (!cycle) {
+                DOMNode* nv = theirs(victim);
+                theirs(parent)->replaceChild(theirs(by), nv)->release();
+            }
+            break;
+        }
+        case 5: { // an attribute written (later steps move, clone and copy it)
+            const Path at = pick();
+            const std::u16string value = randomText(rng);
             const std::u16string name = rng() % 2 ? u"id" : u"extra";
-            xercesc::TranscodeFromStr v(reinterpret_cast<const XMLByte*>(value.data()), value.size(), "UTF-8");
-            both(pickElement(), [&](DOMNode* e, bool) { static_cast<DOMElement*>(e)->setAttribute(name.c_str(), v.str()); });
+            Owned e = mine(at);
+            e.element()->setAttribute(name.c_str(), value.c_str());
+            static_cast<DOMElement*>(theirs(at))->setAttribute(name.c_str(), value.c_str());
+            // The element object enumerates what it just wrote.
+            ASSERT_EQ(e->getAttributes()->getLength(), theirs(at)->getAttributes()->getLength());
             break;
         }
-        case 5:
-        case 6: { // edit a text at random offsets
+        case 6:
+        case 7: { // character data at the offset boundaries
             if (texts.empty()) break;
-            const auto at = texts[rng() % texts.size()];
-            const std::string value = randomText(rng);
-            xercesc::TranscodeFromStr v(reinterpret_cast<const XMLByte*>(value.data()), value.size(), "UTF-8");
-            const uint32_t r1 = rng(), r2 = rng();
-            both(at, [&](DOMNode* n, bool) {
-                auto* t = static_cast<DOMText*>(n);
-                const XMLSize_t length = t->getLength();
-                if (op == 5) t->insertData(r1 % (length + 1), v.str());
-                else if (length > 0) t->deleteData(r1 % length, r2 % 4);
+            const Path at = texts[rng() % texts.size()];
+            const std::u16string value = randomText(rng);
+            auto* n = static_cast<DOMText*>(theirs(at));
+            const std::u16string data = n->getData();
+            const size_t length = data.size();
+            const size_t offsets[] = {0, length, length + 1, rng() % (length + 1)};
+            const size_t offset = offsets[rng() % 4];
+            const size_t count = rng() % 4;
+            const int kind = static_cast<int>(rng() % 5); // insert, delete, replace, substring, append
+            const size_t end = offset + std::min(count, length > offset ? length - offset : 0);
+            // The library's documented refusals: an index past the text (its own code 1; deletion and
+            // replacement also at the length), and an edit inside a surrogate pair (5).
+            int expected = 0;
+            if (kind == 0) expected = offset > length ? 1001 : splitsPair(data, offset) ? 5 : 0;
+            if (kind == 1 || kind == 2)
+                expected = offset >= length                                    ? 1001
+                           : splitsPair(data, offset) || splitsPair(data, end) ? 5
+                                                                               : 0;
+            if (kind == 3) expected = offset > length ? 1001 : 0;
+            Owned t = mine(at);
+            ASSERT_NE(t.node, nullptr);
+            auto* ourText = static_cast<DOMText*>(t.node);
+            std::u16string ourPart;
+            const int code = refusal([&] {
+                switch (kind) {
+                case 0:
+                    ourText->insertData(offset, value.c_str());
+                    break;
+                case 1:
+                    ourText->deleteData(offset, count);
+                    break;
+                case 2:
+                    ourText->replaceData(offset, count, value.c_str());
+                    break;
+                case 3:
+                    ourPart = ourText->substringData(offset, count);
+                    break;
+                default:
+                    ourText->appendData(value.c_str());
+                }
             });
+            ASSERT_EQ(code, expected) << "kind " << kind << " at " << offset << " of " << length;
+            if (code) break;
+            switch (kind) {
+            case 0:
+                n->insertData(offset, value.c_str());
+                break;
+            case 1:
+                n->deleteData(offset, count);
+                break;
+            case 2:
+                n->replaceData(offset, count, value.c_str());
+                break;
+            case 3:
+                ASSERT_TRUE(ourPart == std::u16string(n->substringData(offset, count)));
+                break;
+            default:
+                n->appendData(value.c_str());
+            }
             break;
         }
-        case 7: // start a transaction
+        case 8: { // copyInto, deep or not, from any element into any element
+            const Path to = pick(), from = pick();
+            const bool deep = rng() % 2;
+            int expected = 0;
+            try {
+                // A refusal midway (possible only between the levels of a typed target) leaves both
+                // trees with the same earlier levels done.
+                nativeCopyInto(static_cast<DOMElement*>(theirs(to)), static_cast<DOMElement*>(theirs(from)),
+                               deep);
+            } catch (int c) {
+                expected = c;
+            }
+            Owned target = mine(to), source = mine(from);
+            const int code = refusal(
+                [&] { static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, deep); });
+            ASSERT_EQ(code, expected);
+            break;
+        }
+        case 9: { // copies of a random subtree: cloneNode and exportCopy against the native clone
+            const Path at = pick();
+            Owned e = mine(at);
+            DOMNode* nativeClone = theirs(at)->cloneNode(true);
+            const std::string expected =
+                withoutNamespaceDeclarations(canonicalXml(xerces.get(), nativeClone));
+            nativeClone->release();
+            Owned clone(e->cloneNode(true));
+            ASSERT_TRUE(
+                sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), clone.node)), expected));
+            Owned exported(static_cast<domImpl::ElementImpl*>(e.node)->exportCopy(true));
+            ASSERT_TRUE(
+                sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), exported.node)), expected));
+            ASSERT_TRUE(e->isEqualNode(theirs(at)));
+            break;
+        }
+        case 10: { // a random subtree written by the library parses back into what the native tree holds
+            const Path at = pick();
+            Owned e = mine(at);
+            XMLCh* written = writer->writeToString(e.node);
+            ASSERT_NE(written, nullptr);
+            const std::u16string text(written);
+            XMLPlatformUtils::fgMemoryManager->deallocate(written);
+            auto parse = [&](XercesDOMParser& parser, bool namespaces) {
+                parser.setDoNamespaces(namespaces);
+                MemBufInputSource in(reinterpret_cast<const XMLByte*>(text.data()),
+                                     text.size() * sizeof(char16_t), "subtree");
+                in.setEncoding(u"UTF-16LE");
+                parser.parse(in);
+                return parser.getErrorCount() == 0 && parser.getDocument() &&
+                       parser.getDocument()->getDocumentElement();
+            };
+            XercesDOMParser plain;
+            ASSERT_TRUE(parse(plain, false)) << "not well-formed";
+            ASSERT_TRUE(sameText(withoutNamespaceDeclarations(
+                                     canonicalXml(xerces.get(), plain.getDocument()->getDocumentElement())),
+                                 withoutNamespaceDeclarations(canonicalXml(xerces.get(), theirs(at)))));
+            XercesDOMParser aware;
+            if (!parse(aware, true)) ++namespaceFaults;
+            break;
+        }
+        case 11: { // a text set whole
+            if (texts.empty()) break;
+            const Path at = texts[rng() % texts.size()];
+            const std::u16string value = randomText(rng);
+            Owned t = mine(at);
+            ASSERT_NE(t.node, nullptr);
+            static_cast<DOMText*>(t.node)->setData(value.c_str());
+            static_cast<DOMText*>(theirs(at))->setData(value.c_str());
+            break;
+        }
+        case 12: // a transaction begins
             if (transaction) break;
             transaction = std::make_unique<Kw::Transaction>();
             ASSERT_TRUE(transaction->Begin());
-            nativeSnapshot = w.native->cloneNode(true);
+            nativeSnapshot = native->cloneNode(true);
             break;
-        case 8: // end it: commit or abort
+        case 13: // it ends: commit or abort
             if (!transaction) break;
             if (rng() % 2) {
                 ASSERT_TRUE(transaction->Commit());
                 nativeSnapshot->release();
             } else {
                 ASSERT_TRUE(transaction->Abort());
-                w.nativeDoc->replaceChild(nativeSnapshot, w.native)->release();
-                w.native = static_cast<DOMElement*>(nativeSnapshot);
+                nativeDoc->replaceChild(nativeSnapshot, native)->release();
+                native = static_cast<DOMElement*>(nativeSnapshot);
             }
             nativeSnapshot = nullptr;
             transaction.reset();
             break;
         }
         if (std::getenv("DOMKW_DEBUG")) std::printf("step %d op %d: %s\n", step, op, host.toXml().c_str());
-        ASSERT_TRUE(sameText(canonicalXml(writer, w.ours), canonicalXml(xerces, w.native)));
-        const char16_t* query = kQueries[rng() % (sizeof kQueries / sizeof *kQueries)];
-        ASSERT_EQ(ourAnswer(query), nativeAnswer(w.nativeDoc, query)) << std::string(query, query + std::char_traits<char16_t>::length(query));
+        ASSERT_TRUE(sameText(canonicalXml(writer.get(), ours.node), canonicalXml(xerces.get(), native)));
+        if (step % 16 == 15) {
+            const char16_t* query = kQueries[rng() % (sizeof kQueries / sizeof *kQueries)];
+            ASSERT_EQ(ourAnswer(query), nativeAnswer(nativeDoc, query))
+                << std::string(query, query + std::char_traits<char16_t>::length(query));
+        }
         ASSERT_EQ(host.outstandingReferences(), baseline);
     }
     if (transaction) transaction->Commit();
-    if (nativeSnapshot) nativeSnapshot->release();
-    transaction.reset();
-    writer->release();
-    xerces->release();
-    dom::dispose(w.ours);
 }
 
 TEST_F(RandomChanges, LibraryAndNativeDomStayAlike) {
-    if (const char* seed = std::getenv("DOMKW_SEED")) {
-        run(static_cast<uint32_t>(std::strtoul(seed, nullptr, 10)), 60);
-        return;
-    }
-    const char* runs = std::getenv("DOMKW_RANDOM_RUNS");
-    const int count = runs ? std::atoi(runs) : 30;
-    for (int i = 0; i < count && !HasFatalFailure(); ++i) run(static_cast<uint32_t>(1000 + i), 40);
+    const char* stepsText = std::getenv("DOMKW_RANDOM_STEPS");
+    const char* seedText = std::getenv("DOMKW_RANDOM_SEED");
+    if (!seedText) seedText = std::getenv("DOMKW_SEED");
+    const int total = stepsText ? std::atoi(stepsText) : 2500;
+    const uint32_t first = seedText ? static_cast<uint32_t>(std::strtoul(seedText, nullptr, 10)) : 1000;
+    constexpr int perSequence = 150;
+    int made = 0;
+    for (uint32_t seed = first; made < total && !HasFatalFailure(); ++seed)
+        run(seed, std::min(perSequence, total - made), made);
+    std::printf("random changes: %d steps made\n", made);
+    if (namespaceFaults)
+        std::printf(
+            "random changes: %d written subtree(s) use a prefix they do not declare (left to the serializer "
+            "change)\n",
+            namespaceFaults);
 }
 
 } // namespace

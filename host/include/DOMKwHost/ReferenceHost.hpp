@@ -307,6 +307,9 @@ public:
     void failAt(int selector, int32_t status, int nth = 1);
     bool failureArmed() const;
     void disarm();
+    // A release refused by an injected failure leaves the reference held (the caller cannot tell). This
+    // performs the refused releases now, so that the accounting can go on, and answers how many there were.
+    size_t settleRefusedReleases();
 
     // Back to a clean accounting state: call counts cleared, failures disarmed. The tree stays.
     void reset();

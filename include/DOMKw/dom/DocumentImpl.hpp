@@ -131,6 +131,9 @@ public:
     XERCES_CPP_NAMESPACE::DOMNamedNodeMap* getAttributes() const override { return nullptr; }
     DOMDocument* getOwnerDocument() const override { return nullptr; }
     DOMNode* cloneNode(bool) const override;
+    // The document's text content is not provided: DOMException -1, as for its other node operations.
+    const XMLCh* getTextContent() const override;
+    void setTextContent(const XMLCh*) override;
     DOMNode* insertBefore(DOMNode*, DOMNode*) override;
     DOMNode* appendChild(DOMNode*) override;
     DOMNode* replaceChild(DOMNode*, DOMNode*) override;

@@ -75,11 +75,11 @@ public:
     DOMElement* getNextElementSibling() const override;
     XMLSize_t getChildElementCount() const override;
 
-    // DOMNamedNodeMap: the attributes the host reported when this object was made.
+    // DOMNamedNodeMap: the element's attributes as the host has them now.
     DOMNode* setNamedItem(DOMNode*) override;
     DOMNode* item(XMLSize_t index) const override;
     DOMNode* getNamedItem(const XMLCh* name) const override;
-    XMLSize_t getLength() const override { return attributeKeys.size(); }
+    XMLSize_t getLength() const override;
     DOMNode* removeNamedItem(const XMLCh* name) override;
     DOMNode* getNamedItemNS(const XMLCh* namespaceURI, const XMLCh* localName) const override;
     DOMNode* setNamedItemNS(DOMNode*) override;
@@ -95,8 +95,13 @@ private:
 
     DOMNodeList* elementsByName(const XMLCh* namespaceURI, const XMLCh* name, bool byNS) const;
 
+    struct CopyJournal;
+    void copyInto(DOMNode* source, bool deep, CopyJournal& journal);
+
+    // The element's attribute keys as the host has them now; a refused read is thrown.
+    std::vector<Kw::StringKey> currentKeys() const;
+
     Kw::ElementRef elementRef;
-    std::vector<Kw::StringKey> attributeKeys;
     int32_t shareCount = 0;
 };
 

@@ -131,6 +131,9 @@ public:
     bool isIgnorableWhitespace() const override { return false; }
 
 private:
+    // Replaces `count` units at `offset` of `old` (the current text) by `text`, all or nothing.
+    void replaceRange(XMLSize_t offset, XMLSize_t count, const DOMBTString& old, const XMLCh* text);
+
     Kw::ElementRef textRef;
     mutable DOMBTString value; // the buffer handed out by getNodeValue
 };
