@@ -191,11 +191,11 @@ TEST_F(Guard, ResetEndsTheOldObjectAndReleaseHandsItOver) {
     for (node.reset(node->getFirstChild()); node; node.reset(node->getNextSibling())) EXPECT_EQ(held(), one);
     EXPECT_EQ(held(), before);
 
-    // Holding the same object again keeps it: ending it there would leave the guard on a freed node.
+    // The same element handed out again is a claim of its own: the old one still ends, the element lives.
     node.reset(doc->getDocumentElement());
-    DOMNode* same = node.get();
-    node.reset(same);
+    node.reset(doc->getDocumentElement());
     EXPECT_EQ(std::u16string(node->getNodeName()), u"application");
+    EXPECT_EQ(held(), one);
 
     // release() gives the node up without ending it; the caller ends it.
     DOMNode* mine = node.release();
@@ -229,6 +229,7 @@ TEST_F(Guard, ObjectsEndedWithReleaseAreReleased) {
         auto resolver = dom::own(doc->createNSResolver(app.get()));
         auto result =
             dom::own(expression->evaluate(doc.get(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr));
+        result.reset(result.get()); // its own object again: kept, not released
         ASSERT_EQ(result->getSnapshotLength(), 1u);
         ASSERT_TRUE(result->snapshotItem(0));
         Owned<DOMNode> box(result->getNodeValue());

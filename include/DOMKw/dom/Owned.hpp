@@ -61,10 +61,13 @@ public:
     T& operator*() const noexcept { return *object; }
     explicit operator bool() const noexcept { return object != nullptr; }
 
-    // Ends the object held (if any) and holds `replacement` instead. Holding the same object again is
-    // refused silently: it would end an object the guard then keeps using.
+    // Ends the object held (if any) and holds `replacement`, a new hand-out, instead. A getter may hand
+    // out the element object the guard holds already (elements are shared and counted per hand-out):
+    // that is a claim of its own, so the old one still ends. An object ended with release() is never
+    // handed out twice, so the same one again is the guard's own and is kept.
     void reset(T* replacement = nullptr) noexcept {
-        if (replacement == object) return;
+        if constexpr (!endsWithDispose<T>)
+            if (replacement == object) return;
         T* old = object;
         object = replacement;
         end(old);
