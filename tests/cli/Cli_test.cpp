@@ -363,6 +363,29 @@ TEST(Cli, TraceShowsEveryHostCallAndBalancesReferences) {
     EXPECT_NE(viaEnvironment.out.find("AdjustReference"), std::string::npos) << viaEnvironment.out;
 }
 
+// The shell holds the element it is at; "cd ." and "cd .." hand out elements it may hold already (one
+// counted object per host element). Each hand-out is ended once: the session stays at the right place,
+// nothing is freed under it, and every reference comes back.
+TEST(Cli, ShellEndsEveryHandOutOfTheElementItIsAt) {
+    const struct {
+        const char* commands;
+        const char* where;
+    } cases[] = {
+        {"cd //layout[2]\\ncd .\\ncd .\\ncd .\\npwd\\n", "/application/project[1]/layout[2]\n"},
+        {"cd //layout[2]\\ncd ..\\ncd .\\nls\\ncd /application/project\\npwd\\n",
+         "/application/project[1]\n"},
+        {"cd //story\\ncd //story\\nxpath count(.)\\ncd\\ncd\\npwd\\n", "/application\n"},
+        {"cd //layout[1]\\ncd nothing\\ncd @name\\npwd\\n", "/application/project[1]/layout[1]\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = domkw("--trace=summary shell", true, c.commands);
+        EXPECT_EQ(r.status, 0) << c.commands << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.where), std::string::npos) << c.commands << "\n" << r.out;
+        EXPECT_NE(r.out.find(" 0 held at exit\n"), std::string::npos) << c.commands << "\n" << r.out;
+        EXPECT_EQ(r.out.find("Sanitizer"), std::string::npos) << c.commands << "\n" << r.out;
+    }
+}
+
 // Random command lines from the words the tool knows and the values that broke it before: whatever the
 // combination, the tool ends with one of its statuses, never an abort or a sanitizer report.
 TEST(Cli, RandomCommandLinesNeverAbort) {

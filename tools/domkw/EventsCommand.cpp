@@ -1,5 +1,5 @@
 // events: listeners on the project, a short series of changes through the DOM, and every delivery.
-#include <DOMKw/dom/Object.hpp>
+#include <DOMKw/dom/Owned.hpp>
 #include <DOMKw/events/Events.hpp>
 
 #include <xercesc/dom/DOM.hpp>
@@ -98,26 +98,26 @@ int runEvents(Args& args) {
 
     // One listener, on the application element, for the capture phase and for the rest of the flow.
     Printer printer;
-    Owned root(doc->getDocumentElement());
-    auto* target = dynamic_cast<dom::events::EventTarget*>(root.node);
+    dom::Owned<DOMElement> root(doc->getDocumentElement());
+    auto* target = dynamic_cast<dom::events::EventTarget*>(root.get());
     if (!target) throw InputError("the application element takes no listeners");
     Listening listening(target, types, &printer);
 
     // The changes, each announced before it is made.
-    Owned colors(selectFirst(doc, "//colors"));
+    dom::Owned<DOMNode> colors = selectFirst(doc, "//colors");
     std::printf("# insert a colour: appendChild(<color id=\"c99\" name=\"Mint\"/>) under %s\n",
-                locationPath(colors.node).c_str());
-    Owned fresh(doc->createElement(u"color"));
-    static_cast<DOMElement*>(fresh.node)->setAttribute(u"id", u"c99");
-    static_cast<DOMElement*>(fresh.node)->setAttribute(u"name", u"Mint");
-    Owned added(colors.node->appendChild(fresh.node));
-    std::printf("# set an attribute: name=\"Peppermint\" on %s\n", locationPath(added.node).c_str());
-    static_cast<DOMElement*>(added.node)->setAttribute(u"name", u"Peppermint");
-    Owned text(selectFirst(doc, "(//textRun/text())[1]"));
-    std::printf("# edit a text: appendData(\" (edited)\") on %s\n", locationPath(text.node).c_str());
-    static_cast<DOMText*>(text.node)->appendData(u" (edited)");
-    std::printf("# remove the colour again: removeChild(%s)\n", locationPath(added.node).c_str());
-    dom::dispose(colors.node->removeChild(added.node));
+                locationPath(colors.get()).c_str());
+    dom::Owned<DOMElement> fresh(doc->createElement(u"color"));
+    fresh->setAttribute(u"id", u"c99");
+    fresh->setAttribute(u"name", u"Mint");
+    dom::Owned<DOMElement> added(static_cast<DOMElement*>(colors->appendChild(fresh.get())));
+    std::printf("# set an attribute: name=\"Peppermint\" on %s\n", locationPath(added.get()).c_str());
+    added->setAttribute(u"name", u"Peppermint");
+    dom::Owned<DOMNode> text = selectFirst(doc, "(//textRun/text())[1]");
+    std::printf("# edit a text: appendData(\" (edited)\") on %s\n", locationPath(text.get()).c_str());
+    static_cast<DOMText*>(text.get())->appendData(u" (edited)");
+    std::printf("# remove the colour again: removeChild(%s)\n", locationPath(added.get()).c_str());
+    dom::Owned<DOMNode> removed(colors->removeChild(added.get()));
     return 0;
 }
 

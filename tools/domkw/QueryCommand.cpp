@@ -1,6 +1,6 @@
 // query, save and write: XPath over the project, and its XML.
 #include <DOMKw/dom/DocumentLS.hpp>
-#include <DOMKw/dom/Object.hpp>
+#include <DOMKw/dom/Owned.hpp>
 #include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKw/xpath/XPathException.hpp>
 
@@ -27,14 +27,7 @@ struct TypeError : InputError {
     using InputError::InputError;
 };
 
-struct ResultDeleter {
-    void operator()(DOMXPathResult* r) const { r->release(); }
-};
-using Result = std::unique_ptr<DOMXPathResult, ResultDeleter>;
-
-struct ResolverDeleter {
-    void operator()(DOMXPathNSResolver* r) const { r->release(); }
-};
+using Result = dom::Owned<DOMXPathResult>;
 
 // The prefixes bound with --ns PREFIX=URI, then those the project's root element declares.
 class Bindings : public DOMXPathNSResolver {
@@ -70,7 +63,7 @@ public:
 
 private:
     std::vector<std::pair<std::u16string, std::u16string>> bindings;
-    std::unique_ptr<DOMXPathNSResolver, ResolverDeleter> fallback;
+    dom::Owned<DOMXPathNSResolver> fallback;
 };
 
 // What query, save and write share: the prefixes, and how nodes are printed.
@@ -83,8 +76,8 @@ struct OutputOptions {
 
 const DOMXPathNSResolver* resolverFor(DOMDocument* doc, OutputOptions& options) {
     if (options.bindings.empty()) return nullptr;
-    Owned root(doc->getDocumentElement());
-    options.bindings.fallBackTo(doc->createNSResolver(root.node));
+    dom::Owned<DOMElement> root(doc->getDocumentElement());
+    options.bindings.fallBackTo(doc->createNSResolver(root.get()));
     return &options.bindings;
 }
 
@@ -126,8 +119,7 @@ std::string escapedXml(const std::string& text, bool inAttribute) {
 // XML text indented by Xerces-C's own serializer, after parsing it back (as xmllint --format does).
 std::string pretty(const std::string& xml) {
     DOMImplementation* ls = DOMImplementationRegistry::getDOMImplementation(u"LS");
-    std::unique_ptr<DOMLSParser, void (*)(DOMLSParser*)> parser(
-        ls->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr), [](DOMLSParser* p) { p->release(); });
+    dom::Owned<DOMLSParser> parser(ls->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr));
     // Saved subtrees use prefixes declared on elements above them: read them as plain names.
     parser->getDomConfig()->setParameter(XMLUni::fgDOMNamespaces, false);
     MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "output");
@@ -140,8 +132,7 @@ std::string pretty(const std::string& xml) {
         parsed = nullptr;
     }
     if (!parsed) throw InputError("the output is not well-formed XML and cannot be formatted");
-    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(ls->createLSSerializer(),
-                                                                       [](DOMLSSerializer* w) { w->release(); });
+    dom::Owned<DOMLSSerializer> writer(ls->createLSSerializer());
     writer->getDomConfig()->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true);
     writer->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, false);
     XMLCh* out = writer->writeToString(parsed);
@@ -166,8 +157,7 @@ std::string xmlOf(DOMDocument* doc, DOMNode* node, bool format) {
     case DOMNode::ATTRIBUTE_NODE:
         return " " + utf8(node->getNodeName()) + "=\"" + escapedXml(utf8(node->getNodeValue()), true) + "\"";
     case DOMNode::ELEMENT_NODE: {
-        std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
-            doc->getImplementation()->createLSSerializer(), [](DOMLSSerializer* w) { w->release(); });
+        dom::Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
         XMLCh* out = writer->writeToString(node);
         std::string text = utf8(out);
         XMLPlatformUtils::fgMemoryManager->deallocate(out);
@@ -209,9 +199,10 @@ int queryOne(DOMDocument* doc, const std::string& expr, const std::string& type,
     auto line = [&](const std::string& text) {
         if (!options.noout) std::printf("%s%s\n", linePrefix.c_str(), text.c_str());
     };
-    auto node = [&](DOMNode* n) {
-        Owned owned(n);
-        line(asXml ? xmlOf(doc, n, options.format) : locationPath(n) + "\t" + escaped(stringValue(n)));
+    auto node = [&](DOMNode* handedOut) {
+        dom::Owned<DOMNode> n(handedOut);
+        line(asXml ? xmlOf(doc, n.get(), options.format)
+                   : locationPath(n.get()) + "\t" + escaped(stringValue(n.get())));
     };
     switch (r->getResultType()) {
     case DOMXPathResult::NUMBER_TYPE: line(numberText(r->getNumberValue())); return 0;
@@ -253,10 +244,10 @@ template <class F> int overFiles(const std::vector<std::string>& files, const ch
 
 } // namespace
 
-DOMNode* selectFirst(DOMDocument* doc, const std::string& expr) {
-    if (expr.empty()) return nullptr;
+dom::Owned<DOMNode> selectFirst(DOMDocument* doc, const std::string& expr) {
+    if (expr.empty()) return {};
     Result r = evaluate(doc, expr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE, nullptr);
-    DOMNode* node = r->getNodeValue();
+    dom::Owned<DOMNode> node(r->getNodeValue());
     if (!node) throw InputError("'" + expr + "' selects no node");
     return node;
 }
@@ -283,13 +274,13 @@ int writeOut(Args& args, bool filtered) {
     const std::vector<std::string> files = projectFiles(std::move(docs), args);
     args.done();
     return overFiles(files, filtered ? "save" : "write", [&](DOMDocument* doc, const std::string&) {
-        Owned selected(nullptr);
+        dom::Owned<DOMNode> selected;
         if (!expr.empty()) {
             Result r = evaluate(doc, expr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE, resolverFor(doc, options));
-            selected.node = r->getNodeValue();
-            if (!selected.node) throw InputError("'" + expr + "' selects no node");
+            selected.reset(r->getNodeValue());
+            if (!selected) throw InputError("'" + expr + "' selects no node");
         }
-        DOMNode* node = selected.node;
+        DOMNode* node = selected.get();
         std::string text;
         if (filtered) {
             auto* ls = dynamic_cast<dom::ls::DocumentLS*>(doc);
@@ -297,10 +288,9 @@ int writeOut(Args& args, bool filtered) {
             if (!saved) throw InputError("the document could not be saved");
             text = utf8(saved);
         } else {
-            std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
-                doc->getImplementation()->createLSSerializer(), [](DOMLSSerializer* w) { w->release(); });
-            Owned root(node ? nullptr : doc->getDocumentElement());
-            XMLCh* out = writer->writeToString(node ? node : root.node);
+            dom::Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
+            dom::Owned<DOMElement> root(node ? nullptr : doc->getDocumentElement());
+            XMLCh* out = writer->writeToString(node ? node : root.get());
             if (!out) throw InputError("the serializer gave no output");
             text = utf8(out);
             XMLPlatformUtils::fgMemoryManager->deallocate(out);

@@ -3,7 +3,7 @@
 // plainly, so that scripts can drive it. A failed command prints one line and the session goes on.
 #include <DOMKw/bridge/Transaction.hpp>
 #include <DOMKw/dom/DocumentLS.hpp>
-#include <DOMKw/dom/Object.hpp>
+#include <DOMKw/dom/Owned.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
@@ -75,10 +75,7 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-struct ResultDeleter {
-    void operator()(DOMXPathResult* r) const { r->release(); }
-};
-using Result = std::unique_ptr<DOMXPathResult, ResultDeleter>;
+using Result = dom::Owned<DOMXPathResult>;
 
 class Shell {
 public:
@@ -124,7 +121,9 @@ private:
         return static_cast<bool>(std::getline(std::cin, line));
     }
 
-    std::string here() const { return current.node ? locationPath(current.node) : "/"; }
+    std::string here() const {
+        return current ? locationPath(current.get()) : "/";
+    }
 
     void dispatch(const std::string& command, const std::string& rest) {
         static const std::map<std::string, void (Shell::*)(const std::string&)> table = {
@@ -139,54 +138,54 @@ private:
         (this->*it->second)(rest);
     }
 
-    // The first node PATH selects from the current node; the caller ends it.
-    DOMNode* select(const std::string& path) {
+    // The first node PATH selects from the current node.
+    dom::Owned<DOMNode> select(const std::string& path) {
         if (path.empty()) throw UsageError("a path is needed");
         const std::u16string expr = utf16(path);
-        Result r(doc->evaluate(expr.c_str(), current.node, nullptr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE, nullptr));
-        DOMNode* node = r->getNodeValue();
+        Result r(doc->evaluate(expr.c_str(), current.get(), nullptr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE,
+                               nullptr));
+        dom::Owned<DOMNode> node(r->getNodeValue());
         if (!node) throw InputError("'" + path + "' selects no node");
         return node;
     }
     // PATH's node, or a new hand-out of the current one.
-    DOMNode* target(const std::string& path) { return select(path.empty() ? "." : path); }
+    dom::Owned<DOMNode> target(const std::string& path) {
+        return select(path.empty() ? "." : path);
+    }
 
     void ls(const std::string& path) {
-        Owned at(target(path));
-        for (DOMNode* c = at.node->getFirstChild(); c;) {
-            Owned child(c);
+        dom::Owned<DOMNode> at = target(path);
+        for (dom::Owned<DOMNode> c(at->getFirstChild()); c; c.reset(c->getNextSibling())) {
             if (c->getNodeType() == DOMNode::ELEMENT_NODE) {
                 std::string line = utf8(c->getNodeName());
                 if (DOMNamedNodeMap* attrs = c->getAttributes())
                     for (XMLSize_t i = 0; i < attrs->getLength(); ++i) {
-                        Owned a(attrs->item(i));
-                        line += " " + utf8(a.node->getNodeName()) + "=\"" + escaped(utf8(a.node->getNodeValue())) + "\"";
+                        dom::Owned<DOMNode> a(attrs->item(i));
+                        line +=
+                            " " + utf8(a->getNodeName()) + "=\"" + escaped(utf8(a->getNodeValue())) + "\"";
                     }
                 std::printf("  %s\n", line.c_str());
             } else {
                 std::printf("  #text \"%s\"\n", escaped(utf8(c->getNodeValue())).c_str());
             }
-            c = c->getNextSibling();
         }
     }
 
     void cd(const std::string& path) {
-        DOMNode* node = path.empty() ? doc->getDocumentElement() : select(path);
-        if (node->getNodeType() != DOMNode::ELEMENT_NODE) {
-            dom::dispose(node);
+        dom::Owned<DOMNode> node =
+            path.empty() ? dom::Owned<DOMNode>(doc->getDocumentElement()) : select(path);
+        if (node->getNodeType() != DOMNode::ELEMENT_NODE)
             throw InputError("'" + path + "' is not an element");
-        }
-        dom::dispose(current.node);
-        current.node = node;
+        // "cd ." hands out the current element again: moving it in ends the old claim, not the element.
+        current = std::move(node);
     }
 
     void pwd(const std::string&) { std::printf("%s\n", here().c_str()); }
 
     void cat(const std::string& path) {
-        Owned node(target(path));
-        std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
-            doc->getImplementation()->createLSSerializer(), [](DOMLSSerializer* w) { w->release(); });
-        XMLCh* out = writer->writeToString(node.node);
+        dom::Owned<DOMNode> node = target(path);
+        dom::Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
+        XMLCh* out = writer->writeToString(node.get());
         if (!out) throw InputError("the serializer gave no output");
         const std::string text = utf8(out);
         XMLPlatformUtils::fgMemoryManager->deallocate(out);
@@ -196,7 +195,7 @@ private:
     void xpath(const std::string& expr) {
         if (expr.empty()) throw UsageError("xpath EXPR");
         const std::u16string text = utf16(expr);
-        Result r(doc->evaluate(text.c_str(), current.node, nullptr, DOMXPathResult::ANY_TYPE, nullptr));
+        Result r(doc->evaluate(text.c_str(), current.get(), nullptr, DOMXPathResult::ANY_TYPE, nullptr));
         switch (r->getResultType()) {
         case DOMXPathResult::NUMBER_TYPE: {
             char number[64];
@@ -209,17 +208,19 @@ private:
         case DOMXPathResult::ANY_TYPE: throw InputError("'" + expr + "' gives no XPath value (an unbound variable?)");
         default: break;
         }
-        Result nodes(doc->evaluate(text.c_str(), current.node, nullptr, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr));
+        Result nodes(doc->evaluate(text.c_str(), current.get(), nullptr,
+                                   DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr));
         if (nodes->getSnapshotLength() == 0) std::printf("XPath set is empty\n");
         for (XMLSize_t i = 0; nodes->snapshotItem(i); ++i) {
-            Owned n(nodes->getNodeValue());
-            std::printf("%s\t%s\n", locationPath(n.node).c_str(), escaped(stringValue(n.node)).c_str());
+            dom::Owned<DOMNode> n(nodes->getNodeValue());
+            std::printf("%s\t%s\n", locationPath(n.get()).c_str(), escaped(stringValue(n.get())).c_str());
         }
     }
 
     DOMElement* currentElement() {
-        if (!current.node || current.node->getNodeType() != DOMNode::ELEMENT_NODE) throw InputError("not at an element");
-        return static_cast<DOMElement*>(current.node);
+        if (!current || current->getNodeType() != DOMNode::ELEMENT_NODE)
+            throw InputError("not at an element");
+        return static_cast<DOMElement*>(current.get());
     }
 
     void set(const std::string& rest) {
@@ -230,38 +231,38 @@ private:
 
     void rm(const std::string& path) {
         if (path.empty()) throw UsageError("rm PATH");
-        Owned node(select(path));
-        if (node.node->getNodeType() == DOMNode::ATTRIBUTE_NODE) {
-            Owned owner(static_cast<DOMAttr*>(node.node)->getOwnerElement());
-            static_cast<DOMElement*>(owner.node)->removeAttribute(node.node->getNodeName());
+        dom::Owned<DOMNode> node = select(path);
+        if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE) {
+            dom::Owned<DOMElement> owner(static_cast<DOMAttr*>(node.get())->getOwnerElement());
+            owner->removeAttribute(node->getNodeName());
             return;
         }
-        if (node.node->isSameNode(current.node)) throw InputError("cannot remove the current element; cd elsewhere first");
-        Owned parent(node.node->getParentNode());
-        if (!parent.node) throw InputError("'" + path + "' has no parent");
-        dom::dispose(parent.node->removeChild(node.node));
+        if (node->isSameNode(current.get()))
+            throw InputError("cannot remove the current element; cd elsewhere first");
+        dom::Owned<DOMNode> parent(node->getParentNode());
+        if (!parent) throw InputError("'" + path + "' has no parent");
+        dom::Owned<DOMNode> removed(parent->removeChild(node.get()));
     }
 
     void mv(const std::string& rest) {
         const std::vector<std::string> w = words(rest);
         if (w.size() != 2) throw UsageError("mv PATH DEST");
-        Owned node(select(w[0])), destination(select(w[1]));
-        if (destination.node->getNodeType() != DOMNode::ELEMENT_NODE) throw InputError("'" + w[1] + "' is not an element");
-        dom::dispose(destination.node->appendChild(node.node));
+        dom::Owned<DOMNode> node = select(w[0]), destination = select(w[1]);
+        if (destination->getNodeType() != DOMNode::ELEMENT_NODE)
+            throw InputError("'" + w[1] + "' is not an element");
+        dom::Owned<DOMNode> moved(destination->appendChild(node.get()));
     }
 
     void edit(const std::string& text) {
         DOMElement* element = currentElement();
-        for (DOMNode* c = element->getFirstChild(); c;) {
-            Owned child(c);
+        for (dom::Owned<DOMNode> c(element->getFirstChild()); c; c.reset(c->getNextSibling())) {
             if (c->getNodeType() == DOMNode::TEXT_NODE) {
-                static_cast<DOMText*>(c)->setData(utf16(text).c_str());
+                static_cast<DOMText*>(c.get())->setData(utf16(text).c_str());
                 return;
             }
-            c = c->getNextSibling();
         }
-        Owned fresh(doc->createTextNode(utf16(text).c_str()));
-        dom::dispose(element->appendChild(fresh.node));
+        dom::Owned<DOMText> fresh(doc->createTextNode(utf16(text).c_str()));
+        dom::Owned<DOMNode> added(element->appendChild(fresh.get()));
     }
 
     void begin(const std::string&) {
@@ -287,10 +288,9 @@ private:
     void save(const std::string& rest) {
         const std::vector<std::string> w = words(rest);
         if (w.size() != 1) throw UsageError("save FILE");
-        Owned root(doc->getDocumentElement());
-        std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
-            doc->getImplementation()->createLSSerializer(), [](DOMLSSerializer* x) { x->release(); });
-        XMLCh* out = writer->writeToString(root.node);
+        dom::Owned<DOMElement> root(doc->getDocumentElement());
+        dom::Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
+        XMLCh* out = writer->writeToString(root.get());
         if (!out) throw InputError("the serializer gave no output");
         const std::string text = utf8(out);
         XMLPlatformUtils::fgMemoryManager->deallocate(out);
@@ -309,7 +309,7 @@ private:
     void help(const std::string&) { std::fputs(kShellHelp, stdout); }
 
     DOMDocument* doc;
-    Owned current;
+    dom::Owned<DOMNode> current; // the element the session is at
     std::unique_ptr<Kw::Transaction> transaction;
     bool interactive = false;
 };

@@ -157,7 +157,7 @@ Project::Project(const std::string& file) {
     static const bool connected = (Kw::Connect(host.activateRec()), true);
     (void)connected;
     DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0");
-    doc = impl ? impl->createDocument() : nullptr;
+    doc.reset(impl ? impl->createDocument() : nullptr);
     if (!doc) throw InputError(file + ": the host has no application element");
 }
 
@@ -166,10 +166,6 @@ std::vector<std::string> projectFiles(std::vector<std::string> files, Args& args
     if (files.empty()) files.push_back(samplePath());
     if (std::count(files.begin(), files.end(), "-") > 1) throw UsageError("standard input can be read once");
     return files;
-}
-
-Project::~Project() {
-    if (doc) doc->release();
 }
 
 std::string utf8(const XMLCh* text) {
@@ -191,18 +187,10 @@ int position(DOMNode* node) {
                (node->getNodeType() != DOMNode::ELEMENT_NODE || utf8(other->getNodeName()) == utf8(node->getNodeName()));
     };
     int before = 0, after = 0;
-    for (DOMNode* s = node->getPreviousSibling(); s;) {
-        if (same(s)) ++before;
-        DOMNode* next = s->getPreviousSibling();
-        dom::dispose(s);
-        s = next;
-    }
-    for (DOMNode* s = node->getNextSibling(); s;) {
-        if (same(s)) ++after;
-        DOMNode* next = s->getNextSibling();
-        dom::dispose(s);
-        s = next;
-    }
+    for (dom::Owned<DOMNode> s(node->getPreviousSibling()); s; s.reset(s->getPreviousSibling()))
+        if (same(s.get())) ++before;
+    for (dom::Owned<DOMNode> s(node->getNextSibling()); s; s.reset(s->getNextSibling()))
+        if (same(s.get())) ++after;
     return before + after == 0 ? 0 : before + 1;
 }
 
@@ -227,12 +215,8 @@ std::string stringValue(DOMNode* node) {
     case DOMNode::ELEMENT_NODE:
     case DOMNode::DOCUMENT_NODE: {
         std::string text;
-        for (DOMNode* c = node->getFirstChild(); c;) {
-            text += stringValue(c);
-            DOMNode* next = c->getNextSibling();
-            dom::dispose(c);
-            c = next;
-        }
+        for (dom::Owned<DOMNode> c(node->getFirstChild()); c; c.reset(c->getNextSibling()))
+            text += stringValue(c.get());
         return text;
     }
     default: return utf8(node->getNodeValue());
@@ -242,13 +226,13 @@ std::string stringValue(DOMNode* node) {
 std::string locationPath(DOMNode* node) {
     if (!node || node->getNodeType() == DOMNode::DOCUMENT_NODE) return "";
     if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE) {
-        Owned owner(static_cast<DOMAttr*>(node)->getOwnerElement());
-        return locationPath(owner.node) + "/@" + utf8(node->getNodeName());
+        dom::Owned<DOMElement> owner(static_cast<DOMAttr*>(node)->getOwnerElement());
+        return locationPath(owner.get()) + "/@" + utf8(node->getNodeName());
     }
     std::string step = node->getNodeType() == DOMNode::TEXT_NODE ? "text()" : utf8(node->getNodeName());
     if (const int pos = position(node)) step += "[" + std::to_string(pos) + "]";
-    Owned parent(node->getParentNode());
-    return locationPath(parent.node) + "/" + step;
+    dom::Owned<DOMNode> parent(node->getParentNode());
+    return locationPath(parent.get()) + "/" + step;
 }
 
 std::string describeFailure(std::exception_ptr failure) {

@@ -1,7 +1,7 @@
 // What the domkw commands share: arguments, errors, the loaded project, and output.
 #pragma once
 
-#include <DOMKw/dom/Object.hpp>
+#include <DOMKw/dom/Owned.hpp>
 
 #include <xercesc/dom/DOMDocument.hpp>
 
@@ -22,15 +22,6 @@ struct UsageError : std::runtime_error {
 // Bad input (malformed XML, an invalid expression, invalid text): exit status 1.
 struct InputError : std::runtime_error {
     using std::runtime_error::runtime_error;
-};
-
-// Ends a node object the library handed out.
-struct Owned {
-    explicit Owned(XERCES_CPP_NAMESPACE::DOMNode* n = nullptr) : node(n) {}
-    ~Owned() { dom::dispose(node); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    XERCES_CPP_NAMESPACE::DOMNode* node;
 };
 
 // The arguments after the command. Options ("--name", "--name VALUE") are taken from anywhere before
@@ -57,19 +48,18 @@ private:
 };
 
 // Loads a project (a file, or standard input for "-"), connects the library once per process and opens
-// a document. The document is released when the Project goes.
+// a document. The document is released when the Project goes, so node guards must go before it.
 class Project {
 public:
     explicit Project(const std::string& file);
     // The project of --doc FILE, or the bundled sample.
     explicit Project(Args& args);
-    ~Project();
     Project(const Project&) = delete;
     Project& operator=(const Project&) = delete;
-    XERCES_CPP_NAMESPACE::DOMDocument* document() const { return doc; }
+    XERCES_CPP_NAMESPACE::DOMDocument* document() const { return doc.get(); }
 
 private:
-    XERCES_CPP_NAMESPACE::DOMDocument* doc = nullptr;
+    dom::Owned<XERCES_CPP_NAMESPACE::DOMDocument> doc;
 };
 
 // The projects a command reads: the --doc FILE values (taken before any positional argument, so that a
@@ -102,9 +92,9 @@ std::string escaped(const std::string& s);
 std::string stringValue(XERCES_CPP_NAMESPACE::DOMNode* node);
 std::string locationPath(XERCES_CPP_NAMESPACE::DOMNode* node);
 
-// The first node EXPR selects (or null for no EXPR), for the caller to end with dom::dispose; InputError
-// for an invalid expression or no match.
-XERCES_CPP_NAMESPACE::DOMNode* selectFirst(XERCES_CPP_NAMESPACE::DOMDocument* doc, const std::string& expr);
+// The first node EXPR selects (or none for no EXPR); InputError for an invalid expression or no match.
+dom::Owned<XERCES_CPP_NAMESPACE::DOMNode> selectFirst(XERCES_CPP_NAMESPACE::DOMDocument* doc,
+                                                      const std::string& expr);
 
 // An encoding of convert: its identifier, and for UTF-16 and UTF-32 named without a byte order, that a
 // byte-order mark is read (either order) and written (big-endian).
