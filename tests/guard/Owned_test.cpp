@@ -295,3 +295,23 @@ TEST_F(Guard, NativeXercesNodesAreEndedTheSameWay) {
 }
 
 } // namespace
+
+namespace {
+
+// A node guard declared before its document's guard ends after it: the node has already ended with the
+// document, the library refuses to end it again, and the guard drops that refusal rather than end the
+// process from a destructor.
+TEST_F(Guard, ANodeGuardOutlivingItsDocumentEndsNothingAndDoesNotAbort) {
+    Owned<DOMNode> child;
+    {
+        Owned<DOMDocument> other(
+            DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createDocument());
+        ASSERT_TRUE(other);
+        child.reset(other->getDocumentElement());
+        ASSERT_TRUE(child);
+    }
+    child.reset(); // refused inside, dropped by the guard
+    EXPECT_FALSE(child);
+}
+
+} // namespace

@@ -82,12 +82,18 @@ public:
     void swap(Owned& other) noexcept { std::swap(object, other.object); }
 
 private:
+    // A guard ends its object on the way out of a scope, perhaps during an exception: a refusal here
+    // (a node whose document was released first, DOMException 11) has nowhere to go and must not end the
+    // host process, so it is dropped; the object is not touched.
     static void end(T* held) noexcept {
         if (!held) return;
-        if constexpr (endsWithDispose<T>)
-            dispose(held);
-        else
-            held->release();
+        try {
+            if constexpr (endsWithDispose<T>)
+                dispose(held);
+            else
+                held->release();
+        } catch (...) {
+        }
     }
 
     T* object = nullptr;
