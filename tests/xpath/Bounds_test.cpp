@@ -2,6 +2,8 @@
 // accepted expression of every shape runs on a thread with a 256 KiB stack.
 #include <pthread.h>
 
+#include <cstdio>
+#include <cstring>
 #include <functional>
 
 #include "xpath/ExpressionBounds.hpp"
@@ -132,6 +134,45 @@ TEST_F(XPathBounds, ExpressionsPastTheBoundsAreRefusedWith51BeforeParsing) {
     });
     // The engine is left as it was.
     EXPECT_EQ(number(u"1+1"), 2);
+}
+
+TEST_F(XPathBounds, LargeNumbersAreWrittenWithoutOverrunningTheEngine) {
+    // Values of 85 digits and more, as literals or made by arithmetic, are written as their digits (the
+    // engine's own writing overran a fixed buffer there, which the engine parsing a literal did as well).
+    const std::u16string big = repeat(u"9", 80);
+    const std::u16string values[] = {
+        repeat(u"8", 100),         u"1+" + repeat(u"8", 100) + u"1",    big + u" * 100000",
+        u"-" + big + u" * " + big, repeat(u"4294967296 * ", 30) + u"1", u"count(//*) * " + big + u" * " + big,
+    };
+    for (const std::u16string& value : values) {
+        SCOPED_TRACE(narrow(value.substr(0, 40)));
+        Result n(evaluate(value.c_str(), docNode(), DOMXPathResult::NUMBER_TYPE));
+        char digits[400];
+        std::snprintf(digits, sizeof digits, "%.0f", n->getNumberValue());
+        const std::u16string expected(digits, digits + std::strlen(digits));
+        ASSERT_GE(expected.size(), 85u);
+        Result text(evaluate((u"string(" + value + u")").c_str(), docNode(), DOMXPathResult::STRING_TYPE));
+        EXPECT_EQ(std::u16string(text->getStringValue()), expected);
+        Result joined(
+            evaluate((u"concat(" + value + u", 'x')").c_str(), docNode(), DOMXPathResult::STRING_TYPE));
+        EXPECT_EQ(std::u16string(joined->getStringValue()), expected + u"x");
+        Result length(
+            evaluate((u"string-length(" + value + u")").c_str(), docNode(), DOMXPathResult::NUMBER_TYPE));
+        EXPECT_EQ(length->getNumberValue(), double(expected.size()));
+    }
+    // Ordinary numbers keep the engine's own writing.
+    const struct {
+        const char16_t* expression;
+        const char16_t* text;
+    } ordinary[] = {{u"string(1 div 4)", u"0.25"},
+                    {u"string(-12)", u"-12"},
+                    {u"string(1 div 0)", u"Infinity"},
+                    {u"string(0 div 0)", u"NaN"},
+                    {u"string(4294967296 * 4294967296)", u"18446744073709551616"}};
+    for (const auto& o : ordinary) {
+        Result r(evaluate(o.expression, docNode(), DOMXPathResult::STRING_TYPE));
+        EXPECT_EQ(std::u16string(r->getStringValue()), o.text) << narrow(o.expression);
+    }
 }
 
 TEST_F(XPathBounds, TheLargestAcceptedExpressionsRunOnA256KiBStack) {
