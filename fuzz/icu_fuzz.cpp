@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (length) {
             void* allocated = nullptr;
             uint32_t one = 1, out = 0;
-            if (ZuText::Succeeded(c->ConvertAllocating(source, one, allocated, out, true))) std::free(allocated);
+            if (ZuText::Succeeded(c->ConvertAllocating(source, one, allocated, out, true)))
+                std::free(allocated);
         }
     }
     return 0;

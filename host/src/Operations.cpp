@@ -12,7 +12,9 @@ using namespace Kw::host;
 
 namespace {
 
-Store& S() { return state().store; }
+Store& S() {
+    return state().store;
+}
 
 #define ENTER KWHOST_ENTER
 
@@ -73,6 +75,7 @@ int32_t opSetAttributeValue(HostRef ref, HostKey name, const XMLCh* text) {
         S().writeAttribute(obj, *a, text);
         return OK;
     }
+    if (obj->attributes.size() >= MAX_ATTRIBUTES) return INDEX_SIZE;
     Attribute a;
     a.name = name;
     S().splitName(name, a.prefix, a.local);
@@ -96,6 +99,7 @@ int32_t opSetAttributeValueNS(HostRef ref, HostKey ns, HostKey local, const XMLC
         S().writeAttribute(obj, *a, text);
         return OK;
     }
+    if (obj->attributes.size() >= MAX_ATTRIBUTES) return INDEX_SIZE;
     // A new attribute takes the prefix bound to its namespace here, if any.
     Attribute a;
     a.ns = ns;
@@ -157,12 +161,23 @@ int32_t opNavigateElement(HostRef* out, HostRef ref, int32_t direction, HostKey 
     if (!obj) return NOT_FOUND;
     Object* result = nullptr;
     switch (direction) {
-    case FirstChild: result = obj->firstChild; break;
-    case Parent: result = obj->parent; break;
-    case NextSibling: result = obj->next; break;
-    case PreviousSibling: result = obj->prev; break;
-    case ByTag: result = firstByTag(obj, key); break;
-    default: return NOT_SUPPORTED;
+    case FirstChild:
+        result = obj->firstChild;
+        break;
+    case Parent:
+        result = obj->parent;
+        break;
+    case NextSibling:
+        result = obj->next;
+        break;
+    case PreviousSibling:
+        result = obj->prev;
+        break;
+    case ByTag:
+        result = firstByTag(obj, key);
+        break;
+    default:
+        return NOT_SUPPORTED;
     }
     *out = result ? result->handle : -1;
     return OK;
@@ -239,7 +254,8 @@ int32_t opInsertBeforeChild(HostRef parentRef, HostRef childRef, HostRef beforeR
     return OK;
 }
 
-int32_t opInsertNewChild(HostRef* out, HostRef parentRef, const XMLCh* text, HostRef beforeRef, uint8_t flag) {
+int32_t opInsertNewChild(HostRef* out, HostRef parentRef, const XMLCh* text, HostRef beforeRef,
+                         uint8_t flag) {
     ENTER(InsertNewChild);
     if (!out || !text) return INVALID_ACCESS;
     Object* parent = S().get(parentRef);
@@ -255,6 +271,8 @@ int32_t opInsertNewChild(HostRef* out, HostRef parentRef, const XMLCh* text, Hos
     } else {
         try {
             child = parseXml(S(), std::u16string(text), parent);
+        } catch (const LimitError&) {
+            return INDEX_SIZE; // well-formed, but past the host's bounds
         } catch (const LoadError&) {
             return SYNTAX;
         }
@@ -398,7 +416,9 @@ template <int Sel, class R, class... Args> void put(uint64_t table[], R (*)(Args
     table[Sel] = reinterpret_cast<uint64_t>(&notYet<Sel, Args...>);
 }
 
-template <class Fn> void set(uint64_t table[], int sel, Fn fn) { table[sel] = reinterpret_cast<uint64_t>(fn); }
+template <class Fn> void set(uint64_t table[], int sel, Fn fn) {
+    table[sel] = reinterpret_cast<uint64_t>(fn);
+}
 
 } // namespace
 

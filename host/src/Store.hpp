@@ -16,8 +16,8 @@ using Kw::HostRef;
 using Kw::NO_KEY;
 
 struct Attribute {
-    HostKey name = NO_KEY;   // qualified name
-    HostKey ns = NO_KEY;     // namespace URI
+    HostKey name = NO_KEY; // qualified name
+    HostKey ns = NO_KEY;   // namespace URI
     HostKey prefix = NO_KEY;
     HostKey local = NO_KEY;
     std::u16string value;
@@ -145,6 +145,12 @@ private:
     // Indexed by handle: handles are issued in order and never reused, so a freed one stays refused.
     std::vector<std::unique_ptr<Object>> objects;
     size_t liveCount = 0;
+};
+
+// A text refused for a bound of the host (attribute count, depth) rather than for its syntax.
+class LimitError : public LoadError {
+public:
+    using LoadError::LoadError;
 };
 
 // Parses XML text into a detached subtree of the store (the loader and InsertNewChild share it). A file's

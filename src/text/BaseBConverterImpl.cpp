@@ -1,5 +1,6 @@
 #include "text/BaseBConverterImpl.hpp"
 
+#include "text/MappingLog.hpp"
 #include "text/TextFileParser.hpp"
 
 #include <algorithm>
@@ -16,10 +17,6 @@ bool unitsLess(const char16_t* a, uint8_t aLength, const char16_t* b, uint8_t bL
 
 bool sameUnits(const char16_t* a, uint8_t aLength, const char16_t* b, uint8_t bLength) {
     return aLength == bLength && std::equal(a, a + aLength, b);
-}
-
-void logLine(std::string* log, const std::string& line) {
-    if (log) log->append(line).append("\r\n");
 }
 
 std::string mbcsValue(uint16_t bytes) {
@@ -64,8 +61,10 @@ void keepOnePerKey(std::vector<Mapping>& table, SameKey sameKey, Warn warn) {
 } // namespace
 
 std::shared_ptr<const BaseBConverterImpl> BaseBConverterImpl::Build(const char* text, size_t length,
-                                                                    std::string* log) {
+                                                                    std::string* errorLog) {
     std::shared_ptr<BaseBConverterImpl> impl(new BaseBConverterImpl());
+    // The parser's errors and the warnings below share one bounded log.
+    MappingLog log(errorLog);
     TextFileParser parser(text, length, log);
     MappingHeader header;
     if (!parser.ParseHeader(header)) return impl;
@@ -79,9 +78,9 @@ std::shared_ptr<const BaseBConverterImpl> BaseBConverterImpl::Build(const char* 
             cls &= static_cast<uint8_t>(~kLeadByte);
             char value[8];
             std::snprintf(value, sizeof value, "0x%02X", b);
-            logLine(log, std::string("Duplicate state table entry") +
-                             "(as a single byte char and lead byte of two byte char)" + " for byte value : " +
-                             value + ". Fixing it to consider it as a single byte char.");
+            log.Line(std::string("Duplicate state table entry") +
+                     "(as a single byte char and lead byte of two byte char)" + " for byte value : " + value +
+                     ". Fixing it to consider it as a single byte char.");
         }
     }
 
@@ -108,8 +107,8 @@ std::shared_ptr<const BaseBConverterImpl> BaseBConverterImpl::Build(const char* 
                      [](const ToUnicodeMapping& a, const ToUnicodeMapping& b) { return a.bytes < b.bytes; });
     keepOnePerKey(
         toU, [](const ToUnicodeMapping& a, const ToUnicodeMapping& b) { return a.bytes == b.bytes; },
-        [log](const ToUnicodeMapping& m) {
-            logLine(log, "Duplicate Mapping for MBCS Value : " + mbcsValue(m.bytes));
+        [&log](const ToUnicodeMapping& m) {
+            log.Line("Duplicate Mapping for MBCS Value : " + mbcsValue(m.bytes));
         });
     std::stable_sort(fromU.begin(), fromU.end(),
                      [](const FromUnicodeMapping& a, const FromUnicodeMapping& b) {
@@ -120,8 +119,8 @@ std::shared_ptr<const BaseBConverterImpl> BaseBConverterImpl::Build(const char* 
         [](const FromUnicodeMapping& a, const FromUnicodeMapping& b) {
             return sameUnits(a.units, a.unitLength, b.units, b.unitLength);
         },
-        [log](const FromUnicodeMapping& m) {
-            logLine(log, "Duplicate Mapping for Unicode Value : " + unicodeValue(m.units, m.unitLength));
+        [&log](const FromUnicodeMapping& m) {
+            log.Line("Duplicate Mapping for Unicode Value : " + unicodeValue(m.units, m.unitLength));
         });
 
     impl->buildLookup();

@@ -96,7 +96,10 @@ const char* TextFileParser::MessageOf(int32_t code) {
 }
 
 TextFileParser::TextFileParser(const char* text, size_t length, std::string* log)
-    : fText(text), fLength(text ? length : 0), fLog(log) {}
+    : fText(text), fLength(text ? length : 0), fOwnLog(log), fLog(fOwnLog) {}
+
+TextFileParser::TextFileParser(const char* text, size_t length, MappingLog& log)
+    : fText(text), fLength(text ? length : 0), fOwnLog(nullptr), fLog(log) {}
 
 TextFileParser::~TextFileParser() = default;
 
@@ -132,10 +135,9 @@ bool TextFileParser::readLogicalLine(std::string& line) {
 }
 
 void TextFileParser::logError(int32_t code) {
-    if (!fLog) return;
     char number[16];
     std::snprintf(number, sizeof number, "%" PRIu32, fLine);
-    fLog->append(MessageOf(code)).append(number).append("\r\n");
+    fLog.Line(std::string(MessageOf(code)) + number);
 }
 
 bool TextFileParser::ParseHeader(MappingHeader& header) {
@@ -189,6 +191,11 @@ bool TextFileParser::ParseHeader(MappingHeader& header) {
 
         if (!readLogicalLine(line)) throw Exception(HeaderIncomplete, __LINE__);
         if (reduced(line) != "(headerend)") throw Exception(HeaderEndExpected, __LINE__);
+        for (int b = 0; b < 256; ++b) {
+            fClasses[b] = header.byteClasses[b];
+            if (fClasses[b] & kSingleByte) fClasses[b] &= static_cast<uint8_t>(~kLeadByte);
+        }
+        fHaveClasses = true;
         return true;
     } catch (const Exception& e) {
         logError(e.GetErrorCode());
@@ -216,6 +223,14 @@ void TextFileParser::parseEntry(const std::string& line, MappingEntry& entry) co
         entry.bytes[0] = static_cast<uint8_t>(bytes);
         entry.byteLength = 1;
     }
+    // A sequence the header's byte classes never let a decoder read (0x80 outside the single bytes,
+    // 0x01FF without a lead byte) would only ever be produced, never read back.
+    if (fHaveClasses) {
+        const bool readable = entry.byteLength == 1 ? (fClasses[entry.bytes[0]] & kSingleByte) != 0
+                                                    : (fClasses[entry.bytes[0]] & kLeadByte) &&
+                                                          (fClasses[entry.bytes[1]] & kTrailByte);
+        if (!readable) throw Exception(BadMbcsValue, __LINE__);
+    }
 
     const auto values = split(fields[1], '+');
     if (values.empty()) throw Exception(BadUnicodeValue, __LINE__);
@@ -233,6 +248,16 @@ void TextFileParser::parseEntry(const std::string& line, MappingEntry& entry) co
         }
     }
     entry.unicodeLength = units;
+    // A surrogate must be half of a pair: a lone one (0xD800) is no character in any Unicode text.
+    for (uint8_t i = 0; i < units; ++i) {
+        const char16_t u = entry.unicode[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && entry.unicode[i + 1] >= 0xDC00 &&
+            entry.unicode[i + 1] <= 0xDFFF) {
+            ++i;
+            continue;
+        }
+        if (u >= 0xD800 && u <= 0xDFFF) throw Exception(BadUnicodeValue, __LINE__);
+    }
 
     const std::string_view fallback = fields[2];
     if (fallback.size() != 2 || fallback[0] != '|' || fallback[1] < '0' || fallback[1] > '2')
@@ -251,6 +276,7 @@ std::unique_ptr<MappingEntry> TextFileParser::ParseNextEntry() {
             logError(e.GetErrorCode());
         }
     }
+    if (&fLog == &fOwnLog) fLog.Finish(); // a shared log is finished by its owner
     return nullptr;
 }
 

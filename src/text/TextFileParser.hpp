@@ -2,6 +2,7 @@
 #pragma once
 
 #include "text/IMappingFileParser.hpp"
+#include "text/MappingLog.hpp"
 
 #include <DOMKw/platform/BrixoException.hpp>
 
@@ -37,8 +38,11 @@ public:
     // The message of an error code, as it starts the log line.
     static const char* MessageOf(int32_t code);
 
-    // Neither the text nor the log (which may be null) becomes the parser's.
+    // Neither the text nor the log (which may be null) becomes the parser's. The log is bounded
+    // (MappingLog); its count line is written when the entries are exhausted or the parser ends.
     TextFileParser(const char* text, size_t length, std::string* log);
+    // The same, writing to a bounded log the caller shares with its own warnings.
+    TextFileParser(const char* text, size_t length, MappingLog& log);
     ~TextFileParser() override;
 
     bool ParseHeader(MappingHeader& header) override;
@@ -55,7 +59,12 @@ private:
 
     const char* fText;
     size_t fLength;
-    std::string* fLog;
+    MappingLog fOwnLog;
+    MappingLog& fLog;
+    // The byte classes of the header read, as a decoder uses them (a byte marked both single and lead is
+    // single): an entry whose bytes no decoder can meet is refused.
+    uint8_t fClasses[256] = {};
+    bool fHaveClasses = false;
     size_t fPos = 0;
     uint32_t fLine = 0;
 };

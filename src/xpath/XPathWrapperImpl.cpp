@@ -21,6 +21,7 @@
 #include <mutex>
 
 #include "bridge/HostStatus.hpp"
+#include "xpath/ExpressionBounds.hpp"
 #include "xpath/TellamXalanSupport.hpp"
 
 using namespace XALAN_CPP_NAMESPACE;
@@ -87,6 +88,8 @@ public:
     }
 
     void compile(const XMLCh* expression, const PrefixResolver& resolver) override {
+        // Xalan's parser and evaluator recurse: what would run the stack out never reaches them.
+        checkExpressionBounds(expression);
         try {
             // The construction context only pools what one compilation needs.
             constructionContext().reset();

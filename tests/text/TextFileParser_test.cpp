@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace ZuText {
@@ -125,6 +126,18 @@ TEST(TextFileParser, EntryRulesAndTheirLogLines) {
         {"0x41 0x0041 0", 8, {}, u"", 0},
         {"0x41 0x0041 |0#glued comment", 5, {}, u"", 0},
         {"0x41 0x0041 |0#glued", 8, {}, u"", 0},
+        // Bytes the header's classes never let a decoder read.
+        {"0x80 0x20AC |0", 6, {}, u"", 0},
+        {"0x1FF 0x0041 |0", 6, {}, u"", 0},
+        {"0x8120 0x3000 |0", 6, {}, u"", 0},
+        {"0xA040 0x3000 |0", 6, {}, u"", 0},
+        // Surrogates only as a pair.
+        {"0x41 0xD800 |0", 7, {}, u"", 0},
+        {"0x41 0xDFFF |0", 7, {}, u"", 0},
+        {"0x41 0x0041+0xDC00 |0", 7, {}, u"", 0},
+        {"0x41 0xDE00+0xD83D |0", 7, {}, u"", 0},
+        {"0x41 0xD83D+0x0041 |0", 7, {}, u"", 0},
+        {"0x41 0xD83D+0xDE00 |0", -1, {0x41}, u"\U0001F600", 0},
     };
     for (const EntryCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -163,6 +176,68 @@ TEST(TextFileParser, BadEntryLinesAreSkippedAndCountedWithCrLf) {
     EXPECT_EQ(decoded, u"AC");
     EXPECT_EQ(log, "The FallBack indicator value is incorrect : Line No 9\r\n"
                    "No of fields of the mapping entry is incorrect : Line No 12\r\n");
+}
+
+TEST(TextFileParser, TheErrorLogIsBoundedWithAFinalCountLine) {
+    const size_t bad = MappingLog::kMaxLines + 4000;
+    std::string text = kDbcsHeader;
+    for (size_t i = 0; i < bad; ++i) text += "0x41 0xD800 |0\n";
+    text += "0x41 0x0041 |0\n";
+    auto lines = [](const std::string& log) { return std::count(log.begin(), log.end(), '\n'); };
+    {
+        std::string log;
+        TextFileParser parser(text.data(), text.size(), &log);
+        MappingHeader header;
+        ASSERT_TRUE(parser.ParseHeader(header));
+        size_t entries = 0;
+        while (parser.ParseNextEntry()) ++entries;
+        EXPECT_EQ(entries, 1u);
+        EXPECT_EQ(lines(log), static_cast<long>(MappingLog::kMaxLines + 1));
+        EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 3) + 2),
+                  "Further lines left out of this log : 4000\r\n");
+    }
+    {
+        // A parser abandoned half-way still ends its log with the count.
+        std::string log;
+        {
+            TextFileParser parser(text.data(), text.size(), &log);
+            MappingHeader header;
+            ASSERT_TRUE(parser.ParseHeader(header));
+            for (int i = 0; i < 2; ++i) parser.ParseNextEntry();
+        }
+        EXPECT_EQ(lines(log), static_cast<long>(MappingLog::kMaxLines + 1));
+        EXPECT_NE(log.find("Further lines left out of this log : "), std::string::npos);
+    }
+    {
+        // Through the registry: format errors and duplicate warnings share one bound.
+        std::string table = kDbcsHeader;
+        for (size_t i = 0; i < 600; ++i) table += "0x41 0xDC00 |0\n";
+        for (size_t i = 0; i < 900; ++i) table += "0x42 0x0042 |0\n";
+        std::string log;
+        {
+            testing::RegisteredMapping mapping(57, table, &log);
+            auto c = CreateConverter(57, Direction::toUnicode, false, true);
+            ASSERT_NE(c, nullptr);
+        }
+        EXPECT_EQ(lines(log), static_cast<long>(MappingLog::kMaxLines + 1));
+        EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 3) + 2),
+                  "Further lines left out of this log : 1398\r\n"); // 600 + 2 * 899 - 1000
+    }
+}
+
+TEST(TextFileParser, TheBundledMappingFilesParseWithoutALogLine) {
+    for (const char* name : {"CP1252.map", "SHIFT_JIS.map", "EUC-KR.map"}) {
+        const std::string text = testing::readFile(testing::samplePath(name));
+        ASSERT_FALSE(text.empty()) << name;
+        std::string log;
+        TextFileParser parser(text.data(), text.size(), &log);
+        MappingHeader header;
+        ASSERT_TRUE(parser.ParseHeader(header));
+        size_t entries = 0;
+        while (parser.ParseNextEntry()) ++entries;
+        EXPECT_GT(entries, 100u) << name;
+        EXPECT_EQ(log, "") << name;
+    }
 }
 
 TEST(TextFileParser, ExceptionIsCatchableAsEveryBase) {

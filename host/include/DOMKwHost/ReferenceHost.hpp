@@ -181,6 +181,16 @@ namespace kwhost {
 // The namespace of the loader's host-only properties.
 constexpr const char16_t* HOST_NAMESPACE = u"urn:domkw:reference-host";
 
+// The most attributes one element may carry: the library reads an element's attribute names into an
+// array of this many, so a further one would be invisible to it and lost when the element is saved.
+// A file or inserted text past it is refused; SetAttributeValue(NS) answers INDEX_SIZE for a new one.
+constexpr size_t MAX_ATTRIBUTES = 255;
+// The deepest nesting of elements (the application element is level 1) a file may have, or a text
+// inserted with InsertNewChild may reach; deeper ones are refused (InsertNewChild answers INDEX_SIZE).
+// Saving a subtree costs stack per level (the serializer recurses): at this depth a save needs well under
+// half a MiB of stack, even in a sanitized build.
+constexpr size_t MAX_DEPTH = 1000;
+
 // Statuses the host answers; the low 16 bits are the matching DOMException code.
 enum Status : int32_t {
     OK = 0,

@@ -1,0 +1,270 @@
+// Files and texts written to hurt the reference host: document types that expand, deep nesting, elements
+// with too many attributes, header names that would inject markup. Each is refused with a LoadError that
+// names its place, or a status, and leaves the loaded project as it was.
+#include <DOMKw/bridge/ObjectRef.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+
+#include <pthread.h>
+
+#include <functional>
+
+#include "bridge/CallbackTable.hpp"
+#include "common/HostFixture.hpp"
+#include "common/NativeDom.hpp"
+#include "dom/DomFixture.hpp"
+
+using namespace Kw;
+using kwhost::LoadError;
+
+namespace {
+
+std::string repeat(const std::string& s, size_t n) {
+    std::string out;
+    out.reserve(s.size() * n);
+    for (size_t i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+std::string attributes(size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) out += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    return out;
+}
+
+std::u16string wide(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
+
+class HostileInput : public testing_support::HostTest {
+protected:
+    const host::CallbackTable& cb() { return host::callbacks(); }
+
+    // Loading `xml` must fail at `line` (0: anywhere) with `words` in the message, keeping the project.
+    void expectRefused(const std::string& xml, uint64_t line, const std::string& words) {
+        const std::string before = host.toXml();
+        try {
+            host.loadString(xml, "hostile.xml");
+            ADD_FAILURE() << "loaded: " << xml.substr(0, 120);
+        } catch (const LoadError& e) {
+            if (line) EXPECT_EQ(e.line, line) << e.what();
+            EXPECT_GT(e.column, 0u) << e.what();
+            EXPECT_NE(std::string(e.what()).find("hostile.xml:"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(host.toXml(), before);
+    }
+
+    std::u16string keyText(HostKey key) {
+        const XMLCh* text = nullptr;
+        if (key == NO_KEY || cb().KeyToString(&text, key) != 0 || !text) return u"";
+        return text;
+    }
+};
+
+TEST_F(HostileInput, DocumentTypesThatDeclareEntitiesOrAttributeListsAreRefused) {
+    const std::string entity(1000, 'x');
+    const struct {
+        std::string xml;
+        uint64_t line;
+        std::string words;
+    } cases[] = {
+        // One internal entity referenced many times: each reference expands it again.
+        {"<?xml version=\"1.0\"?>\n<!DOCTYPE application [\n<!ENTITY big \"" + entity +
+             "\">\n]>\n<application>" + repeat("<p>&big;</p>", 200) + "</application>",
+         3, "entity declarations are not accepted"},
+        // Entities built of entities.
+        {"<!DOCTYPE application [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
+         "<application>&b;</application>",
+         1, "entity declarations are not accepted"},
+        {"<!DOCTYPE application [\n<!ENTITY % p \"<!ENTITY q 'x'>\">\n%p;\n]>\n<application/>", 2,
+         "entity declarations are not accepted"},
+        {"<!DOCTYPE application [\n\n<!ENTITY e SYSTEM \"/etc/passwd\">]>\n<application>&e;</application>", 3,
+         "entity declarations are not accepted"},
+        // Attribute defaults that every element receives.
+        {"<!DOCTYPE application [\n<!ATTLIST p" + repeat(" d CDATA \"" + entity + "\"", 1) +
+             ">\n]>\n<application>" + repeat("<p/>", 20) + "</application>",
+         2, "attribute-list"},
+        {"<!DOCTYPE application [<!ELEMENT application ANY>\n<!ATTLIST application id ID #IMPLIED>]>"
+         "<application/>",
+         2, "attribute-list"},
+    };
+    for (const auto& c : cases) expectRefused(c.xml, c.line, c.words);
+
+    // A document type that declares neither still loads.
+    host.loadString("<?xml version=\"1.0\"?>\n<!DOCTYPE application [<!ELEMENT application ANY>]>\n"
+                    "<application><p>&amp;&#x41;</p></application>",
+                    "plain.xml");
+    EXPECT_EQ(host.toXml(), "<application><p>&amp;A</p></application>");
+}
+
+TEST_F(HostileInput, AnElementWithMoreThan255AttributesIsRefusedOnLoad) {
+    expectRefused("<application>\n<box" + attributes(256) + "/></application>", 2, "255 attributes");
+    // The host's own properties and its namespace declaration are not attributes of the element.
+    host.loadString("<application xmlns:host=\"urn:domkw:reference-host\">\n<box" + attributes(255) +
+                        " host:readOnly=\"true\" host:implied=\"a0\"/></application>",
+                    "full.xml");
+    const HostRef box = host.find("box");
+    HostKey keys[255];
+    int32_t count = 0;
+    ASSERT_EQ(cb().GetAttributeKeys(&count, box, keys, 255), 0);
+    EXPECT_EQ(count, 255);
+    // Inserted text is held to the same bound.
+    HostRef out = -1;
+    const HostRef app = host.application();
+    EXPECT_EQ(cb().InsertNewChild(&out, app, wide("<box" + attributes(256) + "/>").c_str(), -1, 0),
+              kwhost::INDEX_SIZE);
+    EXPECT_EQ(out, -1);
+    ASSERT_EQ(cb().InsertNewChild(&out, app, wide("<box" + attributes(255) + "/>").c_str(), -1, 0), 0);
+    EXPECT_EQ(cb().AdjustReference(out, false), 0);
+}
+
+TEST_F(HostileInput, SetAttributeValueRefusesTheAttributeBeyondTheLimitAndChangesNothing) {
+    host.loadString("<application xmlns:p=\"urn:p\"><box" + attributes(254) + "/></application>", "full.xml");
+    const HostRef box = host.find("box");
+    const HostKey p = host.keyOf(u"urn:p");
+    ASSERT_EQ(cb().SetAttributeValue(box, host.keyOf(u"extra"), u"255th"), 0);
+    const std::string full = host.toXml();
+    EXPECT_EQ(cb().SetAttributeValue(box, host.keyOf(u"one-more"), u"x"), kwhost::INDEX_SIZE);
+    EXPECT_EQ(cb().SetAttributeValueNS(box, p, host.keyOf(u"local"), u"x"), kwhost::INDEX_SIZE);
+    // Writing an attribute that is there stays allowed.
+    EXPECT_EQ(cb().SetAttributeValue(box, host.keyOf(u"a0"), u"new"), 0);
+    EXPECT_EQ(host.toXml(),
+              full.substr(0, full.find("a0=\"0\"")) + "a0=\"new\"" + full.substr(full.find("a0=\"0\"") + 6));
+
+    // Through the DOM: the refusal arrives as a DOMException and every attribute stays visible.
+    auto* doc = domImpl::DocumentImpl::create(ElementRef::get_Application());
+    {
+        testing_support::Owned element(domImpl::ElementImpl::create_(
+            ElementRef::fromHandle(box), static_cast<domImpl::DocumentImpl*>(doc)));
+        EXPECT_EQ(testing_support::domExceptionCode([&] { element.element()->setAttribute(u"more", u"x"); }),
+                  xercesc::DOMException::INDEX_SIZE_ERR);
+        EXPECT_EQ(testing_support::domExceptionCode(
+                      [&] { element.element()->setAttributeNS(u"urn:p", u"p:more", u"x"); }),
+                  xercesc::DOMException::INDEX_SIZE_ERR);
+        EXPECT_EQ(element->getAttributes()->getLength(), 255u);
+        EXPECT_EQ(ElementRef::fromHandle(box).get_AttributeKeys().size(), 255u);
+    }
+    doc->release();
+}
+
+TEST_F(HostileInput, HeaderNamesThatAreNotNamesOrRepeatAreRefused) {
+    auto file = [](const std::string& headers) {
+        return "<application xmlns:host=\"urn:domkw:reference-host\">\n" + headers + "\n<box/></application>";
+    };
+    const struct {
+        std::string headers;
+        std::string words;
+    } refused[] = {
+        {"<host:header name='x=\"1\"&gt;&lt;injected evil=\"yes\"/&gt;&lt;dummy' value='1'/>",
+         "not an XML name"},
+        {"<host:header name='' value='1'/>", "not an XML name"},
+        {"<host:header value='1'/>", "not an XML name"},
+        {"<host:header name='1abc' value='1'/>", "not an XML name"},
+        {"<host:header name='a b' value='1'/>", "not an XML name"},
+        {"<host:header name='x' value='1'/><host:header name='x' value='2'/>", "repeats"},
+    };
+    for (const auto& c : refused) expectRefused(file(c.headers), 2, c.words);
+
+    host.loadString(file("<host:header name='x' value='a\"b'/><host:header name='p:y' value='2'/>"),
+                    "ok.xml");
+    int32_t count = 0;
+    DOMBTString name, value;
+    ASSERT_EQ(ElementRef::GetXMLHeaderAttr(0, count, name, value), 0);
+    EXPECT_EQ(count, 2);
+}
+
+TEST_F(HostileInput, NamespacesOfDeeplyNestedElementsMatchANativeDom) {
+    // Declarations at every few levels: prefixes rebound, the default namespace set and undeclared.
+    const size_t depth = kwhost::MAX_DEPTH - 1;
+    std::string xml = "<application xmlns:p0=\"urn:root0\" xmlns:p1=\"urn:root1\" xmlns:p2=\"urn:root2\">";
+    std::vector<std::string> tags;
+    for (size_t i = 0; i < depth; ++i) {
+        std::string declarations;
+        if (i % 7 == 0)
+            declarations += " xmlns:p" + std::to_string(i % 3) + "=\"urn:level" + std::to_string(i) + "\"";
+        if (i % 11 == 0) declarations += " xmlns=\"urn:default" + std::to_string(i) + "\"";
+        if (i % 13 == 0) declarations += " xmlns=\"\"";
+        if (i % 11 == 0 && i % 13 == 0) declarations = " xmlns=\"\"";
+        const std::string tag = i % 2 ? "p" + std::to_string(i % 3) + ":e" : "e";
+        tags.push_back(tag);
+        xml += "<" + tag + declarations + " p" + std::to_string((i + 1) % 3) + ":a=\"1\" b=\"2\">";
+    }
+    for (size_t i = depth; i-- > 0;) xml += "</" + tags[i] + ">";
+    xml += "</application>";
+    host.loadString(xml, "deep.xml");
+    testing_support::NativeDom native(xml);
+
+    HostRef at = host.application();
+    xercesc::DOMElement* expected = native.root();
+    size_t level = 0;
+    while (at >= 0 && expected) {
+        HostKey ns = NO_KEY;
+        ASSERT_EQ(cb().GetElementNameKey(&ns, 1, at), 0);
+        const XMLCh* uri = expected->getNamespaceURI();
+        ASSERT_EQ(keyText(ns), uri ? uri : u"") << "level " << level;
+        xercesc::DOMNamedNodeMap* attrs = expected->getAttributes();
+        for (XMLSize_t i = 0; i < attrs->getLength(); ++i) {
+            const auto* attr = static_cast<xercesc::DOMAttr*>(attrs->item(i));
+            HostKey resolved[4] = {NO_KEY, NO_KEY, NO_KEY, NO_KEY};
+            ASSERT_EQ(cb().ResolveAttributeName(resolved, at, NO_KEY, host.keyOf(attr->getName())), 0);
+            const XMLCh* attrUri = attr->getNamespaceURI();
+            ASSERT_EQ(keyText(resolved[0]), attrUri ? attrUri : u"") << "level " << level;
+        }
+        HostRef child = -1;
+        cb().NavigateElement(&child, at, 1, NO_KEY, 0);
+        at = child;
+        expected = expected->getFirstElementChild();
+        ++level;
+    }
+    EXPECT_EQ(level, depth + 1);
+    EXPECT_TRUE(at < 0 && !expected);
+}
+
+TEST_F(HostileInput, NestingPastTheDepthBoundIsRefusedAndTheDeepestFileSaves) {
+    const size_t levels = kwhost::MAX_DEPTH - 1; // below the application element
+    const std::string deepest = "<application xmlns:q=\"urn:q\">" + repeat("<q:e q:a=\"1\">", levels) + "x" +
+                                repeat("</q:e>", levels) + "</application>";
+    expectRefused("<application>\n" + repeat("<e>", levels + 1) + repeat("</e>", levels + 1) +
+                      "</application>",
+                  2, "nested deeper");
+    host.loadString(deepest, "deep.xml");
+    EXPECT_EQ(host.toXml(), deepest);
+
+    // Text inserted under a deep element may not take the tree past the bound either.
+    HostRef deep = host.application();
+    for (size_t i = 0; i < levels - 1; ++i) cb().NavigateElement(&deep, deep, 1, NO_KEY, 0); // level 999
+    HostRef out = -1;
+    EXPECT_EQ(cb().InsertNewChild(&out, deep, u"<a><b/></a>", -1, 0), kwhost::INDEX_SIZE);
+    ASSERT_EQ(cb().InsertNewChild(&out, deep, u"<a/>", -1, 0), 0);
+    EXPECT_EQ(cb().AdjustReference(out, false), 0);
+    EXPECT_EQ(cb().RemoveChild(deep, out), 0);
+
+    // The library saves the deepest file on a thread with a stack of half a MiB.
+    std::u16string saved;
+    std::function<void()> save = [&] {
+        auto* doc = domImpl::DocumentImpl::create(ElementRef::get_Application());
+        xercesc::DOMNode* root = doc->getDocumentElement();
+        const XMLCh* text = dynamic_cast<dom::ls::DocumentLS*>(doc)->saveToString(root);
+        saved = text ? text : u"";
+        dom::dispose(root);
+        doc->release();
+    };
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 512 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, &attributes,
+                  [](void* f) -> void* {
+                      (*static_cast<std::function<void()>*>(f))();
+                      return nullptr;
+                  },
+                  &save),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_NE(saved.find(u"x</q:e>"), std::u16string::npos);
+}
+
+} // namespace

@@ -1,0 +1,219 @@
+// Expressions past the nesting and operator bounds are refused before the engine parses them; the largest
+// accepted expression of every shape runs on a thread with a 256 KiB stack.
+#include <pthread.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#include "xpath/ExpressionBounds.hpp"
+#include "xpath/XPathFixture.hpp"
+
+using namespace testing_support;
+using domImpl::xpathImpl::kMaxExpressionNesting;
+using domImpl::xpathImpl::kMaxExpressionOperators;
+using domImpl::xpathImpl::measureExpression;
+
+namespace {
+
+std::u16string repeat(const std::u16string& s, size_t n) {
+    std::u16string out;
+    out.reserve(s.size() * n);
+    for (size_t i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+std::u16string nestedParentheses(size_t n) {
+    return repeat(u"(", n) + u"1" + repeat(u")", n);
+}
+std::u16string nestedNot(size_t n) {
+    return repeat(u"not(", n) + u"0" + repeat(u")", n);
+}
+std::u16string chain(const std::u16string& op, size_t terms) {
+    return u"1" + repeat(op + u"1", terms - 1);
+}
+// Predicates inside predicates, each of them evaluated (the context node is always there).
+std::u16string nestedPredicates(size_t n, const std::u16string& inner = u"1") {
+    return repeat(u"self::node()[", n) + inner + repeat(u"]", n);
+}
+
+// Runs `f` on a thread whose stack is `bytes` long, as a plug-in's worker thread may be.
+void onSmallStack(size_t bytes, const std::function<void()>& f) {
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, bytes), 0);
+    struct Call {
+        const std::function<void()>* f;
+        static void* run(void* self) {
+            try {
+                (*static_cast<Call*>(self)->f)();
+            } catch (const dom::xpath::XPathException& e) {
+                ADD_FAILURE() << "XPathException " << e.code;
+            } catch (...) {
+                ADD_FAILURE() << "an exception";
+            }
+            return nullptr;
+        }
+    } call{&f};
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attributes, &Call::run, &call), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
+struct ExpressionRelease {
+    void operator()(DOMXPathExpression* e) const { e->release(); }
+};
+using Expression = std::unique_ptr<DOMXPathExpression, ExpressionRelease>;
+
+// A number, or a boolean as 0 or 1.
+double valueOf(DOMXPathResult* r) {
+    switch (r->getResultType()) {
+    case DOMXPathResult::NUMBER_TYPE:
+        return r->getNumberValue();
+    case DOMXPathResult::BOOLEAN_TYPE:
+        return r->getBooleanValue() ? 1 : 0;
+    default:
+        ADD_FAILURE() << "result type " << r->getResultType();
+        return -1;
+    }
+}
+
+class XPathBounds : public XPathTest {
+protected:
+    Expression compiled(const std::u16string& text) {
+        return Expression(static_cast<DOMDocument*>(doc)->createExpression(text.c_str(), nullptr));
+    }
+};
+
+TEST_F(XPathBounds, MeasuresNestingAndOperatorsButNotLiterals) {
+    struct Case {
+        const char16_t* text;
+        size_t nesting, operators;
+    } cases[] = {
+        {u"", 0, 0},
+        {u"/", 0, 1},
+        {u"//box[@id = 'b2']/@name", 1, 4},
+        {u"count(//*) div 2 mod 3", 1, 4},
+        {u"concat('a(b[c', \"(((\", 'x/y+z')", 1, 2},
+        {u"not(not(1)) or (1 and (2))", 2, 2},
+        {u"a-b + -1 - 2", 0, 3},
+        {u"1 != 2 <= 3 >= 4 < 5 > 6 = 7", 0, 6},
+        {u"a | b | c", 0, 2},
+        {u"'never closed (((", 0, 0},
+        {u"))))(", 1, 0},
+    };
+    for (const Case& c : cases) {
+        const auto shape = measureExpression(c.text);
+        EXPECT_EQ(shape.nesting, c.nesting) << narrow(c.text);
+        EXPECT_EQ(shape.operators, c.operators) << narrow(c.text);
+    }
+    EXPECT_EQ(measureExpression(nullptr).nesting, 0u);
+}
+
+TEST_F(XPathBounds, ExpressionsPastTheBoundsAreRefusedWith51BeforeParsing) {
+    const std::u16string refused[] = {
+        nestedParentheses(25000),
+        nestedParentheses(8000),
+        nestedNot(20000),
+        chain(u"+", 60000),
+        nestedParentheses(kMaxExpressionNesting + 1),
+        nestedNot(kMaxExpressionNesting + 1),
+        nestedPredicates(kMaxExpressionNesting + 1),
+        chain(u"+", kMaxExpressionOperators + 2),
+        chain(u" or ", kMaxExpressionOperators + 2),
+        chain(u"|", kMaxExpressionOperators + 2),
+        u"concat(" + chain(u",", kMaxExpressionOperators + 2) + u")",
+        repeat(u"/a", kMaxExpressionOperators + 1),
+    };
+    onSmallStack(256 * 1024, [&] {
+        for (const std::u16string& e : refused) {
+            EXPECT_EQ(xpathCode([&] { evaluate(e.c_str(), docNode()); }), 51) << e.size();
+            EXPECT_EQ(xpathCode([&] { compiled(e); }), 51) << e.size();
+        }
+    });
+    // The engine is left as it was.
+    EXPECT_EQ(number(u"1+1"), 2);
+}
+
+TEST_F(XPathBounds, LargeNumbersAreWrittenWithoutOverrunningTheEngine) {
+    // Values of 85 digits and more, as literals or made by arithmetic, are written as their digits (the
+    // engine's own writing overran a fixed buffer there, which the engine parsing a literal did as well).
+    const std::u16string big = repeat(u"9", 80);
+    const std::u16string values[] = {
+        repeat(u"8", 100),         u"1+" + repeat(u"8", 100) + u"1",    big + u" * 100000",
+        u"-" + big + u" * " + big, repeat(u"4294967296 * ", 30) + u"1", u"count(//*) * " + big + u" * " + big,
+    };
+    for (const std::u16string& value : values) {
+        SCOPED_TRACE(narrow(value.substr(0, 40)));
+        Result n(evaluate(value.c_str(), docNode(), DOMXPathResult::NUMBER_TYPE));
+        char digits[400];
+        std::snprintf(digits, sizeof digits, "%.0f", n->getNumberValue());
+        const std::u16string expected(digits, digits + std::strlen(digits));
+        ASSERT_GE(expected.size(), 85u);
+        Result text(evaluate((u"string(" + value + u")").c_str(), docNode(), DOMXPathResult::STRING_TYPE));
+        EXPECT_EQ(std::u16string(text->getStringValue()), expected);
+        Result joined(
+            evaluate((u"concat(" + value + u", 'x')").c_str(), docNode(), DOMXPathResult::STRING_TYPE));
+        EXPECT_EQ(std::u16string(joined->getStringValue()), expected + u"x");
+        Result length(
+            evaluate((u"string-length(" + value + u")").c_str(), docNode(), DOMXPathResult::NUMBER_TYPE));
+        EXPECT_EQ(length->getNumberValue(), double(expected.size()));
+    }
+    // Ordinary numbers keep the engine's own writing.
+    const struct {
+        const char16_t* expression;
+        const char16_t* text;
+    } ordinary[] = {{u"string(1 div 4)", u"0.25"},
+                    {u"string(-12)", u"-12"},
+                    {u"string(1 div 0)", u"Infinity"},
+                    {u"string(0 div 0)", u"NaN"},
+                    {u"string(4294967296 * 4294967296)", u"18446744073709551616"}};
+    for (const auto& o : ordinary) {
+        Result r(evaluate(o.expression, docNode(), DOMXPathResult::STRING_TYPE));
+        EXPECT_EQ(std::u16string(r->getStringValue()), o.text) << narrow(o.expression);
+    }
+}
+
+TEST_F(XPathBounds, TheLargestAcceptedExpressionsRunOnA256KiBStack) {
+    const size_t n = kMaxExpressionNesting, ops = kMaxExpressionOperators;
+    struct Case {
+        std::u16string text;
+        double value;
+    } cases[] = {
+        {nestedParentheses(n), 1},
+        {nestedNot(n), n % 2 ? 1 : 0},
+        {u"count(" + nestedPredicates(n - 1) + u")", 1},
+        {chain(u"+", ops + 1), double(ops + 1)},
+        {chain(u"*", ops + 1), 1},
+        {chain(u" or ", ops + 1), 1},
+        {chain(u" and ", ops + 1), 1},
+        {chain(u"=", ops + 1), 1},
+        {u"count(" + repeat(u"/*", ops / 2) + u")", 0},
+        {u"count(." + repeat(u"|.", ops) + u")", 1},
+        {u"string-length(concat(" + chain(u",", ops + 1) + u"))", double(ops + 1)},
+        // The deepest nesting with the rest of the operator budget inside it.
+        {u"count(" + nestedPredicates(n - 1, chain(u" or ", ops - n + 2)) + u")", 1},
+        {repeat(u"(", n) + chain(u"+", ops + 1) + repeat(u")", n), double(ops + 1)},
+        // Literals do not nest, however many brackets they hold.
+        {u"string-length('" + repeat(u"((([[[", 10000) + u"')", 60000},
+    };
+    for (const Case& c : cases) {
+        const auto shape = measureExpression(c.text.c_str());
+        ASSERT_LE(shape.nesting, n) << narrow(c.text.substr(0, 60));
+        ASSERT_LE(shape.operators, ops) << narrow(c.text.substr(0, 60));
+    }
+    onSmallStack(256 * 1024, [&] {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(narrow(c.text.substr(0, 60)));
+            Result r(evaluate(c.text.c_str(), docNode()));
+            EXPECT_EQ(valueOf(r.get()), c.value);
+            // Compiled once more through an expression object, as a plug-in keeps one.
+            Expression expression = compiled(c.text);
+            Result again(expression->evaluate(docNode(), DOMXPathResult::ANY_TYPE, nullptr));
+            EXPECT_EQ(valueOf(again.get()), c.value);
+        }
+    });
+}
+
+} // namespace
