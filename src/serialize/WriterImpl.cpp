@@ -40,7 +40,8 @@ DOMLSSerializer*& delegateSlot() {
 DOMLSSerializer* delegate() {
     DOMLSSerializer*& slot = delegateSlot();
     if (!slot)
-        slot = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
+        slot = DOMImplementationRegistry::getDOMImplementation(u"Core LS")
+                   ->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
     return slot;
 }
 
@@ -78,14 +79,16 @@ NodeKey keyOf(const DOMNode* node) {
 //    references), so the parameter is off for the write and put back afterwards.
 class WriteScope {
 public:
-    WriteScope(const DOMNode* node, DOMLSSerializer* d) : config(asNodeImpl(node) ? d->getDomConfig() : nullptr) {
+    WriteScope(const DOMNode* node, DOMLSSerializer* d)
+        : config(asNodeImpl(node) ? d->getDomConfig() : nullptr) {
         if (config) {
             // Xerces-C answers a boolean parameter as the pointer value itself.
             entities = config->getParameter(XMLUni::fgDOMEntities) != nullptr;
             config->setParameter(XMLUni::fgDOMEntities, false);
             hidden = std::make_unique<HideNamespaceInfo>();
         }
-        const DOMNode* doc = node && node->getNodeType() != DOMNode::DOCUMENT_NODE ? node->getOwnerDocument() : node;
+        const DOMNode* doc =
+            node && node->getNodeType() != DOMNode::DOCUMENT_NODE ? node->getOwnerDocument() : node;
         owner = asDocumentImpl(doc);
         if (owner && owner->isTracking()) owner = nullptr; // an outer scope ends them
         if (owner) scope = std::make_unique<DocumentImpl::TrackingScope>(*owner);
@@ -120,23 +123,37 @@ WriterImpl::~WriterImpl() {
     dropDelegate();
 }
 
-void WriterImpl::setParameter(const XMLCh* name, bool value) { delegate()->getDomConfig()->setParameter(name, value); }
+void WriterImpl::setParameter(const XMLCh* name, bool value) {
+    delegate()->getDomConfig()->setParameter(name, value);
+}
 void WriterImpl::setParameter(const XMLCh* name, const void* value) {
     delegate()->getDomConfig()->setParameter(name, value);
 }
-const void* WriterImpl::getParameter(const XMLCh* name) const { return delegate()->getDomConfig()->getParameter(name); }
+const void* WriterImpl::getParameter(const XMLCh* name) const {
+    return delegate()->getDomConfig()->getParameter(name);
+}
 bool WriterImpl::canSetParameter(const XMLCh* name, bool value) const {
     return delegate()->getDomConfig()->canSetParameter(name, value);
 }
 bool WriterImpl::canSetParameter(const XMLCh* name, const void* value) const {
     return delegate()->getDomConfig()->canSetParameter(name, value);
 }
-const DOMStringList* WriterImpl::getParameterNames() const { return delegate()->getDomConfig()->getParameterNames(); }
+const DOMStringList* WriterImpl::getParameterNames() const {
+    return delegate()->getDomConfig()->getParameterNames();
+}
 
-void WriterImpl::setNewLine(const XMLCh* newLine) { delegate()->setNewLine(newLine); }
-const XMLCh* WriterImpl::getNewLine() const { return delegate()->getNewLine(); }
-void WriterImpl::setFilter(DOMLSSerializerFilter* filter) { delegate()->setFilter(filter); }
-DOMLSSerializerFilter* WriterImpl::getFilter() const { return delegate()->getFilter(); }
+void WriterImpl::setNewLine(const XMLCh* newLine) {
+    delegate()->setNewLine(newLine);
+}
+const XMLCh* WriterImpl::getNewLine() const {
+    return delegate()->getNewLine();
+}
+void WriterImpl::setFilter(DOMLSSerializerFilter* filter) {
+    delegate()->setFilter(filter);
+}
+DOMLSSerializerFilter* WriterImpl::getFilter() const {
+    return delegate()->getFilter();
+}
 
 namespace {
 
@@ -218,11 +235,10 @@ short decide(const DOMLSSerializerFilter* filter, const DOMNode* node) {
 // stands below the parent there has been written already.
 class GuardFilter : public DOMLSSerializerFilter {
 public:
-    // `root` is the node the delegate is asked to write, or, when the library writes the start and end
-    // tags itself, the element whose children the delegate writes.
-    GuardFilter(DOMLSSerializerFilter* user, const DOMNode* root, bool rootWrittenByDelegate) : user(user) {
-        if (!rootWrittenByDelegate) path.push_back(keyOf(root));
-    }
+    // `root` is the node given to write: the delegate writes it or, when it is an element, its children.
+    // Either way it starts the path at level 0 (the delegate does not ask about a document node itself;
+    // when it asks about the root, the root's parent is not on the path and the path starts afresh).
+    GuardFilter(DOMLSSerializerFilter* user, const DOMNode* root) : user(user), path{keyOf(root)} {}
     FilterAction acceptNode(const DOMNode* node) const override {
         if (node->getNodeType() != DOMNode::ATTRIBUTE_NODE && !withinDepth(node)) {
             tooDeep = true;
@@ -257,8 +273,8 @@ private:
 // Installs the guard on the delegate for one write and gives the caller's filter back afterwards.
 class Guarded {
 public:
-    Guarded(DOMLSSerializer* d, DOMLSSerializerFilter* user, const DOMNode* root, bool rootWrittenByDelegate)
-        : d(d), user(user), guard(user, root, rootWrittenByDelegate) {
+    Guarded(DOMLSSerializer* d, DOMLSSerializerFilter* user, const DOMNode* root)
+        : d(d), user(user), guard(user, root) {
         d->setFilter(&guard);
     }
     ~Guarded() { d->setFilter(user); }
@@ -313,9 +329,9 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     const DOMBTString newLine(current && *current ? current : u"\n");
     d->setNewLine(newLine.GetUChar16());
 
-    std::unique_ptr<XMLFormatter> owned(new XMLFormatter(destination->getEncoding(), destination->getByteStream(),
-                                                         XMLFormatter::NoEscapes, XMLFormatter::UnRep_CharRef,
-                                                         XMLPlatformUtils::fgMemoryManager));
+    std::unique_ptr<XMLFormatter> owned(
+        new XMLFormatter(destination->getEncoding(), destination->getByteStream(), XMLFormatter::NoEscapes,
+                         XMLFormatter::UnRep_CharRef, XMLPlatformUtils::fgMemoryManager));
     formatter = owned.get();
     struct ClearFormatter {
         XMLFormatter*& slot;
@@ -335,7 +351,7 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
         if (filter->getWhatToShow() & bit) decision = decide(filter, node);
     }
     watch.check();
-    const Guarded guarded(d, filter, node, node->getNodeType() != DOMNode::ELEMENT_NODE);
+    const Guarded guarded(d, filter, node);
     XMLFormatter& out = *formatter;
     auto attribute = [&](const XMLCh* attrName, const XMLCh* value) {
         out << XMLFormatter::NoEscapes << attrName << u"=\"" << escapedValue(value).c_str() << u"\"";
@@ -367,7 +383,8 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
         const XMLSize_t n = attrs ? attrs->getLength() : 0;
         for (XMLSize_t i = 0; i < n; ++i) {
             NodeGuard<DOMAttr> a(static_cast<DOMAttr*>(attrs->item(i)));
-            if (a && a->getSpecified()) own.emplace_back(DOMBTString(a->getNodeName()), DOMBTString(a->getNodeValue()));
+            if (a && a->getSpecified())
+                own.emplace_back(DOMBTString(a->getNodeName()), DOMBTString(a->getNodeValue()));
         }
         // The header attributes; one of the same name as an element's own gives way to it.
         std::vector<Attribute> header;
@@ -432,7 +449,8 @@ XMLCh* WriterImpl::writeToString(const DOMNode* node, MemoryManager*) {
     } catch (const DOMException&) {
         return nullptr;
     }
-    return XMLString::replicate(reinterpret_cast<const XMLCh*>(target.getRawBuffer()), XMLPlatformUtils::fgMemoryManager);
+    return XMLString::replicate(reinterpret_cast<const XMLCh*>(target.getRawBuffer()),
+                                XMLPlatformUtils::fgMemoryManager);
 }
 
 bool WriterImpl::writeToURI(const DOMNode* node, const XMLCh* uri) {
@@ -469,7 +487,9 @@ WriterFilterImpl::WriteSession::WriteSession(const WriterFilterImpl& filter)
     filter.answers = std::make_unique<Answers>();
 }
 
-WriterFilterImpl::WriteSession::~WriteSession() { filter.answers = std::move(previous); }
+WriterFilterImpl::WriteSession::~WriteSession() {
+    filter.answers = std::move(previous);
+}
 
 namespace {
 

@@ -16,7 +16,8 @@ XERCES_CPP_NAMESPACE_END
 
 namespace domImpl {
 
-class WriterImpl : public XERCES_CPP_NAMESPACE::DOMConfiguration, public virtual XERCES_CPP_NAMESPACE::DOMLSSerializer {
+class WriterImpl : public XERCES_CPP_NAMESPACE::DOMConfiguration,
+                   public virtual XERCES_CPP_NAMESPACE::DOMLSSerializer {
 public:
     WriterImpl();
     ~WriterImpl() override;
@@ -44,12 +45,14 @@ public:
     // Nesting: the Xerces-C serializer writes one level of nesting per call of itself, so a node more
     // than maxDepth levels below the node given (its children are one level below it) fails the write
     // before the serializer descends to it; nothing past that level is read or written.
-    bool write(const XERCES_CPP_NAMESPACE::DOMNode* node, XERCES_CPP_NAMESPACE::DOMLSOutput* destination) override;
+    bool write(const XERCES_CPP_NAMESPACE::DOMNode* node,
+               XERCES_CPP_NAMESPACE::DOMLSOutput* destination) override;
     // A file target opened for the system ID; false when it cannot be opened.
     bool writeToURI(const XERCES_CPP_NAMESPACE::DOMNode* node, const XMLCh* uri) override;
     // UTF-16 text the caller frees with XMLPlatformUtils::fgMemoryManager; null when the write failed
     // (false or a DOMException).
-    XMLCh* writeToString(const XERCES_CPP_NAMESPACE::DOMNode* node, XERCES_CPP_NAMESPACE::MemoryManager* manager) override;
+    XMLCh* writeToString(const XERCES_CPP_NAMESPACE::DOMNode* node,
+                         XERCES_CPP_NAMESPACE::MemoryManager* manager) override;
     void release() override { delete this; }
 
     // The deepest level a write goes to below the node it is given. Each level costs the Xerces-C
