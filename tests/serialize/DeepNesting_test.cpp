@@ -193,7 +193,9 @@ TEST_F(DeepNesting, xercesNodesWrittenThroughUsKeepTheSameBound) {
             EXPECT_EQ(document, u"(null)") << c.depth;
         }
         EXPECT_TRUE(sameText(element, c.elementComplete ? r : u"(null)")) << c.depth;
-        if (c.elementComplete) EXPECT_TRUE(parsesBack(element)) << c.depth;
+        if (c.elementComplete) {
+            EXPECT_TRUE(parsesBack(element)) << c.depth;
+        }
     }
     xerces->release();
 }
