@@ -13,8 +13,10 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -38,7 +40,8 @@ DOMLSSerializer*& delegateSlot() {
 DOMLSSerializer* delegate() {
     DOMLSSerializer*& slot = delegateSlot();
     if (!slot)
-        slot = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
+        slot = DOMImplementationRegistry::getDOMImplementation(u"Core LS")
+                   ->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
     return slot;
 }
 
@@ -46,6 +49,25 @@ void dropDelegate() {
     DOMLSSerializer*& slot = delegateSlot();
     if (slot) slot->release();
     slot = nullptr;
+}
+
+// The identity of a node while a write runs: for one of ours the host handle behind it (the same host
+// element can come back as another object), for any other node the object itself.
+struct NodeKey {
+    const void* object;
+    Kw::HostRef handle;
+    bool operator==(const NodeKey& other) const { return object == other.object && handle == other.handle; }
+};
+
+struct NodeKeyHash {
+    size_t operator()(const NodeKey& key) const {
+        return std::hash<const void*>()(key.object) ^ (std::hash<Kw::HostRef>()(key.handle) * 31);
+    }
+};
+
+NodeKey keyOf(const DOMNode* node) {
+    if (asNodeImpl(node)) return {nullptr, refOf(node).get()};
+    return {node, -1};
 }
 
 // While a write runs on one of our nodes:
@@ -57,14 +79,16 @@ void dropDelegate() {
 //    references), so the parameter is off for the write and put back afterwards.
 class WriteScope {
 public:
-    WriteScope(const DOMNode* node, DOMLSSerializer* d) : config(asNodeImpl(node) ? d->getDomConfig() : nullptr) {
+    WriteScope(const DOMNode* node, DOMLSSerializer* d)
+        : config(asNodeImpl(node) ? d->getDomConfig() : nullptr) {
         if (config) {
             // Xerces-C answers a boolean parameter as the pointer value itself.
             entities = config->getParameter(XMLUni::fgDOMEntities) != nullptr;
             config->setParameter(XMLUni::fgDOMEntities, false);
             hidden = std::make_unique<HideNamespaceInfo>();
         }
-        const DOMNode* doc = node && node->getNodeType() != DOMNode::DOCUMENT_NODE ? node->getOwnerDocument() : node;
+        const DOMNode* doc =
+            node && node->getNodeType() != DOMNode::DOCUMENT_NODE ? node->getOwnerDocument() : node;
         owner = asDocumentImpl(doc);
         if (owner && owner->isTracking()) owner = nullptr; // an outer scope ends them
         if (owner) scope = std::make_unique<DocumentImpl::TrackingScope>(*owner);
@@ -99,23 +123,37 @@ WriterImpl::~WriterImpl() {
     dropDelegate();
 }
 
-void WriterImpl::setParameter(const XMLCh* name, bool value) { delegate()->getDomConfig()->setParameter(name, value); }
+void WriterImpl::setParameter(const XMLCh* name, bool value) {
+    delegate()->getDomConfig()->setParameter(name, value);
+}
 void WriterImpl::setParameter(const XMLCh* name, const void* value) {
     delegate()->getDomConfig()->setParameter(name, value);
 }
-const void* WriterImpl::getParameter(const XMLCh* name) const { return delegate()->getDomConfig()->getParameter(name); }
+const void* WriterImpl::getParameter(const XMLCh* name) const {
+    return delegate()->getDomConfig()->getParameter(name);
+}
 bool WriterImpl::canSetParameter(const XMLCh* name, bool value) const {
     return delegate()->getDomConfig()->canSetParameter(name, value);
 }
 bool WriterImpl::canSetParameter(const XMLCh* name, const void* value) const {
     return delegate()->getDomConfig()->canSetParameter(name, value);
 }
-const DOMStringList* WriterImpl::getParameterNames() const { return delegate()->getDomConfig()->getParameterNames(); }
+const DOMStringList* WriterImpl::getParameterNames() const {
+    return delegate()->getDomConfig()->getParameterNames();
+}
 
-void WriterImpl::setNewLine(const XMLCh* newLine) { delegate()->setNewLine(newLine); }
-const XMLCh* WriterImpl::getNewLine() const { return delegate()->getNewLine(); }
-void WriterImpl::setFilter(DOMLSSerializerFilter* filter) { delegate()->setFilter(filter); }
-DOMLSSerializerFilter* WriterImpl::getFilter() const { return delegate()->getFilter(); }
+void WriterImpl::setNewLine(const XMLCh* newLine) {
+    delegate()->setNewLine(newLine);
+}
+const XMLCh* WriterImpl::getNewLine() const {
+    return delegate()->getNewLine();
+}
+void WriterImpl::setFilter(DOMLSSerializerFilter* filter) {
+    delegate()->setFilter(filter);
+}
+DOMLSSerializerFilter* WriterImpl::getFilter() const {
+    return delegate()->getFilter();
+}
 
 namespace {
 
@@ -189,10 +227,23 @@ short decide(const DOMLSSerializerFilter* filter, const DOMNode* node) {
 // Stands in for the caller's filter while the delegate writes: every node and attribute the delegate
 // meets is checked first; one it could not write well-formed is left out and remembered, and the write
 // fails. The caller's filter decides the rest, as the delegate would ask it.
+//
+// It also keeps the nesting level: the delegate calls itself once per level, so a node deeper than
+// WriterImpl::maxDepth below the node given to write is left out, before the delegate goes into it,
+// and the write fails. The level comes from the path of nodes from that node down to the one asked
+// about: the delegate asks in document order, so the new node's parent is on the path, and whatever
+// stands below the parent there has been written already.
 class GuardFilter : public DOMLSSerializerFilter {
 public:
-    explicit GuardFilter(DOMLSSerializerFilter* user) : user(user) {}
+    // `root` is the node given to write: the delegate writes it or, when it is an element, its children.
+    // Either way it starts the path at level 0 (the delegate does not ask about a document node itself;
+    // when it asks about the root, the root's parent is not on the path and the path starts afresh).
+    GuardFilter(DOMLSSerializerFilter* user, const DOMNode* root) : user(user), path{keyOf(root)} {}
     FilterAction acceptNode(const DOMNode* node) const override {
+        if (node->getNodeType() != DOMNode::ATTRIBUTE_NODE && !withinDepth(node)) {
+            tooDeep = true;
+            return FILTER_REJECT;
+        }
         if (!writable(node)) {
             unwritable = true;
             return FILTER_REJECT;
@@ -202,23 +253,34 @@ public:
         return (user->getWhatToShow() & bit) ? static_cast<FilterAction>(decide(user, node)) : FILTER_ACCEPT;
     }
     ShowType getWhatToShow() const override { return 0xFFFFFFFF; }
-    bool metUnwritable() const { return unwritable; }
+    bool failed() const { return unwritable || tooDeep; }
 
 private:
+    bool withinDepth(const DOMNode* node) const {
+        const NodeGuard<DOMNode> parent(node->getParentNode());
+        const NodeKey up = keyOf(parent.get());
+        while (!path.empty() && !(path.back() == up)) path.pop_back();
+        path.push_back(keyOf(node));
+        return path.size() - 1 <= WriterImpl::maxDepth;
+    }
+
     DOMLSSerializerFilter* user;
+    mutable std::vector<NodeKey> path;
     mutable bool unwritable = false;
+    mutable bool tooDeep = false;
 };
 
 // Installs the guard on the delegate for one write and gives the caller's filter back afterwards.
 class Guarded {
 public:
-    Guarded(DOMLSSerializer* d, DOMLSSerializerFilter* user) : d(d), user(user), guard(user) {
+    Guarded(DOMLSSerializer* d, DOMLSSerializerFilter* user, const DOMNode* root)
+        : d(d), user(user), guard(user, root) {
         d->setFilter(&guard);
     }
     ~Guarded() { d->setFilter(user); }
     Guarded(const Guarded&) = delete;
     Guarded& operator=(const Guarded&) = delete;
-    bool metUnwritable() const { return guard.metUnwritable(); }
+    bool failed() const { return guard.failed(); }
 
 private:
     DOMLSSerializer* d;
@@ -267,9 +329,9 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     const DOMBTString newLine(current && *current ? current : u"\n");
     d->setNewLine(newLine.GetUChar16());
 
-    std::unique_ptr<XMLFormatter> owned(new XMLFormatter(destination->getEncoding(), destination->getByteStream(),
-                                                         XMLFormatter::NoEscapes, XMLFormatter::UnRep_CharRef,
-                                                         XMLPlatformUtils::fgMemoryManager));
+    std::unique_ptr<XMLFormatter> owned(
+        new XMLFormatter(destination->getEncoding(), destination->getByteStream(), XMLFormatter::NoEscapes,
+                         XMLFormatter::UnRep_CharRef, XMLPlatformUtils::fgMemoryManager));
     formatter = owned.get();
     struct ClearFormatter {
         XMLFormatter*& slot;
@@ -279,13 +341,17 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     const RefusalWatch watch;
 
     DOMLSSerializerFilter* const filter = d->getFilter();
+    // Our save filter remembers what its searches found for this write only.
+    std::unique_ptr<WriterFilterImpl::WriteSession> session;
+    if (const auto* save = dynamic_cast<const WriterFilterImpl*>(filter))
+        session = std::make_unique<WriterFilterImpl::WriteSession>(*save);
     short decision = DOMNodeFilter::FILTER_ACCEPT;
     if (filter) {
         const unsigned long bit = 1ul << (node->getNodeType() - 1);
         if (filter->getWhatToShow() & bit) decision = decide(filter, node);
     }
     watch.check();
-    const Guarded guarded(d, filter);
+    const Guarded guarded(d, filter, node);
     XMLFormatter& out = *formatter;
     auto attribute = [&](const XMLCh* attrName, const XMLCh* value) {
         out << XMLFormatter::NoEscapes << attrName << u"=\"" << escapedValue(value).c_str() << u"\"";
@@ -302,7 +368,7 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     if (node->getNodeType() != DOMNode::ELEMENT_NODE) {
         const bool written = d->write(node, destination);
         watch.check();
-        return written && !guarded.metUnwritable();
+        return written && !guarded.failed();
     }
     if (decision == DOMNodeFilter::FILTER_REJECT) return true;
 
@@ -317,7 +383,8 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
         const XMLSize_t n = attrs ? attrs->getLength() : 0;
         for (XMLSize_t i = 0; i < n; ++i) {
             NodeGuard<DOMAttr> a(static_cast<DOMAttr*>(attrs->item(i)));
-            if (a && a->getSpecified()) own.emplace_back(DOMBTString(a->getNodeName()), DOMBTString(a->getNodeValue()));
+            if (a && a->getSpecified())
+                own.emplace_back(DOMBTString(a->getNodeName()), DOMBTString(a->getNodeValue()));
         }
         // The header attributes; one of the same name as an element's own gives way to it.
         std::vector<Attribute> header;
@@ -361,7 +428,7 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
             // XML cannot hold); the output is then incomplete and so is the write.
             const bool written = d->write(child.get(), destination);
             watch.check();
-            if (!written || guarded.metUnwritable()) return false;
+            if (!written || guarded.failed()) return false;
             child.reset(child->getNextSibling());
             watch.check();
         }
@@ -382,7 +449,8 @@ XMLCh* WriterImpl::writeToString(const DOMNode* node, MemoryManager*) {
     } catch (const DOMException&) {
         return nullptr;
     }
-    return XMLString::replicate(reinterpret_cast<const XMLCh*>(target.getRawBuffer()), XMLPlatformUtils::fgMemoryManager);
+    return XMLString::replicate(reinterpret_cast<const XMLCh*>(target.getRawBuffer()),
+                                XMLPlatformUtils::fgMemoryManager);
 }
 
 bool WriterImpl::writeToURI(const DOMNode* node, const XMLCh* uri) {
@@ -406,25 +474,94 @@ bool WriterImpl::writeToURI(const DOMNode* node, const XMLCh* uri) {
 
 // The filter.
 
-DOMNodeFilter::FilterAction WriterFilterImpl::acceptNode(const DOMNode* node) const {
-    if (node->getNodeType() == DOMNode::TEXT_NODE) return FILTER_ACCEPT;
-    // The delegate also asks about each attribute it writes; an attribute has no attribute map of its
-    // own: it is kept when specified.
-    if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE)
-        return static_cast<const DOMAttr*>(node)->getSpecified() ? FILTER_ACCEPT : FILTER_REJECT;
+struct WriterFilterImpl::Answers {
+    // true: the element has a text node or a specified attribute at or below it; false: it has none.
+    std::unordered_map<NodeKey, bool, NodeKeyHash> known;
+};
+
+WriterFilterImpl::WriterFilterImpl() = default;
+WriterFilterImpl::~WriterFilterImpl() = default;
+
+WriterFilterImpl::WriteSession::WriteSession(const WriterFilterImpl& filter)
+    : filter(filter), previous(std::move(filter.answers)) {
+    filter.answers = std::make_unique<Answers>();
+}
+
+WriterFilterImpl::WriteSession::~WriteSession() {
+    filter.answers = std::move(previous);
+}
+
+namespace {
+
+enum class Found { Yes, No, Below };
+
+// What a node shows by itself: text is kept, so is a node with a specified attribute; otherwise the
+// answer lies below it (or is already known).
+Found examine(const DOMNode* node, const WriterFilterImpl::Answers* answers) {
+    if (node->getNodeType() == DOMNode::TEXT_NODE) return Found::Yes;
+    if (answers) {
+        auto it = answers->known.find(keyOf(node));
+        if (it != answers->known.end()) return it->second ? Found::Yes : Found::No;
+    }
     if (DOMNamedNodeMap* attrs = node->getAttributes()) {
         const XMLSize_t n = attrs->getLength();
         for (XMLSize_t i = 0; i < n; ++i) {
             NodeGuard<DOMAttr> a(static_cast<DOMAttr*>(attrs->item(i)));
-            if (a && a->getSpecified()) return FILTER_ACCEPT;
+            if (a && a->getSpecified()) return Found::Yes;
         }
     }
-    FilterAction last = FILTER_REJECT;
-    for (NodeGuard<DOMNode> child(node->getFirstChild()); child; child.reset(child->getNextSibling())) {
-        last = acceptNode(child.get());
-        if (last == FILTER_ACCEPT) return FILTER_ACCEPT;
+    return Found::Below;
+}
+
+} // namespace
+
+DOMNodeFilter::FilterAction WriterFilterImpl::acceptNode(const DOMNode* node) const {
+    // The delegate also asks about each attribute it writes; an attribute has no attribute map of its
+    // own: it is kept when specified.
+    if (node->getNodeType() == DOMNode::ATTRIBUTE_NODE)
+        return static_cast<const DOMAttr*>(node)->getSpecified() ? FILTER_ACCEPT : FILTER_REJECT;
+    Answers* const memo = answers.get();
+    const Found self = examine(node, memo);
+    if (self != Found::Below) return self == Found::Yes ? FILTER_ACCEPT : FILTER_REJECT;
+
+    // Depth first, in document order, down to the first node that is kept, with the path there held in
+    // a vector instead of the call stack. Once found, every element on the path is known to be kept;
+    // an element whose subtree was searched to its end is known to be left out.
+    struct Level {
+        NodeKey key;
+        NodeGuard<DOMNode> owned; // null for `node` itself, which is the caller's
+        NodeGuard<DOMNode> child;
+    };
+    std::vector<Level> path;
+    path.push_back({keyOf(node), NodeGuard<DOMNode>(), NodeGuard<DOMNode>(node->getFirstChild())});
+    while (!path.empty()) {
+        Level& level = path.back();
+        if (!level.child) {
+            if (memo) memo->known[level.key] = false;
+            const NodeGuard<DOMNode> done(std::move(level.owned));
+            path.pop_back();
+            if (!path.empty()) path.back().child.reset(done->getNextSibling());
+            continue;
+        }
+        const DOMNode* child = level.child.get();
+        switch (examine(child, memo)) {
+        case Found::Yes:
+            if (memo)
+                for (const Level& l : path) memo->known[l.key] = true;
+            return FILTER_ACCEPT;
+        case Found::No:
+            level.child.reset(child->getNextSibling());
+            break;
+        case Found::Below: {
+            NodeGuard<DOMNode> first(child->getFirstChild());
+            const NodeKey key = keyOf(child);
+            NodeGuard<DOMNode> owned(level.child.release());
+            path.push_back({key, std::move(owned), std::move(first)});
+            break;
+        }
+        }
     }
-    return last;
+    return FILTER_REJECT;
 }
 
 } // namespace domImpl

@@ -8,13 +8,16 @@
 #include <xercesc/dom/DOMLSSerializer.hpp>
 #include <xercesc/dom/DOMLSSerializerFilter.hpp>
 
+#include <memory>
+
 XERCES_CPP_NAMESPACE_BEGIN
 class XMLFormatter;
 XERCES_CPP_NAMESPACE_END
 
 namespace domImpl {
 
-class WriterImpl : public XERCES_CPP_NAMESPACE::DOMConfiguration, public virtual XERCES_CPP_NAMESPACE::DOMLSSerializer {
+class WriterImpl : public XERCES_CPP_NAMESPACE::DOMConfiguration,
+                   public virtual XERCES_CPP_NAMESPACE::DOMLSSerializer {
 public:
     WriterImpl();
     ~WriterImpl() override;
@@ -39,25 +42,60 @@ public:
     // whatever the delegate could not write, give false. The outermost start tag is checked whole before
     // its first byte goes out; below it, bytes written before the failure stay in the destination. An
     // attribute node of ours is written as name="value".
-    bool write(const XERCES_CPP_NAMESPACE::DOMNode* node, XERCES_CPP_NAMESPACE::DOMLSOutput* destination) override;
+    // Nesting: the Xerces-C serializer writes one level of nesting per call of itself, so a node more
+    // than maxDepth levels below the node given (its children are one level below it; for a document
+    // node, the document element is) fails the write before the serializer descends to it: write and
+    // writeToURI give false, writeToString null. Nothing past that level is read or written.
+    bool write(const XERCES_CPP_NAMESPACE::DOMNode* node,
+               XERCES_CPP_NAMESPACE::DOMLSOutput* destination) override;
     // A file target opened for the system ID; false when it cannot be opened.
     bool writeToURI(const XERCES_CPP_NAMESPACE::DOMNode* node, const XMLCh* uri) override;
     // UTF-16 text the caller frees with XMLPlatformUtils::fgMemoryManager; null when the write failed
     // (false or a DOMException).
-    XMLCh* writeToString(const XERCES_CPP_NAMESPACE::DOMNode* node, XERCES_CPP_NAMESPACE::MemoryManager* manager) override;
+    XMLCh* writeToString(const XERCES_CPP_NAMESPACE::DOMNode* node,
+                         XERCES_CPP_NAMESPACE::MemoryManager* manager) override;
     void release() override { delete this; }
+
+    // The deepest level a write goes to below the node it is given. Each level costs the Xerces-C
+    // serializer about 125 bytes of stack (a release build of Xerces-C 3.2 on x86-64; a debug build of
+    // it takes more); a write 1,000 levels deep used about 140 KB in all, so it fits a plug-in's
+    // 256 KiB thread with room to spare. Without a bound, 1 MiB of stack ran out near 8,000 levels.
+    static constexpr unsigned maxDepth = 1000;
 
 private:
     XERCES_CPP_NAMESPACE::XMLFormatter* formatter = nullptr;
 };
 
 // Prunes empty structure: a node is written only if it is text, carries a specified attribute, or has
-// such a node below it.
+// such a node below it. The search below a node is a loop, not a recursion, so any depth is safe. While
+// a WriterImpl write runs, the filter remembers the answers its searches found for every element they
+// went through, so that the write asks the host about each node a bounded number of times however
+// deeply the tree nests; between writes it remembers nothing.
 class WriterFilterImpl : public XERCES_CPP_NAMESPACE::DOMLSSerializerFilter {
 public:
+    WriterFilterImpl();
+    ~WriterFilterImpl() override;
     FilterAction acceptNode(const XERCES_CPP_NAMESPACE::DOMNode* node) const override;
     ShowType getWhatToShow() const override { return 0xFFFF; }
     virtual void reserved() {}
+
+    struct Answers;
+    // Answers remembered for the life of one write (scopes nest: an inner one starts afresh and the
+    // outer one's answers come back after it).
+    class WriteSession {
+    public:
+        explicit WriteSession(const WriterFilterImpl& filter);
+        ~WriteSession();
+        WriteSession(const WriteSession&) = delete;
+        WriteSession& operator=(const WriteSession&) = delete;
+
+    private:
+        const WriterFilterImpl& filter;
+        std::unique_ptr<Answers> previous;
+    };
+
+private:
+    mutable std::unique_ptr<Answers> answers;
 };
 
 } // namespace domImpl

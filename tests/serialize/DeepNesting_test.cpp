@@ -1,0 +1,249 @@
+// Deep nesting: a write goes down to WriterImpl::maxDepth levels below the node it is given, and fails
+// cleanly past that, on a small thread stack too; the save filter asks the host about each node a
+// bounded number of times however deep the tree.
+#include <DOMKw/bridge/ObjectRef.hpp>
+
+#include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "common/NativeDom.hpp"
+#include "serialize/WriterFixture.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr int bound = 1000;
+
+// Runs `work` on a thread with a 256 KiB stack, as a plug-in's small thread would. A write that went
+// down one delegate call per level without a bound would overflow it a little past 1,800 levels.
+void onSmallStack(const std::function<void()>& work) {
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, 256 * 1024), 0);
+    pthread_t thread;
+    auto run = [](void* arg) -> void* {
+        (*static_cast<const std::function<void()>*>(arg))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&work)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+// A chain of `depth` <e> elements below `parent` (text "x" in the innermost one when `withText`), built
+// from the inside out so that every insertion happens one level below `parent`.
+void buildChain(const Kw::ElementRef& parent, int depth, bool withText) {
+    Kw::ElementRef inner =
+        parent.InsertBeforeChild(DOMBTString(withText ? u"<e>x</e>" : u"<e/>"), Kw::ElementRef(), 0);
+    for (int i = 1; i < depth; ++i) {
+        Kw::ElementRef outer = parent.InsertBeforeChild(DOMBTString(u"<e/>"), inner, 0);
+        outer.InsertBeforeChild(inner, Kw::ElementRef());
+        inner = std::move(outer);
+    }
+}
+
+std::u16string chainXml(int depth, bool withText) {
+    std::u16string xml;
+    for (int i = 1; i < depth; ++i) xml += u"<e>";
+    xml += withText ? u"<e>x</e>" : u"<e/>";
+    for (int i = 1; i < depth; ++i) xml += u"</e>";
+    return xml;
+}
+
+// Long outputs are compared without printing them whole.
+::testing::AssertionResult sameText(const std::u16string& actual, const std::u16string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    const size_t from = at < 40 ? 0 : at - 40;
+    return ::testing::AssertionFailure()
+           << "lengths " << actual.size() << " and " << expected.size() << ", first difference at " << at
+           << ": \"" << narrow(actual.substr(from, 80)) << "\" against \""
+           << narrow(expected.substr(from, 80)) << "\"";
+}
+
+struct Results {
+    std::u16string toString, saved;
+    bool written = false;
+    bool toUri = false;
+};
+
+class DeepNesting : public WriterTest {
+protected:
+    // A project of one empty <project>, without header attributes.
+    void loadBare() {
+        host.loadString("<application><project/></application>", "bare");
+        openDocument();
+    }
+    Results writeEveryWay(DOMNode* node, const std::string& file);
+    uint64_t saveCalls(int depth, std::u16string& saved, std::u16string& expected);
+};
+
+// Every way out of the serializer, for one node, on the small stack.
+Results DeepNesting::writeEveryWay(DOMNode* node, const std::string& file) {
+    const std::u16string uri(file.begin(), file.end());
+    Results r;
+    onSmallStack([&] {
+        DOMLSSerializer* w = DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")
+                                 ->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
+        XMLCh* text = w->writeToString(node);
+        r.toString = text ? std::u16string(text) : u"(null)";
+        XMLPlatformUtils::fgMemoryManager->deallocate(text);
+        MemBufFormatTarget target;
+        DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+        output.setByteStream(&target);
+        output.setEncoding(u"UTF-8");
+        r.written = w->write(node, &output);
+        r.toUri = w->writeToURI(node, uri.c_str());
+        w->release();
+        const XMLCh* saved = doc->saveToString(node);
+        r.saved = saved ? std::u16string(saved) : u"(null)";
+    });
+    return r;
+}
+
+TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) {
+    struct Case {
+        int depth; // <e> levels below <holder>; the text, when there is one, is one level further down
+        bool withText;
+        bool complete;
+    } cases[] = {
+        {bound - 1, true, true},   // the text at the bound
+        {bound, false, true},      // an empty element at the bound
+        {bound, true, false},      // the text one level past it
+        {bound + 1, false, false}, // an empty element one level past it
+        {5000, true, false},       // far past the point where the stack would have run out
+    };
+    const std::string file = "/tmp/domkw_deep_" + std::to_string(getpid()) + ".xml";
+    for (const Case& c : cases) {
+        loadBare();
+        const Kw::ElementRef project = Kw::ElementRef::fromHandle(host.find("project"));
+        const Kw::ElementRef holder =
+            project.InsertBeforeChild(DOMBTString(u"<holder/>"), Kw::ElementRef(), 0);
+        buildChain(holder, c.depth, c.withText);
+        Owned node(domImpl::ElementImpl::create_(holder, doc));
+        std::ofstream(file) << "before";
+
+        const Results r = writeEveryWay(node.node, file);
+        const std::u16string whole = u"<holder>" + chainXml(c.depth, c.withText) + u"</holder>";
+        std::ifstream back(file);
+        const std::string onDisk((std::istreambuf_iterator<char>(back)), {});
+        if (c.complete) {
+            EXPECT_TRUE(sameText(r.toString, whole)) << c.depth;
+            EXPECT_TRUE(parsesBack(r.toString)) << c.depth;
+            EXPECT_TRUE(r.written && r.toUri) << c.depth;
+            EXPECT_EQ(onDisk, narrow(whole)) << c.depth;
+            // The save filter leaves out a chain with nothing in it.
+            EXPECT_TRUE(sameText(r.saved, c.withText ? whole : u"")) << c.depth;
+        } else {
+            EXPECT_EQ(r.toString, u"(null)") << c.depth;
+            EXPECT_FALSE(r.written || r.toUri) << c.depth;
+            EXPECT_EQ(onDisk, "before") << c.depth;
+            EXPECT_EQ(r.saved, c.withText ? u"(null)" : u"") << c.depth;
+        }
+        EXPECT_EQ(doc->liveNodeCount(), 1u) << c.depth; // only `node`: what the writes navigated is ended
+    }
+    unlink(file.c_str());
+}
+
+TEST_F(DeepNesting, xercesNodesWrittenThroughUsKeepTheSameBound) {
+    // A document node goes to the delegate whole, so the bound counts from the document: <r> is one
+    // level below it. An element is written by us with its children one level below it.
+    struct Case {
+        int depth; // <e> levels below <r>, the text one level further down
+        bool documentComplete, elementComplete;
+    } cases[] = {
+        {bound - 2, true, true},
+        {bound - 1, false, true},
+        {bound, false, false},
+        {5000, false, false},
+    };
+    loadBare(); // no header attributes
+    DOMLSSerializer* xerces =
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    for (const Case& c : cases) {
+        const std::u16string r = u"<r>" + chainXml(c.depth, true) + u"</r>";
+        NativeDom native(narrow(r));
+        std::u16string document, element;
+        onSmallStack([&] {
+            DOMLSSerializer* w = serializer();
+            for (auto [node, out] : {std::make_pair<DOMNode*, std::u16string*>(native.document(), &document),
+                                     std::make_pair<DOMNode*, std::u16string*>(native.root(), &element)}) {
+                XMLCh* text = w->writeToString(node);
+                *out = text ? std::u16string(text) : u"(null)";
+                XMLPlatformUtils::fgMemoryManager->deallocate(text);
+            }
+            w->release();
+        });
+        if (c.documentComplete) {
+            XMLCh* theirs = xerces->writeToString(native.document());
+            EXPECT_TRUE(sameText(document, theirs)) << c.depth;
+            XMLPlatformUtils::fgMemoryManager->deallocate(theirs);
+        } else {
+            EXPECT_EQ(document, u"(null)") << c.depth;
+        }
+        EXPECT_TRUE(sameText(element, c.elementComplete ? r : u"(null)")) << c.depth;
+        if (c.elementComplete) {
+            EXPECT_TRUE(parsesBack(element)) << c.depth;
+        }
+    }
+    xerces->release();
+}
+
+// Host calls of a save of a chain of `depth` levels with text at the bottom, with at each level an
+// empty sibling before the next level (left out) and, every seventh level, one with an attribute after
+// it (kept): a search from each level goes all the way down before it meets one of those.
+uint64_t DeepNesting::saveCalls(int depth, std::u16string& saved, std::u16string& expected) {
+    std::string xml = "<application><project><holder>";
+    std::u16string kept = u"<holder>";
+    for (int i = 0; i < depth; ++i) {
+        xml += "<n/><e>";
+        kept += u"<e>";
+    }
+    xml += "x";
+    kept += u"x";
+    for (int i = depth - 1; i >= 0; --i) {
+        xml += "</e>";
+        kept += u"</e>";
+        if (i % 7 == 0) {
+            xml += "<s a=\"1\"/>";
+            kept += u"<s a=\"1\"/>";
+        }
+    }
+    host.loadString(xml + "</holder></project></application>", "deep");
+    kept += u"</holder>";
+    expected = kept;
+    openDocument();
+    Owned holder(domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/holder")), doc));
+    host.resetCallCounts();
+    const XMLCh* text = doc->saveToString(holder.node);
+    saved = text ? std::u16string(text) : u"(null)";
+    return host.totalCalls();
+}
+
+TEST_F(DeepNesting, theSaveFilterAsksTheHostAboutEachNodeABoundedNumberOfTimes) {
+    // A search of the subtree of every node the write meets would ask about four times as much for
+    // twice the depth.
+    std::u16string saved, expected;
+    const uint64_t half = saveCalls(bound / 2 - 1, saved, expected);
+    EXPECT_TRUE(sameText(saved, expected));
+    EXPECT_TRUE(parsesBack(saved));
+    const uint64_t full = saveCalls(bound - 1, saved, expected);
+    EXPECT_TRUE(sameText(saved, expected));
+    EXPECT_TRUE(parsesBack(saved));
+    std::printf("[ calls    ] save of %d levels: %llu host calls, of %d levels: %llu\n", bound / 2 - 1,
+                static_cast<unsigned long long>(half), bound - 1, static_cast<unsigned long long>(full));
+    EXPECT_LT(full, half * 21 / 10);
+}
+
+} // namespace
