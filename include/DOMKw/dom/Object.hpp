@@ -4,6 +4,7 @@
 #include <xercesc/util/XercesDefs.hpp>
 
 #include <cstddef>
+#include <new>
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMNode;
@@ -44,6 +45,8 @@ public:
     // An ended node object's storage waits a while before it is freed, so that dom::dispose recognises
     // the node if it is ended again.
     static void operator delete(void* storage, std::size_t size);
+    // Its partner, so that every new of a node object meets the delete above.
+    static void* operator new(std::size_t size) { return ::operator new(size); }
 };
 
 } // namespace domImpl
