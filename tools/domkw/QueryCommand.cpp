@@ -131,7 +131,8 @@ std::string pretty(const std::string& xml) {
     } catch (...) {
         parsed = nullptr;
     }
-    if (!parsed) throw InputError("the output is not well-formed XML and cannot be formatted");
+    if (!parsed || !parsed->getDocumentElement())
+        throw InputError("the output is not well-formed XML and cannot be formatted");
     dom::Owned<DOMLSSerializer> writer(ls->createLSSerializer());
     writer->getDomConfig()->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true);
     writer->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, false);
@@ -194,7 +195,7 @@ int queryOne(DOMDocument* doc, const std::string& expr, const std::string& type,
     try {
         r = evaluate(doc, expr, wanted, resolver);
     } catch (const TypeError&) {
-        throw InputError("'" + expr + "' does not give a " + type);
+        throw InputError("'" + expr + "' does not give a value of type " + type);
     }
     auto line = [&](const std::string& text) {
         if (!options.noout) std::printf("%s%s\n", linePrefix.c_str(), text.c_str());
@@ -295,7 +296,11 @@ int writeOut(Args& args, bool filtered) {
             text = utf8(out);
             XMLPlatformUtils::fgMemoryManager->deallocate(out);
         }
-        if (options.format && !text.empty()) text = pretty(text);
+        // Only an element (or the whole project) is a document that can be indented; an attribute or a
+        // text written alone is printed as it is.
+        const bool indentable = !node || node->getNodeType() == DOMNode::ELEMENT_NODE ||
+                                node->getNodeType() == DOMNode::DOCUMENT_NODE;
+        if (options.format && indentable && !text.empty()) text = pretty(text);
         if (!options.noout) std::printf("%s\n", text.c_str());
         return 0;
     });
