@@ -113,4 +113,38 @@ TEST_F(ListenerReentry, aListenerReleasingTheDocumentItRegisteredThroughStopsIts
     EXPECT_EQ(other, nullptr);
 }
 
+TEST_F(ListenerReentry, aListenerAddedToAnEventsTargetDuringTheDeliveryStaysAfterIt) {
+    // Per case: where inside the delivery the new listener is added, and whether by capture.
+    struct Case {
+        const char* where;
+        bool onRelated; // the related node (the parent) rather than the target
+        bool useCapture;
+    };
+    const Case cases[] = {{"on the target", false, false}, {"on the target, capturing", false, true},
+                          {"on the related node", true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        FnListener later;
+        FnListener first([&](Event* e) {
+            EventTarget* where = c.onRelated ? dynamic_cast<EventTarget*>(
+                                                   dynamic_cast<MutationEvent*>(e)->getRelatedNode())
+                                             : e->getTarget();
+            ASSERT_NE(where, nullptr);
+            where->addEventListener(u"DOMAttrModified", &later, c.useCapture);
+        });
+        Owned page(at("project/layout/spread/page"));
+        on(page)->addEventListener(u"DOMNodeInserted", &first, false);
+        {
+            Owned fresh(doc->createElement(u"box"));
+            Owned added(page->appendChild(fresh.node));
+        }
+        on(page)->removeEventListener(u"DOMNodeInserted", &first, false);
+        ASSERT_EQ(first.calls, 1);
+        Owned box(page->getLastChild());
+        box.element()->setAttribute(u"id", u"new");
+        EXPECT_EQ(later.calls, 1) << "the listener added during the delivery was dropped with its end";
+        host.clearListeners();
+    }
+}
+
 } // namespace
