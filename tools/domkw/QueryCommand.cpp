@@ -104,12 +104,23 @@ std::string numberText(double value) {
 
 std::string escapedXml(const std::string& text, bool inAttribute) {
     std::string out;
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const unsigned char byte = static_cast<unsigned char>(c);
+        // What XML 1.0 cannot hold (a project loaded as XML 1.1 may): refused rather than printed as XML.
+        const bool nonCharacter = byte == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF' &&
+                                  (text[i + 2] == '\xBE' || text[i + 2] == '\xBF');
+        if ((byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || nonCharacter)
+            throw InputError("the value holds a character XML 1.0 cannot represent");
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += inAttribute ? "&quot;" : "\""; break;
+        // In an attribute value these would be read back as spaces.
+        case '\t': out += inAttribute ? "&#9;" : "\t"; break;
+        case '\n': out += inAttribute ? "&#10;" : "\n"; break;
+        case '\r': out += "&#13;"; break;
         default: out += c;
         }
     }
@@ -160,6 +171,7 @@ std::string xmlOf(DOMDocument* doc, DOMNode* node, bool format) {
     case DOMNode::ELEMENT_NODE: {
         dom::Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
         XMLCh* out = writer->writeToString(node);
+        if (!out) throw InputError("the serializer gave no output");
         std::string text = utf8(out);
         XMLPlatformUtils::fgMemoryManager->deallocate(out);
         return format ? pretty(text) : text;
