@@ -135,6 +135,19 @@ int32_t ObjectRef::SetAttribute(StringKey name, long value) const {
     return SetAttribute(name, static_cast<long long>(value));
 }
 
+int32_t ObjectRef::SetAttribute(StringKey name, unsigned long long value) const {
+    if (value > static_cast<unsigned long long>(INT32_MAX)) throwDOMException(16);
+    return SetAttribute(name, static_cast<int32_t>(value));
+}
+
+int32_t ObjectRef::SetAttribute(StringKey name, unsigned long value) const {
+    return SetAttribute(name, static_cast<unsigned long long>(value));
+}
+
+int32_t ObjectRef::SetAttribute(StringKey name, unsigned int value) const {
+    return SetAttribute(name, static_cast<unsigned long long>(value));
+}
+
 ObjectRef::DoubleRef ObjectRef::SetAttribute(StringKey name, const DoubleRef& value) const {
     const DOMBTString text = XSD::SimpleType::ToString(static_cast<int32_t>(value.first)) +
                              DOMBTString(u"/") +

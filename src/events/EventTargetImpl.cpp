@@ -14,6 +14,7 @@
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
+#include "events/EventDocument.hpp"
 #include "events/EventFactory.hpp"
 #include "events/EventImpl.hpp"
 
@@ -124,6 +125,9 @@ const EventTargetImpl* owningDocument(const EventTargetImpl& target) {
     if (!node) return nullptr;
     const XERCES_CPP_NAMESPACE::DOMNode* docNode =
         node->getNodeType() == XERCES_CPP_NAMESPACE::DOMNode::DOCUMENT_NODE ? node : node->getOwnerDocument();
+    // The event document lives only while a delivery runs and is ended by the library, not by the plug-in:
+    // a listener added to an event's target inside a delivery stays until it is removed or destroyed.
+    if (docNode && docNode == eventDocument()) return nullptr;
     const DocumentImpl* doc = asDocumentImpl(docNode);
     return doc ? static_cast<const EventTargetImpl*>(doc) : nullptr;
 }

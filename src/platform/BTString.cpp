@@ -35,6 +35,10 @@ XMLCh foldAscii(XMLCh c) { return (c >= u'a' && c <= u'z') ? static_cast<XMLCh>(
 BTString::BTString(const XMLCh* text, long start, long count) {
     if (!text) return;
     if (start < 0) start = 0;
+    // The text is a C string: a start past its terminator gives the empty string rather than a read
+    // beyond it.
+    for (long i = 0; i < start; ++i)
+        if (text[i] == 0) return;
     if (count < 0) {
         fText.assign(text + start);
     } else {

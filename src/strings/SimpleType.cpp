@@ -188,6 +188,9 @@ DOMBTString SimpleType::ToString(unsigned long value) {
 DOMBTString SimpleType::ToString(long long value) {
     return format("%llu", static_cast<unsigned long long>(value));
 }
+DOMBTString SimpleType::ToString(unsigned long long value) {
+    return format("%llu", value);
+}
 
 DOMBTString SimpleType::ToString(const void* data, unsigned n) {
     static const char16_t digits[] = u"0123456789ABCDEF";

@@ -104,12 +104,23 @@ std::string numberText(double value) {
 
 std::string escapedXml(const std::string& text, bool inAttribute) {
     std::string out;
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const unsigned char byte = static_cast<unsigned char>(c);
+        // What XML 1.0 cannot hold (a project loaded as XML 1.1 may): refused rather than printed as XML.
+        const bool nonCharacter = byte == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF' &&
+                                  (text[i + 2] == '\xBE' || text[i + 2] == '\xBF');
+        if ((byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || nonCharacter)
+            throw InputError("the value holds a character XML 1.0 cannot represent");
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += inAttribute ? "&quot;" : "\""; break;
+        // In an attribute value these would be read back as spaces.
+        case '\t': out += inAttribute ? "&#9;" : "\t"; break;
+        case '\n': out += inAttribute ? "&#10;" : "\n"; break;
+        case '\r': out += "&#13;"; break;
         default: out += c;
         }
     }
@@ -131,7 +142,8 @@ std::string pretty(const std::string& xml) {
     } catch (...) {
         parsed = nullptr;
     }
-    if (!parsed) throw InputError("the output is not well-formed XML and cannot be formatted");
+    if (!parsed || !parsed->getDocumentElement())
+        throw InputError("the output is not well-formed XML and cannot be formatted");
     dom::Owned<DOMLSSerializer> writer(ls->createLSSerializer());
     writer->getDomConfig()->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true);
     writer->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, false);
@@ -159,6 +171,7 @@ std::string xmlOf(DOMDocument* doc, DOMNode* node, bool format) {
     case DOMNode::ELEMENT_NODE: {
         dom::Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
         XMLCh* out = writer->writeToString(node);
+        if (!out) throw InputError("the serializer gave no output");
         std::string text = utf8(out);
         XMLPlatformUtils::fgMemoryManager->deallocate(out);
         return format ? pretty(text) : text;
@@ -194,7 +207,7 @@ int queryOne(DOMDocument* doc, const std::string& expr, const std::string& type,
     try {
         r = evaluate(doc, expr, wanted, resolver);
     } catch (const TypeError&) {
-        throw InputError("'" + expr + "' does not give a " + type);
+        throw InputError("'" + expr + "' does not give a value of type " + type);
     }
     auto line = [&](const std::string& text) {
         if (!options.noout) std::printf("%s%s\n", linePrefix.c_str(), text.c_str());
@@ -295,7 +308,11 @@ int writeOut(Args& args, bool filtered) {
             text = utf8(out);
             XMLPlatformUtils::fgMemoryManager->deallocate(out);
         }
-        if (options.format && !text.empty()) text = pretty(text);
+        // Only an element (or the whole project) is a document that can be indented; an attribute or a
+        // text written alone is printed as it is.
+        const bool indentable = !node || node->getNodeType() == DOMNode::ELEMENT_NODE ||
+                                node->getNodeType() == DOMNode::DOCUMENT_NODE;
+        if (options.format && indentable && !text.empty()) text = pretty(text);
         if (!options.noout) std::printf("%s\n", text.c_str());
         return 0;
     });

@@ -63,6 +63,11 @@ public:
     // DOMException 16 before anything is written.
     int32_t SetAttribute(StringKey name, long value) const;
     int32_t SetAttribute(StringKey name, long long value) const;
+    // Unsigned counts (`uint32_t`, `size_t`) the same way: a value above the largest signed 32-bit number
+    // is refused with DOMException 16 before anything is written.
+    int32_t SetAttribute(StringKey name, unsigned int value) const;
+    int32_t SetAttribute(StringKey name, unsigned long value) const;
+    int32_t SetAttribute(StringKey name, unsigned long long value) const;
     // Writes the low 32 bits of each number as "first/second"; returns the previous pair.
     DoubleRef SetAttribute(StringKey name, const DoubleRef& value) const;
     // The element's attribute keys in the host's order, at most 255.

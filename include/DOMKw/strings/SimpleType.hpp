@@ -62,6 +62,7 @@ public:
     // The 64-bit integer of the host's platform (its __int64): "%llu", printed as unsigned. Pass a
     // `long long`: on LP64 systems int64_t is `long` and prints signed through the overload above.
     static DOMBTString ToString(long long value);
+    static DOMBTString ToString(unsigned long long value); // "%llu"
     // Upper-case hexadecimal, two digits per byte, high nibble first.
     static DOMBTString ToString(const void* data, unsigned n);
     // ASCII letters and digits as themselves; any other character as its two hexadecimal digits.
