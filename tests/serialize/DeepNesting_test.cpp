@@ -238,11 +238,13 @@ TEST_F(DeepNesting, theSaveFilterAsksTheHostAboutEachNodeABoundedNumberOfTimes) 
     const uint64_t half = saveCalls(bound / 2 - 1, saved, expected);
     EXPECT_TRUE(sameText(saved, expected));
     EXPECT_TRUE(parsesBack(saved));
-    const uint64_t full = saveCalls(bound - 1, saved, expected);
+    // The chain hangs three levels below the top (application, project, holder), and the reference
+    // host keeps no deeper trees than the write goes.
+    const uint64_t full = saveCalls(bound - 3, saved, expected);
     EXPECT_TRUE(sameText(saved, expected));
     EXPECT_TRUE(parsesBack(saved));
     std::printf("[ calls    ] save of %d levels: %llu host calls, of %d levels: %llu\n", bound / 2 - 1,
-                static_cast<unsigned long long>(half), bound - 1, static_cast<unsigned long long>(full));
+                static_cast<unsigned long long>(half), bound - 3, static_cast<unsigned long long>(full));
     EXPECT_LT(full, half * 21 / 10);
 }
 

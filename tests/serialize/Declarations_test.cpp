@@ -1,0 +1,139 @@
+// What the writer declares: the encoding of a destination that names none, the XML declaration of a
+// whole document, and the namespace prefixes its output uses; each cross-checked against Xerces-C's own
+// serializer and read back by a namespace-aware parser.
+#include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+
+#include <fstream>
+#include <iterator>
+
+#include "common/NativeDom.hpp"
+#include "serialize/WriterFixture.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+using Declarations = WriterTest;
+
+std::string smallXml() {
+    std::ifstream file(std::string(DOMKW_TEST_DATA_DIR) + "/small.xml", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// The bytes a serializer writes for a node to a byte stream, with the encoding given (null: none).
+std::string bytes(DOMLSSerializer* w, const DOMNode* node, const XMLCh* encoding, bool& ok) {
+    MemBufFormatTarget target;
+    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+    output.setByteStream(&target);
+    if (encoding) output.setEncoding(encoding);
+    ok = w->write(node, &output);
+    return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+}
+
+std::string utf8(const std::u16string& text) {
+    TranscodeToStr out(reinterpret_cast<const XMLCh*>(text.c_str()), "UTF-8");
+    return reinterpret_cast<const char*>(out.str());
+}
+
+const std::u16string header =
+    u" generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\"";
+
+TEST_F(Declarations, aDestinationWithoutAnEncodingIsWrittenInTheEncodingXercesChooses) {
+    // Xerces-C falls back to the document's input encoding (then its declared one, then UTF-8): ours
+    // answers UTF-16, a parsed native document the encoding it was read in.
+    NativeDom native(smallXml());
+    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    DOMLSSerializer* ours = serializer();
+    Owned colors(at("colors"));
+    struct Case {
+        const char* what;
+        DOMLSSerializer* writer;
+        const DOMNode* node;
+    } cases[] = {
+        {"native", xerces, native.root()->getElementsByTagName(u"colors")->item(0)},
+        {"ours", ours, colors.node},
+    };
+    for (const Case& c : cases) {
+        bool none = false, named = false;
+        const std::string unnamed = bytes(c.writer, c.node, nullptr, none);
+        const std::string chosen = bytes(c.writer, c.node, c.node->getOwnerDocument()->getInputEncoding(), named);
+        EXPECT_TRUE(none && named) << c.what;
+        EXPECT_EQ(unnamed, chosen) << c.what;
+        EXPECT_FALSE(unnamed.empty()) << c.what;
+    }
+    bool ok = false;
+    const std::string raw = bytes(ours, colors.node, nullptr, ok);
+    const std::u16string text(reinterpret_cast<const char16_t*>(raw.data()), raw.size() / 2);
+    EXPECT_TRUE(parsesBack(text)) << narrow(text);
+    EXPECT_EQ(text.substr(0, 7), u"<colors");
+    ours->release();
+    xerces->release();
+}
+
+TEST_F(Declarations, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
+    NativeDom native(smallXml());
+    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    XMLCh* theirsText = xerces->writeToString(native.document());
+    const std::u16string theirs(theirsText);
+    XMLString::release(&theirsText);
+
+    struct Case {
+        const char* what;
+        bool declaration;
+    } cases[] = {{"with the XML declaration", true}, {"without it", false}};
+    for (const Case& c : cases) {
+        DOMLSSerializer* w = serializer();
+        xerces->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, c.declaration);
+        w->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, c.declaration);
+        XMLCh* expectedText = xerces->writeToString(native.document());
+        const std::u16string expected(expectedText);
+        XMLString::release(&expectedText);
+        std::u16string mine = write(w, doc);
+        w->release();
+        const size_t at = mine.find(u"<application") + 12;
+        ASSERT_EQ(mine.substr(at, header.size()), header) << c.what;
+        mine.erase(at, header.size());
+        EXPECT_EQ(sortAttributes(utf8(mine)), sortAttributes(utf8(expected))) << c.what;
+    }
+    xerces->release();
+    const std::u16string declaration = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
+    EXPECT_EQ(theirs.substr(0, declaration.size()), declaration);
+    // Callers still learn that the document has no standalone flag to give.
+    try {
+        doc->getXmlStandalone();
+        ADD_FAILURE() << "getXmlStandalone answered";
+    } catch (const DOMException& e) {
+        EXPECT_EQ(e.code, 9);
+    }
+    // The document's save: the declaration, then the document element as its own save writes it.
+    const std::u16string saved = save(doc);
+    Owned root(doc->getDocumentElement());
+    const std::u16string element = save(root.node);
+    EXPECT_EQ(saved, declaration + element);
+    EXPECT_EQ(doc->liveNodeCount(), 1u);
+}
+
+TEST_F(Declarations, everyPrefixWrittenIsDeclaredInTheOutput) {
+    // xsi:type is kept by the host as a typed attribute; a subtree written without the document element
+    // declares xsi itself, once, on its outermost element.
+    const std::u16string xsi = u"xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
+    Owned colors(at("colors")), color(at("colors/color")), app(doc->getDocumentElement());
+    struct Case {
+        const char* what;
+        DOMNode* node;
+        bool viaSave;
+    } cases[] = {
+        {"colors", colors.node, false},  {"color", color.node, false}, {"application", app.node, false},
+        {"colors saved", colors.node, true}, {"color saved", color.node, true},
+    };
+    for (const Case& c : cases) {
+        const std::u16string out = c.viaSave ? save(c.node) : write(c.node);
+        const size_t first = out.find(xsi);
+        ASSERT_NE(first, std::u16string::npos) << c.what << ": " << narrow(out);
+        EXPECT_LT(first, out.find(u'<', 1)) << c.what;
+        EXPECT_EQ(out.find(xsi, first + 1), std::u16string::npos) << c.what;
+    }
+}
+
+} // namespace
