@@ -238,10 +238,19 @@ public:
     // `root` is the node given to write: the delegate writes it or, when it is an element, its children.
     // Either way it starts the path at level 0 (the delegate does not ask about a document node itself;
     // when it asks about the root, the root's parent is not on the path and the path starts afresh).
-    GuardFilter(DOMLSSerializerFilter* user, const DOMNode* root) : user(user), path{keyOf(root)} {}
+    GuardFilter(DOMLSSerializerFilter* user, const DOMNode* root)
+        : user(user), path{keyOf(root)}, tracking(asNodeImpl(root) || asDocumentImpl(root)) {}
     FilterAction acceptNode(const DOMNode* node) const override {
         const bool attribute = node->getNodeType() == DOMNode::ATTRIBUTE_NODE;
-        if (!attribute && !withinDepth(node)) {
+        const bool deep = !attribute && !withinDepth(node);
+        FilterAction action = FILTER_ACCEPT;
+        if (user) {
+            const unsigned long bit = 1ul << (node->getNodeType() - 1);
+            if (user->getWhatToShow() & bit) action = static_cast<FilterAction>(decide(user, node));
+        }
+        // What the caller's filter leaves out whole is neither written nor counted.
+        if (action == FILTER_REJECT) return FILTER_REJECT;
+        if (deep) {
             tooDeep = true;
             return FILTER_REJECT;
         }
@@ -249,12 +258,7 @@ public:
             unwritable = true;
             return FILTER_REJECT;
         }
-        FilterAction action = FILTER_ACCEPT;
-        if (user) {
-            const unsigned long bit = 1ul << (node->getNodeType() - 1);
-            if (user->getWhatToShow() & bit) action = static_cast<FilterAction>(decide(user, node));
-        }
-        if (action == FILTER_ACCEPT && (attribute || node->getNodeType() == DOMNode::ELEMENT_NODE))
+        if (tracking && action == FILTER_ACCEPT && (attribute || node->getNodeType() == DOMNode::ELEMENT_NODE))
             noteName(node->getNodeName(), attribute);
         return action;
     }
@@ -329,6 +333,9 @@ private:
     mutable std::vector<NodeKey> path;
     mutable std::vector<Scope> scopes{1};
     mutable std::vector<std::u16string> orphans;
+    // Prefixes are followed for our nodes only: the delegate declares those of Xerces-C nodes itself,
+    // from their namespace information.
+    const bool tracking;
     mutable bool unwritable = false;
     mutable bool tooDeep = false;
 };
@@ -406,14 +413,31 @@ DOMBTString encodingFor(const DOMNode* node, DOMLSOutput* destination) {
     return DOMBTString(XMLUni::fgUTF8EncodingString);
 }
 
-// Whether Xerces-C's serializer writes a byte order mark for the encoding (it does for these alone).
-bool takesByteOrderMark(const XMLCh* encoding) {
-    for (const XMLCh* name : {XMLUni::fgUTF8EncodingString, XMLUni::fgUTF16EncodingString,
-                              XMLUni::fgUTF16LEncodingString, XMLUni::fgUTF16BEncodingString,
-                              XMLUni::fgUCS4EncodingString, XMLUni::fgUCS4LEncodingString,
-                              XMLUni::fgUCS4BEncodingString})
-        if (XMLString::compareIStringASCII(encoding, name) == 0) return true;
-    return false;
+// The byte order mark Xerces-C's serializer writes for a document in the encoding (only Unicode
+// encodings have one; UTF-16 and UCS-4 without an order are written in the machine's).
+std::string byteOrderMark(const XMLCh* encoding) {
+    const bool little = XMLPlatformUtils::fgXMLChBigEndian == false;
+    const char* const utf16 = little ? "\xFF\xFE" : "\xFE\xFF";
+    const char* const ucs4 = little ? "\xFF\xFE\0\0" : "\0\0\xFE\xFF";
+    const struct {
+        const XMLCh* name;
+        const char* mark;
+        size_t size;
+    } marks[] = {
+        {XMLUni::fgUTF8EncodingString, "\xEF\xBB\xBF", 3},  {XMLUni::fgUTF8EncodingString2, "\xEF\xBB\xBF", 3},
+        {XMLUni::fgUTF16LEncodingString, "\xFF\xFE", 2},    {XMLUni::fgUTF16LEncodingString2, "\xFF\xFE", 2},
+        {XMLUni::fgUTF16BEncodingString, "\xFE\xFF", 2},    {XMLUni::fgUTF16BEncodingString2, "\xFE\xFF", 2},
+        {XMLUni::fgUTF16EncodingString, utf16, 2},          {XMLUni::fgUTF16EncodingString2, utf16, 2},
+        {XMLUni::fgUTF16EncodingString3, utf16, 2},         {XMLUni::fgUTF16EncodingString4, utf16, 2},
+        {XMLUni::fgUTF16EncodingString5, utf16, 2},         {XMLUni::fgUTF16EncodingString6, utf16, 2},
+        {XMLUni::fgUTF16EncodingString7, utf16, 2},         {XMLUni::fgUCS4LEncodingString, "\xFF\xFE\0\0", 4},
+        {XMLUni::fgUCS4LEncodingString2, "\xFF\xFE\0\0", 4}, {XMLUni::fgUCS4BEncodingString, "\0\0\xFE\xFF", 4},
+        {XMLUni::fgUCS4BEncodingString2, "\0\0\xFE\xFF", 4}, {XMLUni::fgUCS4EncodingString, ucs4, 4},
+        {XMLUni::fgUCS4EncodingString2, ucs4, 4},           {XMLUni::fgUCS4EncodingString3, ucs4, 4},
+    };
+    for (const auto& m : marks)
+        if (XMLString::compareIStringASCII(encoding, m.name) == 0) return std::string(m.mark, m.size);
+    return std::string();
 }
 
 bool parameterOn(DOMLSSerializer* d, const XMLCh* name) {
@@ -516,7 +540,8 @@ bool Run::element(const DOMNode* node, short decision) {
         watch.check();
     }
 
-    if (accept) {
+    std::vector<Attribute> declarations;
+    if (accept && asNodeImpl(node)) {
         // Prefixes used on this element or below it that no declaration in the output binds are
         // declared here, with the binding the document gives them (xsi, which the host keeps as a typed
         // attribute, always has its own); a prefix the document does not bind fails the write.
@@ -532,7 +557,6 @@ bool Run::element(const DOMNode* node, short decision) {
         use(name);
         for (const std::vector<Attribute>* list : {&header, &own})
             for (const Attribute& a : *list) use(a.first);
-        std::vector<Attribute> declarations;
         for (const std::u16string& prefix : wanted) {
             const DOMBTString declaration((u"xmlns:" + prefix).c_str());
             const bool declared = std::any_of(header.begin(), header.end(),
@@ -546,7 +570,8 @@ bool Run::element(const DOMNode* node, short decision) {
             if (uri.str().empty() || !isXmlText(uri.GetUChar16())) return false;
             declarations.emplace_back(declaration, uri);
         }
-
+    }
+    if (accept) {
         out << XMLFormatter::NoEscapes << u"<" << name.GetUChar16();
         for (const std::vector<Attribute>* list : {&header, &own, &declarations})
             for (const Attribute& a : *list) {
@@ -566,8 +591,10 @@ bool Run::document(const DOMNode* node) {
     const XMLCh* encoding = output.getEncoding();
     const bool pretty = parameterOn(d, XMLUni::fgDOMWRTFormatPrettyPrint);
     const DOMBTString newLine(d->getNewLine());
-    if (parameterOn(d, XMLUni::fgDOMWRTBOM) && takesByteOrderMark(encoding))
-        out << XMLFormatter::NoEscapes << u"\uFEFF";
+    if (parameterOn(d, XMLUni::fgDOMWRTBOM)) {
+        const std::string mark = byteOrderMark(encoding);
+        if (!mark.empty()) out.writeBOM(reinterpret_cast<const XMLByte*>(mark.data()), mark.size());
+    }
     if (parameterOn(d, XMLUni::fgDOMXMLDeclaration)) {
         // The document answers no standalone flag: it is written as Xerces-C writes a document that is
         // not standalone.
@@ -671,6 +698,14 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
 }
 
 XMLCh* WriterImpl::writeToString(const DOMNode* node, MemoryManager*) {
+    // A string gets no byte order mark, as Xerces-C's own serializer gives none.
+    DOMConfiguration* config = delegate()->getDomConfig();
+    struct NoMark {
+        DOMConfiguration* config;
+        bool was = config->getParameter(XMLUni::fgDOMWRTBOM) != nullptr;
+        ~NoMark() { config->setParameter(XMLUni::fgDOMWRTBOM, was); }
+    } noMark{config};
+    config->setParameter(XMLUni::fgDOMWRTBOM, false);
     MemBufFormatTarget target(1023, XMLPlatformUtils::fgMemoryManager);
     DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
     output.setByteStream(&target);

@@ -4,6 +4,10 @@
 #include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -43,7 +47,8 @@ TEST_F(Declarations, aDestinationWithoutAnEncodingIsWrittenInTheEncodingXercesCh
     // Xerces-C falls back to the document's input encoding (then its declared one, then UTF-8): ours
     // answers UTF-16, a parsed native document the encoding it was read in.
     NativeDom native(smallXml());
-    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    DOMLSSerializer* xerces =
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
     DOMLSSerializer* ours = serializer();
     Owned colors(at("colors"));
     struct Case {
@@ -57,7 +62,8 @@ TEST_F(Declarations, aDestinationWithoutAnEncodingIsWrittenInTheEncodingXercesCh
     for (const Case& c : cases) {
         bool none = false, named = false;
         const std::string unnamed = bytes(c.writer, c.node, nullptr, none);
-        const std::string chosen = bytes(c.writer, c.node, c.node->getOwnerDocument()->getInputEncoding(), named);
+        const std::string chosen =
+            bytes(c.writer, c.node, c.node->getOwnerDocument()->getInputEncoding(), named);
         EXPECT_TRUE(none && named) << c.what;
         EXPECT_EQ(unnamed, chosen) << c.what;
         EXPECT_FALSE(unnamed.empty()) << c.what;
@@ -71,9 +77,30 @@ TEST_F(Declarations, aDestinationWithoutAnEncodingIsWrittenInTheEncodingXercesCh
     xerces->release();
 }
 
+TEST_F(Declarations, aDestinationWithOnlyASystemIdGetsTheWholeOutputAsAFile) {
+    char path[] = "/tmp/domkw-declarations-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const std::u16string uri(path, path + std::strlen(path));
+    Owned colors(at("colors"));
+    DOMLSSerializer* w = serializer();
+    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+    output.setSystemId(uri.c_str());
+    output.setEncoding(u"UTF-8");
+    EXPECT_TRUE(w->write(colors.node, &output));
+    const std::u16string expected = write(w, colors.node);
+    w->release();
+    std::ifstream file(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(file)), {});
+    std::remove(path);
+    EXPECT_EQ(written, utf8(expected));
+}
+
 TEST_F(Declarations, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
     NativeDom native(smallXml());
-    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    DOMLSSerializer* xerces =
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
     XMLCh* theirsText = xerces->writeToString(native.document());
     const std::u16string theirs(theirsText);
     XMLString::release(&theirsText);
@@ -96,6 +123,33 @@ TEST_F(Declarations, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
         mine.erase(at, header.size());
         EXPECT_EQ(sortAttributes(utf8(mine)), sortAttributes(utf8(expected))) << c.what;
     }
+    // A byte order mark, asked for, leads a document written to a byte stream in a Unicode encoding,
+    // as it leads Xerces-C's; a string gets none.
+    xerces->getDomConfig()->setParameter(XMLUni::fgDOMWRTBOM, true);
+    xerces->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, true);
+    DOMLSSerializer* w = serializer();
+    w->getDomConfig()->setParameter(XMLUni::fgDOMWRTBOM, true);
+    const struct {
+        const XMLCh* encoding;
+        std::string mark;
+    } marks[] = {{u"UTF-8", "\xEF\xBB\xBF"}, {u"UTF-16BE", "\xFE\xFF"}, {u"ISO-8859-1", ""}};
+    for (const auto& m : marks) {
+        bool theirsOk = false, oursOk = false;
+        const std::string theirsBytes = bytes(xerces, native.document(), m.encoding, theirsOk);
+        const std::string oursBytes = bytes(w, doc, m.encoding, oursOk);
+        EXPECT_TRUE(theirsOk && oursOk);
+        EXPECT_EQ(theirsBytes.substr(0, m.mark.size()), m.mark) << narrow(m.encoding);
+        EXPECT_EQ(oursBytes.substr(0, m.mark.size() + 4), theirsBytes.substr(0, m.mark.size() + 4))
+            << narrow(m.encoding);
+    }
+    XMLCh* markedTheirs = xerces->writeToString(native.document());
+    XMLCh* markedOurs = w->writeToString(doc);
+    ASSERT_TRUE(markedTheirs && markedOurs);
+    EXPECT_EQ(std::u16string(markedTheirs).substr(0, 5), u"<?xml");
+    EXPECT_EQ(std::u16string(markedOurs).substr(0, 5), u"<?xml");
+    XMLString::release(&markedTheirs);
+    XMLPlatformUtils::fgMemoryManager->deallocate(markedOurs);
+    w->release();
     xerces->release();
     const std::u16string declaration = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
     EXPECT_EQ(theirs.substr(0, declaration.size()), declaration);
@@ -124,8 +178,9 @@ TEST_F(Declarations, everyPrefixWrittenIsDeclaredInTheOutput) {
         DOMNode* node;
         bool viaSave;
     } cases[] = {
-        {"colors", colors.node, false},  {"color", color.node, false}, {"application", app.node, false},
-        {"colors saved", colors.node, true}, {"color saved", color.node, true},
+        {"colors", colors.node, false},    {"color", color.node, false},
+        {"application", app.node, false},  {"colors saved", colors.node, true},
+        {"color saved", color.node, true},
     };
     for (const Case& c : cases) {
         const std::u16string out = c.viaSave ? save(c.node) : write(c.node);
@@ -133,6 +188,60 @@ TEST_F(Declarations, everyPrefixWrittenIsDeclaredInTheOutput) {
         ASSERT_NE(first, std::u16string::npos) << c.what << ": " << narrow(out);
         EXPECT_LT(first, out.find(u'<', 1)) << c.what;
         EXPECT_EQ(out.find(xsi, first + 1), std::u16string::npos) << c.what;
+    }
+}
+
+TEST_F(Declarations, aCopyKeepsTheNamespaceOfItsTypedAttributeSoTheStockSerializerDeclaresIt) {
+    // A copy is a Xerces-C element: written by Xerces-C's own serializer (as a plug-in would), it must
+    // read back with namespaces, and xsi:type in it must still be the schema-instance type.
+    DOMLSSerializer* xerces =
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    Owned colors(at("colors")), color(at("colors/color"));
+    struct Case {
+        const char* what;
+        DOMNode* node;
+    } cases[] = {{"colors", colors.node}, {"color", color.node}};
+    for (const Case& c : cases) {
+        DOMNode* copy = c.node->cloneNode(true);
+        XMLCh* written = xerces->writeToString(copy);
+        const std::u16string out(written);
+        XMLString::release(&written);
+        EXPECT_TRUE(parsesBack(out)) << c.what << ": " << narrow(out);
+        EXPECT_NE(out.find(u"xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""), std::u16string::npos)
+            << c.what;
+        auto* e = static_cast<DOMElement*>(copy);
+        auto* typed = e->hasAttribute(u"xsi:type")
+                          ? e
+                          : static_cast<DOMElement*>(e->getElementsByTagName(u"color")->item(0));
+        ASSERT_NE(typed, nullptr) << c.what;
+        EXPECT_EQ(text(typed->getAttributeNS(u"http://www.w3.org/2001/XMLSchema-instance", u"type")),
+                  u"ProcessColor")
+            << c.what;
+        EXPECT_EQ(text(typed->getAttribute(u"xsi:type")), u"ProcessColor") << c.what;
+        dom::dispose(copy);
+    }
+    xerces->release();
+}
+
+TEST_F(Declarations, aPrefixBoundInsideTheOutputIsNotDeclaredAgainAndOneBoundAboveItIs) {
+    host.loadString("<application xmlns:kw=\"urn:kw\"><project><page xmlns:q=\"urn:q\"><box q:mark=\"1\"/>"
+                    "<box kw:x=\"2\"/></page></project></application>",
+                    "prefixes");
+    openDocument();
+    Owned project(at("project")), box(at("project/page/box[2]"));
+    struct Case {
+        const char* what;
+        DOMNode* node;
+        const char16_t* expected;
+    } cases[] = {
+        {"project", project.node,
+         u"<project xmlns:kw=\"urn:kw\"><page xmlns:q=\"urn:q\"><box q:mark=\"1\"/><box "
+         u"kw:x=\"2\"/></page></project>"},
+        {"box", box.node, u"<box kw:x=\"2\" xmlns:kw=\"urn:kw\"/>"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(write(c.node), c.expected) << c.what;
+        EXPECT_EQ(save(c.node), c.expected) << c.what;
     }
 }
 
