@@ -178,6 +178,23 @@ bool isXmlName(const XMLCh* name) {
     return name && *name && XMLChar1_0::isValidName(name);
 }
 
+// xsi:type, whose value is a QName: its prefix is bound like the prefix of a name.
+bool isTypeAttribute(const XMLCh* name) {
+    return name && std::u16string(name) == u"xsi:type";
+}
+
+// The prefix of a QName value ("kw" of "kw:ProcessColor"); empty when it has none or is no QName.
+std::u16string valuePrefix(const XMLCh* value) {
+    if (!value) return std::u16string();
+    const std::u16string text(value);
+    const size_t colon = text.find(u':');
+    if (colon == std::u16string::npos || colon == 0) return std::u16string();
+    std::u16string prefix = text.substr(0, colon);
+    if (prefix == u"xml" || prefix == u"xmlns" || !XMLChar1_0::isValidNCName(prefix.c_str(), prefix.size()))
+        return std::u16string();
+    return prefix;
+}
+
 // A refusal the facade answered as "no node" or "" while the write ran: the output would be short, so
 // the write fails with the host's status.
 class RefusalWatch {
@@ -258,8 +275,10 @@ public:
             unwritable = true;
             return FILTER_REJECT;
         }
-        if (tracking && action == FILTER_ACCEPT && (attribute || node->getNodeType() == DOMNode::ELEMENT_NODE))
+        if (tracking && action == FILTER_ACCEPT && (attribute || node->getNodeType() == DOMNode::ELEMENT_NODE)) {
             noteName(node->getNodeName(), attribute);
+            if (attribute && isTypeAttribute(node->getNodeName())) noteValue(node->getNodeValue());
+        }
         return action;
     }
     ShowType getWhatToShow() const override { return 0xFFFFFFFF; }
@@ -276,21 +295,26 @@ public:
     // The prefixes used in names the delegate wrote that no declaration it wrote around them binds:
     // they must be declared on the outermost start tag. The path is closed down to the node given to
     // write.
-    std::vector<std::u16string> undeclared() const {
-        while (path.size() > 1) pop();
-        std::vector<std::u16string> out(orphans);
-        if (!scopes.empty()) out.insert(out.end(), scopes[0].used.begin(), scopes[0].used.end());
-        std::sort(out.begin(), out.end());
-        out.erase(std::unique(out.begin(), out.end()), out.end());
-        return out;
-    }
+    std::vector<std::u16string> undeclared() const { return closed(&Scope::used, orphans); }
+    // The same for the prefixes of xsi:type values (QNames): declared when the document binds them.
+    std::vector<std::u16string> undeclaredInValues() const { return closed(&Scope::inValues, orphansInValues); }
 
 private:
     // The declarations written on one element of the path and the prefixes used at or below it that
     // are not bound yet.
     struct Scope {
-        std::vector<std::u16string> declared, used;
+        std::vector<std::u16string> declared, used, inValues;
     };
+
+    std::vector<std::u16string> closed(std::vector<std::u16string> Scope::*which,
+                                       const std::vector<std::u16string>& orphaned) const {
+        while (path.size() > 1) pop();
+        std::vector<std::u16string> out(orphaned);
+        if (!scopes.empty()) out.insert(out.end(), (scopes[0].*which).begin(), (scopes[0].*which).end());
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+        return out;
+    }
 
     bool withinDepth(const DOMNode* node) const {
         const NodeGuard<DOMNode> parent(node->getParentNode());
@@ -311,6 +335,18 @@ private:
             std::vector<std::u16string>& up = scopes.empty() ? orphans : scopes.back().used;
             if (std::find(up.begin(), up.end(), prefix) == up.end()) up.push_back(std::move(prefix));
         }
+        for (std::u16string& prefix : done.inValues) {
+            if (std::find(done.declared.begin(), done.declared.end(), prefix) != done.declared.end()) continue;
+            std::vector<std::u16string>& up = scopes.empty() ? orphansInValues : scopes.back().inValues;
+            if (std::find(up.begin(), up.end(), prefix) == up.end()) up.push_back(std::move(prefix));
+        }
+    }
+
+    void noteValue(const XMLCh* value) const {
+        if (scopes.empty()) return;
+        std::u16string prefix = valuePrefix(value);
+        std::vector<std::u16string>& in = scopes.back().inValues;
+        if (!prefix.empty() && std::find(in.begin(), in.end(), prefix) == in.end()) in.push_back(std::move(prefix));
     }
 
     void noteName(const XMLCh* name, bool attribute) const {
@@ -332,7 +368,7 @@ private:
     DOMLSSerializerFilter* user;
     mutable std::vector<NodeKey> path;
     mutable std::vector<Scope> scopes{1};
-    mutable std::vector<std::u16string> orphans;
+    mutable std::vector<std::u16string> orphans, orphansInValues;
     // Prefixes are followed for our nodes only: the delegate declares those of Xerces-C nodes itself,
     // from their namespace information.
     const bool tracking;
@@ -569,6 +605,25 @@ bool Run::element(const DOMNode* node, short decision) {
             if (uri.str().empty() && prefix == u"xsi") uri = DOMBTString(xsiNamespace);
             if (uri.str().empty() || !isXmlText(uri.GetUChar16())) return false;
             declarations.emplace_back(declaration, uri);
+        }
+        // The prefix of an xsi:type value is declared when the document binds it and nothing written
+        // does; one the document does not bind is left as it stands (a value does not make XML
+        // malformed).
+        std::vector<std::u16string> inValues = guarded.filter().undeclaredInValues();
+        for (const Attribute& a : own)
+            if (isTypeAttribute(a.first.GetUChar16())) {
+                const std::u16string prefix = valuePrefix(a.second.GetUChar16());
+                if (!prefix.empty()) inValues.push_back(prefix);
+            }
+        for (const std::u16string& prefix : inValues) {
+            const DOMBTString declaration((u"xmlns:" + prefix).c_str());
+            auto same = [&](const Attribute& a) { return a.first == declaration; };
+            if (std::any_of(header.begin(), header.end(), same) || std::any_of(own.begin(), own.end(), same) ||
+                std::any_of(declarations.begin(), declarations.end(), same))
+                continue;
+            const DOMBTString uri(node->lookupNamespaceURI(prefix.c_str()));
+            watch.check();
+            if (!uri.str().empty() && isXmlText(uri.GetUChar16())) declarations.emplace_back(declaration, uri);
         }
     }
     if (accept) {

@@ -224,25 +224,42 @@ TEST_F(Declarations, aCopyKeepsTheNamespaceOfItsTypedAttributeSoTheStockSerializ
 }
 
 TEST_F(Declarations, aPrefixBoundInsideTheOutputIsNotDeclaredAgainAndOneBoundAboveItIs) {
-    host.loadString("<application xmlns:kw=\"urn:kw\"><project><page xmlns:q=\"urn:q\"><box q:mark=\"1\"/>"
-                    "<box kw:x=\"2\"/></page></project></application>",
-                    "prefixes");
+    // The prefix of an xsi:type value is declared too when the document binds it; one it does not bind
+    // is left as it stands.
+    host.loadString(
+        "<application xmlns:kw=\"urn:kw\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+        "<project><page xmlns:q=\"urn:q\"><box q:mark=\"1\"/><box kw:x=\"2\"/></page>"
+        "<colors><color xsi:type=\"kw:Spot\"/><color xsi:type=\"zz:Other\"/></colors></project>"
+        "</application>",
+        "prefixes");
     openDocument();
-    Owned project(at("project")), box(at("project/page/box[2]"));
+    Owned page(at("project/page")), box(at("project/page/box[2]")), colors(at("project/colors")),
+        color(at("project/colors/color"));
     struct Case {
         const char* what;
         DOMNode* node;
         const char16_t* expected;
     } cases[] = {
-        {"project", project.node,
-         u"<project xmlns:kw=\"urn:kw\"><page xmlns:q=\"urn:q\"><box q:mark=\"1\"/><box "
-         u"kw:x=\"2\"/></page></project>"},
+        {"page", page.node,
+         u"<page xmlns:q=\"urn:q\" xmlns:kw=\"urn:kw\"><box q:mark=\"1\"/><box kw:x=\"2\"/></page>"},
         {"box", box.node, u"<box kw:x=\"2\" xmlns:kw=\"urn:kw\"/>"},
+        {"colors", colors.node,
+         u"<colors xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:kw=\"urn:kw\">"
+         u"<color xsi:type=\"kw:Spot\"/><color xsi:type=\"zz:Other\"/></colors>"},
+        {"color", color.node,
+         u"<color xsi:type=\"kw:Spot\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+         u"xmlns:kw=\"urn:kw\"/>"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(write(c.node), c.expected) << c.what;
         EXPECT_EQ(save(c.node), c.expected) << c.what;
     }
+    // q is bound on <page>, inside the output: the outermost element does not bind it again.
+    Owned project(at("project"));
+    const std::u16string out = write(project.node);
+    EXPECT_EQ(out.find(u"xmlns:q"), out.rfind(u"xmlns:q"));
+    EXPECT_GT(out.find(u"xmlns:q"), out.find(u"<page"));
+    EXPECT_LT(out.find(u"xmlns:kw"), out.find(u"<page"));
 }
 
 } // namespace
