@@ -238,7 +238,14 @@ DOMNode* ElementImpl::cloneNode(bool deep) const {
     for (const Kw::StringKey& key : currentKeys()) {
         NodeGuard<DOMAttr> a(getAttributeNode(key));
         NodeGuard<DOMAttr> c(static_cast<DOMAttr*>(a->cloneNode(deep)));
-        copy->setAttribute(c->getName(), c->getValue());
+        // A prefixed attribute the host binds to a namespace (xsi:type) keeps it in the copy, so that
+        // a serializer of the copy declares the prefix it writes.
+        const DOMBTString ns(a->getNamespaceURI());
+        const DOMBTString name(c->getName());
+        if (!ns.str().empty() && name.str().find(u':') != std::u16string::npos)
+            copy->setAttributeNS(ns.GetUChar16(), name.GetUChar16(), c->getValue());
+        else
+            copy->setAttribute(name.GetUChar16(), c->getValue());
     }
     return guard.release();
 }

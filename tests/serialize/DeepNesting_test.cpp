@@ -248,4 +248,38 @@ TEST_F(DeepNesting, theSaveFilterAsksTheHostAboutEachNodeABoundedNumberOfTimes) 
     EXPECT_LT(full, half * 21 / 10);
 }
 
+TEST_F(DeepNesting, whatTheSaveFilterLeavesOutPastTheBoundDoesNotFailTheWrite) {
+    // Levels 1 to the bound carry an attribute (kept); below them empty elements (left out whole, past
+    // the bound): the write is complete and equals Xerces-C's own with the same filter.
+    loadBare(); // no header attributes
+    std::u16string kept;
+    for (int i = 0; i < bound; ++i) kept += u"<e a=\"1\">";
+    const std::u16string below = chainXml(5, false);
+    for (int i = 0; i < bound; ++i) kept += u"</e>";
+    std::u16string xml = u"<r>";
+    for (int i = 0; i < bound; ++i) xml += u"<e a=\"1\">";
+    xml += below;
+    for (int i = 0; i < bound; ++i) xml += u"</e>";
+    xml += u"</r>";
+    NativeDom native(narrow(xml));
+    domImpl::WriterFilterImpl filter;
+    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    xerces->setFilter(&filter);
+    XMLCh* theirs = xerces->writeToString(native.root());
+    const std::u16string expected(theirs);
+    XMLPlatformUtils::fgMemoryManager->deallocate(theirs);
+    xerces->release();
+    std::u16string ours;
+    onSmallStack([&] {
+        DOMLSSerializer* w = serializer();
+        w->setFilter(&filter);
+        XMLCh* text = w->writeToString(native.root());
+        ours = text ? std::u16string(text) : u"(null)";
+        XMLPlatformUtils::fgMemoryManager->deallocate(text);
+        w->release();
+    });
+    EXPECT_TRUE(sameText(ours, expected));
+    EXPECT_TRUE(sameText(ours, u"<r>" + kept + u"</r>"));
+}
+
 } // namespace

@@ -22,11 +22,16 @@ inline std::string narrow(const std::u16string& s) {
 }
 
 // Whether XML text, read as the content of an element (or, for an attribute node's output, as the
-// attributes of one), is well-formed to Xerces-C. The text goes over as UTF-16, exactly as written.
-inline bool parsesBack(const std::u16string& xml, bool asAttributes = false) {
-    const std::u16string doc = asAttributes ? u"\uFEFF<w " + xml + u"/>" : u"\uFEFF<w>" + xml + u"</w>";
+// attributes of one), is well-formed to Xerces-C, and namespace-well-formed: every prefix it uses is
+// declared within it (an attribute node's output stands alone, without the element that declares its
+// prefix, so it is read without namespaces). The text goes over as UTF-16, exactly as written; a
+// document's output is read whole (`asDocument`).
+inline bool parsesBack(const std::u16string& xml, bool asAttributes = false, bool asDocument = false) {
+    const std::u16string doc = asDocument     ? u"\uFEFF" + xml
+                               : asAttributes ? u"\uFEFF<w " + xml + u"/>"
+                                              : u"\uFEFF<w>" + xml + u"</w>";
     XercesDOMParser parser;
-    parser.setDoNamespaces(false);
+    parser.setDoNamespaces(!asAttributes);
     HandlerBase quiet; // errors counted, not thrown
     parser.setErrorHandler(&quiet);
     MemBufInputSource source(reinterpret_cast<const XMLByte*>(doc.data()), doc.size() * sizeof(char16_t),
@@ -53,7 +58,9 @@ protected:
         if (!text) return u"(null)";
         std::u16string result(text);
         XMLPlatformUtils::fgMemoryManager->deallocate(text);
-        EXPECT_TRUE(parsesBack(result, node->getNodeType() == DOMNode::ATTRIBUTE_NODE)) << narrow(result);
+        EXPECT_TRUE(parsesBack(result, node->getNodeType() == DOMNode::ATTRIBUTE_NODE,
+                               node->getNodeType() == DOMNode::DOCUMENT_NODE))
+            << narrow(result);
         return result;
     }
     std::u16string write(DOMNode* node) {
@@ -67,7 +74,8 @@ protected:
         const XMLCh* text = doc->saveToString(node);
         if (!text) return u"(null)";
         const std::u16string result(text);
-        EXPECT_TRUE(parsesBack(result, node && node->getNodeType() == DOMNode::ATTRIBUTE_NODE))
+        EXPECT_TRUE(parsesBack(result, node && node->getNodeType() == DOMNode::ATTRIBUTE_NODE,
+                               node && node->getNodeType() == DOMNode::DOCUMENT_NODE))
             << narrow(result);
         return result;
     }

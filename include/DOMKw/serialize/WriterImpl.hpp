@@ -39,9 +39,19 @@ public:
     // Complete, well-formed XML, or a failure: a host refusal met on the way (also one the facade
     // answers as "no node" or "") leaves by the host's DOMException; a name that is not an XML name, a
     // repeated attribute name or a character XML 1.0 cannot hold (nothing is dropped or replaced), and
-    // whatever the delegate could not write, give false. The outermost start tag is checked whole before
-    // its first byte goes out; below it, bytes written before the failure stay in the destination. An
+    // whatever the delegate could not write, give false. An element's output goes to the destination
+    // only once it is complete: a failed write of an element leaves the destination as it was. An
     // attribute node of ours is written as name="value".
+    // Encoding: the destination's; when it names none, the one Xerces-C's serializer would choose (the
+    // document's input encoding, then its declared one, then UTF-8). A destination without a byte
+    // stream is written to the file its system ID names, whole or not at all.
+    // Our document node: the XML declaration as the delegate's parameters ask ("xml-declaration",
+    // "BOM", "format-pretty-print"; standalone="no"), then the document element as any element.
+    // Namespaces: every prefix the output uses (in element and attribute names) is declared in it; one
+    // that no declaration written around it binds is declared on the outermost start tag, with the
+    // document element's binding (xsi with its own when the document has none); a prefix nothing binds
+    // fails the write. When the caller's filter skips the outermost element, its children are written
+    // as they stand.
     // Nesting: the Xerces-C serializer writes one level of nesting per call of itself, so a node more
     // than maxDepth levels below the node given (its children are one level below it; for a document
     // node, the document element is) fails the write before the serializer descends to it: write and
