@@ -74,6 +74,19 @@ TEST(Cli, SaveWriteAndGen) {
     EXPECT_EQ(domkw("query 'count(//*) >= 300' --doc " + path).out, "true\n");
 }
 
+// The whole document printed by save and write reads back as a project: its declaration names the
+// encoding of the bytes printed (UTF-8), not the UTF-16 of the library's string.
+TEST(Cli, TheWholeDocumentPrintedReadsBackAsAProject) {
+    for (const char* command : {"write /", "save /"}) {
+        const Outcome printed = domkw(command);
+        ASSERT_EQ(printed.status, 0) << command;
+        EXPECT_EQ(printed.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u) << printed.out.substr(0, 80);
+        const std::string path = testing::TempDir() + "domkw-whole.xml";
+        std::ofstream(path) << printed.out;
+        EXPECT_EQ(domkw("query 'count(//box)' --doc " + path).out, "37\n") << command;
+    }
+}
+
 TEST(Cli, EventsShowEveryDelivery) {
     const Outcome r = domkw("events");
     EXPECT_EQ(r.status, 0);

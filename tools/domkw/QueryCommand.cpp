@@ -280,6 +280,18 @@ int runQuery(Args& args) {
 }
 
 namespace {
+// The library writes a string in UTF-16 and says so in its declaration; the tool prints UTF-8, so the
+// declaration it prints says UTF-8 too (a reader would refuse the bytes otherwise).
+std::string printedAsUtf8(std::string text) {
+    if (text.rfind("<?xml", 0) != 0) return text;
+    const size_t end = text.find("?>");
+    for (const char* label : {"encoding=\"UTF-16\"", "encoding='UTF-16'"}) {
+        const size_t at = text.find(label);
+        if (at != std::string::npos && at < end) text.replace(at + 10, 6, "UTF-8");
+    }
+    return text;
+}
+
 int writeOut(Args& args, bool filtered) {
     OutputOptions options(args);
     std::vector<std::string> docs = args.options("--doc");
@@ -299,13 +311,13 @@ int writeOut(Args& args, bool filtered) {
             auto* ls = dynamic_cast<dom::ls::DocumentLS*>(doc);
             const XMLCh* saved = ls ? ls->saveToString(node) : nullptr;
             if (!saved) throw InputError("the document could not be saved");
-            text = utf8(saved);
+            text = printedAsUtf8(utf8(saved));
         } else {
             dom::Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
             dom::Owned<DOMElement> root(node ? nullptr : doc->getDocumentElement());
             XMLCh* out = writer->writeToString(node ? node : root.get());
             if (!out) throw InputError("the serializer gave no output");
-            text = utf8(out);
+            text = printedAsUtf8(utf8(out));
             XMLPlatformUtils::fgMemoryManager->deallocate(out);
         }
         // Only an element (or the whole project) is a document that can be indented; an attribute or a
