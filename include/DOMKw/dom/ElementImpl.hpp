@@ -98,6 +98,13 @@ private:
     struct CopyJournal;
     void copyInto(DOMNode* source, bool deep, CopyJournal& journal);
 
+    // Copies (`exporting`: leaving out what the host marks read-only or uncopyable) and comparisons walk
+    // the subtree with a stack of their own, so a deep tree does not run the caller's thread out of stack.
+    DOMNode* copyTree(bool deep, bool exporting) const;
+    void copyAttributesTo(DOMElement* copy, bool exporting, bool deep) const;
+    // Name, namespace, attributes and the number of children; the children themselves are not compared.
+    bool equalHere(const DOMNode* other) const;
+
     // The element's attribute keys as the host has them now; a refused read is thrown.
     std::vector<Kw::StringKey> currentKeys() const;
 
