@@ -43,6 +43,9 @@ struct Object {
     Object* prev = nullptr;
     Object* next = nullptr;
     int32_t childCount = 0;
+    // The top of this object's tree, valid while `rootShape` is the store's shape (collect's memo).
+    Object* root = nullptr;
+    uint64_t rootShape = 0;
 
     Attribute* attribute(HostKey name);
     Attribute* attributeNS(HostKey ns, HostKey local);
@@ -137,6 +140,10 @@ public:
 
 private:
     void freeSubtree(Object* obj);
+    // The top of `obj`'s tree: the application element, or the top of a detached subtree.
+    Object* rootOf(Object* obj);
+    // Counts the changes of parent links (and of the application): remembered roots older than it are stale.
+    uint64_t shape = 1;
     void record(JournalEntry entry);
 
     bool recording = false;
