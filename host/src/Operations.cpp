@@ -288,7 +288,7 @@ int32_t opInsertBeforeChild(HostRef parentRef, HostRef childRef, HostRef beforeR
     if (int32_t s = checkInsertion(parent, child, beforeRef, before)) return s;
     if (before == child) return OK;
     // Files and inserted text are held to MAX_DEPTH levels; a move may not build a deeper tree either.
-    if (levelsDownTo(parent) + subtreeLevels(child) > MAX_DEPTH) return INDEX_SIZE;
+    if (levelsDownTo(parent) + subtreeLevels(child) > S().depthBound) return INDEX_SIZE;
     S().move(parent, child, before);
     return OK;
 }

@@ -129,6 +129,9 @@ public:
     // Splits a qualified name into prefix and local keys.
     void splitName(HostKey qname, HostKey& prefix, HostKey& local);
 
+    // The deepest nesting of elements the store takes (MAX_DEPTH unless a test lifts it).
+    size_t depthBound = MAX_DEPTH;
+
     Object* application = nullptr;
     std::vector<std::pair<std::u16string, std::u16string>> header;
 
