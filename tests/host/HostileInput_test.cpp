@@ -47,7 +47,9 @@ protected:
             host.loadString(xml, "hostile.xml");
             ADD_FAILURE() << "loaded: " << xml.substr(0, 120);
         } catch (const LoadError& e) {
-            if (line) EXPECT_EQ(e.line, line) << e.what();
+            if (line) {
+                EXPECT_EQ(e.line, line) << e.what();
+            }
             EXPECT_GT(e.column, 0u) << e.what();
             EXPECT_NE(std::string(e.what()).find("hostile.xml:"), std::string::npos) << e.what();
             EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();

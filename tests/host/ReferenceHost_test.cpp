@@ -44,7 +44,9 @@ TEST_F(ReferenceHost, MalformedXmlKeepsThePreviousProject) {
                 ADD_FAILURE() << "loaded: " << c.xml;
             }
         } catch (const LoadError& e) {
-            if (c.line) EXPECT_EQ(e.line, c.line) << e.what();
+            if (c.line) {
+                EXPECT_EQ(e.line, c.line) << e.what();
+            }
             EXPECT_NE(std::string(e.what()).find("bad.xml"), std::string::npos);
         }
     }
