@@ -83,4 +83,28 @@ TEST_F(DeepCopies, CopiesOfTheDeepestTreeRunOnASmallStackAndKeepTheTree) {
     EXPECT_EQ(host.toXml(), before);
 }
 
+// A move through the DOM that would nest elements past the host's bound is the host's refusal (code 1)
+// and changes nothing; the same move within the bound is made.
+TEST_F(DeepCopies, AMovePastTheDepthBoundIsRefusedAndKeepsTheTree) {
+    const size_t chain = kwhost::MAX_DEPTH - 2;
+    host.loadString("<application><holder>" + repeat("<e>", chain) + repeat("</e>", chain) +
+                        "</holder><m><n/></m></application>",
+                    "deep.xml");
+    openDocument();
+    const std::string before = host.toXml();
+    Owned m(at("m"));
+    Owned deepest(at("holder" + repeat("/e", chain)));     // level 1000
+    Owned higher(at("holder" + repeat("/e", chain - 1))); // level 999
+    EXPECT_EQ(domExceptionCode([&] { deepest->appendChild(m.node); }), 1);
+    EXPECT_EQ(domExceptionCode([&] { higher->appendChild(m.node); }), 1);
+    EXPECT_EQ(host.toXml(), before);
+    Owned n(at("m/n"));
+    EXPECT_EQ(domExceptionCode([&] { deepest->appendChild(n.node); }), 1); // level 1001
+    EXPECT_EQ(host.toXml(), before);
+    Owned moved(higher->appendChild(n.node)); // level 1000
+    const std::string after = host.toXml();
+    EXPECT_EQ(after, "<application><holder>" + repeat("<e>", chain - 1) + "<e/><n/>" + repeat("</e>", chain - 1) +
+                         "</holder><m/></application>");
+}
+
 } // namespace
