@@ -4,6 +4,7 @@
 
 #include <DOMKw/strings/DOMBTString.hpp>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kwhost {
@@ -242,6 +243,42 @@ int32_t checkInsertion(Object* parent, Object* child, HostRef beforeRef, Object*
     return OK;
 }
 
+// Levels of elements from `obj` up to the top of its tree, `obj` included.
+size_t levelsDownTo(const Object* obj) {
+    size_t levels = 0;
+    for (; obj; obj = obj->parent) ++levels;
+    return levels;
+}
+
+// Levels of elements in the subtree of `top`, `top` included (text counts as no level). A loop, not
+// recursion: the subtree may be as deep as the tree allows.
+size_t subtreeLevels(const Object* top) {
+    if (top->kind != Object::Element) return 0;
+    size_t deepest = 1, level = 1;
+    const Object* at = top;
+    for (;;) {
+        const Object* down = at->firstChild;
+        while (down && down->kind != Object::Element) down = down->next;
+        if (down) {
+            at = down;
+            deepest = std::max(deepest, ++level);
+            continue;
+        }
+        // Up to the next element sibling of this node or of an ancestor inside the subtree.
+        for (;;) {
+            if (at == top) return deepest;
+            const Object* side = at->next;
+            while (side && side->kind != Object::Element) side = side->next;
+            if (side) {
+                at = side;
+                break;
+            }
+            at = at->parent;
+            --level;
+        }
+    }
+}
+
 int32_t opInsertBeforeChild(HostRef parentRef, HostRef childRef, HostRef beforeRef) {
     ENTER(InsertBeforeChild);
     Object* parent = S().get(parentRef);
@@ -250,6 +287,8 @@ int32_t opInsertBeforeChild(HostRef parentRef, HostRef childRef, HostRef beforeR
     Object* before = nullptr;
     if (int32_t s = checkInsertion(parent, child, beforeRef, before)) return s;
     if (before == child) return OK;
+    // Files and inserted text are held to MAX_DEPTH levels; a move may not build a deeper tree either.
+    if (levelsDownTo(parent) + subtreeLevels(child) > S().depthBound) return INDEX_SIZE;
     S().move(parent, child, before);
     return OK;
 }

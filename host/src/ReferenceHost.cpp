@@ -130,6 +130,12 @@ size_t ReferenceHost::settleRefusedReleases() {
 void ReferenceHost::reset() {
     resetCallCounts();
     disarm();
+    state().store.depthBound = MAX_DEPTH;
+}
+
+void ReferenceHost::setDepthBound(size_t levels) {
+    if (levels < 1) throw std::invalid_argument("setDepthBound: at least one level");
+    state().store.depthBound = levels;
 }
 
 Kw::HostKey ReferenceHost::keyOf(const std::u16string& text) { return state().store.keys.intern(text); }

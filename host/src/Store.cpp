@@ -59,6 +59,7 @@ Object* Store::makeText(const std::u16string& text) {
 }
 
 void Store::link(Object* parent, Object* child, Object* before) {
+    ++shape;
     child->parent = parent;
     child->next = before;
     child->prev = before ? before->prev : parent->lastChild;
@@ -70,6 +71,7 @@ void Store::link(Object* parent, Object* child, Object* before) {
 void Store::unlink(Object* child) {
     Object* parent = child->parent;
     if (!parent) return;
+    ++shape;
     (child->prev ? child->prev->next : parent->firstChild) = child->next;
     (child->next ? child->next->prev : parent->lastChild) = child->prev;
     child->parent = child->prev = child->next = nullptr;
@@ -91,9 +93,23 @@ bool anyReferenced(const Object* root) {
 }
 } // namespace
 
+Object* Store::rootOf(Object* obj) {
+    // Up to the first object whose root is known for the present shape of the trees, then down the same
+    // way again, noting the root: a walk through a tree that does not change meanwhile finds each
+    // object's root in constant time.
+    Object* at = obj;
+    while (at->rootShape != shape && at->parent) at = at->parent;
+    Object* root = at->rootShape == shape ? at->root : at;
+    for (Object* o = obj;; o = o->parent) {
+        o->root = root;
+        o->rootShape = shape;
+        if (o == at) break;
+    }
+    return root;
+}
+
 void Store::collect(Object* obj) {
-    Object* root = obj;
-    while (root->parent) root = root->parent;
+    Object* root = rootOf(obj);
     if (root == application || anyReferenced(root)) return;
     freeSubtree(root);
 }
@@ -143,6 +159,7 @@ void Store::setApplication(Object* app, std::vector<std::pair<std::u16string, st
     dropJournal(false);
     Object* old = application;
     application = app;
+    ++shape;
     header = std::move(headerAttrs);
     if (old) collect(old);
 }

@@ -43,6 +43,9 @@ struct Object {
     Object* prev = nullptr;
     Object* next = nullptr;
     int32_t childCount = 0;
+    // The top of this object's tree, valid while `rootShape` is the store's shape (collect's memo).
+    Object* root = nullptr;
+    uint64_t rootShape = 0;
 
     Attribute* attribute(HostKey name);
     Attribute* attributeNS(HostKey ns, HostKey local);
@@ -126,6 +129,9 @@ public:
     // Splits a qualified name into prefix and local keys.
     void splitName(HostKey qname, HostKey& prefix, HostKey& local);
 
+    // The deepest nesting of elements the store takes (MAX_DEPTH unless a test lifts it).
+    size_t depthBound = MAX_DEPTH;
+
     Object* application = nullptr;
     std::vector<std::pair<std::u16string, std::u16string>> header;
 
@@ -137,6 +143,10 @@ public:
 
 private:
     void freeSubtree(Object* obj);
+    // The top of `obj`'s tree: the application element, or the top of a detached subtree.
+    Object* rootOf(Object* obj);
+    // Counts the changes of parent links (and of the application): remembered roots older than it are stale.
+    uint64_t shape = 1;
     void record(JournalEntry entry);
 
     bool recording = false;

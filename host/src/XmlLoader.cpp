@@ -120,8 +120,8 @@ public:
 
     void startElement(const XMLCh*, const XMLCh*, const XMLCh* qname, const Attributes& attrs) override {
         flushText();
-        if (levelsAbove + open.size() + 1 > MAX_DEPTH)
-            refuse("elements nested deeper than " + std::to_string(MAX_DEPTH) + " levels", true);
+        if (levelsAbove + open.size() + 1 > store.depthBound)
+            refuse("elements nested deeper than " + std::to_string(store.depthBound) + " levels", true);
         Object* parent = open.empty() ? nullptr : open.back();
         Object* obj = store.makeElement(key(qname), NO_KEY);
         if (parent)

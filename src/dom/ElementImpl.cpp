@@ -81,6 +81,10 @@ struct ElementImpl::CopyJournal {
     };
     std::vector<Inserted> inserted;
     std::vector<Replaced> replaced;
+    // Levels of typed elements merged so far: each costs a call, so a tree deeper than a write may go is
+    // refused before it can run the stack out (the journal then takes back what was merged).
+    size_t depth = 0;
+    static constexpr size_t maxDepth = 1000;
 
     void undo() noexcept {
         for (auto it = replaced.rbegin(); it != replaced.rend(); ++it) try {
@@ -107,6 +111,12 @@ void ElementImpl::copyInto(DOMNode* source, bool deep) {
 }
 
 void ElementImpl::copyInto(DOMNode* source, bool deep, CopyJournal& journal) {
+    if (journal.depth >= CopyJournal::maxDepth) throw dom::Exceptions::INDEX_SIZE_ERR;
+    struct Level {
+        size_t& depth;
+        explicit Level(size_t& d) : depth(++d) {}
+        ~Level() { --depth; }
+    } level(journal.depth);
     // Everything taken from the source is read and checked before this level's first change.
     struct Write {
         DOMBTString name, value, previous;
@@ -203,62 +213,88 @@ std::vector<Kw::StringKey> ElementImpl::currentKeys() const {
     return elementRef.get_AttributeKeys();
 }
 
-DOMNode* ElementImpl::exportCopy(bool deep) const {
-    // A refused read ends the copy: a copy with parts missing is not handed out as a copy.
-    Kw::CheckedReads checked;
-    NodeGuard<DOMElement> guard(ownerDocument->createElement(getTagName()));
-    DOMElement* copy = guard.get();
-    if (deep) {
-        for (NodeGuard<DOMNode> child(getFirstChild()); child; child.reset(child->getNextSibling())) {
-            if (refOf(child.get()).IsReadOnly()) continue;
-            NodeGuard<DOMNode> c(asNodeImpl(child.get())->exportCopy(deep));
-            copy->appendChild(c.get());
-        }
-    }
+namespace {
+
+// One element on the way down a copy or a comparison made with a stack of its own: a deep host tree
+// costs heap, not the caller's thread stack.
+struct CopyLevel {
+    NodeGuard<DOMNode> held;    // the element object of this level (none for the element copied)
+    const ElementImpl* source;  // the element being copied
+    NodeGuard<DOMElement> copy; // its copy, owned until it goes under the level above
+    NodeGuard<DOMNode> next;    // the source's next child to copy
+};
+
+} // namespace
+
+void ElementImpl::copyAttributesTo(DOMElement* copy, bool exporting, bool deep) const {
     for (const Kw::StringKey& key : currentKeys()) {
         NodeGuard<DOMAttr> a(getAttributeNode(key));
-        NodeGuard<DOMAttr> c(static_cast<AttrImpl*>(a.get())->copyAttribute());
-        if (c) copy->setAttribute(c->getName(), c->getValue());
+        if (exporting) {
+            NodeGuard<DOMAttr> c(static_cast<AttrImpl*>(a.get())->copyAttribute());
+            if (c) copy->setAttribute(c->getName(), c->getValue());
+        } else {
+            NodeGuard<DOMAttr> c(static_cast<DOMAttr*>(a->cloneNode(deep)));
+            // A prefixed attribute the host binds to a namespace (xsi:type) keeps it in the copy, so that
+            // a serializer of the copy declares the prefix it writes.
+            const DOMBTString ns(a->getNamespaceURI());
+            const DOMBTString name(c->getName());
+            if (!ns.str().empty() && name.str().find(u':') != std::u16string::npos)
+                copy->setAttributeNS(ns.GetUChar16(), name.GetUChar16(), c->getValue());
+            else
+                copy->setAttribute(name.GetUChar16(), c->getValue());
+        }
     }
-    return guard.release();
+}
+
+DOMNode* ElementImpl::copyTree(bool deep, bool exporting) const {
+    // A refused read ends the copy: a copy with parts missing is not handed out as a copy.
+    Kw::CheckedReads checked;
+    std::vector<CopyLevel> levels;
+    levels.push_back({NodeGuard<DOMNode>(), this, NodeGuard<DOMElement>(ownerDocument->createElement(getTagName())),
+                      NodeGuard<DOMNode>(deep ? getFirstChild() : nullptr)});
+    for (;;) {
+        CopyLevel& level = levels.back();
+        if (level.next) {
+            NodeGuard<DOMNode> child(level.next.release());
+            level.next.reset(child->getNextSibling());
+            // An export leaves out what the host marks read-only.
+            if (exporting && refOf(child.get()).IsReadOnly()) continue;
+            if (child->getNodeType() == DOMNode::ELEMENT_NODE && asNodeImpl(child.get())) {
+                // Each level's children are copied before its attributes, as a recursion would.
+                const auto* element = static_cast<const ElementImpl*>(static_cast<DOMElement*>(child.get()));
+                NodeGuard<DOMElement> copy(ownerDocument->createElement(element->getTagName()));
+                NodeGuard<DOMNode> first(element->getFirstChild());
+                levels.push_back({std::move(child), element, std::move(copy), std::move(first)});
+                continue;
+            }
+            NodeGuard<DOMNode> c(exporting ? asNodeImpl(child.get())->exportCopy(true) : child->cloneNode(true));
+            level.copy->appendChild(c.get());
+            continue;
+        }
+        level.source->copyAttributesTo(level.copy.get(), exporting, levels.size() == 1 ? deep : true);
+        if (levels.size() == 1) return level.copy.release();
+        NodeGuard<DOMElement> done(level.copy.release());
+        levels.pop_back();
+        levels.back().copy->appendChild(done.get());
+    }
+}
+
+DOMNode* ElementImpl::exportCopy(bool deep) const {
+    return copyTree(deep, true);
 }
 
 DOMNode* ElementImpl::cloneNode(bool deep) const {
-    Kw::CheckedReads checked;
-    NodeGuard<DOMElement> guard(ownerDocument->createElement(getTagName()));
-    DOMElement* copy = guard.get();
-    if (deep) {
-        for (NodeGuard<DOMNode> child(getFirstChild()); child;) {
-            NodeGuard<DOMNode> next(child->getNextSibling());
-            NodeGuard<DOMNode> c(child->cloneNode(true));
-            copy->appendChild(c.get());
-            child = std::move(next);
-        }
-    }
-    for (const Kw::StringKey& key : currentKeys()) {
-        NodeGuard<DOMAttr> a(getAttributeNode(key));
-        NodeGuard<DOMAttr> c(static_cast<DOMAttr*>(a->cloneNode(deep)));
-        // A prefixed attribute the host binds to a namespace (xsi:type) keeps it in the copy, so that
-        // a serializer of the copy declares the prefix it writes.
-        const DOMBTString ns(a->getNamespaceURI());
-        const DOMBTString name(c->getName());
-        if (!ns.str().empty() && name.str().find(u':') != std::u16string::npos)
-            copy->setAttributeNS(ns.GetUChar16(), name.GetUChar16(), c->getValue());
-        else
-            copy->setAttribute(name.GetUChar16(), c->getValue());
-    }
-    return guard.release();
+    return copyTree(deep, false);
 }
 
 bool ElementImpl::isSameNode(const DOMNode* other) const {
     return sameByTypeNameValue(other) && refOf(other).get() == elementRef.get();
 }
 
-bool ElementImpl::isEqualNode(const DOMNode* other) const {
+bool ElementImpl::equalHere(const DOMNode* other) const {
     if (!other) return false;
     if (DOMBTString(getNamespaceURI()) != DOMBTString(other->getNamespaceURI())) return false;
     if (!equalByTypeName(other)) return false;
-    Kw::CheckedReads checked;
     const std::vector<Kw::StringKey> keys = currentKeys();
     DOMNamedNodeMap* otherAttrs = other->getAttributes();
     if (!otherAttrs || keys.size() != otherAttrs->getLength()) return false;
@@ -272,21 +308,43 @@ bool ElementImpl::isEqualNode(const DOMNode* other) const {
         if (!b || !a->isEqualNode(b.get())) return false;
     }
     DOMNodeList* otherChildren = const_cast<DOMNode*>(other)->getChildNodes();
-    if (static_cast<XMLSize_t>(elementRef.get_NumChildren()) != (otherChildren ? otherChildren->getLength() : 0))
-        return false;
-    bool result = true;
-    NodeGuard<DOMNode> c1(getFirstChild());
-    DOMNode* c2 = other->getFirstChild();
-    NodeGuard<DOMNode> c2Guard(c2);
-    while (c1 && c2Guard) {
-        result = c1->isEqualNode(c2Guard.get());
-        NodeGuard<DOMNode> n1(c1->getNextSibling());
-        NodeGuard<DOMNode> n2(c2Guard->getNextSibling());
-        c1 = std::move(n1);
-        c2Guard = std::move(n2);
-        if (!result) break;
+    return static_cast<XMLSize_t>(elementRef.get_NumChildren()) ==
+           (otherChildren ? otherChildren->getLength() : 0);
+}
+
+bool ElementImpl::isEqualNode(const DOMNode* other) const {
+    Kw::CheckedReads checked;
+    if (!equalHere(other)) return false;
+    // Children pair by pair, with a stack of pairs of its own rather than a call per level.
+    struct Level {
+        NodeGuard<DOMNode> mine, theirs; // the pair of elements compared at this level (none at the top)
+        NodeGuard<DOMNode> next1, next2; // their next children to compare
+    };
+    std::vector<Level> levels;
+    levels.push_back({NodeGuard<DOMNode>(), NodeGuard<DOMNode>(), NodeGuard<DOMNode>(getFirstChild()),
+                      NodeGuard<DOMNode>(other->getFirstChild())});
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (!level.next1 || !level.next2) {
+            // The counts were equal: both lists end together.
+            levels.pop_back();
+            continue;
+        }
+        NodeGuard<DOMNode> c1(level.next1.release()), c2(level.next2.release());
+        if (c1->getNodeType() == DOMNode::ELEMENT_NODE && asNodeImpl(c1.get())) {
+            const auto* element = static_cast<const ElementImpl*>(static_cast<DOMElement*>(c1.get()));
+            if (!element->equalHere(c2.get())) return false;
+            level.next1.reset(c1->getNextSibling());
+            level.next2.reset(c2->getNextSibling());
+            NodeGuard<DOMNode> first1(c1->getFirstChild()), first2(c2->getFirstChild());
+            levels.push_back({std::move(c1), std::move(c2), std::move(first1), std::move(first2)});
+            continue;
+        }
+        if (!c1->isEqualNode(c2.get())) return false;
+        level.next1.reset(c1->getNextSibling());
+        level.next2.reset(c2->getNextSibling());
     }
-    return result;
+    return true;
 }
 
 const XMLCh* ElementImpl::getTextContent() const { throwDOMException(9); }

@@ -249,7 +249,9 @@ NodeImpl::Placement NodeImpl::place(DOMNode* newChild, DOMNode* refChild) {
     if (!written) throwDOMException(12);
     DOMBTString text(written);
     XMLString::release(&written, XMLPlatformUtils::fgMemoryManager);
-    if (text.IsEmpty()) return placement;
+    // An empty text node is still a node the caller expects back: the host is asked to hold it (and says
+    // so when it cannot). Only content that comes to nothing at all inserts nothing.
+    if (text.IsEmpty() && !placement.isText) return placement;
     placement.node = self.InsertBeforeChild(text, refOf(refChild), placement.isText ? 1 : 0);
     return placement;
 }

@@ -69,6 +69,16 @@ XPathConstructionContextDefault& constructionContext() {
     return context;
 }
 
+// No evaluation binds variables: a reference to one is refused when the evaluation reaches it, instead of
+// going on with a value of no type.
+class UnboundVariables : public XPathExecutionContextDefault {
+public:
+    using XPathExecutionContextDefault::XPathExecutionContextDefault;
+    const XObjectPtr getVariable(const XalanQName&, const Locator* locator) override {
+        throw XalanXPathException(XalanDOMString("unbound variable", memory()), memory(), locator);
+    }
+};
+
 XPathProcessorImpl& processor() {
     static XPathProcessorImpl processor(memory());
     return processor;
@@ -78,7 +88,7 @@ class XPathWrapperImpl : public XPathWrapper {
 public:
     XPathWrapperImpl()
         : envSupport(memory()), objectFactory(memory(), 10, 10, 10, 5), domSupport(new TellamXalanSupport),
-          executionContext(new XPathExecutionContextDefault(envSupport, *domSupport, objectFactory)),
+          executionContext(new UnboundVariables(envSupport, *domSupport, objectFactory)),
           xpath(xpathFactory().create()) {}
 
     ~XPathWrapperImpl() override {

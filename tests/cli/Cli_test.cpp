@@ -160,7 +160,7 @@ TEST(Cli, EveryFailureIsOneClearLineNeverAnAbort) {
         int status;
         const char* text;
     } cases[] = {
-        {"query '$x'", 1, "unbound variable"},
+        {"query '$x'", 1, "invalid expression '$x'"},
         {"query --type nodes '$x'", 1, "'$x'"},
         {"events --doc " + readOnly, 1, "DOM error 7"},
         {"mapcheck " + dir, 1, "is a directory"},

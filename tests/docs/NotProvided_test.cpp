@@ -218,8 +218,9 @@ TEST_F(NotProvided, TheDocumentedTableIsExactlyWhatTheLibraryRefuses) {
                     found[key] = 0;
                 } catch (const DOMException& e) {
                     found[key] = static_cast<short>(e.code);
-                    if (e.code == static_cast<short>(-1))
+                    if (e.code == static_cast<short>(-1)) {
                         EXPECT_TRUE(XMLString::equals(e.getMessage(), u"not provided by this DOM")) << key;
+                    }
                 } catch (...) {
                     found[key] = 1000; // refused some other way: not a "not provided"
                 }

@@ -32,6 +32,28 @@ TEST_F(TreeChanges, InsertingXercesNodesBuildsHostContent) {
     EXPECT_EQ(text(appended->getNodeValue()), u"tail & end");
 }
 
+// An empty text node goes in like any other: the caller gets the node it inserted, which can be filled
+// afterwards, and a host that refused it would say so with an exception, never with a null result.
+TEST_F(TreeChanges, AppendingAnEmptyTextNodeHandsBackTheInsertedNode) {
+    Owned page(at("project/layout/spread/page"));
+    Owned b2(at("project/layout/spread/page/box[2]"));
+    const std::string before = xml("project/layout/spread/page");
+    Owned appended(page->appendChild(doc->createTextNode(u"")));
+    ASSERT_TRUE(appended.node);
+    EXPECT_EQ(appended->getNodeType(), DOMNode::TEXT_NODE);
+    EXPECT_FALSE(domImpl::refOf(appended.node).isNil());
+    EXPECT_EQ(text(appended->getNodeValue()), u"");
+    Owned inserted(page->insertBefore(doc->createTextNode(u""), b2.node));
+    ASSERT_TRUE(inserted.node);
+    EXPECT_EQ(xml("project/layout/spread/page"), before); // nothing to write yet
+    static_cast<DOMText*>(appended.node)->appendData(u"end");
+    static_cast<DOMText*>(inserted.node)->appendData(u"mid");
+    EXPECT_EQ(xml("project/layout/spread/page"),
+              "<page number=\"1\"><box id=\"b1\" bounds=\"12/-3\"/>mid<box id=\"b2\"/>end</page>");
+    Owned last(page->getLastChild());
+    EXPECT_EQ(text(last->getNodeValue()), u"end");
+}
+
 TEST_F(TreeChanges, AppendingAHostNodeMovesIt) {
     Owned story(at("project/story"));
     Owned spread(at("project/layout[2]/spread"));

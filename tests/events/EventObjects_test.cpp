@@ -34,7 +34,9 @@ TEST_F(EventObjects, theFactoryPicksTheClassByTheInterfacePartOfTheType) {
         EXPECT_TRUE(isExpected(evt.get())) << narrow(type);
         EXPECT_EQ(str(evt->getType()), type);
         EXPECT_EQ(evt->getTimeStamp(), 0u);
-        if (auto* ui = as<UIEvent>(evt.get())) EXPECT_EQ(ui->getView(), nullptr);
+        if (auto* ui = as<UIEvent>(evt.get())) {
+            EXPECT_EQ(ui->getView(), nullptr);
+        }
     }
     EXPECT_EQ(domExceptionCode([&] { create(u""); }), 9); // the host makes no event without a type
     host.failAt(Selector::CreateEvent, 8);
@@ -128,7 +130,9 @@ TEST_F(EventObjects, gettersAndSettersGoToTheHostEventsAttributes) {
         std::unique_ptr<Event> twin(domImpl::eventsImpl::createEventObject(hostEventOf(evt.get())));
         const std::u16string answer = row.op(evt.get());
         EXPECT_EQ(row.text.empty() ? attr(evt.get(), row.attribute) : answer, row.expected);
-        if (!row.text.empty()) EXPECT_EQ(row.op(twin.get()), row.expected);
+        if (!row.text.empty()) {
+            EXPECT_EQ(row.op(twin.get()), row.expected);
+        }
     }
     // A node of another DOM names nothing the host knows.
     std::unique_ptr<Event> evt = create(u"CustomEvent,x");
@@ -329,7 +333,9 @@ TEST_F(EventObjects, nodeReferencesBecomeNodesOfTheEventDocument) {
             setAttr(evt, row.attribute, row.reference);
             DOMNode* node = row.read(evt);
             EXPECT_EQ(node ? num(int(node->getNodeType())) + u" " + nameOf(node) : u"none", row.expected);
-            if (node) EXPECT_EQ(node->getOwnerDocument(), domImpl::eventsImpl::eventDocument());
+            if (node) {
+                EXPECT_EQ(node->getOwnerDocument(), domImpl::eventsImpl::eventDocument());
+            }
         });
     }
 }

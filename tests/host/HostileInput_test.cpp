@@ -47,7 +47,9 @@ protected:
             host.loadString(xml, "hostile.xml");
             ADD_FAILURE() << "loaded: " << xml.substr(0, 120);
         } catch (const LoadError& e) {
-            if (line) EXPECT_EQ(e.line, line) << e.what();
+            if (line) {
+                EXPECT_EQ(e.line, line) << e.what();
+            }
             EXPECT_GT(e.column, 0u) << e.what();
             EXPECT_NE(std::string(e.what()).find("hostile.xml:"), std::string::npos) << e.what();
             EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
@@ -265,6 +267,85 @@ TEST_F(HostileInput, NestingPastTheDepthBoundIsRefusedAndTheDeepestFileSaves) {
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attributes);
     EXPECT_NE(saved.find(u"x</q:e>"), std::u16string::npos);
+}
+
+// A move builds no tree deeper than a file may be: moving a subtree under an element too deep for it is
+// refused with status 1 before anything changes; the same move one level higher is made.
+TEST_F(HostileInput, MovingASubtreePastTheDepthBoundIsRefusedAndChangesNothing) {
+    const size_t chain = kwhost::MAX_DEPTH - 1; // <d> levels below the application element
+    host.loadString("<application>" + repeat("<d>", chain) + repeat("</d>", chain) +
+                        "<m><n>t<o/></n></m><p/></application>",
+                    "deep.xml");
+    HostRef app = host.application(), top = -1, m = -1, p = -1;
+    ASSERT_EQ(cb().NavigateElement(&top, app, 1, NO_KEY, 0), 0);
+    ASSERT_EQ(cb().NavigateElement(&m, top, 3, NO_KEY, 0), 0);
+    ASSERT_EQ(cb().NavigateElement(&p, m, 3, NO_KEY, 0), 0);
+    std::vector<HostRef> levels{app, top}; // levels[i]: the element at level i + 1
+    for (size_t i = 1; i < chain; ++i) {
+        HostRef next = -1;
+        ASSERT_EQ(cb().NavigateElement(&next, levels.back(), 1, NO_KEY, 0), 0);
+        levels.push_back(next);
+    }
+    ASSERT_EQ(levels.size(), kwhost::MAX_DEPTH);
+    const std::string before = host.toXml();
+    struct Case {
+        HostRef parent, child;
+        int32_t status;
+    } cases[] = {
+        {levels[kwhost::MAX_DEPTH - 1], p, kwhost::INDEX_SIZE}, // <p/> on level 1001
+        {levels[kwhost::MAX_DEPTH - 3], m, kwhost::INDEX_SIZE}, // <o/> on level 1001
+        {m, top, kwhost::INDEX_SIZE},                           // the chain's last <d> on level 1001
+        {p, top, kwhost::INDEX_SIZE},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(cb().InsertBeforeChild(c.parent, c.child, -1), c.status);
+        EXPECT_EQ(host.toXml(), before);
+    }
+    // Exactly at the bound: <o/> and <p/> land on level 1000.
+    EXPECT_EQ(cb().InsertBeforeChild(levels[kwhost::MAX_DEPTH - 4], m, -1), 0);
+    EXPECT_EQ(cb().InsertBeforeChild(levels[kwhost::MAX_DEPTH - 2], p, -1), 0);
+    const std::string after = host.toXml();
+    EXPECT_NE(after.find("<d/><p/></d></d><m><n>t<o/></n></m></d>"), std::string::npos) << after.substr(0, 200);
+}
+
+// Releases remember the top of the tree they found, and forget it when the tree changes shape: a
+// subtree taken out of the tree is freed exactly when its last reference goes, however the releases
+// before it found their way up.
+TEST_F(HostileInput, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoes) {
+    const size_t chain = 200;
+    host.loadString("<application><a>" + repeat("<e>", chain) + repeat("</e>", chain) + "</a><b/></application>",
+                    "chain.xml");
+    HostRef app = host.application(), a = -1, b = -1;
+    ASSERT_EQ(cb().NavigateElement(&a, app, 1, NO_KEY, 0), 0);
+    ASSERT_EQ(cb().NavigateElement(&b, a, 3, NO_KEY, 0), 0);
+    std::vector<HostRef> levels{a};
+    for (size_t i = 0; i < chain; ++i) {
+        HostRef next = -1;
+        ASSERT_EQ(cb().NavigateElement(&next, levels.back(), 1, NO_KEY, 0), 0);
+        levels.push_back(next);
+    }
+    const size_t all = host.liveObjects();
+    // References taken and given back on an attached tree free nothing.
+    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, true), 0);
+    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, false), 0);
+    EXPECT_EQ(host.liveObjects(), all);
+    // The lower half is taken out while the deepest element is held; it lives until that reference goes.
+    const HostRef middle = levels[chain / 2], deepest = levels.back();
+    ASSERT_EQ(cb().AdjustReference(deepest, true), 0);
+    ASSERT_EQ(cb().AdjustReference(middle, true), 0);
+    ASSERT_EQ(cb().RemoveChild(levels[chain / 2 - 1], middle), 0);
+    ASSERT_EQ(cb().AdjustReference(middle, false), 0);
+    EXPECT_EQ(host.liveObjects(), all);
+    // Moved back under <b> it is attached again: the last release frees nothing.
+    ASSERT_EQ(cb().InsertBeforeChild(b, middle, -1), 0);
+    ASSERT_EQ(cb().AdjustReference(deepest, false), 0);
+    EXPECT_EQ(host.liveObjects(), all);
+    // Out once more, and the last reference goes: the whole lower half is freed, nothing else.
+    ASSERT_EQ(cb().AdjustReference(deepest, true), 0);
+    ASSERT_EQ(cb().RemoveChild(b, middle), 0);
+    EXPECT_EQ(host.liveObjects(), all);
+    ASSERT_EQ(cb().AdjustReference(deepest, false), 0);
+    EXPECT_EQ(host.liveObjects(), all - (chain - chain / 2 + 1));
 }
 
 } // namespace

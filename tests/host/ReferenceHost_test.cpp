@@ -40,9 +40,13 @@ TEST_F(ReferenceHost, MalformedXmlKeepsThePreviousProject) {
     for (const Case& c : cases) {
         try {
             host.loadString(c.xml, "bad.xml");
-            if (c.line) ADD_FAILURE() << "loaded: " << c.xml;
+            if (c.line) {
+                ADD_FAILURE() << "loaded: " << c.xml;
+            }
         } catch (const LoadError& e) {
-            if (c.line) EXPECT_EQ(e.line, c.line) << e.what();
+            if (c.line) {
+                EXPECT_EQ(e.line, c.line) << e.what();
+            }
             EXPECT_NE(std::string(e.what()).find("bad.xml"), std::string::npos);
         }
     }

@@ -68,7 +68,6 @@ TEST_F(FailureSweep, EveryHostOperationFailsAsDocumented) {
         std::function<Outcome()> run;
         int code = kStatus & 0xFFFF; // the DOMException code expected
     };
-    auto element = [&](const char* path) { return Owned(el(path)); };
     const Row rows[] = {
         {StringToKey, "StringKey of a text", Outcome::DOMExceptionCode, [] { Kw::StringKey k(u"new key"); return Outcome::Nothing; }},
         {KeyToString, "getTagName of a new element object", Outcome::DOMExceptionCode,

@@ -258,6 +258,39 @@ TEST_F(XPathResults, InvalidExpressionsAreRefusedWithoutLeaks) {
     EXPECT_EQ(doc->liveNodeCount(), 0u);
 }
 
+// Nothing binds variables: a reference to one compiles (createExpression accepts it) but is refused with
+// 51 as soon as an evaluation reaches it, never answered with a value of no type.
+TEST_F(XPathResults, UnboundVariablesAreRefusedAtEvaluation) {
+    DOMDocument* d = doc;
+    const XMLCh* expressions[] = {u"$x", u"count($x)", u"//box[@id = $x]", u"$x + 1", u"string($kw:x)",
+                                  u"//box | $x", u"not($x)"};
+    const int types[] = {DOMXPathResult::ANY_TYPE, DOMXPathResult::NUMBER_TYPE, DOMXPathResult::STRING_TYPE,
+                         DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE};
+    FixedResolver prefixes = sampleResolver();
+    Result reused(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    for (const XMLCh* expression : expressions) {
+        SCOPED_TRACE(narrow(expression));
+        for (int type : types) {
+            SCOPED_TRACE(type);
+            EXPECT_EQ(answered(expression, type), INVALID) << narrow(expression) << " as " << type;
+            EXPECT_EQ(xpathCode([&] {
+                          evaluate(expression, docNode(), static_cast<Type>(type), &prefixes, reused.get());
+                      }),
+                      INVALID)
+                << narrow(expression);
+        }
+        std::unique_ptr<DOMXPathExpression, void (*)(DOMXPathExpression*)> compiled(
+            d->createExpression(expression, nullptr), [](DOMXPathExpression* e) { e->release(); });
+        ASSERT_TRUE(compiled);
+        EXPECT_EQ(xpathCode([&] { Result(compiled->evaluate(d, DOMXPathResult::ANY_TYPE, nullptr)); }), INVALID)
+            << narrow(expression);
+    }
+    // The refusals leave the engine ready and a reused result as it was.
+    EXPECT_EQ(reused->getSnapshotLength(), 3u);
+    EXPECT_EQ(number(u"count(//box)"), 3);
+    EXPECT_EQ(doc->liveNodeCount(), 0u);
+}
+
 TEST_F(XPathResults, ExpressionsCompileAgainAtEachEvaluation) {
     DOMDocument* d = doc;
     std::unique_ptr<DOMXPathExpression, void (*)(DOMXPathExpression*)> boxes(

@@ -186,7 +186,8 @@ constexpr const char16_t* HOST_NAMESPACE = u"urn:domkw:reference-host";
 // A file or inserted text past it is refused; SetAttributeValue(NS) answers INDEX_SIZE for a new one.
 constexpr size_t MAX_ATTRIBUTES = 255;
 // The deepest nesting of elements (the application element is level 1) a file may have, or a text
-// inserted with InsertNewChild may reach; deeper ones are refused (InsertNewChild answers INDEX_SIZE).
+// inserted with InsertNewChild may reach, or a move with InsertBeforeChild may build; deeper ones are
+// refused (both operations answer INDEX_SIZE and change nothing).
 // Saving a subtree costs stack per level (the serializer recurses): at this depth a save needs well under
 // half a MiB of stack, even in a sanitized build.
 constexpr size_t MAX_DEPTH = 1000;
@@ -321,8 +322,12 @@ public:
     // performs the refused releases now, so that the accounting can go on, and answers how many there were.
     size_t settleRefusedReleases();
 
-    // Back to a clean accounting state: call counts cleared, failures disarmed. The tree stays.
+    // Back to a clean accounting state: call counts cleared, failures disarmed, the depth bound MAX_DEPTH
+    // again. The tree stays.
     void reset();
+    // The deepest nesting accepted from now on (loads, inserted text, moves), for tests of what a host
+    // without the bound hands the library; reset() puts MAX_DEPTH back.
+    void setDepthBound(size_t levels);
 
     // Direct access for tests and tools (not counted as calls): keys and element lookup by a path of
     // tag names from the application element ("project/layout[2]/box").

@@ -23,7 +23,10 @@ public:
     // The same for a reference the caller gives up (no host call to copy it).
     static DOMElement* create_(Kw::ElementRef&& ref, DOMDocument* doc);
 
-    // Merges the attributes (and, when deep, the content) of `source` into this host element.
+    // Merges the attributes (and, when deep, the content) of `source` into this host element. The merge
+    // of a typed element goes down its children by name one call per level: past 1,000 levels it is
+    // refused with DOMException 1 (INDEX_SIZE_ERR) and everything merged so far is taken back. Copies
+    // (cloneNode, exportCopy) and isEqualNode have no such bound: they keep their own stack.
     virtual void copyInto(DOMNode* source, bool deep);
     // The first child element whose attribute `name` has the text `value`.
     virtual DOMElement* findChildByAttribute(const XMLCh* name, const XMLCh* value);
@@ -97,6 +100,13 @@ private:
 
     struct CopyJournal;
     void copyInto(DOMNode* source, bool deep, CopyJournal& journal);
+
+    // Copies (`exporting`: leaving out what the host marks read-only or uncopyable) and comparisons walk
+    // the subtree with a stack of their own, so a deep tree does not run the caller's thread out of stack.
+    DOMNode* copyTree(bool deep, bool exporting) const;
+    void copyAttributesTo(DOMElement* copy, bool exporting, bool deep) const;
+    // Name, namespace, attributes and the number of children; the children themselves are not compared.
+    bool equalHere(const DOMNode* other) const;
 
     // The element's attribute keys as the host has them now; a refused read is thrown.
     std::vector<Kw::StringKey> currentKeys() const;
