@@ -49,6 +49,16 @@ bool splitsPair(const DOMBTString& text, XMLSize_t offset) {
     return offset > 0 && offset < length && t[offset - 1] >= 0xD800 && t[offset - 1] < 0xDC00 &&
            t[offset] >= 0xDC00 && t[offset] < 0xE000;
 }
+
+// How much of `old` an edit from `offset` for `count` units takes: up to the end of the text. An offset at
+// or past the end is refused (1), and so is a bound that falls inside a surrogate pair (5).
+XMLSize_t editedCount(const DOMBTString& old, XMLSize_t offset, XMLSize_t count) {
+    const XMLSize_t length = static_cast<XMLSize_t>(old.GetLength());
+    if (offset >= length) throw dom::Exceptions::INDEX_SIZE_ERR;
+    const XMLSize_t n = count < length - offset ? count : length - offset;
+    if (splitsPair(old, offset) || splitsPair(old, offset + n)) throwDOMException(5);
+    return n;
+}
 } // namespace
 
 void TextImpl::setNodeValue(const XMLCh* text) {
@@ -110,10 +120,7 @@ void TextImpl::insertData(XMLSize_t offset, const XMLCh* text) {
 void TextImpl::deleteData(XMLSize_t offset, XMLSize_t count) {
     Kw::CheckedReads checked;
     const DOMBTString old = textRef.GetTextValue();
-    const XMLSize_t length = static_cast<XMLSize_t>(old.GetLength());
-    if (offset >= length) throw dom::Exceptions::INDEX_SIZE_ERR;
-    const XMLSize_t n = count < length - offset ? count : length - offset;
-    if (splitsPair(old, offset) || splitsPair(old, offset + n)) throwDOMException(5);
+    const XMLSize_t n = editedCount(old, offset, count);
     textRef.DeleteTextValue(static_cast<int>(offset), static_cast<int>(n));
 }
 
@@ -121,10 +128,7 @@ void TextImpl::replaceData(XMLSize_t offset, XMLSize_t count, const XMLCh* text)
     requireXmlChars(text);
     Kw::CheckedReads checked;
     const DOMBTString old = textRef.GetTextValue();
-    const XMLSize_t length = static_cast<XMLSize_t>(old.GetLength());
-    if (offset >= length) throw dom::Exceptions::INDEX_SIZE_ERR;
-    const XMLSize_t n = count < length - offset ? count : length - offset;
-    if (splitsPair(old, offset) || splitsPair(old, offset + n)) throwDOMException(5);
+    const XMLSize_t n = editedCount(old, offset, count);
     replaceRange(offset, n, old, text);
 }
 
