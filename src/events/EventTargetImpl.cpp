@@ -200,8 +200,9 @@ void registerByNames(int32_t operation, const XMLCh* first, const XMLCh* second,
 
 EventTargetImpl::~EventTargetImpl() {
     // A document takes back the registrations made on its nodes; any other node has none of its own.
+    // Every node object ends here: with no registration anywhere, nothing is looked up.
     Registrations& r = registrations();
-    if (r.perOwner.count(this) == 0) return;
+    if (r.perOwner.empty() || r.perOwner.count(this) == 0) return;
     takeBack([this](const Registration& e) { return e.owner == this; });
 }
 
