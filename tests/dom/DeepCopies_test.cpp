@@ -1,39 +1,15 @@
 // Copies and comparisons of the deepest tree the host holds run on a plug-in's small thread stack: they
 // walk the tree with a stack of their own, and leave the host tree as it was.
-#include <pthread.h>
-
 #include <functional>
 
+#include "common/SmallStack.hpp"
 #include "dom/DomFixture.hpp"
 
 using namespace testing_support;
 
 namespace {
 
-class DeepCopies : public DomTest {
-protected:
-    // Runs `f` on a thread with a stack of `bytes`; a failure or exception there fails the test.
-    static void onSmallStack(size_t bytes, const std::function<void()>& f) {
-        pthread_attr_t attributes;
-        ASSERT_EQ(pthread_attr_init(&attributes), 0);
-        ASSERT_EQ(pthread_attr_setstacksize(&attributes, bytes), 0);
-        struct Call {
-            const std::function<void()>* f;
-            static void* run(void* self) {
-                try {
-                    (*static_cast<Call*>(self)->f)();
-                } catch (...) {
-                    ADD_FAILURE() << "an exception";
-                }
-                return nullptr;
-            }
-        } call{&f};
-        pthread_t thread;
-        ASSERT_EQ(pthread_create(&thread, &attributes, &Call::run, &call), 0);
-        pthread_join(thread, nullptr);
-        pthread_attr_destroy(&attributes);
-    }
-};
+class DeepCopies : public DomTest {};
 
 std::string repeat(const std::string& s, size_t n) {
     std::string out;

@@ -5,13 +5,13 @@
 
 #include <xercesc/dom/DOM.hpp>
 
-#include <pthread.h>
 
 #include <functional>
 
 #include "bridge/CallbackTable.hpp"
 #include "common/HostFixture.hpp"
 #include "common/NativeDom.hpp"
+#include "common/SmallStack.hpp"
 #include "dom/DomFixture.hpp"
 
 using namespace Kw;
@@ -252,20 +252,7 @@ TEST_F(HostileInput, NestingPastTheDepthBoundIsRefusedAndTheDeepestFileSaves) {
         dom::dispose(root);
         doc->release();
     };
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 512 * 1024);
-    pthread_t thread;
-    ASSERT_EQ(pthread_create(
-                  &thread, &attributes,
-                  [](void* f) -> void* {
-                      (*static_cast<std::function<void()>*>(f))();
-                      return nullptr;
-                  },
-                  &save),
-              0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
+    testing_support::onSmallStack(512 * 1024, save);
     EXPECT_NE(saved.find(u"x</q:e>"), std::u16string::npos);
 }
 

@@ -6,7 +6,6 @@
 #include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 
-#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include <utility>
 
 #include "common/NativeDom.hpp"
+#include "common/SmallStack.hpp"
 #include "serialize/WriterFixture.hpp"
 
 using namespace testing_support;
@@ -24,20 +24,10 @@ namespace {
 
 constexpr int bound = 1000;
 
-// Runs `work` on a thread with a 256 KiB stack, as a plug-in's small thread would. A write that went
-// down one delegate call per level without a bound would overflow it a little past 1,800 levels.
+// A plug-in's small thread: a write that went down one delegate call per level without a bound would
+// overflow 256 KiB a little past 1,800 levels.
 void onSmallStack(const std::function<void()>& work) {
-    pthread_attr_t attr;
-    ASSERT_EQ(pthread_attr_init(&attr), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&attr, 256 * 1024), 0);
-    pthread_t thread;
-    auto run = [](void* arg) -> void* {
-        (*static_cast<const std::function<void()>*>(arg))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&work)), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
+    testing_support::onSmallStack(256 * 1024, work);
 }
 
 // A chain of `depth` <e> elements below `parent` (text "x" in the innermost one when `withText`), built

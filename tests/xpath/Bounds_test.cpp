@@ -1,11 +1,11 @@
 // Expressions past the nesting and operator bounds are refused before the engine parses them; the largest
 // accepted expression of every shape runs on a thread with a 256 KiB stack.
-#include <pthread.h>
 
 #include <cstdio>
 #include <cstring>
 #include <functional>
 
+#include "common/SmallStack.hpp"
 #include "xpath/ExpressionBounds.hpp"
 #include "xpath/XPathFixture.hpp"
 
@@ -35,30 +35,6 @@ std::u16string chain(const std::u16string& op, size_t terms) {
 // Predicates inside predicates, each of them evaluated (the context node is always there).
 std::u16string nestedPredicates(size_t n, const std::u16string& inner = u"1") {
     return repeat(u"self::node()[", n) + inner + repeat(u"]", n);
-}
-
-// Runs `f` on a thread whose stack is `bytes` long, as a plug-in's worker thread may be.
-void onSmallStack(size_t bytes, const std::function<void()>& f) {
-    pthread_attr_t attributes;
-    ASSERT_EQ(pthread_attr_init(&attributes), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&attributes, bytes), 0);
-    struct Call {
-        const std::function<void()>* f;
-        static void* run(void* self) {
-            try {
-                (*static_cast<Call*>(self)->f)();
-            } catch (const dom::xpath::XPathException& e) {
-                ADD_FAILURE() << "XPathException " << e.code;
-            } catch (...) {
-                ADD_FAILURE() << "an exception";
-            }
-            return nullptr;
-        }
-    } call{&f};
-    pthread_t thread;
-    ASSERT_EQ(pthread_create(&thread, &attributes, &Call::run, &call), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
 }
 
 struct ExpressionRelease {
