@@ -2,6 +2,9 @@
 // runs on a thread with a plug-in's small stack.
 #pragma once
 
+#include <DOMKw/bridge/Connect.hpp>
+#include <DOMKwHost/ReferenceHost.hpp>
+
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/sax2/DefaultHandler.hpp>
@@ -17,6 +20,17 @@
 #include <string>
 
 namespace fuzzing {
+
+// The reference host, connected to the library once per process (a first Connect can happen only once).
+inline kwhost::ReferenceHost& connectedHost() {
+    static kwhost::ReferenceHost& host = []() -> kwhost::ReferenceHost& {
+        kwhost::ReferenceHost& h = kwhost::ReferenceHost::instance();
+        h.loadString("<application/>");
+        Kw::Connect(h.activateRec());
+        return h;
+    }();
+    return host;
+}
 
 // Well-formedness only: a saved subtree may use prefixes its ancestors declared.
 inline bool parsesBack(const void* bytes, size_t length, const XMLCh* encoding) {

@@ -216,14 +216,7 @@ private:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool connected = [] {
-        kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
-        host.loadString("<application/>");
-        Kw::Connect(host.activateRec());
-        return true;
-    }();
-    (void)connected;
-    kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
+    kwhost::ReferenceHost& host = fuzzing::connectedHost();
     host.loadString(kStart, "start");
     auto native = parse(kStart);
     DOMDocument* nativeDoc = native->getDocument();

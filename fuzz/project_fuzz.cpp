@@ -15,14 +15,7 @@
 #include "FuzzSupport.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool connected = [] {
-        kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
-        host.loadString("<application/>");
-        Kw::Connect(host.activateRec());
-        return true;
-    }();
-    (void)connected;
-    kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
+    kwhost::ReferenceHost& host = fuzzing::connectedHost();
     try {
         host.loadString(std::string(reinterpret_cast<const char*>(data), size), "fuzz");
     } catch (const kwhost::LoadError&) {
