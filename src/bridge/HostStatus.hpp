@@ -4,13 +4,9 @@
 #include <DOMKw/bridge/HostCallbacks.hpp>
 #include <DOMKw/strings/DOMBTString.hpp>
 
+#include "platform/XercesSupport.hpp"
+
 namespace Kw {
-
-// Starts Xerces-C once (a DOMException needs its message loader and memory manager).
-void ensureXercesStarted();
-
-// Throws xercesc::DOMException(code, message code 0, XMLPlatformUtils::fgMemoryManager).
-[[noreturn]] void throwDOMException(short code);
 
 // General rule: a non-zero status becomes DOMException(status & 0xFFFF).
 inline void checkStatus(HostStatus status) {

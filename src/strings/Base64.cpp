@@ -2,7 +2,7 @@
 
 #include <xercesc/util/Base64.hpp>
 
-#include "bridge/HostStatus.hpp"
+#include "platform/XercesSupport.hpp"
 
 #include <cstring>
 

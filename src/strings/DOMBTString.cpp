@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "bridge/HostStatus.hpp"
+#include "platform/XercesSupport.hpp"
 #include "strings/Windows1252.hpp"
 
 DOMBTString::DOMBTString(const unsigned int* utf32, long count) {

@@ -1,4 +1,4 @@
-#include <DOMKw/bridge/Exceptions.hpp>
+#include <DOMKw/platform/Exceptions.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
 
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/CallbackTable.hpp"
-#include "bridge/HostStatus.hpp"
+#include "bridge/ValueConversion.hpp"
+#include "platform/XercesSupport.hpp"
 
 namespace {
 
@@ -47,11 +47,6 @@ int hexDigit(XMLCh c) {
     if (c >= u'a' && c <= u'f') return c - u'a' + 10;
     if (c >= u'A' && c <= u'F') return c - u'A' + 10;
     return -1;
-}
-
-// Every conversion the host refuses is a validation error, whatever the host's status.
-void checkConversion(Kw::HostStatus status) {
-    if (!Kw::succeeded(status)) Kw::throwDOMException(VALIDATION_ERR);
 }
 
 // The host writes at most 255 units and a terminating zero; the last unit is forced to zero anyway so
@@ -222,34 +217,31 @@ DOMBTString SimpleType::ToString(int32_t value, Measurement::Enum unit, int n) {
 
 namespace Kw {
 
-using host::callbacks;
+using host::convertValue;
 
 int StringToEnum(const DOMBTString& typeName, const DOMBTString& value) {
     int32_t number = 0;
-    checkConversion(callbacks().ConvertValue(&number, host::TextToEnum,
-                                             reinterpret_cast<intptr_t>(value.GetUChar16()),
-                                             reinterpret_cast<intptr_t>(typeName.GetUChar16()), -1));
+    convertValue(&number, host::TextToEnum, reinterpret_cast<intptr_t>(value.GetUChar16()),
+                 reinterpret_cast<intptr_t>(typeName.GetUChar16()), -1);
     return number;
 }
 
 DOMBTString EnumToString(const DOMBTString& typeName, int value) {
     TextBuffer out;
-    checkConversion(callbacks().ConvertValue(out.units, host::EnumToText, value,
-                                             reinterpret_cast<intptr_t>(typeName.GetUChar16()), -1));
+    convertValue(out.units, host::EnumToText, value, reinterpret_cast<intptr_t>(typeName.GetUChar16()), -1);
     return out.text();
 }
 
 int32_t StringToFixed(int unit, const DOMBTString& text, int n) {
     if (text.IsEmpty()) return 0;
     int32_t fixed = 0;
-    checkConversion(callbacks().ConvertValue(&fixed, host::TextToFixed,
-                                             reinterpret_cast<intptr_t>(text.GetUChar16()), unit, n));
+    convertValue(&fixed, host::TextToFixed, reinterpret_cast<intptr_t>(text.GetUChar16()), unit, n);
     return fixed;
 }
 
 DOMBTString FixedToString(int unit, int32_t value, int n) {
     TextBuffer out;
-    checkConversion(callbacks().ConvertValue(out.units, host::FixedToText, value, unit, n));
+    convertValue(out.units, host::FixedToText, value, unit, n);
     return out.text();
 }
 

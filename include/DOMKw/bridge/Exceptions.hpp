@@ -1,9 +1,4 @@
-// Error codes the library throws by value where it rejects an operation itself.
+// The library's own error codes now live with the lowest layer; this name keeps existing includes working.
 #pragma once
 
-namespace dom::Exceptions {
-
-// The numbers are those of the xercesc::DOMException codes.
-enum KwErrorCodes { INDEX_SIZE_ERR = 1, HIERARCHY_REQUEST_ERR = 3, NOT_SUPPORTED_ERR = 9, VALIDATION_ERR = 16 };
-
-} // namespace dom::Exceptions
+#include <DOMKw/platform/Exceptions.hpp>
