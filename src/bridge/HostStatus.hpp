@@ -1,4 +1,12 @@
 // The few lines every host call goes through: one helper per error convention of the bridge.
+//   checkStatus        non-zero status -> DOMException(status & 0xFFFF)
+//   checkStatusAsLong  non-zero status -> the status thrown as a plain long
+//   succeeded          the status as a bool answer
+//   checkRead          a read whose refusal reads as "nothing" (counted; thrown inside CheckedReads)
+//   textOrEmpty        a text read whose refusal reads as "" (through checkRead)
+//   notExamined        a status passed over on purpose (neither counted nor thrown)
+// The host's value conversion has its own convention (any refusal is DOMException 16), in
+// bridge/ValueConversion.hpp.
 #pragma once
 
 #include <DOMKw/bridge/HostCallbacks.hpp>
@@ -19,7 +27,9 @@ inline void checkStatusAsLong(HostStatus status) {
 }
 
 // Registration and transaction operations answer a bool.
-inline bool succeeded(HostStatus status) { return status == 0; }
+inline bool succeeded(HostStatus status) {
+    return status == 0;
+}
 
 // While one is alive (on the host's thread), the reads whose refusal the facade otherwise passes over
 // (navigation, child count, attribute keys, text and attribute values, names) throw the host's status
@@ -61,6 +71,11 @@ inline HostStatus checkRead(HostStatus status) {
     }
     return status;
 }
+
+// A status the facade passes over by design and must not count: a release in a destructor, an event
+// control, a registration or value-map answer nobody asked for. Named so that every host call still goes
+// through one of the helpers here; it neither counts nor throws (a destructor must not).
+inline void notExamined(HostStatus) {}
 
 // Reads that fall back to "" when the host refuses (passed through checkRead).
 inline DOMBTString textOrEmpty(HostStatus status, const XMLCh* text) {

@@ -43,7 +43,7 @@ PrefixNamePair seperatePrefixName(const DOMBTString& qname) {
 }
 
 const DOMBTString RegisterNamespace(const DOMBTString& a, const DOMBTString& b, int n, const RegArgs& args) {
-    callbacks().RegisterNamespace(&a, &b, n, &args);
+    notExamined(callbacks().RegisterNamespace(&a, &b, n, &args));
     return a;
 }
 
@@ -127,13 +127,13 @@ DOMBTString ValueMap::getValue(const DOMBTString& key) const {
 
 StringKey ValueMap::getKey(int index) const {
     HostKey key = NO_KEY;
-    callbacks().ValueMapAccess(&key, host::GetKey, this, index);
+    notExamined(callbacks().ValueMapAccess(&key, host::GetKey, this, index));
     return StringKey::fromValue(key);
 }
 
 int ValueMap::getNumberOfKeys() const {
     int32_t count = 0;
-    callbacks().ValueMapAccess(&count, host::GetKeyCount, this, 0);
+    notExamined(callbacks().ValueMapAccess(&count, host::GetKeyCount, this, 0));
     return count;
 }
 

@@ -33,7 +33,7 @@ Transaction& Transaction::operator=(Transaction&& other) noexcept {
 
 void Transaction::destroy() noexcept {
     // The host's answer is not examined: there is nothing left to do with a refusal here.
-    if (handle) callbacks().TransactionControl(&handle, host::Destroy, 0);
+    if (handle) notExamined(callbacks().TransactionControl(&handle, host::Destroy, 0));
     handle = nullptr;
 }
 

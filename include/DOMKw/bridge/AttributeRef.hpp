@@ -1,0 +1,31 @@
+// The record behind an attribute node: the library's bookkeeping, not something a plug-in makes. It is
+// installed only because the installed attribute node class still holds one by value.
+#pragma once
+
+#include <DOMKw/bridge/ElementRef.hpp>
+
+namespace Kw {
+
+// The record behind an attribute node. Its first two fields are the node's event-target reference.
+struct AttributeRef {
+    ElementRef owner;
+    StringKey name;
+    DOMBTString value;
+    StringKey nsKey;
+    StringKey resolvedKey4;
+    StringKey resolvedKey3;
+    bool useNS = false;
+
+    AttributeRef() = default;
+    AttributeRef(const ElementRef& owner, StringKey name) : owner(owner), name(name) {}
+
+    // Reads the value into `value` ("" when the host refuses) and returns it.
+    const DOMBTString& read(bool* isDefault = nullptr);
+    void write(const DOMBTString& text) const;
+    bool isImplied() const;
+    bool isUncopyable() const;
+    // Asks the host for the attribute's namespace, qualified name, prefix and local name.
+    void resolveName();
+};
+
+} // namespace Kw
