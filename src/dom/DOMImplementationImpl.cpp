@@ -13,7 +13,6 @@
 #include <string>
 
 #include "bridge/HostStatus.hpp"
-#include "bridge/StartupSteps.hpp"
 #include "xpath/XPathWrapperImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;

@@ -2,7 +2,6 @@
 
 #include <DOMKw/bridge/StringKey.hpp>
 
-#include "bridge/StartupSteps.hpp"
 #include "events/EventImpl.hpp"
 
 namespace domImpl::eventsImpl {
