@@ -1,9 +1,20 @@
 #include <DOMKw/bridge/KWLIB.hpp>
 
 #include <memory>
+#include <type_traits>
+
+#include <xalanc/Include/PlatformDefinitions.hpp>
 
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
+
+// The public header names Xalan-C's document without its headers. Built against another Xalan-C, the
+// namespace differs and this fails, rather than the library exporting a function no caller can link to.
+namespace XALAN_CPP_NAMESPACE {
+class XalanDocument;
+}
+static_assert(std::is_same_v<xalanc_1_12::XalanDocument, XALAN_CPP_NAMESPACE::XalanDocument>,
+              "KWLIB.hpp forward-declares XalanDocument in the namespace of the Xalan-C being built with");
 
 namespace Kw::KWLIB {
 
@@ -110,7 +121,7 @@ bool GetDOMConfiguration(XERCES_CPP_NAMESPACE::DOMConfiguration*& config) {
     return succeeded(callbacks().GetDOMConfiguration(&config));
 }
 
-bool ReleaseDocXPathCache(const XALAN_CPP_NAMESPACE::XalanDocument* doc) {
+bool ReleaseDocXPathCache(const xalanc_1_12::XalanDocument* doc) {
     return succeeded(callbacks().ReleaseDocXPathCache(doc));
 }
 

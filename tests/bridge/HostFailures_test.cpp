@@ -5,6 +5,8 @@
 #include <DOMKw/bridge/Transaction.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
 
+// Xalan-C's own declaration of its document: the bridge's forward declaration must name the same type.
+#include <xalanc/Include/PlatformDefinitions.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>

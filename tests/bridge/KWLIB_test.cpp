@@ -3,6 +3,8 @@
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 
+// Xalan-C's own declaration of its document: the bridge's forward declaration must name the same type.
+#include <xalanc/Include/PlatformDefinitions.hpp>
 #include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMConfiguration.hpp>
 #include <xercesc/dom/DOMDocument.hpp>

@@ -8,13 +8,14 @@
 
 #include <cstddef>
 
-#include <xalanc/Include/PlatformDefinitions.hpp>
-
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMConfiguration;
 XERCES_CPP_NAMESPACE_END
 
-namespace XALAN_CPP_NAMESPACE {
+// Xalan-C's document type, named without Xalan-C's headers so that a plug-in of the bridge needs none of
+// them. The namespace is that of the Xalan-C the library is built with; the library checks at build time
+// that it is Xalan-C's own.
+namespace xalanc_1_12 {
 class XalanDocument;
 }
 
@@ -98,6 +99,6 @@ bool Import(const XMLCh* path);
 // The host's DOM configuration, stored in `config`.
 bool GetDOMConfiguration(XERCES_CPP_NAMESPACE::DOMConfiguration*& config);
 // Tells the host that an XPath evaluation over `doc` has ended, so it can drop what it caches for it.
-bool ReleaseDocXPathCache(const XALAN_CPP_NAMESPACE::XalanDocument* doc);
+bool ReleaseDocXPathCache(const xalanc_1_12::XalanDocument* doc);
 
 } // namespace Kw::KWLIB
