@@ -12,7 +12,9 @@ std::u16string clampedSub(const std::u16string& s, long start, long count) {
     return s.substr(static_cast<size_t>(start), static_cast<size_t>(count));
 }
 
-const BTString& fromHandle(const void* handle) { return *static_cast<const BTString*>(handle); }
+const BTString& fromHandle(const void* handle) {
+    return *static_cast<const BTString*>(handle);
+}
 
 // 8-bit text is windows-1252, the code page the 8-bit view of a string is written in, so that bytes
 // read here come back unchanged from DOMBTString::GetUChar. Bytes 0x80 to 0x9F differ from Latin-1;
@@ -28,7 +30,9 @@ XMLCh fromWindows1252(unsigned char byte) {
     return byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : static_cast<XMLCh>(byte);
 }
 
-XMLCh foldAscii(XMLCh c) { return (c >= u'a' && c <= u'z') ? static_cast<XMLCh>(c - 32) : c; }
+XMLCh foldAscii(XMLCh c) {
+    return (c >= u'a' && c <= u'z') ? static_cast<XMLCh>(c - 32) : c;
+}
 
 } // namespace
 
@@ -75,12 +79,16 @@ BTString::BTString(BTMutableStringRef__* handle) {
     if (handle) fText = fromHandle(handle).fText;
 }
 
-BTString::BTString(const BTString& other, long start, long count) : fText(clampedSub(other.fText, start, count)) {}
+BTString::BTString(const BTString& other, long start, long count)
+    : fText(clampedSub(other.fText, start, count)) {}
 
 BTString::~BTString() = default;
 
 BTString& BTString::operator=(const BTString& other) {
-    if (this != &other) fText = other.fText;
+    if (this != &other) {
+        fText = other.fText;
+        textChanged();
+    }
     return *this;
 }
 
@@ -136,19 +144,22 @@ BTStringMutator& BTStringMutator::operator=(const BTString& other) {
 
 XMLCh* BTStringMutator::GetBuffer(long size) {
     fText.resize(static_cast<size_t>(std::max<long>(size, 0)));
+    textChanged();
     return fText.data();
 }
 
 void BTStringMutator::SetTo(const XMLCh* text, long count) {
     if (!text || count <= 0) {
         fText.clear();
-        return;
+    } else {
+        fText.assign(text, static_cast<size_t>(count));
     }
-    fText.assign(text, static_cast<size_t>(count));
+    textChanged();
 }
 
 void BTStringMutator::Extract(long start, long count, BTStringMutator& dest) const {
     dest.fText = clampedSub(fText, start, count);
+    dest.textChanged();
 }
 
 long BTStringMutator::FindAndReplace(const BTString& what, const BTString& with) {
@@ -165,6 +176,7 @@ long BTStringMutator::FindAndReplace(const BTString& what, const BTString& with)
     if (n == 0) return 0;
     out.append(fText, pos, std::u16string::npos);
     fText.swap(out);
+    textChanged();
     return n;
 }
 
@@ -176,5 +188,6 @@ BTStringMutator BTStringMutator::operator+(const BTString& other) const {
 
 BTStringMutator& BTStringMutator::operator+=(const BTString& other) {
     fText += other.str();
+    textChanged();
     return *this;
 }

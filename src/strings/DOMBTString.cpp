@@ -1,6 +1,7 @@
 #include <DOMKw/strings/DOMBTString.hpp>
 
 #include <cstring>
+#include <memory>
 
 #include "platform/XercesSupport.hpp"
 #include "strings/Windows1252.hpp"
@@ -19,33 +20,26 @@ DOMBTString::DOMBTString(const unsigned int* utf32, long count) {
     delete[] buffer;
 }
 
-DOMBTString::~DOMBTString() { releaseViews(); }
+DOMBTString::~DOMBTString() = default;
 
-void DOMBTString::releaseViews() const {
-    delete[] ucharView;
-    ucharView = nullptr;
-    delete[] uchar32View;
-    uchar32View = nullptr;
-}
-
+// A view is built once per state of the text. Two readers of one const string may both find none and
+// both build one: the first to publish wins and the other's buffer is freed before anyone saw it.
 const unsigned char* DOMBTString::GetUChar() const {
-    delete[] ucharView;
-    ucharView = nullptr;
+    if (const unsigned char* view = fByteView.get()) return view;
     const long length = GetLength();
-    ucharView = new unsigned char[static_cast<size_t>(length) + 1];
-    Kw::strings::toWindows1252(GetBuffer(), length, ucharView, length + 1);
-    return ucharView;
+    std::unique_ptr<unsigned char[]> view(new unsigned char[static_cast<size_t>(length) + 1]);
+    Kw::strings::toWindows1252(GetBuffer(), length, view.get(), length + 1);
+    return fByteView.publish(std::move(view));
 }
 
 const unsigned int* DOMBTString::GetUChar32() const {
-    delete[] uchar32View;
-    uchar32View = nullptr;
+    if (const unsigned int* view = fWideView.get()) return view;
     const long length = GetLength();
-    uchar32View = new unsigned int[static_cast<size_t>(length) + 1];
+    std::unique_ptr<unsigned int[]> view(new unsigned int[static_cast<size_t>(length) + 1]);
     const XMLCh* units = GetBuffer();
-    for (long i = 0; i < length; ++i) uchar32View[i] = units[i];
-    uchar32View[length] = 0;
-    return uchar32View;
+    for (long i = 0; i < length; ++i) view[i] = units[i];
+    view[length] = 0;
+    return fWideView.publish(std::move(view));
 }
 
 unsigned char* DOMBTString::GetUCharC(unsigned char* dst, long n) const {
@@ -57,20 +51,23 @@ unsigned char* DOMBTString::GetUCharC(unsigned char* dst, long n) const {
 
 DOMBTString& DOMBTString::operator=(const DOMBTString& other) {
     BTStringMutator::operator=(static_cast<const BTString&>(other));
-    releaseViews();
     return *this;
 }
 
 DOMBTString& DOMBTString::operator=(unsigned short unit) {
     const XMLCh one = static_cast<XMLCh>(unit);
     fText.assign(1, one);
-    releaseViews();
+    textChanged();
     return *this;
 }
 
-BTStringRef__* DOMBTString::Release() const { return (new DOMBTString(*this))->GetBTStringRef(); }
+BTStringRef__* DOMBTString::Release() const {
+    return (new DOMBTString(*this))->GetBTStringRef();
+}
 
-void DOMBTString::DestroyBTStringRef(BTStringRef__* handle) { delete GetDOMStringFromBTStringRef(handle); }
+void DOMBTString::DestroyBTStringRef(BTStringRef__* handle) {
+    delete GetDOMStringFromBTStringRef(handle);
+}
 
 void DOMBTString::DestroyBTMutableStringRef(BTMutableStringRef__* handle) {
     delete GetDOMStringFromBTMutableStringRef(handle);

@@ -1,3 +1,4 @@
+#include <DOMKw/schema/DomSchemaConstants.hpp>
 #include <DOMKw/strings/DOMBTString.hpp>
 
 #include <xercesc/dom/DOMException.hpp>
@@ -7,26 +8,86 @@
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
-std::u16string str(const DOMBTString& s) { return s.str(); }
+std::u16string str(const DOMBTString& s) {
+    return s.str();
+}
 
-TEST(DOMBTString, ViewsAreRebuiltOnEveryCall) {
+TEST(DOMBTString, ViewsFollowEveryChangeOfTheText) {
     DOMBTString s(u"abc");
     const unsigned char* first = s.GetUChar();
     EXPECT_STREQ(reinterpret_cast<const char*>(first), "abc");
-    const unsigned char* second = s.GetUChar();
-    EXPECT_STREQ(reinterpret_cast<const char*>(second), "abc");
+    // The text has not changed: the same view, still readable.
+    EXPECT_EQ(s.GetUChar(), first);
+    EXPECT_STREQ(reinterpret_cast<const char*>(first), "abc");
     const unsigned int* wide = s.GetUChar32();
     EXPECT_EQ(wide[0], 0x61u);
     EXPECT_EQ(wide[3], 0u);
-    // Assignment drops the views and the new text shows in the next one.
-    s = DOMBTString(u"xy");
-    EXPECT_STREQ(reinterpret_cast<const char*>(s.GetUChar()), "xy");
+
+    // Every way of changing the text drops both views; the next ones show the new text.
+    struct Change {
+        const char* what;
+        std::function<void(DOMBTString&)> apply;
+        const char* expected;
+    };
+    const Change changes[] = {
+        {"assignment", [](DOMBTString& t) { t = DOMBTString(u"xy"); }, "xy"},
+        {"assignment of one unit", [](DOMBTString& t) { t = static_cast<unsigned short>(u'q'); }, "q"},
+        {"base assignment", [](DOMBTString& t) { static_cast<BTStringMutator&>(t) = BTString(u"base"); },
+         "base"},
+        {"SetTo", [](DOMBTString& t) { t.SetTo(u"set", 3); }, "set"},
+        {"SetTo nothing", [](DOMBTString& t) { t.SetTo(nullptr, 0); }, ""},
+        {"append", [](DOMBTString& t) { t += BTString(u"++"); }, "abc++"},
+        {"FindAndReplace", [](DOMBTString& t) { t.FindAndReplace(BTString(u"b"), BTString(u"BB")); }, "aBBc"},
+        {"Extract into it", [](DOMBTString& t) { DOMBTString(u"0123").Extract(1, 2, t); }, "12"},
+        {"GetBuffer", [](DOMBTString& t) { t.GetBuffer(2)[1] = u'!'; }, "a!"},
+    };
+    for (const Change& c : changes) {
+        DOMBTString t(u"abc");
+        ASSERT_STREQ(reinterpret_cast<const char*>(t.GetUChar()), "abc");
+        ASSERT_EQ(t.GetUChar32()[0], 0x61u);
+        c.apply(t);
+        EXPECT_STREQ(reinterpret_cast<const char*>(t.GetUChar()), c.expected) << c.what;
+        const unsigned int* w = t.GetUChar32();
+        const std::string expected = c.expected;
+        for (size_t i = 0; i <= expected.size(); ++i)
+            EXPECT_EQ(w[i], i < expected.size() ? static_cast<unsigned char>(expected[i]) : 0u) << c.what;
+    }
+}
+
+// A shared constant (a key name, a schema constant) is read from any thread: its views are built once
+// and never rebuilt or freed under another reader.
+TEST(DOMBTString, threadsReadingOneConstStringNeverFreeEachOthersViews) {
+    const DOMBTString shared(u"caf\u00e9 cr\u00e8me \u20ac and more text so that the views are not tiny");
+    const std::string bytes = "caf\xe9 cr\xe8me \x80 and more text so that the views are not tiny";
+    const DOMBTString& constant = DomSchemaConstants::kPaperHeightTypeStr;
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t) {
+        readers.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i) {
+                const unsigned char* view = shared.GetUChar();
+                const unsigned int* wide = shared.GetUChar32();
+                if (std::strcmp(reinterpret_cast<const char*>(view), bytes.c_str()) != 0) ++mismatches;
+                if (wide[0] != u'c' || wide[3] != 0xE9u || wide[shared.GetLength()] != 0) ++mismatches;
+                if (std::strcmp(reinterpret_cast<const char*>(constant.GetUChar()), "paperHeightType") != 0)
+                    ++mismatches;
+            }
+        });
+    }
+    for (std::thread& r : readers) r.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    // Every reader ended up with the one published view.
+    EXPECT_EQ(shared.GetUChar(), shared.GetUChar());
 }
 
 TEST(DOMBTString, EightBitViewIsWindows1252WithSubstitution) {
@@ -135,7 +196,8 @@ TEST(Base64, AgreesWithXercesOnRandomDataAndHasNoLineFeeds) {
         for (char& c : data) c = static_cast<char>(rng());
         DOMBTString encoded = BinToBase64(data.data(), length);
         XMLSize_t n = 0;
-        XMLByte* reference = xercesc::Base64::encode(reinterpret_cast<const XMLByte*>(data.data()), length, &n);
+        XMLByte* reference =
+            xercesc::Base64::encode(reinterpret_cast<const XMLByte*>(data.data()), length, &n);
         std::u16string expected;
         for (XMLSize_t i = 0; reference && i < n; ++i)
             if (reference[i] != '\n') expected += static_cast<char16_t>(reference[i]);

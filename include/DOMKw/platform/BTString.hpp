@@ -2,6 +2,8 @@
 // The handle types are opaque: a handle is the address of a heap string object.
 #pragma once
 
+#include <DOMKw/platform/PublishedView.hpp>
+
 #include <cstdint>
 #include <string>
 
@@ -19,7 +21,8 @@ public:
     BTString(const char* bytes, long start, long count);
     explicit BTString(BTStringRef__* handle);
     explicit BTString(BTMutableStringRef__* handle);
-    BTString(const BTString& other) = default;
+    // Copies the text; views are built again on demand.
+    BTString(const BTString& other) : fText(other.fText) {}
     BTString(const BTString& other, long start, long count);
     virtual ~BTString();
 
@@ -50,7 +53,17 @@ public:
     const std::u16string& str() const { return fText; }
 
 protected:
+    // Every change of fText goes through one of these, so that no view outlives the text it shows.
+    void textChanged() noexcept {
+        fByteView.drop();
+        fWideView.drop();
+    }
+
     std::u16string fText;
+    // DOMBTString's 8-bit and UTF-32 views of fText. They live here, beside the text, so that every
+    // change of the text (the mutators below included) drops them.
+    PublishedView<unsigned char> fByteView;
+    PublishedView<unsigned int> fWideView;
 };
 
 class BTStringMutator : public BTString {
@@ -64,7 +77,8 @@ public:
     BTStringMutator& operator=(const BTStringMutator& other) = default;
     BTStringMutator& operator=(const BTString& other);
 
-    // Writable buffer of `size` units (the text is resized to `size`).
+    // Writable buffer of `size` units (the text is resized to `size`). Views taken after the call show the
+    // text as it is then: write through the buffer first.
     XMLCh* GetBuffer(long size);
     using BTString::GetBuffer;
 

@@ -9,8 +9,8 @@
 // loaded. Both are ready before any module linked against the library runs its own start-up
 // code, and must not be used once the library has been unloaded.
 //
-// Note that DOMBTString's 8-bit and UTF-32 views are rebuilt on every call, so calling GetUChar or
-// GetUChar32 on a shared kNameStr replaces the view another caller may still hold; prefer kName.
+// The kNameStr constants never change, so their 8-bit and UTF-32 views are built once and shared: any
+// thread may call GetUChar or GetUChar32 on them.
 #pragma once
 
 #include <DOMKw/strings/DOMBTString.hpp>

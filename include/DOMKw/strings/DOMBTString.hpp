@@ -1,6 +1,7 @@
 // DOMBTString: the library's one string class. UTF-16 text plus two views built on request:
-// an 8-bit windows-1252 view and a UTF-32 view. A view pointer stays valid until the next call
-// of the same accessor, an assignment, or destruction.
+// an 8-bit windows-1252 view and a UTF-32 view. A view is built once for the present text and stays
+// valid until the text changes (an assignment, any mutator) or the string is destroyed; reading the
+// views of one const string from several threads is safe.
 #pragma once
 
 #include <DOMKw/platform/BTString.hpp>
@@ -23,9 +24,9 @@ public:
 
     const XMLCh* GetWChar() const { return GetTerminatedBuffer(); }
     const XMLCh* GetUChar16() const { return GetTerminatedBuffer(); }
-    // 8-bit windows-1252 view, NUL-terminated; rebuilt on every call.
+    // 8-bit windows-1252 view, NUL-terminated.
     const unsigned char* GetUChar() const;
-    // UTF-32 view, each UTF-16 unit zero-extended, NUL-terminated; rebuilt on every call.
+    // UTF-32 view, each UTF-16 unit zero-extended, NUL-terminated.
     const unsigned int* GetUChar32() const;
     // strncpy of the 8-bit view with `n` taken as an unsigned 16-bit count: not terminated when the
     // text has `n` or more bytes. A null destination throws DOMException 11.
@@ -41,12 +42,6 @@ public:
     static void DestroyBTMutableStringRef(BTMutableStringRef__* handle);
     static DOMBTString* GetDOMStringFromBTStringRef(BTStringRef__* handle);
     static DOMBTString* GetDOMStringFromBTMutableStringRef(BTMutableStringRef__* handle);
-
-private:
-    void releaseViews() const;
-
-    mutable unsigned char* ucharView = nullptr;
-    mutable unsigned int* uchar32View = nullptr;
 };
 
 DOMBTString operator+(const DOMBTString& a, const DOMBTString& b);
