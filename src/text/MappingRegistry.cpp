@@ -22,8 +22,14 @@ int32_t MappingRegistry::SetErrorLog(uint32_t id, std::string* log) {
     Brixo::CriticalRegionGuard guard(fLock.Get());
     auto it = fRecords.find(id);
     if (it == fRecords.end() || !it->second.hasText) return 4;
-    if (it->second.log) return 3;
-    it->second.log = log;
+    Record& record = it->second;
+    if (record.hasLog) return 3;
+    if (!log) return 0;
+    record.hasLog = true;
+    // The log is the caller's and may be gone once this returns: the tables are built now, while it is
+    // alive, rather than on the first conversion. Tables built before a log was given wrote none.
+    if (!record.tables)
+        record.tables = BaseBConverterImpl::Build(record.text.data(), record.text.size(), log);
     return 0;
 }
 
@@ -41,7 +47,7 @@ std::shared_ptr<const BaseBConverterImpl> MappingRegistry::Tables(uint32_t id) {
     if (it == fRecords.end() || !it->second.hasText) return nullptr;
     Record& record = it->second;
     if (!record.tables)
-        record.tables = BaseBConverterImpl::Build(record.text.data(), record.text.size(), record.log);
+        record.tables = BaseBConverterImpl::Build(record.text.data(), record.text.size(), nullptr);
     return record.tables;
 }
 

@@ -19,6 +19,8 @@ public:
 
     // Status codes as the public entry points document them.
     int32_t Register(uint32_t id, const char* text, size_t length);
+    // Builds the tables of `id` now (when they are not built yet) and writes their errors into `log`; the
+    // registry keeps no pointer to it.
     int32_t SetErrorLog(uint32_t id, std::string* log);
     int32_t Unregister(uint32_t id);
     // The tables of `id`, built on first demand; null when `id` is not registered or has no text.
@@ -30,7 +32,7 @@ private:
     struct Record {
         std::string text;
         bool hasText = false;
-        std::string* log = nullptr;
+        bool hasLog = false;
         std::shared_ptr<const BaseBConverterImpl> tables;
     };
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
 namespace ZuText {
@@ -80,6 +81,33 @@ TEST(MappingRegistry, StateTableRepairAndDuplicateWarnings) {
     EXPECT_EQ(toUnicode(*toU, "AE").units, u"AA");
     auto fromU = make(54, Direction::fromUnicode);
     EXPECT_EQ(fromUnicode(*fromU, u"A\u00C0C\u0301").bytes, "AGC");
+}
+
+// The registry keeps no pointer to a caller's log: the log is written while SetMappingErrorLog runs, and
+// a log destroyed right after (heap-allocated, so AddressSanitizer sees any later write) is never
+// touched by the conversions that follow.
+TEST(MappingRegistry, aMappingErrorLogNeedNotOutliveTheCall) {
+    const std::string text = kDbcsHeader + "0x41 0x0041 |0\n0x42 0x0041 |0\nnot a mapping line\n";
+    ASSERT_EQ(RegisterMapping(56, text.data(), text.size()), 0);
+    auto log = std::make_unique<std::string>();
+    ASSERT_EQ(SetMappingErrorLog(56, log.get()), 0);
+    const std::string written = *log;
+    EXPECT_NE(written.find("Duplicate Mapping for Unicode Value : 0x0041"), std::string::npos) << written;
+    log.reset();
+    for (Direction d : {Direction::toUnicode, Direction::fromUnicode}) {
+        auto c = make(56, d);
+        ASSERT_TRUE(c);
+    }
+    EXPECT_EQ(toUnicode(*make(56, Direction::toUnicode), "AB").units, u"AA");
+    // A second log is refused as before, and a log given after the tables were built stays empty.
+    std::string second;
+    EXPECT_EQ(SetMappingErrorLog(56, &second), 3);
+    EXPECT_EQ(UnregisterMapping(56), 0);
+    ASSERT_EQ(RegisterMapping(56, text.data(), text.size()), 0);
+    ASSERT_TRUE(make(56, Direction::toUnicode));
+    EXPECT_EQ(SetMappingErrorLog(56, &second), 0);
+    EXPECT_EQ(second, "");
+    EXPECT_EQ(UnregisterMapping(56), 0);
 }
 
 TEST(BConverter, SubstituteAndStopModes) {

@@ -46,8 +46,9 @@ bool ConvertFromUnicode(uint32_t id, const char16_t* source, uint32_t& sourceLen
 
 // Mapping files. The registry keeps its own copy of the text. Results: RegisterMapping 3 when `id` is
 // already registered; SetMappingErrorLog 4 when `id` is not registered or has no text, 3 when it already
-// has a log; UnregisterMapping 2 when `id` is not registered; 0 otherwise. The log stays the caller's and
-// must outlive the registration; format errors and table repairs are appended to it as "\r\n" lines.
+// has a log; UnregisterMapping 2 when `id` is not registered; 0 otherwise. SetMappingErrorLog builds the
+// tables of `id` (unless a converter built them already) and appends their format errors and repairs to
+// `log` as "\r\n" lines before it returns; the log is not kept, so it need only live through the call.
 int32_t RegisterMapping(uint32_t id, const char* text, size_t length);
 int32_t SetMappingErrorLog(uint32_t id, std::string* log);
 int32_t UnregisterMapping(uint32_t id);
