@@ -1,4 +1,5 @@
-// The process-wide host callback table. Connect writes it; the facade reads it through callbacks().
+// The process-wide host callback table, private to src/bridge (scripts/check-host-calls keeps it so):
+// startBridge writes it during Connect, and only the bridge's named helpers read it through callbacks().
 // Before Connect every entry answers a "not connected" status instead of jumping through null.
 #pragma once
 
