@@ -216,6 +216,18 @@ void ReferenceHost::clearRegistrations() {
     schema.xpathReleases.clear();
 }
 
+// Events.
+
+std::vector<ListenerRegistration> ReferenceHost::listeners() const { return state().listeners.all(); }
+
+void ReferenceHost::clearListeners() { state().listeners.clear(); }
+
+uint64_t ReferenceHost::deliveryCount() const { return state().deliveries.count; }
+
+long ReferenceHost::lastDeliveryResult() const { return state().deliveries.lastResult; }
+
+size_t ReferenceHost::liveEvents() const { return state().events.live(); }
+
 // Transactions.
 
 size_t ReferenceHost::transactionCount() const {
