@@ -10,10 +10,6 @@
 #include <map>
 #include <set>
 
-XERCES_CPP_NAMESPACE_BEGIN
-class DOMDocument;
-XERCES_CPP_NAMESPACE_END
-
 namespace kwhost {
 
 struct TransactionRecord {
@@ -57,7 +53,6 @@ struct HostState {
     Kw::ActivateRec rec{};
     Transactions transactions;
     Schema schema;
-    xercesc::DOMDocument* configDocument = nullptr; // made on first request, lives for the process
     ListenerRegistry listeners;
     EventObjects events;
     Deliveries deliveries;
