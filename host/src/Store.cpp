@@ -35,10 +35,6 @@ Store::Store() {
     xmlUri = keys.intern(u"http://www.w3.org/XML/1998/namespace");
 }
 
-Object* Store::get(HostRef ref) const {
-    return ref > 0 && static_cast<size_t>(ref) < objects.size() ? objects[static_cast<size_t>(ref)].get() : nullptr;
-}
-
 Object* Store::makeElement(HostKey tag, HostKey ns) {
     if (objects.empty()) objects.emplace_back(); // handle 0 is never issued
     auto obj = std::make_unique<Object>();

@@ -93,7 +93,11 @@ public:
 
     Store();
 
-    Object* get(HostRef ref) const;
+    // The live object of a handle; null for one never issued or freed.
+    Object* get(HostRef ref) const {
+        return ref > 0 && static_cast<size_t>(ref) < objects.size() ? objects[static_cast<size_t>(ref)].get()
+                                                                    : nullptr;
+    }
     Object* makeElement(HostKey tag, HostKey ns);
     Object* makeText(const std::u16string& text);
 
