@@ -4,41 +4,13 @@
 #include "EventFlow.hpp"
 #include "EventObjects.hpp"
 #include "ListenerRegistry.hpp"
+#include "Schema.hpp"
 #include "Store.hpp"
+#include "Transactions.hpp"
 
 #include <array>
-#include <map>
-#include <set>
 
 namespace kwhost {
-
-struct TransactionRecord {
-    int32_t model = 0;
-    bool active = false;
-    std::vector<const void*> handlers;
-};
-
-struct Transactions {
-    std::map<uintptr_t, TransactionRecord> live; // by handle
-    uintptr_t nextHandle = 1;
-    uintptr_t active = 0; // the one active transaction, 0 for none
-    std::vector<const void*> validators;
-};
-
-// What plug-ins registered, kept as it arrived.
-struct Schema {
-    std::vector<NamespaceRegistration> namespaces;
-    std::vector<DeclarationRegistration> declarations;
-    std::vector<Kw::KWLIB::PrefixNamePair> initialized;
-    std::vector<EnumValue> enums;
-    std::map<const void*, std::unique_ptr<BaseInstance>> instances;
-    std::map<const void*, uint64_t> xpathReleases;
-    std::set<const Kw::KWLIB::ValueMap*> valueMaps; // the live kwhost::ValueMap objects
-};
-
-inline bool samePair(const Kw::KWLIB::PrefixNamePair& a, const Kw::KWLIB::PrefixNamePair& b) {
-    return a.prefix == b.prefix && a.localName == b.localName;
-}
 
 struct Injection {
     int countdown = 0; // calls left before the failing one; 0 when nothing is armed

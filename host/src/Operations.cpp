@@ -3,6 +3,7 @@
 // the store's operation runs inside the announcer of its mutation events (MutationAnnouncer.hpp).
 #include "HostOperations.hpp"
 #include "MutationAnnouncer.hpp"
+#include "XmlLoader.hpp"
 
 #include <DOMKw/strings/DOMBTString.hpp>
 

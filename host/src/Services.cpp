@@ -1,6 +1,8 @@
 // Document services: element rules, importing a project file, the DOM configuration, and the XPath
 // cache notices.
 #include "HostOperations.hpp"
+#include "XmlLoader.hpp"
+#include "XmlWriter.hpp"
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
