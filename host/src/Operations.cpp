@@ -479,6 +479,8 @@ template <class Fn> void set(uint64_t table[], int sel, Fn fn) {
 
 } // namespace
 
+// The 43 entries. The changes of the tree, attributes and text (and Import) are the store's operations
+// announced: announced<announceX, opX> runs opX inside the announcer of its mutation events.
 int32_t getCallbacks(uint64_t table[], int count) {
     if (!table || count < SelectorCount) return INVALID_ACCESS;
     set(table, StringToKey, static_cast<StringToKeyFn>(&opStringToKey));
@@ -529,6 +531,8 @@ int32_t getCallbacks(uint64_t table[], int count) {
     set(table, RegisterSchemaEnumValue, static_cast<RegisterSchemaEnumValueFn>(&opRegisterSchemaEnumValue));
     set(table, ValidateElement, static_cast<ValidateElementFn>(&opValidateElement));
     set(table, ReleaseDocXPathCache, static_cast<ReleaseDocXPathCacheFn>(&opReleaseDocXPathCache));
+    // With DOMKW_TRACE set, every entry above is wrapped in its tracer (Trace.cpp); otherwise the table
+    // holds exactly what is wired here.
     installTrace(table);
     return OK;
 }
