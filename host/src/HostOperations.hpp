@@ -5,6 +5,11 @@
 
 namespace kwhost {
 
+// Operations.cpp: what InsertBeforeChild and RemoveChild check before they change anything, for those
+// that must know beforehand whether the change will be made. `before` receives the reference child.
+int32_t checkMove(Object* parent, Object* child, HostRef beforeRef, Object*& before);
+int32_t checkRemoval(const Object* parent, const Object* child);
+
 // ValueConversion.cpp
 int32_t opConvertValue(void* out, int32_t mode, intptr_t x, intptr_t y, int32_t z);
 
@@ -27,7 +32,7 @@ int32_t opValueMapAccess(void* out, int32_t operation, const Kw::KWLIB::ValueMap
 int32_t enumNumber(const std::u16string& typeName, const std::u16string& text, int32_t& number);
 int32_t enumText(const std::u16string& typeName, int32_t number, const std::u16string*& text);
 
-// Events.cpp
+// EventOperations.cpp
 int32_t opSetTargetEventListener(Kw::HandleEventFn callback, int32_t remove, HostKey type, HostRef target,
                                  HostKey targetKey, void* listener, bool useCapture);
 int32_t opSetTypeEventListener(Kw::HandleEventFn callback, int32_t remove, HostKey first, HostKey second,
@@ -35,9 +40,6 @@ int32_t opSetTypeEventListener(Kw::HandleEventFn callback, int32_t remove, HostK
 int32_t opDispatchEvent(HostRef target, HostKey targetKey, HostRef event, bool* out);
 int32_t opControlEvent(HostRef event, int32_t what, int32_t zero);
 int32_t opCreateEvent(HostRef* out, HostKey type);
-// Puts the announcers of mutation events in front of the tree, attribute, text and import operations of
-// a table getCallbacks has filled.
-void installMutationEvents(uint64_t table[]);
 
 // Trace.cpp: wraps every operation of a filled table when DOMKW_TRACE is set.
 void installTrace(uint64_t table[]);

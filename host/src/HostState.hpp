@@ -1,79 +1,16 @@
 // The host's process-wide state and the bookkeeping every operation goes through.
 #pragma once
 
+#include "EventFlow.hpp"
+#include "EventObjects.hpp"
+#include "ListenerRegistry.hpp"
+#include "Schema.hpp"
 #include "Store.hpp"
+#include "Transactions.hpp"
 
 #include <array>
-#include <map>
-#include <set>
-#include <tuple>
-#include <unordered_map>
-
-XERCES_CPP_NAMESPACE_BEGIN
-class DOMDocument;
-XERCES_CPP_NAMESPACE_END
 
 namespace kwhost {
-
-struct TransactionRecord {
-    int32_t model = 0;
-    bool active = false;
-    std::vector<const void*> handlers;
-};
-
-struct Transactions {
-    std::map<uintptr_t, TransactionRecord> live; // by handle
-    uintptr_t nextHandle = 1;
-    uintptr_t active = 0; // the one active transaction, 0 for none
-    std::vector<const void*> validators;
-};
-
-// What plug-ins registered, kept as it arrived.
-struct Schema {
-    std::vector<NamespaceRegistration> namespaces;
-    std::vector<DeclarationRegistration> declarations;
-    std::vector<Kw::KWLIB::PrefixNamePair> initialized;
-    std::vector<EnumValue> enums;
-    std::map<const void*, std::unique_ptr<BaseInstance>> instances;
-    std::map<const void*, uint64_t> xpathReleases;
-    std::set<const Kw::KWLIB::ValueMap*> valueMaps; // the live kwhost::ValueMap objects
-};
-
-inline bool samePair(const Kw::KWLIB::PrefixNamePair& a, const Kw::KWLIB::PrefixNamePair& b) {
-    return a.prefix == b.prefix && a.localName == b.localName;
-}
-
-// One listener registration. Registrations are identified by where they are (target and type, or the
-// two names) together with callback, listener and capture flag.
-struct ListenerEntry {
-    uint64_t id = 0; // registration order
-    Kw::HandleEventFn callback = nullptr;
-    void* listener = nullptr;
-    bool useCapture = false;
-};
-
-// The dispatch state of one host event object.
-struct EventRecord {
-    bool dispatching = false;
-    bool stopped = false;
-    bool prevented = false;
-};
-
-// Event objects and the listener registry (Events.cpp).
-struct EventRegistry {
-    // On a node: (element or text handle, attribute key or the key of "null", type key).
-    std::map<std::tuple<HostRef, HostKey, HostKey>, std::vector<ListenerEntry>> onTargets;
-    // By names: (first, second).
-    std::map<std::pair<HostKey, HostKey>, std::vector<ListenerEntry>> byNames;
-    // Registrations per event type (a node's type key, or the first name): who listens at all.
-    std::unordered_map<HostKey, size_t> perType;
-    uint64_t nextId = 1;
-    // The host event objects made so far, by handle; entries of freed ones are dropped now and then.
-    std::unordered_map<HostRef, EventRecord> events;
-    size_t pruneAt = 64;
-    uint64_t deliveries = 0;
-    long lastResult = 0;
-};
 
 struct Injection {
     int countdown = 0; // calls left before the failing one; 0 when nothing is armed
@@ -88,8 +25,9 @@ struct HostState {
     Kw::ActivateRec rec{};
     Transactions transactions;
     Schema schema;
-    xercesc::DOMDocument* configDocument = nullptr; // made on first request, lives for the process
-    EventRegistry events;
+    ListenerRegistry listeners;
+    EventObjects events;
+    Deliveries deliveries;
 
     // Counts the call; answers the injected status when this is the armed call, else 0.
     int32_t enter(int selector) {

@@ -1,6 +1,9 @@
 // The host's side of the callback table: tree, attribute, text and key operations, and the wiring of
-// every operation into the table.
+// every operation into the table. The changes of the tree, attributes and text are wired announced:
+// the store's operation runs inside the announcer of its mutation events (MutationAnnouncer.hpp).
 #include "HostOperations.hpp"
+#include "MutationAnnouncer.hpp"
+#include "XmlLoader.hpp"
 
 #include <DOMKw/strings/DOMBTString.hpp>
 
@@ -279,16 +282,32 @@ size_t subtreeLevels(const Object* top) {
     }
 }
 
+} // namespace
+
+int32_t checkMove(Object* parent, Object* child, HostRef beforeRef, Object*& before) {
+    if (int32_t s = checkInsertion(parent, child, beforeRef, before)) return s;
+    if (before == child) return OK;
+    // Files and inserted text are held to MAX_DEPTH levels; a move may not build a deeper tree either.
+    if (levelsDownTo(parent) + subtreeLevels(child) > S().depthBound) return INDEX_SIZE;
+    return OK;
+}
+
+int32_t checkRemoval(const Object* parent, const Object* child) {
+    if (!parent || !child || child->parent != parent) return NOT_FOUND;
+    if (readOnly(parent)) return NO_MODIFICATION;
+    return OK;
+}
+
+namespace {
+
 int32_t opInsertBeforeChild(HostRef parentRef, HostRef childRef, HostRef beforeRef) {
     ENTER(InsertBeforeChild);
     Object* parent = S().get(parentRef);
     Object* child = S().get(childRef);
     if (!parent || !child) return NOT_FOUND;
     Object* before = nullptr;
-    if (int32_t s = checkInsertion(parent, child, beforeRef, before)) return s;
+    if (int32_t s = checkMove(parent, child, beforeRef, before)) return s;
     if (before == child) return OK;
-    // Files and inserted text are held to MAX_DEPTH levels; a move may not build a deeper tree either.
-    if (levelsDownTo(parent) + subtreeLevels(child) > S().depthBound) return INDEX_SIZE;
     S().move(parent, child, before);
     return OK;
 }
@@ -328,8 +347,7 @@ int32_t opRemoveChild(HostRef parentRef, HostRef childRef) {
     ENTER(RemoveChild);
     Object* parent = S().get(parentRef);
     Object* child = S().get(childRef);
-    if (!parent || !child || child->parent != parent) return NOT_FOUND;
-    if (readOnly(parent)) return NO_MODIFICATION;
+    if (int32_t s = checkRemoval(parent, child)) return s;
     S().remove(child);
     return OK;
 }
@@ -461,20 +479,25 @@ template <class Fn> void set(uint64_t table[], int sel, Fn fn) {
 
 } // namespace
 
+// The 43 entries. The changes of the tree, attributes and text (and Import) are the store's operations
+// announced: announced<announceX, opX> runs opX inside the announcer of its mutation events.
 int32_t getCallbacks(uint64_t table[], int count) {
     if (!table || count < SelectorCount) return INVALID_ACCESS;
     set(table, StringToKey, static_cast<StringToKeyFn>(&opStringToKey));
     set(table, KeyToString, static_cast<KeyToStringFn>(&opKeyToString));
     set(table, GetAttributeValue, static_cast<GetAttributeValueFn>(&opGetAttributeValue));
-    set(table, SetAttributeValue, static_cast<SetAttributeValueFn>(&opSetAttributeValue));
+    set(table, SetAttributeValue,
+        static_cast<SetAttributeValueFn>(&announced<announceSetAttributeValue, opSetAttributeValue>));
     set(table, GetAttributeKeys, static_cast<GetAttributeKeysFn>(&opGetAttributeKeys));
     set(table, NavigateElement, static_cast<NavigateElementFn>(&opNavigateElement));
     set(table, GetElementNameKey, static_cast<GetElementNameKeyFn>(&opGetElementNameKey));
     set(table, AdjustReference, static_cast<AdjustReferenceFn>(&opAdjustReference));
     set(table, GetNumChildren, static_cast<GetNumChildrenFn>(&opGetNumChildren));
-    set(table, InsertBeforeChild, static_cast<InsertBeforeChildFn>(&opInsertBeforeChild));
-    set(table, InsertNewChild, static_cast<InsertNewChildFn>(&opInsertNewChild));
-    set(table, RemoveChild, static_cast<RemoveChildFn>(&opRemoveChild));
+    set(table, InsertBeforeChild,
+        static_cast<InsertBeforeChildFn>(&announced<announceInsertBeforeChild, opInsertBeforeChild>));
+    set(table, InsertNewChild,
+        static_cast<InsertNewChildFn>(&announced<announceInsertNewChild, opInsertNewChild>));
+    set(table, RemoveChild, static_cast<RemoveChildFn>(&announced<announceRemoveChild, opRemoveChild>));
     set(table, SetTargetEventListener, static_cast<SetTargetEventListenerFn>(&opSetTargetEventListener));
     set(table, SetTypeEventListener, static_cast<SetTypeEventListenerFn>(&opSetTypeEventListener));
     set(table, DispatchEvent, static_cast<DispatchEventFn>(&opDispatchEvent));
@@ -489,24 +512,27 @@ int32_t getCallbacks(uint64_t table[], int count) {
     set(table, GetXMLHeaderAttr, static_cast<GetXMLHeaderAttrFn>(&opGetXMLHeaderAttr));
     put<Unused24>(table, Unused24Fn{});
     set(table, GetAttributeValueNS, static_cast<GetAttributeValueNSFn>(&opGetAttributeValueNS));
-    set(table, SetAttributeValueNS, static_cast<SetAttributeValueNSFn>(&opSetAttributeValueNS));
+    set(table, SetAttributeValueNS,
+        static_cast<SetAttributeValueNSFn>(&announced<announceSetAttributeValueNS, opSetAttributeValueNS>));
     set(table, ResolveAttributeName, static_cast<ResolveAttributeNameFn>(&opResolveAttributeName));
     set(table, InitTypeDeclaration, static_cast<InitTypeDeclarationFn>(&opInitTypeDeclaration));
     set(table, GetTextValue, static_cast<GetTextValueFn>(&opGetTextValue));
     set(table, IsTextNode, static_cast<IsTextNodeFn>(&opIsTextNode));
-    set(table, SetTextValue, static_cast<SetTextValueFn>(&opSetTextValue));
+    set(table, SetTextValue, static_cast<SetTextValueFn>(&announced<announceSetTextValue, opSetTextValue>));
     set(table, HasAttributeNS, static_cast<HasAttributeNSFn>(&opHasAttributeNS));
-    set(table, Import, static_cast<ImportFn>(&opImport));
+    set(table, Import, static_cast<ImportFn>(&announced<announceImport, opImport>));
     set(table, GetDOMConfiguration, static_cast<GetDOMConfigurationFn>(&opGetDOMConfiguration));
     set(table, CreateBaseInstance, static_cast<CreateBaseInstanceFn>(&opCreateBaseInstance));
     set(table, DeleteBaseInstance, static_cast<DeleteBaseInstanceFn>(&opDeleteBaseInstance));
-    set(table, DeleteTextValue, static_cast<DeleteTextValueFn>(&opDeleteTextValue));
+    set(table, DeleteTextValue,
+        static_cast<DeleteTextValueFn>(&announced<announceDeleteTextValue, opDeleteTextValue>));
     set(table, IsAttributeUncopyable, static_cast<IsAttributeUncopyableFn>(&opIsAttributeUncopyable));
     set(table, IsReadOnly, static_cast<IsReadOnlyFn>(&opIsReadOnly));
     set(table, RegisterSchemaEnumValue, static_cast<RegisterSchemaEnumValueFn>(&opRegisterSchemaEnumValue));
     set(table, ValidateElement, static_cast<ValidateElementFn>(&opValidateElement));
     set(table, ReleaseDocXPathCache, static_cast<ReleaseDocXPathCacheFn>(&opReleaseDocXPathCache));
-    installMutationEvents(table);
+    // With DOMKW_TRACE set, every entry above is wrapped in its tracer (Trace.cpp); otherwise the table
+    // holds exactly what is wired here.
     installTrace(table);
     return OK;
 }

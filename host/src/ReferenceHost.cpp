@@ -1,4 +1,6 @@
 #include "HostState.hpp"
+#include "XmlLoader.hpp"
+#include "XmlWriter.hpp"
 
 #include <xercesc/util/PlatformUtils.hpp>
 
@@ -10,31 +12,6 @@ namespace kwhost {
 HostState& state() {
     static HostState s;
     return s;
-}
-
-std::string toUtf8(const std::u16string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 ReferenceHost::ReferenceHost() {
@@ -215,6 +192,18 @@ void ReferenceHost::clearRegistrations() {
     schema.instances.clear();
     schema.xpathReleases.clear();
 }
+
+// Events.
+
+std::vector<ListenerRegistration> ReferenceHost::listeners() const { return state().listeners.all(); }
+
+void ReferenceHost::clearListeners() { state().listeners.clear(); }
+
+uint64_t ReferenceHost::deliveryCount() const { return state().deliveries.count; }
+
+long ReferenceHost::lastDeliveryResult() const { return state().deliveries.lastResult; }
+
+size_t ReferenceHost::liveEvents() const { return state().events.live(); }
 
 // Transactions.
 

@@ -1,6 +1,8 @@
 // Document services: element rules, importing a project file, the DOM configuration, and the XPath
 // cache notices.
 #include "HostOperations.hpp"
+#include "XmlLoader.hpp"
+#include "XmlWriter.hpp"
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
@@ -94,10 +96,12 @@ int32_t opImport(const XMLCh* path) {
 int32_t opGetDOMConfiguration(xercesc::DOMConfiguration** out) {
     KWHOST_ENTER(GetDOMConfiguration);
     if (!out) return INVALID_ACCESS;
-    // Xerces-C's own implementation, not the registry's: the library adds itself to the registry.
-    if (!state().configDocument)
-        state().configDocument = xercesc::DOMImplementation::getImplementation()->createDocument();
-    *out = state().configDocument->getDOMConfig();
+    // Xerces-C's own implementation, not the registry's: the library adds itself to the registry. Made on
+    // first request and intentionally never destroyed: a document may not outlive Xerces-C, which a
+    // program may terminate before static destructors run.
+    static xercesc::DOMDocument* const document =
+        xercesc::DOMImplementation::getImplementation()->createDocument();
+    *out = document->getDOMConfig();
     return OK;
 }
 

@@ -93,7 +93,11 @@ public:
 
     Store();
 
-    Object* get(HostRef ref) const;
+    // The live object of a handle; null for one never issued or freed.
+    Object* get(HostRef ref) const {
+        return ref > 0 && static_cast<size_t>(ref) < objects.size() ? objects[static_cast<size_t>(ref)].get()
+                                                                    : nullptr;
+    }
     Object* makeElement(HostKey tag, HostKey ns);
     Object* makeText(const std::u16string& text);
 
@@ -156,29 +160,5 @@ private:
     std::vector<std::unique_ptr<Object>> objects;
     size_t liveCount = 0;
 };
-
-// A text refused for a bound of the host (attribute count, depth) rather than for its syntax.
-class LimitError : public LoadError {
-public:
-    using LoadError::LoadError;
-};
-
-// Parses XML text into a detached subtree of the store (the loader and InsertNewChild share it). A file's
-// whitespace-only text between elements is dropped; inserted text keeps all of its text.
-// `scope` is the element under which the subtree will live, for namespace prefixes it does not declare.
-// Throws LoadError. `header` receives the host:header entries when not null.
-Object* parseXml(Store& store, const std::string& bytes, const std::string& systemId, const Object* scope,
-                 std::vector<std::pair<std::u16string, std::u16string>>* header);
-Object* parseXml(Store& store, const std::u16string& text, const Object* scope);
-
-// Decodes XML character data (the five predefined entities and character references); false for markup
-// or a malformed reference.
-bool decodeCharacterData(const std::u16string& text, std::u16string& out);
-
-// Writes a subtree as XML (UTF-16).
-void writeXml(const Store& store, const Object* obj, bool withImplied, std::u16string& out);
-
-// UTF-16 to UTF-8 (file names, messages).
-std::string toUtf8(const std::u16string& s);
 
 } // namespace kwhost

@@ -233,6 +233,7 @@ void installTrace(uint64_t table[]) {
     wrap<ReleaseDocXPathCache, ReleaseDocXPathCacheFn>(table);
     if (!installed) {
         installed = true;
+        trace(); // made before the summary is registered, so that it outlives the summary
         std::atexit(summary);
     }
 }

@@ -1,5 +1,7 @@
-// Reading project XML into the store, and writing a subtree back as XML.
-#include "Store.hpp"
+// Reading project XML into the store.
+#include "XmlLoader.hpp"
+
+#include "XmlWriter.hpp"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/sax/Locator.hpp>
@@ -379,67 +381,6 @@ bool decodeCharacterData(const std::u16string& text, std::u16string& out) {
         }
     }
     return true;
-}
-
-namespace {
-void escape(const std::u16string& s, bool attr, std::u16string& out) {
-    for (char16_t c : s) {
-        switch (c) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        case u'"':
-            if (attr) {
-                out += u"&quot;";
-                break;
-            }
-            [[fallthrough]];
-        default:
-            out += c;
-        }
-    }
-}
-} // namespace
-
-void writeXml(const Store& store, const Object* root, bool withImplied, std::u16string& out) {
-    // Document order without recursion: a subtree may be as deep as the loader accepts.
-    const Object* obj = root;
-    while (obj) {
-        if (obj->kind == Object::Text) {
-            escape(obj->text, false, out);
-        } else {
-            out += u'<';
-            out += *store.keys.text(obj->tag);
-            for (const Attribute& a : obj->attributes) {
-                if (a.implied && !withImplied) continue;
-                out += u' ';
-                out += *store.keys.text(a.name);
-                out += u"=\"";
-                escape(a.value, true, out);
-                out += u'"';
-            }
-            if (obj->firstChild) {
-                out += u'>';
-                obj = obj->firstChild;
-                continue;
-            }
-            out += u"/>";
-        }
-        // Up to the next sibling, closing every element left on the way.
-        while (obj != root && !obj->next) {
-            obj = obj->parent;
-            out += u"</";
-            out += *store.keys.text(obj->tag);
-            out += u'>';
-        }
-        obj = obj == root ? nullptr : obj->next;
-    }
 }
 
 } // namespace kwhost
