@@ -2,12 +2,14 @@
 
 #include <DOMKw/bridge/StringKey.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/dom/TextImpl.hpp>
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
 #include <xercesc/dom/DOMImplementationRegistry.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
+
+#include "dom/AttrImpl.hpp"
+#include "dom/TextImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 

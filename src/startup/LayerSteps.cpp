@@ -1,0 +1,19 @@
+// The two start-up steps Connect calls today, forwarded to the layers' own start-up functions.
+#include "bridge/StartupSteps.hpp"
+#include "dom/DOMStartup.hpp"
+#include "events/EventsStartup.hpp"
+#include "xpath/XPathWrapperImpl.hpp"
+
+namespace Kw::startup {
+
+void registerDOMImplementation() {
+    domImpl::startDOM();
+    // Xalan-C's XPath classes need their own one-time start-up.
+    domImpl::xpathImpl::startXPath();
+}
+
+void fillEventFactoryTable() {
+    domImpl::eventsImpl::startEvents();
+}
+
+} // namespace Kw::startup
