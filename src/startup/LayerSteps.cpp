@@ -16,6 +16,8 @@ void registerDOMImplementation() {
     domImpl::xpathImpl::startXPath();
 }
 
-void fillEventFactoryTable() { domImpl::eventsImpl::startEvents(); }
+void fillEventFactoryTable() {
+    domImpl::eventsImpl::startEvents();
+}
 
 } // namespace Kw::startup
