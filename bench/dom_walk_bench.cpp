@@ -1,7 +1,6 @@
 // A full walk of a 100,000-element project three ways: through the library's DOM, through the bare host
 // calls such a walk must make, and through a Xerces-C DOM parsed from the same XML.
 #include <DOMKw/bridge/Connect.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
@@ -17,6 +16,7 @@
 
 #include "BenchSupport.hpp"
 #include "bridge/CallbackTable.hpp"
+#include "dom/DocumentImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 

@@ -4,7 +4,6 @@
 // side (registry lookups, the flow along the tree, attribute writes) is the same in both, so the ratio is
 // the library's cost per delivery.
 #include <DOMKw/bridge/Connect.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
 #include <DOMKw/events/Events.hpp>
 #include <DOMKw/events/HandleEvent.hpp>
@@ -14,6 +13,7 @@
 
 #include "BenchSupport.hpp"
 #include "bridge/CallbackTable.hpp"
+#include "dom/DocumentImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 

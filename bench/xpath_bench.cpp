@@ -4,7 +4,6 @@
 // wrapper of the native DOM, built up front as Xalan-C builds it by default for fast repeated use);
 // "repeat" evaluates again over the same one.
 #include <DOMKw/bridge/Connect.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
 #include <DOMKw/xpath/XPathResult.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
@@ -27,6 +26,7 @@
 #include <vector>
 
 #include "BenchSupport.hpp"
+#include "dom/DocumentImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 namespace xalan = XALAN_CPP_NAMESPACE;

@@ -4,11 +4,11 @@
 // leave the host's tree as it was; at the end the library holds no host reference.
 #include <DOMKw/bridge/Connect.hpp>
 #include <DOMKw/bridge/Exceptions.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/Object.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
 
 #include "bridge/CallbackTable.hpp"
+#include "dom/DocumentImpl.hpp"
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>

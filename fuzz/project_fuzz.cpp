@@ -1,7 +1,6 @@
 // Project XML loaded into the reference host and saved back through the library; everything written
 // must parse back as XML.
 #include <DOMKw/bridge/Connect.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/Object.hpp>
 #include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "FuzzSupport.hpp"
+#include "dom/DocumentImpl.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kwhost::ReferenceHost& host = fuzzing::connectedHost();

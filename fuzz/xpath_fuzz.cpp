@@ -1,7 +1,6 @@
 // XPath expression text evaluated over the sample project, as every result type, on a thread with a
 // 256 KiB stack: an expression the bounds let through must not run that stack out.
 #include <DOMKw/bridge/Connect.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/Object.hpp>
 #include <DOMKw/xpath/XPathException.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "FuzzSupport.hpp"
+#include "dom/DocumentImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 

@@ -1,5 +1,4 @@
 #include <DOMKw/bridge/KWLIB.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
 #include <DOMKw/serialize/WriterImpl.hpp>
 
@@ -9,6 +8,7 @@
 #include <memory>
 
 #include "bridge/HostStatus.hpp"
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
 #include "dom/Lifetime.hpp"
 #include "dom/NodeGuard.hpp"

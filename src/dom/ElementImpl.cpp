@@ -1,15 +1,17 @@
 #include <DOMKw/bridge/Exceptions.hpp>
 #include <DOMKw/bridge/KWLIB.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/dom/NodeLists.hpp>
-#include <DOMKw/dom/TextImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 
 #include "bridge/HostStatus.hpp"
+#include "dom/AttrImpl.hpp"
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
 #include "dom/NodeGuard.hpp"
+#include "dom/NodeLists.hpp"
+#include "dom/Placement.hpp"
+#include "dom/TextImpl.hpp"
 #include "dom/XmlText.hpp"
 
 #include <algorithm>

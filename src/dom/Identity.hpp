@@ -3,7 +3,7 @@
 // interface; every other node answers null.
 #pragma once
 
-#include <DOMKw/dom/DocumentImpl.hpp>
+#include "dom/DocumentImpl.hpp"
 
 namespace domImpl::identity {
 

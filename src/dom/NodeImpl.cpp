@@ -1,67 +1,25 @@
 #include <DOMKw/bridge/Exceptions.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/dom/NodeLists.hpp>
-#include <DOMKw/dom/TextImpl.hpp>
 #include <DOMKw/schema/DomSchemaConstants.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include "bridge/HostStatus.hpp"
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
 #include "dom/Lifetime.hpp"
 #include "dom/NamespaceView.hpp"
 #include "dom/NodeGuard.hpp"
+#include "dom/NodeLists.hpp"
+#include "dom/Placement.hpp"
+#include "dom/TextImpl.hpp"
 #include "dom/XmlText.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using Kw::throwDOMException;
 
-namespace dom {
-
-Object::~Object() = default;
-
-const void* Object::implementation_() const { throw dom::Exceptions::NOT_SUPPORTED_ERR; }
-
-Object* Object::clone() const { throw dom::Exceptions::NOT_SUPPORTED_ERR; }
-
-void dispose(DOMNode* node) {
-    if (!node) return;
-    // An ended node object is recognised by its address alone: it is not touched.
-    if (domImpl::lifetime::hasEnded(node)) throwDOMException(DOMException::INVALID_STATE_ERR);
-    if (domImpl::Disposable* own = domImpl::asDisposable(node)) {
-        own->dispose();
-        return;
-    }
-    // A plain Xerces-C node: a detached one is ours to release; one in a tree (or an attribute of an
-    // element) belongs to its document.
-    switch (node->getNodeType()) {
-    case DOMNode::DOCUMENT_NODE: return;
-    case DOMNode::ATTRIBUTE_NODE:
-        if (!static_cast<DOMAttr*>(node)->getOwnerElement()) node->release();
-        return;
-    default:
-        if (!node->getParentNode()) node->release();
-    }
-}
-
-} // namespace dom
-
 namespace domImpl {
-
-namespace identity {
-const XMLCh nodeImpl[] = u"DOMKw node";
-const XMLCh disposable[] = u"DOMKw disposable";
-const XMLCh document[] = u"DOMKw document";
-
-void* answer(const XMLCh* feature, NodeImpl* node, Disposable* object, DocumentImpl* doc) {
-    if (feature == nodeImpl) return node;
-    if (feature == disposable) return object;
-    if (feature == document) return doc;
-    return nullptr;
-}
-} // namespace identity
 
 namespace {
 

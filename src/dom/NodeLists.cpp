@@ -1,10 +1,10 @@
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/dom/NodeLists.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
+#include "dom/NodeLists.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -52,18 +52,28 @@ DOMNode* TypeBasedNodeListImpl::item(XMLSize_t index) const {
     return ElementImpl::create_(walk(static_cast<int64_t>(index), nullptr), ownerDocument);
 }
 
+namespace {
+
+// One of this library's elements, or null: an element among our nodes is always an ElementImpl.
+ElementImpl* asElementImpl(DOMElement* element) {
+    NodeImpl* own = asNodeImpl(element);
+    return own && element->getNodeType() == DOMNode::ELEMENT_NODE ? static_cast<ElementImpl*>(own) : nullptr;
+}
+
+} // namespace
+
 } // namespace domImpl
 
 DOMElement* getElementByTagName(DOMElement* element, const DOMBTString& name) {
     if (!element) return nullptr;
-    if (auto* own = dynamic_cast<domImpl::ElementImpl*>(domImpl::asNodeImpl(element))) return own->getElementByTagName(name.GetUChar16());
+    if (auto* own = domImpl::asElementImpl(element)) return own->getElementByTagName(name.GetUChar16());
     DOMNodeList* list = element->getElementsByTagName(name.GetUChar16());
     if (!list || list->getLength() == 0) return nullptr;
     return static_cast<DOMElement*>(list->item(0));
 }
 
 DOMNodeList* getElementsByTypeName(DOMElement* element, const DOMBTString& typeName) {
-    auto* own = dynamic_cast<domImpl::ElementImpl*>(domImpl::asNodeImpl(element));
+    auto* own = domImpl::asElementImpl(element);
     if (!own) return nullptr;
     const Kw::ElementRef& parent = own->ref();
     Kw::ElementRef first;

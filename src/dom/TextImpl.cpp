@@ -1,12 +1,12 @@
 #include <DOMKw/bridge/Exceptions.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
-#include <DOMKw/dom/TextImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 
 #include "bridge/HostStatus.hpp"
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
 #include "dom/NodeGuard.hpp"
+#include "dom/TextImpl.hpp"
 #include "dom/XmlText.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;

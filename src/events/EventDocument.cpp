@@ -2,12 +2,15 @@
 
 #include <DOMKw/bridge/StringKey.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/dom/TextImpl.hpp>
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
 #include <xercesc/dom/DOMImplementationRegistry.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
+
+#include "dom/AttrImpl.hpp"
+#include "dom/Identity.hpp"
+#include "dom/TextImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -74,8 +77,19 @@ TargetNode nodeOfReference(const Kw::ObjectRef::DoubleRef& reference) {
 }
 
 const EventTargetImpl* asEventTarget(const DOMNode* node) {
-    // Off the hot paths: only writes of node references and foreign-node checks come here.
-    return dynamic_cast<const EventTargetImpl*>(node);
+    // Every node object of this library is an event target; the identity helpers tell which class it is.
+    if (const DocumentImpl* document = asDocumentImpl(node)) return document;
+    if (NodeImpl* own = asNodeImpl(node)) {
+        switch (node->getNodeType()) {
+        case DOMNode::ELEMENT_NODE: return static_cast<const ElementImpl*>(own);
+        case DOMNode::TEXT_NODE: return static_cast<const TextImpl*>(own);
+        default: return nullptr;
+        }
+    }
+    // Of our attribute nodes only AttrImpl ends with dispose().
+    if (node && node->getNodeType() == DOMNode::ATTRIBUTE_NODE && asDisposable(node))
+        return static_cast<const AttrImpl*>(static_cast<const DOMAttr*>(node));
+    return nullptr;
 }
 
 } // namespace domImpl::eventsImpl

@@ -3,6 +3,7 @@
 #include <DOMKw/bridge/StringKey.hpp>
 
 #include "events/EventImpl.hpp"
+#include "events/EventsStartup.hpp"
 
 namespace domImpl::eventsImpl {
 
@@ -28,19 +29,14 @@ dom::events::Event* createEventObject(const Kw::EventRef& event) {
     return create(event);
 }
 
-} // namespace domImpl::eventsImpl
-
-namespace Kw::startup {
-
-void fillEventFactoryTable() {
-    using namespace domImpl::eventsImpl;
+void startEvents() {
     auto& table = eventFactoryTable();
-    table[MUTATION_EVENT_KEY] = &make<MutationEventImpl>;
-    table[CUSTOM_EVENT_KEY] = &make<CustomEventImpl>;
-    table[UI_EVENT_KEY] = &make<UIEventImpl>;
-    table[MOUSE_EVENT_KEY] = &make<MouseEventImpl>;
-    table[TEXT_EVENT_KEY] = &make<TextEventImpl>;
-    table[SLUG_EVENT_KEY] = &make<SlugEventImpl>;
+    table[Kw::MUTATION_EVENT_KEY] = &make<MutationEventImpl>;
+    table[Kw::CUSTOM_EVENT_KEY] = &make<CustomEventImpl>;
+    table[Kw::UI_EVENT_KEY] = &make<UIEventImpl>;
+    table[Kw::MOUSE_EVENT_KEY] = &make<MouseEventImpl>;
+    table[Kw::TEXT_EVENT_KEY] = &make<TextEventImpl>;
+    table[Kw::SLUG_EVENT_KEY] = &make<SlugEventImpl>;
 }
 
-} // namespace Kw::startup
+} // namespace domImpl::eventsImpl

@@ -6,38 +6,29 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
+#include "bridge/Listeners.hpp"
 #include "dom/Identity.hpp"
 #include "events/EventDocument.hpp"
-#include "events/EventFactory.hpp"
 #include "events/EventImpl.hpp"
 
 namespace domImpl::eventsImpl {
 
+using Kw::ListenerChange;
 using Kw::throwDOMException;
-using Kw::host::callbacks;
 
 namespace {
 
-enum : int32_t { ADD = 0, REMOVE = 1 };
+constexpr ListenerChange ADD = ListenerChange::Add;
+constexpr ListenerChange REMOVE = ListenerChange::Remove;
 
 // The host holds listeners by their root object; a null listener stays null.
 void* listenerObject(dom::events::EventListener* listener) {
     return static_cast<dom::Object*>(listener);
-}
-
-// A refused addition throws the host's status itself; a refused removal is a DOMException.
-void checkRegistration(int32_t operation, Kw::HostStatus status) {
-    if (operation == ADD)
-        Kw::checkStatusAsLong(status);
-    else
-        Kw::checkStatus(status);
 }
 
 // The registrations made through the library, so that none outlives what it was made through: the
@@ -92,10 +83,9 @@ void forget(const Registration& removed) {
 void removeFromHost(const Registration& e) noexcept {
     void* object = static_cast<dom::Object*>(const_cast<dom::events::EventListener*>(e.listener));
     if (e.byNames)
-        callbacks().SetTypeEventListener(&Kw::HandleEvent, REMOVE, e.type, e.second, object, e.useCapture);
+        Kw::takeBackTypeListener(&Kw::HandleEvent, e.type, e.second, object, e.useCapture);
     else
-        callbacks().SetTargetEventListener(&Kw::HandleEvent, REMOVE, e.type, e.target, e.targetKey, object,
-                                           e.useCapture);
+        Kw::takeBackTargetListener(&Kw::HandleEvent, e.type, e.target, e.targetKey, object, e.useCapture);
 }
 
 // Takes back every registration that `match` selects; one still held through another owner stays.
@@ -121,7 +111,7 @@ template <class Match> void takeBack(Match match) {
 
 // The document a node's registrations belong to: the document itself, or the node's owner document.
 const EventTargetImpl* owningDocument(const EventTargetImpl& target) {
-    const auto* node = dynamic_cast<const XERCES_CPP_NAMESPACE::DOMNode*>(&target);
+    const XERCES_CPP_NAMESPACE::DOMNode* node = target.targetNode();
     if (!node) return nullptr;
     const XERCES_CPP_NAMESPACE::DOMNode* docNode =
         node->getNodeType() == XERCES_CPP_NAMESPACE::DOMNode::DOCUMENT_NODE ? node : node->getOwnerDocument();
@@ -152,14 +142,13 @@ const XMLCh* hostEventType(const XMLCh* type) {
     return type;
 }
 
-void registerOnTarget(const EventTargetImpl& node, int32_t operation, const XMLCh* type,
+void registerOnTarget(const EventTargetImpl& node, ListenerChange operation, const XMLCh* type,
                       dom::events::EventListener* listener, bool useCapture) {
     const Kw::ObjectRef::DoubleRef target = node.getTargetRef();
     void* object = listenerObject(listener);
     const Kw::StringKey typeKey(hostEventType(type));
-    checkRegistration(operation, callbacks().SetTargetEventListener(
-                                     &Kw::HandleEvent, operation, typeKey.value(), target.first,
-                                     static_cast<Kw::HostKey>(target.second), object, useCapture));
+    Kw::setTargetListener(&Kw::HandleEvent, operation, typeKey.value(), target.first,
+                          static_cast<Kw::HostKey>(target.second), object, useCapture);
     if (!listener) return; // the host keeps nothing for a null listener
     Registration r;
     r.target = target.first;
@@ -175,14 +164,13 @@ void registerOnTarget(const EventTargetImpl& node, int32_t operation, const XMLC
     }
 }
 
-void registerByNames(int32_t operation, const XMLCh* first, const XMLCh* second,
+void registerByNames(ListenerChange operation, const XMLCh* first, const XMLCh* second,
                      dom::events::EventListener* listener, bool useCapture) {
     // The host learns the second name first; the keys go in the order first, second.
     const Kw::StringKey secondKey(second);
     const Kw::StringKey firstKey(hostEventType(first));
-    checkRegistration(operation, callbacks().SetTypeEventListener(&Kw::HandleEvent, operation,
-                                                                  firstKey.value(), secondKey.value(),
-                                                                  listenerObject(listener), useCapture));
+    Kw::setTypeListener(&Kw::HandleEvent, operation, firstKey.value(), secondKey.value(),
+                        listenerObject(listener), useCapture);
     if (!listener) return;
     Registration r;
     r.byNames = true;
@@ -228,13 +216,7 @@ bool EventTargetImpl::dispatchEvent(dom::events::Event* evt) {
     const EventImpl* event = asEventImpl(evt);
     if (!event) throwDOMException(9);
     const Kw::ObjectRef::DoubleRef target = getTargetRef();
-    bool flag = false;
-    Kw::checkStatusAsLong(callbacks().DispatchEvent(target.first, static_cast<Kw::HostKey>(target.second),
-                                                    event->ref().get(), &flag));
-    // Any non-zero byte counts as set, whatever the host stored there.
-    unsigned char raw = 0;
-    std::memcpy(&raw, &flag, 1);
-    return raw != 0;
+    return Kw::dispatchHostEvent(target.first, static_cast<Kw::HostKey>(target.second), event->ref().get());
 }
 
 void EventTargetImpl::addEventListenerNS(const XMLCh*, const XMLCh*, dom::events::EventListener*, bool) {
@@ -249,15 +231,6 @@ bool EventTargetImpl::willTriggerNS(const XMLCh*, const XMLCh*) {
     throwDOMException(-1);
 }
 bool EventTargetImpl::hasEventListenerNS(const XMLCh*, const XMLCh*) {
-    throwDOMException(-1);
-}
-
-dom::events::Event* DocumentEventImpl::createEvent(const XMLCh* eventType) {
-    const Kw::EventRef event = Kw::EventRef::CreateFrom(DOMBTString(eventType));
-    return createEventObject(event);
-}
-
-bool DocumentEventImpl::canDispatch(const XMLCh*, const XMLCh*) {
     throwDOMException(-1);
 }
 

@@ -1,5 +1,4 @@
 #include <DOMKw/bridge/ObjectRef.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "bridge/HostStatus.hpp"
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
 #include "dom/NamespaceView.hpp"
 #include "dom/NodeGuard.hpp"

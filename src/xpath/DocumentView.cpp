@@ -1,15 +1,16 @@
 #include "xpath/DocumentView.hpp"
 
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/dom/TextImpl.hpp>
 
 #include <xalanc/Include/XalanMemoryManagement.hpp>
 #include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
 
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
+#include "dom/AttrImpl.hpp"
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
+#include "dom/TextImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 

@@ -1,11 +1,11 @@
 #include "xpath/DocumentWrappers.hpp"
 
-#include <DOMKw/dom/DocumentImpl.hpp>
 
 #include <xalanc/Include/XalanMemoryManagement.hpp>
 #include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
 #include <xercesc/dom/DOM.hpp>
 
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
 #include "xpath/DocumentView.hpp"
 

@@ -1,7 +1,5 @@
 #include "xpath/XPathNSResolverImpl.hpp"
 
-#include <DOMKw/dom/DocumentImpl.hpp>
-#include <DOMKw/dom/TextImpl.hpp>
 
 #include <xalanc/Include/XalanMemoryManagement.hpp>
 #include <xalanc/XPath/ElementPrefixResolverProxy.hpp>
@@ -9,7 +7,10 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "bridge/HostStatus.hpp"
+#include "dom/AttrImpl.hpp"
+#include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
+#include "dom/TextImpl.hpp"
 #include "xpath/DocumentView.hpp"
 #include "xpath/DocumentWrappers.hpp"
 #include "xpath/XPathWrapperImpl.hpp"

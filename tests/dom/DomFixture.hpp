@@ -2,14 +2,15 @@
 #pragma once
 
 #include <DOMKw/bridge/Exceptions.hpp>
-#include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/dom/NodeLists.hpp>
-#include <DOMKw/dom/TextImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 
 #include "common/HostFixture.hpp"
+#include "dom/AttrImpl.hpp"
+#include "dom/DocumentImpl.hpp"
+#include "dom/NodeLists.hpp"
+#include "dom/TextImpl.hpp"
 
 #include <string>
 

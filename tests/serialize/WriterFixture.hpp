@@ -1,7 +1,6 @@
 // Serializer tests: a serializer of the library, and every output it gives parsed back by Xerces-C.
 #pragma once
 
-#include <DOMKw/dom/DOMImplementationImpl.hpp>
 #include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -11,6 +10,7 @@
 
 #include <string>
 
+#include "dom/DOMImplementationImpl.hpp"
 #include "dom/DomFixture.hpp"
 
 namespace testing_support {

@@ -1,5 +1,4 @@
 // The serializer and the save-to-string filter, against Xerces-C's own serializer.
-#include <DOMKw/dom/DOMImplementationImpl.hpp>
 #include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -16,6 +15,7 @@
 #include <sstream>
 
 #include "common/NativeDom.hpp"
+#include "dom/DOMImplementationImpl.hpp"
 #include "serialize/WriterFixture.hpp"
 
 using namespace testing_support;

@@ -36,6 +36,7 @@ public:
 
     const void* implementation_() const override { return &elementRef; }
     Kw::ObjectRef::DoubleRef getTargetRef() const override { return nodeTarget(elementRef.get()); }
+    const DOMNode* targetNode() const override { return this; }
     DOMNode* exportCopy(bool deep) const override;
     void dispose() override;
 

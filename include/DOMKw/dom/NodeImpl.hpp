@@ -60,13 +60,8 @@ protected:
     DOMNode* previousSibling() const;
     DOMNode* nextSibling() const;
     DOMNode* insertBefore(DOMNode* newChild, DOMNode* refChild);
-    // One insertion as the host made it, with what is needed to take it back.
-    struct Placement {
-        Kw::ElementRef node;               // the host object now in place (nil: nothing was inserted)
-        Kw::ElementRef oldParent, oldNext; // a move: where the object was
-        bool moved = false;
-        bool isText = false;
-    };
+    // One insertion as the host made it, with what is needed to take it back (dom/Placement.hpp).
+    struct Placement;
     // Checks everything (null, kind, reference child, the hierarchy, the host's rules, the text) before
     // the one host call that inserts.
     Placement place(DOMNode* newChild, DOMNode* refChild);

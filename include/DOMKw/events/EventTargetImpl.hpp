@@ -5,6 +5,10 @@
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/events/Events.hpp>
 
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMNode;
+XERCES_CPP_NAMESPACE_END
+
 namespace domImpl::eventsImpl {
 
 class EventTargetImpl : public virtual dom::events::EventTarget {
@@ -15,6 +19,8 @@ public:
     // The host's name for this node: an element (or text) handle and an attribute key, the key being
     // that of "null" for the node itself.
     virtual Kw::ObjectRef::DoubleRef getTargetRef() const = 0;
+    // The node this target is (registrations on it belong to its document).
+    virtual const XERCES_CPP_NAMESPACE::DOMNode* targetNode() const = 0;
 
     void addEventListener(const XMLCh* type, dom::events::EventListener* listener, bool useCapture) override;
     void removeEventListener(const XMLCh* type, dom::events::EventListener* listener,
@@ -27,12 +33,6 @@ public:
 
     // The target reference of a host element or text object itself.
     static Kw::ObjectRef::DoubleRef nodeTarget(Kw::HostRef handle);
-};
-
-class DocumentEventImpl : public virtual dom::events::DocumentEvent {
-public:
-    dom::events::Event* createEvent(const XMLCh* eventType) override;
-    bool canDispatch(const XMLCh*, const XMLCh*) override;
 };
 
 } // namespace domImpl::eventsImpl

@@ -12,6 +12,8 @@
 #include <set>
 #include <unordered_map>
 
+#include "events/DocumentEventImpl.hpp"
+
 namespace domImpl {
 
 class ElementImpl;
@@ -31,6 +33,7 @@ public:
     const void* implementation_() const override { return &application; }
     // Events aimed at the document go to the application element.
     Kw::ObjectRef::DoubleRef getTargetRef() const override { return nodeTarget(application.get()); }
+    const DOMNode* targetNode() const override { return this; }
 
     // Bookkeeping of the node objects of this document.
     void registerNode(DOMNode* node);
