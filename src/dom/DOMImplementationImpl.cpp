@@ -1,7 +1,6 @@
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/dom/DOMImplementationImpl.hpp>
 #include <DOMKw/dom/DocumentImpl.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
@@ -14,6 +13,8 @@
 
 #include "bridge/HostStatus.hpp"
 #include "bridge/StartupSteps.hpp"
+#include "dom/SerializerFactory.hpp"
+#include "serialize/SerializerStartup.hpp"
 #include "xpath/XPathWrapperImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -106,7 +107,11 @@ DOMDocumentType* DOMImplementationImpl::createDocumentType(const XMLCh*, const X
     Kw::throwDOMException(9);
 }
 
-DOMLSSerializer* DOMImplementationImpl::createLSSerializer(MemoryManager*) { return new WriterImpl(); }
+DOMLSSerializer* DOMImplementationImpl::createLSSerializer(MemoryManager*) {
+    auto create = serializerFactory().create;
+    if (!create) Kw::throwDOMException(DOMException::NOT_SUPPORTED_ERR);
+    return create();
+}
 
 DOMLSParser* DOMImplementationImpl::createLSParser(DOMImplementationLSMode mode, const XMLCh* schemaType,
                                                    MemoryManager* manager, XMLGrammarPool* pool) {
@@ -181,6 +186,8 @@ void registerDOMImplementation() {
     domImpl::registerImplementationSource();
     // Xalan-C's XPath classes need their own one-time start-up.
     domImpl::xpathImpl::startXPath();
+    // Until start-up is composed above the layers, the serializer starts with the DOM.
+    domImpl::serializeImpl::startSerializer();
 }
 } // namespace Kw::startup
 

@@ -13,7 +13,6 @@
 // DOMKW_RANDOM_STEPS sets the number of steps (a bounded number by default, for CI); DOMKW_RANDOM_SEED
 // the seed of the first sequence. Every sequence prints its seed; a failure names the seed and the step.
 #include <DOMKw/bridge/Transaction.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
 
 #include <xalanc/DOMSupport/DOMSupportDefault.hpp>
@@ -30,6 +29,7 @@
 
 #include "common/NativeDom.hpp"
 #include "dom/DomFixture.hpp"
+#include "serialize/WriterImpl.hpp"
 
 using namespace testing_support;
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <DOMKw/dom/DOMImplementationImpl.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -12,6 +11,8 @@
 #include <string>
 
 #include "dom/DomFixture.hpp"
+#include "serialize/WriterFilterImpl.hpp"
+#include "serialize/WriterImpl.hpp"
 
 namespace testing_support {
 

@@ -1,6 +1,5 @@
 // The serializer and the save-to-string filter, against Xerces-C's own serializer.
 #include <DOMKw/dom/DOMImplementationImpl.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
