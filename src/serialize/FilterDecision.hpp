@@ -9,27 +9,27 @@
 
 namespace domImpl::serializeImpl {
 
-// The filter's decision on a node: accept when it does not look at nodes of the kind. Our own save
-// filter reads the tree for the write: a refusal it meets fails the write like any other. A filter of
-// the caller's is the caller's code: it sees the nodes as it sees them outside a write (with their
-// namespace information), and what it reads is its own business: a refusal it meets (an attribute it
-// looks for and the element lacks, say) does not fail the write.
+// Asks the filter when it looks at nodes of the kind; accepts otherwise.
+inline short askIfShown(const XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filter,
+                        const XERCES_CPP_NAMESPACE::DOMNode* node) {
+    const unsigned long bit = 1ul << (node->getNodeType() - 1);
+    if (!(filter->getWhatToShow() & bit)) return XERCES_CPP_NAMESPACE::DOMNodeFilter::FILTER_ACCEPT;
+    return filter->acceptNode(node);
+}
+
+// The filter's decision on a node. Our own save filter reads the tree for the write: a refusal it meets
+// fails the write like any other. A filter of the caller's is the caller's code: it sees the nodes as it
+// sees them outside a write (with their namespace information), and what it reads is its own business:
+// a refusal it meets (an attribute it looks for and the element lacks, say) does not fail the write.
 inline short decide(const XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filter,
                     const XERCES_CPP_NAMESPACE::DOMNode* node) {
-    using XERCES_CPP_NAMESPACE::DOMNodeFilter;
-    if (dynamic_cast<const WriterFilterImpl*>(filter)) {
-        const unsigned long bit = 1ul << (node->getNodeType() - 1);
-        return (filter->getWhatToShow() & bit) ? filter->acceptNode(node)
-                                                : static_cast<short>(DOMNodeFilter::FILTER_ACCEPT);
-    }
+    if (dynamic_cast<const WriterFilterImpl*>(filter)) return askIfShown(filter, node);
     const ShowNamespaceInfo shown;
-    const unsigned long bit = 1ul << (node->getNodeType() - 1);
-    if (!(filter->getWhatToShow() & bit)) return DOMNodeFilter::FILTER_ACCEPT;
     struct Restore {
         Kw::UnexaminedFailures saved = Kw::unexaminedFailures();
         ~Restore() { Kw::unexaminedFailures() = saved; }
     } restore;
-    return filter->acceptNode(node);
+    return askIfShown(filter, node);
 }
 
 } // namespace domImpl::serializeImpl

@@ -5,6 +5,7 @@
 #include <DOMKw/dom/DocumentImpl.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
 #include <DOMKw/dom/NodeLists.hpp>
+#include <DOMKw/dom/Owned.hpp>
 #include <DOMKw/dom/TextImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>

@@ -56,13 +56,12 @@ DOMElement* element(DOMDocument* doc, const std::string& path) {
 // The text of a detached copy, as the stock serializer writes it.
 std::string copyText(DOMNode* copy) {
     if (!copy) return "(null)";
-    DOMLSSerializer* writer =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const dom::Owned<DOMNode> owned(copy);
+    const dom::Owned<DOMLSSerializer> writer(
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
     XMLCh* text = writer->writeToString(copy);
     std::string result = sortAttributes(utf8(text));
     XMLString::release(&text);
-    writer->release();
-    dom::dispose(copy);
     return result;
 }
 

@@ -255,6 +255,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             for (bool isNative : {false, true}) {
                 DOMDocument* factory = isNative ? nativeDoc : static_cast<DOMDocument*>(doc);
                 DOMElement* e = factory->createElement(name.c_str());
+                const dom::Owned<DOMElement> ours(isNative ? nullptr : e); // a native one is its document's
                 e->setAttribute(u"v", value.c_str());
                 e->appendChild(factory->createTextNode(text.c_str()));
                 if (isNative) {
@@ -264,7 +265,6 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
                     Owned p = mine(parent);
                     Owned before(first ? p->getFirstChild() : nullptr);
                     Owned inserted(p->insertBefore(e, before.node));
-                    dom::dispose(e);
                 }
             }
             break;

@@ -154,12 +154,11 @@ TEST_F(Writer, FilterRules) {
     Owned version(app.element()->getAttributeNode(u"version"));
     Owned spread(at("project/layout/spread")); // no attributes, children with attributes
     EXPECT_EQ(filter.acceptNode(spread.node), DOMNodeFilter::FILTER_ACCEPT);
-    DOMElement* empty = doc->createElement(u"wrapper");
+    const dom::Owned<DOMElement> empty(doc->createElement(u"wrapper"));
     empty->appendChild(doc->createElement(u"inner"));
-    EXPECT_EQ(filter.acceptNode(empty), DOMNodeFilter::FILTER_REJECT);
+    EXPECT_EQ(filter.acceptNode(empty.get()), DOMNodeFilter::FILTER_REJECT);
     empty->appendChild(doc->createTextNode(u"deep"));
-    EXPECT_EQ(filter.acceptNode(empty), DOMNodeFilter::FILTER_ACCEPT);
-    dom::dispose(empty);
+    EXPECT_EQ(filter.acceptNode(empty.get()), DOMNodeFilter::FILTER_ACCEPT);
 }
 
 TEST_F(Writer, OneSerializerAtATime) {
