@@ -17,7 +17,9 @@ bool& namespaceInfoHidden();
 // inside a caller's filter hides again, and the filter's view comes back after it).
 class NamespaceInfoScope {
 public:
-    explicit NamespaceInfoScope(bool hidden) : previous(namespaceInfoHidden()) { namespaceInfoHidden() = hidden; }
+    explicit NamespaceInfoScope(bool hidden) : previous(namespaceInfoHidden()) {
+        namespaceInfoHidden() = hidden;
+    }
     ~NamespaceInfoScope() { namespaceInfoHidden() = previous; }
     NamespaceInfoScope(const NamespaceInfoScope&) = delete;
     NamespaceInfoScope& operator=(const NamespaceInfoScope&) = delete;

@@ -80,7 +80,8 @@ void GuardFilter::noteValue(const XMLCh* value) const {
     if (scopes.empty()) return;
     std::u16string prefix = valuePrefix(value);
     std::vector<std::u16string>& in = scopes.back().inValues;
-    if (!prefix.empty() && std::find(in.begin(), in.end(), prefix) == in.end()) in.push_back(std::move(prefix));
+    if (!prefix.empty() && std::find(in.begin(), in.end(), prefix) == in.end())
+        in.push_back(std::move(prefix));
 }
 
 void GuardFilter::noteName(const XMLCh* name, bool attribute) const {

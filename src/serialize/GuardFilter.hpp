@@ -45,7 +45,9 @@ public:
     // write.
     std::vector<std::u16string> undeclared() const { return closed(&Scope::used, orphans); }
     // The same for the prefixes of xsi:type values (QNames): declared when the document binds them.
-    std::vector<std::u16string> undeclaredInValues() const { return closed(&Scope::inValues, orphansInValues); }
+    std::vector<std::u16string> undeclaredInValues() const {
+        return closed(&Scope::inValues, orphansInValues);
+    }
 
 private:
     // The declarations written on one element of the path and the prefixes used at or below it that

@@ -36,16 +36,26 @@ std::string byteOrderMark(const XMLCh* encoding) {
         const char* mark;
         size_t size;
     } marks[] = {
-        {XMLUni::fgUTF8EncodingString, "\xEF\xBB\xBF", 3},  {XMLUni::fgUTF8EncodingString2, "\xEF\xBB\xBF", 3},
-        {XMLUni::fgUTF16LEncodingString, "\xFF\xFE", 2},    {XMLUni::fgUTF16LEncodingString2, "\xFF\xFE", 2},
-        {XMLUni::fgUTF16BEncodingString, "\xFE\xFF", 2},    {XMLUni::fgUTF16BEncodingString2, "\xFE\xFF", 2},
-        {XMLUni::fgUTF16EncodingString, utf16, 2},          {XMLUni::fgUTF16EncodingString2, utf16, 2},
-        {XMLUni::fgUTF16EncodingString3, utf16, 2},         {XMLUni::fgUTF16EncodingString4, utf16, 2},
-        {XMLUni::fgUTF16EncodingString5, utf16, 2},         {XMLUni::fgUTF16EncodingString6, utf16, 2},
-        {XMLUni::fgUTF16EncodingString7, utf16, 2},         {XMLUni::fgUCS4LEncodingString, "\xFF\xFE\0\0", 4},
-        {XMLUni::fgUCS4LEncodingString2, "\xFF\xFE\0\0", 4}, {XMLUni::fgUCS4BEncodingString, "\0\0\xFE\xFF", 4},
-        {XMLUni::fgUCS4BEncodingString2, "\0\0\xFE\xFF", 4}, {XMLUni::fgUCS4EncodingString, ucs4, 4},
-        {XMLUni::fgUCS4EncodingString2, ucs4, 4},           {XMLUni::fgUCS4EncodingString3, ucs4, 4},
+        {XMLUni::fgUTF8EncodingString, "\xEF\xBB\xBF", 3},
+        {XMLUni::fgUTF8EncodingString2, "\xEF\xBB\xBF", 3},
+        {XMLUni::fgUTF16LEncodingString, "\xFF\xFE", 2},
+        {XMLUni::fgUTF16LEncodingString2, "\xFF\xFE", 2},
+        {XMLUni::fgUTF16BEncodingString, "\xFE\xFF", 2},
+        {XMLUni::fgUTF16BEncodingString2, "\xFE\xFF", 2},
+        {XMLUni::fgUTF16EncodingString, utf16, 2},
+        {XMLUni::fgUTF16EncodingString2, utf16, 2},
+        {XMLUni::fgUTF16EncodingString3, utf16, 2},
+        {XMLUni::fgUTF16EncodingString4, utf16, 2},
+        {XMLUni::fgUTF16EncodingString5, utf16, 2},
+        {XMLUni::fgUTF16EncodingString6, utf16, 2},
+        {XMLUni::fgUTF16EncodingString7, utf16, 2},
+        {XMLUni::fgUCS4LEncodingString, "\xFF\xFE\0\0", 4},
+        {XMLUni::fgUCS4LEncodingString2, "\xFF\xFE\0\0", 4},
+        {XMLUni::fgUCS4BEncodingString, "\0\0\xFE\xFF", 4},
+        {XMLUni::fgUCS4BEncodingString2, "\0\0\xFE\xFF", 4},
+        {XMLUni::fgUCS4EncodingString, ucs4, 4},
+        {XMLUni::fgUCS4EncodingString2, ucs4, 4},
+        {XMLUni::fgUCS4EncodingString3, ucs4, 4},
     };
     for (const auto& m : marks)
         if (XMLString::compareIStringASCII(encoding, m.name) == 0) return std::string(m.mark, m.size);

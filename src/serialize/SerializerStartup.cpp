@@ -15,7 +15,9 @@ namespace domImpl::serializeImpl {
 
 namespace {
 
-DOMLSSerializer* create() { return new WriterImpl(); }
+DOMLSSerializer* create() {
+    return new WriterImpl();
+}
 
 // The document's save: a serializer of its own with the save filter, so that empty structure is left out.
 XMLCh* save(const DOMNode* node) {

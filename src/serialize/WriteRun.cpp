@@ -137,12 +137,14 @@ bool WriteRun::element(const DOMNode* node, short decision) {
         for (const std::u16string& prefix : inValues) {
             const DOMBTString declaration((u"xmlns:" + prefix).c_str());
             auto same = [&](const Attribute& a) { return a.first == declaration; };
-            if (std::any_of(header.begin(), header.end(), same) || std::any_of(own.begin(), own.end(), same) ||
+            if (std::any_of(header.begin(), header.end(), same) ||
+                std::any_of(own.begin(), own.end(), same) ||
                 std::any_of(declarations.begin(), declarations.end(), same))
                 continue;
             const DOMBTString uri(node->lookupNamespaceURI(prefix.c_str()));
             watch.check();
-            if (!uri.str().empty() && isXmlText(uri.GetUChar16())) declarations.emplace_back(declaration, uri);
+            if (!uri.str().empty() && isXmlText(uri.GetUChar16()))
+                declarations.emplace_back(declaration, uri);
         }
     }
     if (accept) {

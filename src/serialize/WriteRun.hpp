@@ -24,7 +24,8 @@ public:
 
     // The caller's decision on a node (accept when there is no filter or it does not look at the kind).
     short decision(const XERCES_CPP_NAMESPACE::DOMNode* node) const {
-        return filter ? decide(filter, node) : static_cast<short>(XERCES_CPP_NAMESPACE::DOMNodeFilter::FILTER_ACCEPT);
+        return filter ? decide(filter, node)
+                      : static_cast<short>(XERCES_CPP_NAMESPACE::DOMNodeFilter::FILTER_ACCEPT);
     }
 
     void attribute(const XMLCh* attrName, const XMLCh* value) {

@@ -15,7 +15,8 @@ WriteScope::WriteScope(const DOMNode* node, DOMLSSerializer* d)
         // Xerces-C answers a boolean parameter as the pointer value itself.
         entities = config->getParameter(XMLUni::fgDOMEntities) != nullptr;
         config->setParameter(XMLUni::fgDOMEntities, false);
-        handler = static_cast<DOMErrorHandler*>(const_cast<void*>(config->getParameter(XMLUni::fgDOMErrorHandler)));
+        handler =
+            static_cast<DOMErrorHandler*>(const_cast<void*>(config->getParameter(XMLUni::fgDOMErrorHandler)));
         if (handler) {
             callerHandler.emplace(handler);
             config->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&*callerHandler));

@@ -107,8 +107,8 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     output.setSystemId(destination->getSystemId());
     output.setEncoding(encoding.GetUChar16());
 
-    XMLFormatter formatter(encoding.GetUChar16(), &callerTarget, XMLFormatter::NoEscapes, XMLFormatter::UnRep_CharRef,
-                           XMLPlatformUtils::fgMemoryManager);
+    XMLFormatter formatter(encoding.GetUChar16(), &callerTarget, XMLFormatter::NoEscapes,
+                           XMLFormatter::UnRep_CharRef, XMLPlatformUtils::fgMemoryManager);
     WriteScope scope(node, d);
     const RefusalWatch watch;
 

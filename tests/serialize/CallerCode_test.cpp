@@ -1,5 +1,5 @@
-// A write hands control to the caller's code: its filter and its destination's byte stream. That code
-// sees the nodes as it sees them outside a write; the writer's own view (nodes without namespace
+// A write hands control to the caller's code: its filter, its destination's byte stream, its error handler.
+// That code sees the nodes as it sees them outside a write; the writer's own view (nodes without namespace
 // information, so that the stock serializer does not declare the host's declarations again) stays the
 // writer's.
 #include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
@@ -18,7 +18,8 @@ using CallerCode = WriterTest;
 
 // What a node answers about its namespace, in one line.
 std::u16string namespaceView(const DOMNode* node) {
-    return text(node->getNamespaceURI()) + u" | " + text(node->getPrefix()) + u" | " + text(node->getLocalName());
+    return text(node->getNamespaceURI()) + u" | " + text(node->getPrefix()) + u" | " +
+           text(node->getLocalName());
 }
 
 // Accepts everything and remembers what each node it was asked about answered.
@@ -36,7 +37,8 @@ public:
 class LookingTarget : public MemBufFormatTarget {
 public:
     explicit LookingTarget(const DOMNode* node) : node(node) {}
-    void writeChars(const XMLByte* const bytes, const XMLSize_t count, XMLFormatter* const formatter) override {
+    void writeChars(const XMLByte* const bytes, const XMLSize_t count,
+                    XMLFormatter* const formatter) override {
         views.push_back(namespaceView(node));
         MemBufFormatTarget::writeChars(bytes, count, formatter);
     }
@@ -56,8 +58,9 @@ TEST_F(CallerCode, aCallersFilterSeesNamespaceInformationDuringAWriteAndTheOutpu
     Owned y(item.element()->getAttributeNode(u"kw:y"));
     ASSERT_TRUE(frame.node && item.node && plain.node && y.node);
     // Outside a write.
-    const std::map<std::u16string, std::u16string> outside = {
-        {u"kw:item", namespaceView(item.node)}, {u"kw:y", namespaceView(y.node)}, {u"plain", namespaceView(plain.node)}};
+    const std::map<std::u16string, std::u16string> outside = {{u"kw:item", namespaceView(item.node)},
+                                                              {u"kw:y", namespaceView(y.node)},
+                                                              {u"plain", namespaceView(plain.node)}};
     ASSERT_NE(outside.at(u"kw:y").find(u"urn:kw"), std::u16string::npos) << "the host answers no namespace";
 
     const std::u16string plainOutput = write(frame.node);
@@ -67,7 +70,8 @@ TEST_F(CallerCode, aCallersFilterSeesNamespaceInformationDuringAWriteAndTheOutpu
     const std::u16string filtered = write(w, frame.node);
     w->release();
     EXPECT_EQ(filtered, plainOutput);
-    EXPECT_EQ(filtered, u"<kw:frame kw:x=\"1\" xmlns:kw=\"urn:kw\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>");
+    EXPECT_EQ(filtered,
+              u"<kw:frame kw:x=\"1\" xmlns:kw=\"urn:kw\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>");
     for (const auto& [name, view] : outside) {
         ASSERT_EQ(filter.seen.count(name), 1u) << std::string(name.begin(), name.end());
         EXPECT_EQ(filter.seen.at(name), view) << std::string(name.begin(), name.end());
@@ -99,6 +103,31 @@ TEST_F(CallerCode, aCallersByteStreamSeesNamespaceInformationDuringAWrite) {
         ASSERT_FALSE(target.views.empty());
         for (const std::u16string& view : target.views) EXPECT_EQ(view, outside) << whole;
     }
+}
+
+// The caller's error handler is reached through a stand-in during a write of our nodes; afterwards the
+// configuration holds the caller's own handler again, and a write without one leaves none behind.
+class CountingHandler : public DOMErrorHandler {
+public:
+    bool handleError(const DOMError&) override {
+        ++errors;
+        return true;
+    }
+    int errors = 0;
+};
+
+TEST_F(CallerCode, aCallersErrorHandlerIsTheConfigurationsAgainAfterAWrite) {
+    Owned page(at("project/layout/spread/page"));
+    DOMLSSerializer* w = serializer();
+    CountingHandler handler;
+    for (DOMErrorHandler* set :
+         {static_cast<DOMErrorHandler*>(&handler), static_cast<DOMErrorHandler*>(nullptr)}) {
+        w->getDomConfig()->setParameter(XMLUni::fgDOMErrorHandler, set);
+        EXPECT_NE(write(w, page.node).find(u"<page"), std::u16string::npos);
+        EXPECT_EQ(w->getDomConfig()->getParameter(XMLUni::fgDOMErrorHandler), set);
+    }
+    w->release();
+    EXPECT_EQ(handler.errors, 0);
 }
 
 } // namespace
