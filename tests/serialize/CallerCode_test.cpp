@@ -1,7 +1,7 @@
-// A write hands control to the caller's code: its filter, its destination's byte stream, its error handler.
-// That code sees the nodes as it sees them outside a write; the writer's own view (nodes without namespace
-// information, so that the stock serializer does not declare the host's declarations again) stays the
-// writer's.
+// A write hands control to the caller's code: its filter, its destination's byte stream, its error
+// handler. That code sees the nodes as it sees them outside a write; the writer's own view (nodes without
+// namespace information, so that the stock serializer does not declare the host's declarations again)
+// stays the writer's.
 #include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 
