@@ -1,7 +1,9 @@
 // The serializer of host nodes. It writes the outermost element itself (its name, the host's header
 // attributes and its specified attributes) and lets a Xerces-C serializer (the process-wide delegate)
 // write everything else; configuration, newline and filter live in that delegate. One serializer at a
-// time: creating or destroying one starts the next from a fresh delegate.
+// time: creating or destroying one starts the next from a fresh delegate. Plug-ins get one from
+// DOMImplementation::createLSSerializer (and the save filter's output from DocumentLS::saveToString);
+// the class itself is the library's.
 #pragma once
 
 #include <xercesc/dom/DOMConfiguration.hpp>
@@ -46,6 +48,8 @@ public:
     // document element's binding (xsi with its own when the document has none); a prefix nothing binds
     // fails the write. When the caller's filter skips the outermost element, its children are written
     // as they stand.
+    // The caller's code the write calls (its filter, the destination's byte stream, its error handler)
+    // sees the nodes as outside a write, namespace information included.
     // Nesting: the Xerces-C serializer writes one level of nesting per call of itself, so a node more
     // than maxDepth levels below the node given (its children are one level below it; for a document
     // node, the document element is) fails the write before the serializer descends to it: write and
