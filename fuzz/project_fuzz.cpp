@@ -2,7 +2,6 @@
 // must parse back as XML.
 #include <DOMKw/bridge/Connect.hpp>
 #include <DOMKw/dom/Object.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
 
 #include <xercesc/dom/DOM.hpp>
@@ -13,6 +12,7 @@
 
 #include "FuzzSupport.hpp"
 #include "dom/DocumentImpl.hpp"
+#include "serialize/WriterImpl.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kwhost::ReferenceHost& host = fuzzing::connectedHost();

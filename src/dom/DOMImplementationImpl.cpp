@@ -1,6 +1,5 @@
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/dom/DOMImplementationImpl.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -10,6 +9,7 @@
 #include "bridge/HostStatus.hpp"
 #include "dom/DOMImplementationImpl.hpp"
 #include "dom/DocumentImpl.hpp"
+#include "dom/SerializerFactory.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -78,7 +78,11 @@ DOMDocumentType* DOMImplementationImpl::createDocumentType(const XMLCh*, const X
     Kw::throwDOMException(9);
 }
 
-DOMLSSerializer* DOMImplementationImpl::createLSSerializer(MemoryManager*) { return new WriterImpl(); }
+DOMLSSerializer* DOMImplementationImpl::createLSSerializer(MemoryManager*) {
+    auto create = serializerFactory().create;
+    if (!create) Kw::throwDOMException(DOMException::NOT_SUPPORTED_ERR);
+    return create();
+}
 
 DOMLSParser* DOMImplementationImpl::createLSParser(DOMImplementationLSMode mode, const XMLCh* schemaType,
                                                    MemoryManager* manager, XMLGrammarPool* pool) {

@@ -1,6 +1,5 @@
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
@@ -12,6 +11,7 @@
 #include "dom/Identity.hpp"
 #include "dom/Lifetime.hpp"
 #include "dom/NodeGuard.hpp"
+#include "dom/SerializerFactory.hpp"
 #include "xpath/XPathEvaluatorImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -252,14 +252,10 @@ const XMLCh* DocumentImpl::saveToString(DOMNode* node) {
     static DOMBTString saved; // the buffer handed out, replaced by the next save of any document
     // A refused read during the save ends it (null) instead of writing a shorter or emptier project.
     Kw::CheckedReads checked;
-    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
-        DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createLSSerializer(XMLPlatformUtils::fgMemoryManager),
-        [](DOMLSSerializer* w) { w->release(); });
-    WriterFilterImpl filter;
-    writer->setFilter(&filter);
+    auto save = serializerFactory().save;
+    if (!save) Kw::throwDOMException(DOMException::NOT_SUPPORTED_ERR);
     NodeGuard<DOMElement> root(node ? nullptr : getDocumentElement());
-    XMLCh* text = writer->writeToString(node ? node : root.get(), nullptr);
-    writer.reset();
+    XMLCh* text = save(node ? node : root.get());
     if (!text) return nullptr;
     saved = DOMBTString(text);
     XMLPlatformUtils::fgMemoryManager->deallocate(text);

@@ -101,7 +101,7 @@ DOMNode* NodeImpl::lastChild() const {
 bool NodeImpl::hasChildNodes() const { return !ref().get_FirstChild().isNil(); }
 
 bool& namespaceInfoHidden() {
-    static bool hidden = false;
+    thread_local bool hidden = false; // the writing thread's alone
     return hidden;
 }
 

@@ -3,22 +3,24 @@
 #include <DOMKw/bridge/Connect.hpp>
 
 #include "bridge/BridgeStartup.hpp"
-
-// The later steps, defined by the layers that own them (dom: the DOM implementation source and the
-// XPath start-up; events: the event factory table).
-namespace Kw::startup {
-void registerDOMImplementation();
-void fillEventFactoryTable();
-} // namespace Kw::startup
+#include "dom/DOMStartup.hpp"
+#include "events/EventsStartup.hpp"
+#include "serialize/SerializerStartup.hpp"
+#include "xpath/XPathWrapperImpl.hpp"
 
 namespace Kw {
 
 void Connect(const ActivateRec& rec) {
     // The callback table, then the key constants: a refused registration ends Connect here.
     startBridge(rec);
-    // Xerces-C and the published DOM implementation, then the event factories.
-    startup::registerDOMImplementation();
-    startup::fillEventFactoryTable();
+    // Xerces-C and the published DOM implementation source.
+    domImpl::startDOM();
+    // The event-object factories.
+    domImpl::eventsImpl::startEvents();
+    // Xalan-C's one-time start-up, and the XPath support documents evaluate through.
+    domImpl::xpathImpl::startXPath();
+    // The serializer factory that createLSSerializer and saveToString use.
+    domImpl::serializeImpl::startSerializer();
 }
 
 } // namespace Kw

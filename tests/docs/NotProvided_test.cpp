@@ -1,6 +1,7 @@
 // docs/dom-not-provided.md against the library: every standard call the table lists throws the code it
 // gives, and every call of the interfaces that throws -1 or 9 is in the table.
 #include <DOMKw/dom/Object.hpp>
+#include <DOMKw/dom/Owned.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 
@@ -187,14 +188,17 @@ Table readDocs() {
 class NotProvided : public HostTest {};
 
 TEST_F(NotProvided, TheDocumentedTableIsExactlyWhatTheLibraryRefuses) {
-    DOMDocument* doc = DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createDocument();
-    DOMElement* app = doc->getDocumentElement();
-    DOMXPathResult* r = doc->evaluate(u"(//text())[1]", doc, nullptr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE, nullptr);
-    DOMNode* text = r->getNodeValue();
-    r->release();
-    r = doc->evaluate(u"(//@*)[1]", doc, nullptr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE, nullptr);
-    DOMNode* attr = r->getNodeValue();
-    r->release();
+    // The document is declared first: it is ended last.
+    const dom::Owned<DOMDocument> owned(
+        DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createDocument());
+    DOMDocument* doc = owned.get();
+    const dom::Owned<DOMElement> app(doc->getDocumentElement());
+    const dom::Owned<DOMNode> text(
+        dom::own(doc->evaluate(u"(//text())[1]", doc, nullptr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE, nullptr))
+            ->getNodeValue());
+    const dom::Owned<DOMNode> attr(
+        dom::own(doc->evaluate(u"(//@*)[1]", doc, nullptr, DOMXPathResult::FIRST_ORDERED_NODE_TYPE, nullptr))
+            ->getNodeValue());
     ASSERT_TRUE(text && attr);
 
     struct Subject {
@@ -203,9 +207,9 @@ TEST_F(NotProvided, TheDocumentedTableIsExactlyWhatTheLibraryRefuses) {
         std::vector<const std::vector<Call>*> families;
     } subjects[] = {
         {"DOMDocument", doc, {&nodeCalls(), &documentCalls()}},
-        {"DOMElement", app, {&nodeCalls(), &elementCalls()}},
-        {"DOMText", text, {&nodeCalls(), &textCalls()}},
-        {"DOMAttr", attr, {&nodeCalls(), &attrCalls()}},
+        {"DOMElement", app.get(), {&nodeCalls(), &elementCalls()}},
+        {"DOMText", text.get(), {&nodeCalls(), &textCalls()}},
+        {"DOMAttr", attr.get(), {&nodeCalls(), &attrCalls()}},
     };
     Table found;
     for (const Subject& s : subjects)
@@ -240,11 +244,6 @@ TEST_F(NotProvided, TheDocumentedTableIsExactlyWhatTheLibraryRefuses) {
         EXPECT_EQ(found[key], code) << key;
     }
     for (const auto& [key, code] : refused) EXPECT_TRUE(documented.count(key)) << key << " throws " << code << " but is not documented";
-
-    dom::dispose(text);
-    dom::dispose(attr);
-    dom::dispose(app);
-    doc->release();
 }
 
 } // namespace

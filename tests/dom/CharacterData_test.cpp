@@ -65,10 +65,10 @@ TEST_F(CharacterData, EachChangeIsAtMostOneDeletionThenOneInsertion) {
     textNode->setData(u"fresh"); // nothing to delete
     EXPECT_EQ(host.callCount(Kw::host::DeleteTextValue), 0u);
     EXPECT_EQ(text(textNode->getWholeText()), u"fresh");
-    DOMText* again = textNode->replaceWholeText(u"whole");
-    ASSERT_NE(again, nullptr);
+    dom::Owned<DOMText> again(textNode->replaceWholeText(u"whole"));
+    ASSERT_TRUE(again);
     EXPECT_TRUE(again->isSameNode(textNode));
-    dom::dispose(again);
+    again.reset();
     EXPECT_EQ(textNode->replaceWholeText(u""), nullptr);
     EXPECT_EQ(text(textNode->getData()), u"whole");
     // A read-only text refuses, and a failing host read falls back to "".
@@ -80,11 +80,11 @@ TEST_F(CharacterData, EachChangeIsAtMostOneDeletionThenOneInsertion) {
 }
 
 TEST_F(CharacterData, TextCopiesAndComparisons) {
-    DOMNode* copy = textNode->cloneNode(true);
-    EXPECT_TRUE(domImpl::refOf(copy).isNil());
-    EXPECT_TRUE(textNode->isEqualNode(copy));
-    EXPECT_FALSE(textNode->isSameNode(copy)); // same type, name and value, but not the same host object
-    dom::dispose(copy);
+    dom::Owned<DOMNode> copy(textNode->cloneNode(true));
+    EXPECT_TRUE(domImpl::refOf(copy.get()).isNil());
+    EXPECT_TRUE(textNode->isEqualNode(copy.get()));
+    EXPECT_FALSE(textNode->isSameNode(copy.get())); // same type, name and value, but not the same host object
+    copy.reset();
     EXPECT_EQ(text(textNode->getNodeName()), u"#text");
     EXPECT_EQ(textNode->getChildNodes(), nullptr);
 }
@@ -116,9 +116,9 @@ TEST_F(CharacterData, AttributeNodes) {
     Owned id(attrs->getNamedItem(u"id"));
     auto* idAttr = static_cast<domImpl::AttrImpl*>(id.node);
     EXPECT_EQ(idAttr->copyAttribute(), nullptr);
-    DOMNode* clone = idAttr->cloneNode(false);
+    dom::Owned<DOMNode> clone(idAttr->cloneNode(false));
     EXPECT_EQ(text(clone->getNodeValue()), u"c1");
-    dom::dispose(clone);
+    clone.reset();
 
     // Writing through the node writes the host attribute.
     static_cast<DOMAttr*>(name.node)->setValue(u"Noir");
@@ -169,10 +169,9 @@ TEST_F(CharacterData, ElementSearches) {
     EXPECT_EQ(second.node, added.node);
     EXPECT_EQ(typed->item(2), nullptr);
     EXPECT_EQ(getElementsByTypeName(colors.element(), DOMBTString(u"Missing"))->getLength(), 0u);
-    DOMElement* scratch = doc->createElement(u"x");
-    EXPECT_EQ(getElementsByTypeName(scratch, DOMBTString(u"ProcessColor")), nullptr);
-    EXPECT_EQ(getElementByTagName(scratch, DOMBTString(u"y")), nullptr);
-    dom::dispose(scratch);
+    const dom::Owned<DOMElement> scratch(doc->createElement(u"x"));
+    EXPECT_EQ(getElementsByTypeName(scratch.get(), DOMBTString(u"ProcessColor")), nullptr);
+    EXPECT_EQ(getElementByTagName(scratch.get(), DOMBTString(u"y")), nullptr);
 }
 
 TEST_F(CharacterData, DocumentBasics) {

@@ -3,6 +3,9 @@
 
 #include <DOMKw/bridge/Exceptions.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
+#include <DOMKw/dom/NodeLists.hpp>
+#include <DOMKw/dom/Owned.hpp>
+#include "dom/TextImpl.hpp"
 
 #include <xercesc/dom/DOM.hpp>
 
@@ -10,7 +13,6 @@
 #include "dom/AttrImpl.hpp"
 #include "dom/DocumentImpl.hpp"
 #include "dom/NodeLists.hpp"
-#include "dom/TextImpl.hpp"
 
 #include <string>
 

@@ -105,22 +105,21 @@ TEST_F(NoDataLoss, attributeAddedThroughTheElementIsEnumeratedSavedMovedAndCopie
     EXPECT_NE(all.find(u"added=\"yes\""), std::u16string::npos);
 
     // Copies.
-    DOMElement* clone = static_cast<DOMElement*>(box->cloneNode(true));
+    dom::Owned<DOMElement> clone(static_cast<DOMElement*>(box->cloneNode(true)));
     EXPECT_EQ(text(clone->getAttribute(u"added")), u"yes");
-    dom::dispose(clone);
-    DOMElement* exported =
-        static_cast<DOMElement*>(static_cast<domImpl::ElementImpl*>(box.node)->exportCopy(true));
+    clone.reset();
+    dom::Owned<DOMElement> exported(
+        static_cast<DOMElement*>(static_cast<domImpl::ElementImpl*>(box.node)->exportCopy(true)));
     EXPECT_EQ(text(exported->getAttribute(u"added")), u"yes");
-    dom::dispose(exported);
+    exported.reset();
 
     // A move keeps it, and the copy removeChild hands back has it.
     Owned other(at("project/layout[2]/spread/page"));
     dom::dispose(other->appendChild(box.node));
     EXPECT_EQ(xml("project/layout[2]/spread/page"),
               "<page number=\"1\"><box id=\"b3\"/><box id=\"b1\" bounds=\"12/-3\" added=\"yes\"/></page>");
-    DOMElement* removed = static_cast<DOMElement*>(other->removeChild(box.node));
+    dom::Owned<DOMElement> removed(static_cast<DOMElement*>(other->removeChild(box.node)));
     EXPECT_EQ(text(removed->getAttribute(u"added")), u"yes");
-    dom::dispose(removed);
 }
 
 TEST_F(NoDataLoss, refusedAttributeKeyReadIsNotTakenForNoAttributes) {
@@ -144,14 +143,15 @@ TEST_F(NoDataLoss, replaceChildWhoseRemovalIsRefusedKeepsTheTree) {
     Owned story(at("project/story"));
     for (bool move : {false, true}) {
         SCOPED_TRACE(move ? "a host node moved in" : "new content");
-        DOMElement* fresh = doc->createElement(u"replacement");
+        dom::Owned<DOMElement> fresh(doc->createElement(u"replacement"));
         host.failAt(Kw::host::RemoveChild, 0x10007);
-        EXPECT_EQ(domExceptionCode(
-                      [&] { dom::dispose(page->replaceChild(move ? story.node : fresh, second.node)); }),
+        EXPECT_EQ(domExceptionCode([&] {
+                      dom::dispose(page->replaceChild(move ? story.node : fresh.get(), second.node));
+                  }),
                   7);
         EXPECT_FALSE(host.failureArmed());
         host.disarm();
-        dom::dispose(fresh);
+        fresh.reset();
         EXPECT_EQ(host.toXml(), before);
     }
 }
@@ -275,11 +275,10 @@ TEST_F(NoDataLoss, isEqualNodeComparesAttributeValues) {
         {u"b1", u"other", u"12/-3", false},
     };
     for (const Case& c : cases) {
-        DOMElement* twin = doc->createElement(u"box");
+        dom::Owned<DOMElement> twin(doc->createElement(u"box"));
         twin->setAttribute(u"id", c.id);
         twin->setAttribute(c.secondName, c.secondValue);
-        EXPECT_EQ(box->isEqualNode(twin), c.equal) << std::string(c.id, c.id + 2);
-        dom::dispose(twin);
+        EXPECT_EQ(box->isEqualNode(twin.get()), c.equal) << std::string(c.id, c.id + 2);
     }
     // Two host elements.
     Owned b2(at("project/layout/spread/page/box[2]")), b3(at("project/layout[2]/spread/page/box"));
@@ -373,14 +372,9 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
             [&] { dom::dispose(t->replaceWholeText(v)); },
             [&] { dom::dispose(run->appendChild(doc->createTextNode(v))); },
             [&] {
-                DOMElement* fresh = doc->createElement(u"box");
+                dom::Owned<DOMElement> fresh(doc->createElement(u"box"));
                 fresh->setAttribute(u"id", v);
-                try {
-                    dom::dispose(run->appendChild(fresh));
-                } catch (...) {
-                    dom::dispose(fresh);
-                    throw;
-                }
+                dom::dispose(run->appendChild(fresh.get()));
             },
         };
         int i = 0;
@@ -396,11 +390,11 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
         }
     }
     // The attribute node forms carry the same checks.
-    DOMAttr* named = doc->createAttribute(u"ok");
+    dom::Owned<DOMAttr> named(doc->createAttribute(u"ok"));
     named->setValue(u"\u0002");
-    EXPECT_EQ(domExceptionCode([&] { dom::dispose(e->setAttributeNode(named)); }), 5);
-    EXPECT_EQ(domExceptionCode([&] { dom::dispose(e->setAttributeNodeNS(named)); }), 5);
-    dom::dispose(named);
+    EXPECT_EQ(domExceptionCode([&] { dom::dispose(e->setAttributeNode(named.get())); }), 5);
+    EXPECT_EQ(domExceptionCode([&] { dom::dispose(e->setAttributeNodeNS(named.get())); }), 5);
+    named.reset();
     EXPECT_EQ(host.toXml(), before);
     // What XML holds goes through, and the saved project parses back.
     e->setAttribute(u"ok", u"tab\tnew\nline \U0001F600 \uFFFD");

@@ -73,35 +73,34 @@ TEST_F(TreeChanges, ExportCopyLeavesOutReadOnlyChildrenAndUncopyableAttributes) 
     // The preferences element is read-only; the first colour's id is uncopyable.
     Owned colors(at("colors"));
     Owned app(doc->getDocumentElement());
-    DOMNode* copy = static_cast<domImpl::ElementImpl*>(app.node)->exportCopy(true);
-    DOMNodeList* prefs = static_cast<DOMElement*>(copy)->getElementsByTagName(u"preferences");
+    dom::Owned<DOMElement> copy(static_cast<DOMElement*>(static_cast<domImpl::ElementImpl*>(app.node)->exportCopy(true)));
+    DOMNodeList* prefs = copy->getElementsByTagName(u"preferences");
     EXPECT_EQ(prefs->getLength(), 0u);
-    DOMElement* firstColor = static_cast<DOMElement*>(static_cast<DOMElement*>(copy)->getElementsByTagName(u"color")->item(0));
+    DOMElement* firstColor = static_cast<DOMElement*>(copy->getElementsByTagName(u"color")->item(0));
     EXPECT_FALSE(firstColor->hasAttribute(u"id"));
     EXPECT_TRUE(firstColor->hasAttribute(u"name"));
-    dom::dispose(copy);
+    copy.reset();
     // cloneNode copies everything.
-    DOMNode* clone = app->cloneNode(true);
-    EXPECT_EQ(static_cast<DOMElement*>(clone)->getElementsByTagName(u"preferences")->getLength(), 1u);
-    dom::dispose(clone);
+    dom::Owned<DOMElement> clone(static_cast<DOMElement*>(app->cloneNode(true)));
+    EXPECT_EQ(clone->getElementsByTagName(u"preferences")->getLength(), 1u);
 }
 
 TEST_F(TreeChanges, RemoveAndReplaceReturnDetachedCopies) {
     Owned layout(at("project/layout"));
     Owned project(at("project"));
-    DOMNode* removed = project->removeChild(layout.node);
-    EXPECT_TRUE(domImpl::refOf(removed).isNil()); // a Xerces-C copy
-    EXPECT_EQ(text(static_cast<DOMElement*>(removed)->getAttribute(u"name")), u"L1");
-    EXPECT_EQ(static_cast<DOMElement*>(removed)->getElementsByTagName(u"box")->getLength(), 2u);
-    dom::dispose(removed);
+    dom::Owned<DOMElement> removed(static_cast<DOMElement*>(project->removeChild(layout.node)));
+    EXPECT_TRUE(domImpl::refOf(removed.get()).isNil()); // a Xerces-C copy
+    EXPECT_EQ(text(removed->getAttribute(u"name")), u"L1");
+    EXPECT_EQ(removed->getElementsByTagName(u"box")->getLength(), 2u);
+    removed.reset();
     EXPECT_EQ(host.find("project/layout[2]"), -1);
 
     Owned story(at("project/story"));
     DOMElement* replacement = doc->createElement(u"story");
     replacement->setAttribute(u"id", u"s2");
-    DOMNode* old = project->replaceChild(replacement, story.node);
-    EXPECT_EQ(text(static_cast<DOMElement*>(old)->getAttribute(u"id")), u"s1");
-    dom::dispose(old);
+    dom::Owned<DOMElement> old(static_cast<DOMElement*>(project->replaceChild(replacement, story.node)));
+    EXPECT_EQ(text(old->getAttribute(u"id")), u"s1");
+    old.reset();
     EXPECT_EQ(xml("project"), "<project name=\"P\" id=\"p1\"><layout name=\"L2\"><spread><page number=\"1\"><box "
                               "id=\"b3\"/></page></spread></layout><story id=\"s2\"/></project>");
 }
@@ -110,12 +109,12 @@ TEST_F(TreeChanges, InsertBeforeWithBadReferenceKeepsTheNode) {
     const std::string before = host.toXml();
     Owned story(at("project/story"));
     Owned page(at("project/layout/spread/page"));
-    DOMElement* foreign = doc->createElement(u"box"); // not host-backed: no reference child in the tree
-    EXPECT_EQ(domExceptionCode([&] { page->insertBefore(story.node, foreign); }), 8);
+    // Not host-backed: no reference child in the tree.
+    dom::Owned<DOMElement> foreign(doc->createElement(u"box"));
+    EXPECT_EQ(domExceptionCode([&] { page->insertBefore(story.node, foreign.get()); }), 8);
     EXPECT_EQ(host.toXml(), before);
     Owned parent(story->getParentNode());
     EXPECT_NE(parent.node, nullptr);
-    dom::dispose(foreign);
 }
 
 TEST_F(TreeChanges, RefusedInsertionLeavesTheHostTreeAsItWas) {
@@ -134,14 +133,14 @@ TEST_F(TreeChanges, RefusedInsertionLeavesTheHostTreeAsItWas) {
         {Kw::host::InsertNewChild, 0x10003, true},
     };
     for (const Case& c : cases) {
-        DOMElement* fresh = doc->createElement(u"box");
+        dom::Owned<DOMElement> fresh(doc->createElement(u"box"));
         host.failAt(c.selector, c.status);
-        EXPECT_EQ(domExceptionCode([&] { dom::dispose(page->appendChild(c.newContent ? fresh : story.node)); }),
+        EXPECT_EQ(domExceptionCode([&] { dom::dispose(page->appendChild(c.newContent ? fresh.get() : story.node)); }),
                   c.status & 0xFFFF)
             << c.selector;
         EXPECT_FALSE(host.failureArmed()) << c.selector;
         host.disarm();
-        dom::dispose(fresh);
+        fresh.reset();
         EXPECT_EQ(host.toXml(), before) << c.selector;
     }
     host.failAt(Kw::host::SetAttributeValue, 0x7);
@@ -159,6 +158,7 @@ TEST_F(TreeChanges, RefusalCodes) {
     DOMAttr* attr = page.element()->getAttributeNode(u"number");
     Owned attrGuard(attr);
     DOMElement* scratch = doc->createElement(u"x");
+    const dom::Owned<DOMElement> scratchGuard(scratch);
     struct Case {
         const char* what;
         std::function<void()> call;
@@ -196,12 +196,12 @@ TEST_F(TreeChanges, RefusalCodes) {
     } catch (dom::Exceptions::KwErrorCodes e) {
         EXPECT_EQ(e, 3);
     }
-    dom::dispose(scratch);
 }
 
 TEST_F(TreeChanges, CopyIntoMergesAttributesAndContent) {
     // From a Xerces-C element: attributes written, children inserted.
-    DOMElement* source = doc->createElement(u"box");
+    dom::Owned<DOMElement> owned(doc->createElement(u"box"));
+    DOMElement* source = owned.get();
     source->setAttribute(u"width", u"100");
     source->appendChild(doc->createElement(u"caption"));
     Owned b3(at("project/layout[2]/spread/page/box"));
@@ -217,7 +217,7 @@ TEST_F(TreeChanges, CopyIntoMergesAttributesAndContent) {
     } catch (dom::Exceptions::KwErrorCodes e) {
         EXPECT_EQ(e, 16);
     }
-    dom::dispose(source);
+    owned.reset();
     // From a host element onto a typed element: matching children merged by tag name.
     Owned color(at("colors/color"));
     Owned other(at("colors/color[2]"));

@@ -35,10 +35,9 @@ public:
 
     void walk(DOMNode* node, int depth) {
         for (DOMNode* child = node->getFirstChild(); child;) {
+            const dom::Owned<DOMNode> ours(native ? nullptr : child); // a native node is its document's
             visit(child, depth);
-            DOMNode* next = child->getNextSibling();
-            if (!native) dom::dispose(child);
-            child = next;
+            child = child->getNextSibling();
         }
     }
 
@@ -58,11 +57,11 @@ private:
         DOMNamedNodeMap* map = e->getAttributes();
         for (XMLSize_t i = 0; i < map->getLength(); ++i) {
             DOMNode* a = map->item(i);
+            const dom::Owned<DOMNode> ours(native ? nullptr : a);
             if (!isHostOnly(a)) {
                 const std::u16string name = text(a->getNodeName());
                 attrs.push_back(name + u"=" + text(a->getNodeValue()) + u" byName=" + text(e->getAttribute(name.c_str())));
             }
-            if (!native) dom::dispose(a);
         }
         EXPECT_EQ(map->item(map->getLength()), nullptr);
         std::sort(attrs.begin(), attrs.end());

@@ -7,7 +7,6 @@
 // and the host tree, read through the reference host itself, is exactly as before. No node object may be
 // left, the library's host references must balance, and no injection may stay armed.
 #include <DOMKw/bridge/Transaction.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/TransService.hpp>
@@ -18,6 +17,7 @@
 
 #include "common/NativeDom.hpp"
 #include "dom/DomFixture.hpp"
+#include "serialize/WriterImpl.hpp"
 
 using namespace testing_support;
 
@@ -56,13 +56,12 @@ DOMElement* element(DOMDocument* doc, const std::string& path) {
 // The text of a detached copy, as the stock serializer writes it.
 std::string copyText(DOMNode* copy) {
     if (!copy) return "(null)";
-    DOMLSSerializer* writer =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const dom::Owned<DOMNode> owned(copy);
+    const dom::Owned<DOMLSSerializer> writer(
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
     XMLCh* text = writer->writeToString(copy);
     std::string result = sortAttributes(utf8(text));
     XMLString::release(&text);
-    writer->release();
-    dom::dispose(copy);
     return result;
 }
 

@@ -4,7 +4,6 @@
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
 #include <DOMKw/events/Events.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
 
 #include <functional>

@@ -13,7 +13,6 @@
 // DOMKW_RANDOM_STEPS sets the number of steps (a bounded number by default, for CI); DOMKW_RANDOM_SEED
 // the seed of the first sequence. Every sequence prints its seed; a failure names the seed and the step.
 #include <DOMKw/bridge/Transaction.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
 
 #include <xalanc/DOMSupport/DOMSupportDefault.hpp>
@@ -30,6 +29,7 @@
 
 #include "common/NativeDom.hpp"
 #include "dom/DomFixture.hpp"
+#include "serialize/WriterImpl.hpp"
 
 using namespace testing_support;
 
@@ -255,6 +255,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             for (bool isNative : {false, true}) {
                 DOMDocument* factory = isNative ? nativeDoc : static_cast<DOMDocument*>(doc);
                 DOMElement* e = factory->createElement(name.c_str());
+                const dom::Owned<DOMElement> ours(isNative ? nullptr : e); // a native one is its document's
                 e->setAttribute(u"v", value.c_str());
                 e->appendChild(factory->createTextNode(text.c_str()));
                 if (isNative) {
@@ -264,7 +265,6 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
                     Owned p = mine(parent);
                     Owned before(first ? p->getFirstChild() : nullptr);
                     Owned inserted(p->insertBefore(e, before.node));
-                    dom::dispose(e);
                 }
             }
             break;

@@ -194,22 +194,22 @@ TEST_F(Declarations, everyPrefixWrittenIsDeclaredInTheOutput) {
 TEST_F(Declarations, aCopyKeepsTheNamespaceOfItsTypedAttributeSoTheStockSerializerDeclaresIt) {
     // A copy is a Xerces-C element: written by Xerces-C's own serializer (as a plug-in would), it must
     // read back with namespaces, and xsi:type in it must still be the schema-instance type.
-    DOMLSSerializer* xerces =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const dom::Owned<DOMLSSerializer> xerces(
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
     Owned colors(at("colors")), color(at("colors/color"));
     struct Case {
         const char* what;
         DOMNode* node;
     } cases[] = {{"colors", colors.node}, {"color", color.node}};
     for (const Case& c : cases) {
-        DOMNode* copy = c.node->cloneNode(true);
-        XMLCh* written = xerces->writeToString(copy);
+        const dom::Owned<DOMNode> copy(c.node->cloneNode(true));
+        XMLCh* written = xerces->writeToString(copy.get());
         const std::u16string out(written);
         XMLString::release(&written);
         EXPECT_TRUE(parsesBack(out)) << c.what << ": " << narrow(out);
         EXPECT_NE(out.find(u"xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""), std::u16string::npos)
             << c.what;
-        auto* e = static_cast<DOMElement*>(copy);
+        auto* e = static_cast<DOMElement*>(copy.get());
         auto* typed = e->hasAttribute(u"xsi:type")
                           ? e
                           : static_cast<DOMElement*>(e->getElementsByTagName(u"color")->item(0));
@@ -218,9 +218,7 @@ TEST_F(Declarations, aCopyKeepsTheNamespaceOfItsTypedAttributeSoTheStockSerializ
                   u"ProcessColor")
             << c.what;
         EXPECT_EQ(text(typed->getAttribute(u"xsi:type")), u"ProcessColor") << c.what;
-        dom::dispose(copy);
     }
-    xerces->release();
 }
 
 TEST_F(Declarations, aPrefixBoundInsideTheOutputIsNotDeclaredAgainAndOneBoundAboveItIs) {

@@ -1,7 +1,8 @@
 // Serializer tests: a serializer of the library, and every output it gives parsed back by Xerces-C.
 #pragma once
 
-#include <DOMKw/serialize/WriterImpl.hpp>
+#include "serialize/WriterImpl.hpp"
+#include "dom/DOMImplementationImpl.hpp"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -10,8 +11,8 @@
 
 #include <string>
 
-#include "dom/DOMImplementationImpl.hpp"
 #include "dom/DomFixture.hpp"
+#include "serialize/WriterFilterImpl.hpp"
 
 namespace testing_support {
 

@@ -1,5 +1,6 @@
 // The serializer and the save-to-string filter, against Xerces-C's own serializer.
-#include <DOMKw/serialize/WriterImpl.hpp>
+#include "serialize/WriterImpl.hpp"
+#include "dom/DOMImplementationImpl.hpp"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -15,7 +16,6 @@
 #include <sstream>
 
 #include "common/NativeDom.hpp"
-#include "dom/DOMImplementationImpl.hpp"
 #include "serialize/WriterFixture.hpp"
 
 using namespace testing_support;
@@ -155,12 +155,11 @@ TEST_F(Writer, FilterRules) {
     Owned version(app.element()->getAttributeNode(u"version"));
     Owned spread(at("project/layout/spread")); // no attributes, children with attributes
     EXPECT_EQ(filter.acceptNode(spread.node), DOMNodeFilter::FILTER_ACCEPT);
-    DOMElement* empty = doc->createElement(u"wrapper");
+    const dom::Owned<DOMElement> empty(doc->createElement(u"wrapper"));
     empty->appendChild(doc->createElement(u"inner"));
-    EXPECT_EQ(filter.acceptNode(empty), DOMNodeFilter::FILTER_REJECT);
+    EXPECT_EQ(filter.acceptNode(empty.get()), DOMNodeFilter::FILTER_REJECT);
     empty->appendChild(doc->createTextNode(u"deep"));
-    EXPECT_EQ(filter.acceptNode(empty), DOMNodeFilter::FILTER_ACCEPT);
-    dom::dispose(empty);
+    EXPECT_EQ(filter.acceptNode(empty.get()), DOMNodeFilter::FILTER_ACCEPT);
 }
 
 TEST_F(Writer, OneSerializerAtATime) {

@@ -1,7 +1,6 @@
 // query, save and write: XPath over the project, and its XML.
 #include <DOMKw/dom/DocumentLS.hpp>
 #include <DOMKw/dom/Owned.hpp>
-#include <DOMKw/serialize/WriterImpl.hpp>
 #include <DOMKw/xpath/XPathException.hpp>
 
 #include <xercesc/dom/DOM.hpp>

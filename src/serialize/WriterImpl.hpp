@@ -1,18 +1,14 @@
 // The serializer of host nodes. It writes the outermost element itself (its name, the host's header
 // attributes and its specified attributes) and lets a Xerces-C serializer (the process-wide delegate)
 // write everything else; configuration, newline and filter live in that delegate. One serializer at a
-// time: creating or destroying one starts the next from a fresh delegate.
+// time: creating or destroying one starts the next from a fresh delegate. Plug-ins get one from
+// DOMImplementation::createLSSerializer (and the save filter's output from DocumentLS::saveToString);
+// the class itself is the library's.
 #pragma once
 
 #include <xercesc/dom/DOMConfiguration.hpp>
 #include <xercesc/dom/DOMLSSerializer.hpp>
 #include <xercesc/dom/DOMLSSerializerFilter.hpp>
-
-#include <memory>
-
-XERCES_CPP_NAMESPACE_BEGIN
-class XMLFormatter;
-XERCES_CPP_NAMESPACE_END
 
 namespace domImpl {
 
@@ -52,6 +48,8 @@ public:
     // document element's binding (xsi with its own when the document has none); a prefix nothing binds
     // fails the write. When the caller's filter skips the outermost element, its children are written
     // as they stand.
+    // The caller's code the write calls (its filter, the destination's byte stream, its error handler)
+    // sees the nodes as outside a write, namespace information included.
     // Nesting: the Xerces-C serializer writes one level of nesting per call of itself, so a node more
     // than maxDepth levels below the node given (its children are one level below it; for a document
     // node, the document element is) fails the write before the serializer descends to it: write and
@@ -71,41 +69,6 @@ public:
     // it takes more); a write 1,000 levels deep used about 140 KB in all, so it fits a plug-in's
     // 256 KiB thread with room to spare. Without a bound, 1 MiB of stack ran out near 8,000 levels.
     static constexpr unsigned maxDepth = 1000;
-
-private:
-    XERCES_CPP_NAMESPACE::XMLFormatter* formatter = nullptr;
-};
-
-// Prunes empty structure: a node is written only if it is text, carries a specified attribute, or has
-// such a node below it. The search below a node is a loop, not a recursion, so any depth is safe. While
-// a WriterImpl write runs, the filter remembers the answers its searches found for every element they
-// went through, so that the write asks the host about each node a bounded number of times however
-// deeply the tree nests; between writes it remembers nothing.
-class WriterFilterImpl : public XERCES_CPP_NAMESPACE::DOMLSSerializerFilter {
-public:
-    WriterFilterImpl();
-    ~WriterFilterImpl() override;
-    FilterAction acceptNode(const XERCES_CPP_NAMESPACE::DOMNode* node) const override;
-    ShowType getWhatToShow() const override { return 0xFFFF; }
-    virtual void reserved() {}
-
-    struct Answers;
-    // Answers remembered for the life of one write (scopes nest: an inner one starts afresh and the
-    // outer one's answers come back after it).
-    class WriteSession {
-    public:
-        explicit WriteSession(const WriterFilterImpl& filter);
-        ~WriteSession();
-        WriteSession(const WriteSession&) = delete;
-        WriteSession& operator=(const WriteSession&) = delete;
-
-    private:
-        const WriterFilterImpl& filter;
-        std::unique_ptr<Answers> previous;
-    };
-
-private:
-    mutable std::unique_ptr<Answers> answers;
 };
 
 } // namespace domImpl

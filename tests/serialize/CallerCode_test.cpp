@@ -1,0 +1,133 @@
+// A write hands control to the caller's code: its filter, its destination's byte stream, its error
+// handler. That code sees the nodes as it sees them outside a write; the writer's own view (nodes without
+// namespace information, so that the stock serializer does not declare the host's declarations again)
+// stays the writer's.
+#include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+
+#include <map>
+#include <string>
+
+#include "serialize/WriterFixture.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+using CallerCode = WriterTest;
+
+// What a node answers about its namespace, in one line.
+std::u16string namespaceView(const DOMNode* node) {
+    return text(node->getNamespaceURI()) + u" | " + text(node->getPrefix()) + u" | " +
+           text(node->getLocalName());
+}
+
+// Accepts everything and remembers what each node it was asked about answered.
+class RecordingFilter : public DOMLSSerializerFilter {
+public:
+    FilterAction acceptNode(const DOMNode* node) const override {
+        seen[node->getNodeName()] = namespaceView(node);
+        return FILTER_ACCEPT;
+    }
+    ShowType getWhatToShow() const override { return DOMNodeFilter::SHOW_ALL; }
+    mutable std::map<std::u16string, std::u16string> seen;
+};
+
+// A byte stream that looks at a node of the document each time it is written to.
+class LookingTarget : public MemBufFormatTarget {
+public:
+    explicit LookingTarget(const DOMNode* node) : node(node) {}
+    void writeChars(const XMLByte* const bytes, const XMLSize_t count,
+                    XMLFormatter* const formatter) override {
+        views.push_back(namespaceView(node));
+        MemBufFormatTarget::writeChars(bytes, count, formatter);
+    }
+    const DOMNode* node;
+    std::vector<std::u16string> views;
+};
+
+TEST_F(CallerCode, aCallersFilterSeesNamespaceInformationDuringAWriteAndTheOutputIsUnchanged) {
+    host.loadString("<application xmlns:kw=\"urn:kw\"><project>"
+                    "<kw:frame kw:x=\"1\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>"
+                    "</project></application>",
+                    "namespaces");
+    openDocument();
+    Owned frame(at("project/kw:frame"));
+    Owned item(frame->getFirstChild());
+    Owned plain(item->getNextSibling());
+    Owned y(item.element()->getAttributeNode(u"kw:y"));
+    ASSERT_TRUE(frame.node && item.node && plain.node && y.node);
+    // Outside a write.
+    const std::map<std::u16string, std::u16string> outside = {{u"kw:item", namespaceView(item.node)},
+                                                              {u"kw:y", namespaceView(y.node)},
+                                                              {u"plain", namespaceView(plain.node)}};
+    ASSERT_NE(outside.at(u"kw:y").find(u"urn:kw"), std::u16string::npos) << "the host answers no namespace";
+
+    const std::u16string plainOutput = write(frame.node);
+    DOMLSSerializer* w = serializer();
+    RecordingFilter filter;
+    w->setFilter(&filter);
+    const std::u16string filtered = write(w, frame.node);
+    w->release();
+    EXPECT_EQ(filtered, plainOutput);
+    EXPECT_EQ(filtered,
+              u"<kw:frame kw:x=\"1\" xmlns:kw=\"urn:kw\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>");
+    for (const auto& [name, view] : outside) {
+        ASSERT_EQ(filter.seen.count(name), 1u) << std::string(name.begin(), name.end());
+        EXPECT_EQ(filter.seen.at(name), view) << std::string(name.begin(), name.end());
+    }
+    // The outermost element too, which the writer asks about itself.
+    EXPECT_EQ(filter.seen.at(u"kw:frame"), namespaceView(frame.node));
+    // After the write the nodes answer as before.
+    EXPECT_EQ(namespaceView(item.node), outside.at(u"kw:item"));
+}
+
+TEST_F(CallerCode, aCallersByteStreamSeesNamespaceInformationDuringAWrite) {
+    host.loadString("<application xmlns:kw=\"urn:kw\"><project><kw:frame kw:x=\"1\"><kw:item/></kw:frame>"
+                    "</project></application>",
+                    "namespaces");
+    openDocument();
+    Owned frame(at("project/kw:frame"));
+    Owned x(frame.element()->getAttributeNode(u"kw:x"));
+    ASSERT_TRUE(x.node);
+    const std::u16string outside = namespaceView(x.node);
+    for (const bool whole : {false, true}) {
+        LookingTarget target(x.node);
+        DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+        output.setByteStream(&target);
+        output.setEncoding(u"UTF-8");
+        DOMLSSerializer* w = serializer();
+        const bool ok = w->write(whole ? static_cast<DOMNode*>(doc) : frame.node, &output);
+        w->release();
+        EXPECT_TRUE(ok);
+        ASSERT_FALSE(target.views.empty());
+        for (const std::u16string& view : target.views) EXPECT_EQ(view, outside) << whole;
+    }
+}
+
+// The caller's error handler is reached through a stand-in during a write of our nodes; afterwards the
+// configuration holds the caller's own handler again, and a write without one leaves none behind.
+class CountingHandler : public DOMErrorHandler {
+public:
+    bool handleError(const DOMError&) override {
+        ++errors;
+        return true;
+    }
+    int errors = 0;
+};
+
+TEST_F(CallerCode, aCallersErrorHandlerIsTheConfigurationsAgainAfterAWrite) {
+    Owned page(at("project/layout/spread/page"));
+    DOMLSSerializer* w = serializer();
+    CountingHandler handler;
+    for (DOMErrorHandler* set :
+         {static_cast<DOMErrorHandler*>(&handler), static_cast<DOMErrorHandler*>(nullptr)}) {
+        w->getDomConfig()->setParameter(XMLUni::fgDOMErrorHandler, set);
+        EXPECT_NE(write(w, page.node).find(u"<page"), std::u16string::npos);
+        EXPECT_EQ(w->getDomConfig()->getParameter(XMLUni::fgDOMErrorHandler), set);
+    }
+    w->release();
+    EXPECT_EQ(handler.errors, 0);
+}
+
+} // namespace
