@@ -14,7 +14,7 @@
 
 #include "bridge/HostStatus.hpp"
 #include "bridge/StartupSteps.hpp"
-#include "xpath/XPathWrapperImpl.hpp"
+#include "xpath/XPathStartup.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 

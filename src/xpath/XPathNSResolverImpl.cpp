@@ -10,9 +10,10 @@
 
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
-#include "xpath/DocumentView.hpp"
+#include "xpath/ModelNodes.hpp"
 #include "xpath/DocumentWrappers.hpp"
-#include "xpath/XPathWrapperImpl.hpp"
+#include "xpath/XPathEngine.hpp"
+#include "xpath/XPathStartup.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using XALAN_CPP_NAMESPACE::XalanDOMString;
