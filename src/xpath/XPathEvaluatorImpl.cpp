@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include "bridge/HostStatus.hpp"
 #include "xpath/ModelNodes.hpp"
 #include "xpath/NumberedWrapper.hpp"
 #include "xpath/DocumentWrappers.hpp"
@@ -152,6 +153,10 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
                                         DOMXPathResult* result) {
     XPathEngine& xp = engine();
     XPathEngine::Use inUse(xp);
+    // A host read refused while the expression compiles or runs (a navigation, a name, an element's
+    // attribute names, a value) reads as "nothing there" to Xalan; the evaluation notices it afterwards and
+    // fails with the host's status instead of answering from a tree with parts missing.
+    const uint64_t refusedBefore = Kw::unexaminedFailures().count;
 
     // The resolver, the checks and the compilation.
     const Resolution how(resolver, contextNode);
@@ -214,6 +219,9 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
             }
         }
     }
+
+    if (Kw::unexaminedFailures().count != refusedBefore)
+        Kw::throwDOMException(static_cast<short>(Kw::unexaminedFailures().last & 0xFFFF));
 
     // Nodes of another document than the context node's are mapped through their own wrapper.
     if (value->getType() == XObject::eTypeNodeSet || value->getType() == XObject::eTypeNodeSetNodeProxy) {
