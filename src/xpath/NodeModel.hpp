@@ -1,5 +1,7 @@
-// What Xalan-C evaluates over for a document of the library: a read-only view of the host tree, one
-// object per host object, that Xerces-C document wrappers can wrap.
+// XPath's node model of a document of the library: what Xalan-C evaluates over, a read-only view of the
+// host tree, one node per host object (ModelNodes), that Xerces-C document wrappers can wrap. This class
+// keeps the nodes met (by handle), the host's key texts, and the evaluation epochs that say which of the
+// host's answers are still valid; the document's slot keeps the current model (DocumentXPathState).
 //
 // The library's own node objects make poor material for Xalan: text and attribute objects are new at
 // every navigation (so a wrapper would see a new node each time, and a union would count one node twice),
