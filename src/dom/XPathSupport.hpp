@@ -22,14 +22,15 @@ class XPathSupport {
 public:
     virtual ~XPathSupport();
 
-    virtual dom::xpath::XPathExpression* createExpression(const XMLCh* expression,
-                                                          const XERCES_CPP_NAMESPACE::DOMXPathNSResolver* resolver) = 0;
-    virtual dom::xpath::XPathNSResolver* createNSResolver(const XERCES_CPP_NAMESPACE::DOMNode* nodeResolver) = 0;
-    virtual XERCES_CPP_NAMESPACE::DOMXPathResult* evaluate(const XMLCh* expression,
-                                                           const XERCES_CPP_NAMESPACE::DOMNode* contextNode,
-                                                           const XERCES_CPP_NAMESPACE::DOMXPathNSResolver* resolver,
-                                                           XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType type,
-                                                           XERCES_CPP_NAMESPACE::DOMXPathResult* result) = 0;
+    virtual dom::xpath::XPathExpression*
+    createExpression(const XMLCh* expression, const XERCES_CPP_NAMESPACE::DOMXPathNSResolver* resolver) = 0;
+    virtual dom::xpath::XPathNSResolver*
+    createNSResolver(const XERCES_CPP_NAMESPACE::DOMNode* nodeResolver) = 0;
+    virtual XERCES_CPP_NAMESPACE::DOMXPathResult*
+    evaluate(const XMLCh* expression, const XERCES_CPP_NAMESPACE::DOMNode* contextNode,
+             const XERCES_CPP_NAMESPACE::DOMXPathNSResolver* resolver,
+             XERCES_CPP_NAMESPACE::DOMXPathResult::ResultType type,
+             XERCES_CPP_NAMESPACE::DOMXPathResult* result) = 0;
 
     // The support start-up installed; DOMException 9 (not supported) before it was.
     static XPathSupport& installed();

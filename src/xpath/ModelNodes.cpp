@@ -6,7 +6,6 @@ using namespace XERCES_CPP_NAMESPACE;
 
 namespace domImpl::xpathImpl {
 
-
 const XMLCh modelNodeFeature[] = u"DOMKw XPath view node";
 const XMLCh emptyText[] = u"";
 

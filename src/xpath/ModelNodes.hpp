@@ -17,6 +17,8 @@
 
 namespace domImpl::xpathImpl {
 
+using Kw::HostKey;
+using Kw::NO_KEY;
 using XERCES_CPP_NAMESPACE::DOMAttr;
 using XERCES_CPP_NAMESPACE::DOMCDATASection;
 using XERCES_CPP_NAMESPACE::DOMComment;
@@ -44,8 +46,6 @@ using XERCES_CPP_NAMESPACE::DOMXPathExpression;
 using XERCES_CPP_NAMESPACE::DOMXPathNSResolver;
 using XERCES_CPP_NAMESPACE::DOMXPathResult;
 using XERCES_CPP_NAMESPACE::XMLString;
-using Kw::HostKey;
-using Kw::NO_KEY;
 namespace reads = Kw::handleReads;
 
 // What identifies a node of the model (DOMNode::getFeature answers the node for it).
@@ -56,7 +56,7 @@ extern const XMLCh emptyText[];
 
 inline DOMNode* nodeOf(ModelNode* n);
 
-// The part every view node shares.
+// The part every node of the model shares.
 class ModelNode {
 public:
     enum Kind : uint8_t { Document, Element, Text, Attribute };
@@ -122,7 +122,6 @@ protected:
     mutable uint32_t place = 0;
     mutable std::unique_ptr<XERCES_CPP_NAMESPACE::DOMNodeList> childList;
 };
-
 
 inline DOMNode* nodeOf(ModelNode* n) {
     return n ? n->asNode() : nullptr;
@@ -222,7 +221,8 @@ public:
     const XMLCh* getLocalName() const override { return names().local.c_str(); }
     bool hasAttributes() const override { return !keys().empty(); }
     void* getFeature(const XMLCh* feature, const XMLCh*) const override {
-        return feature == modelNodeFeature ? static_cast<ModelNode*>(const_cast<ModelElement*>(this)) : nullptr;
+        return feature == modelNodeFeature ? static_cast<ModelNode*>(const_cast<ModelElement*>(this))
+                                           : nullptr;
     }
 
     // DOMElement
@@ -464,7 +464,8 @@ public:
     const XMLCh* getLocalName() const override { return nullptr; }
     bool hasAttributes() const override { return false; }
     void* getFeature(const XMLCh* feature, const XMLCh*) const override {
-        return feature == modelNodeFeature ? static_cast<ModelNode*>(const_cast<ModelDocument*>(this)) : nullptr;
+        return feature == modelNodeFeature ? static_cast<ModelNode*>(const_cast<ModelDocument*>(this))
+                                           : nullptr;
     }
 
     // DOMDocument: what a wrapper asks of a document; the rest is refused.

@@ -159,7 +159,8 @@ struct ModelTree {
         if (attrX)
             return attributePlace(static_cast<const ModelAttr&>(*x)) >
                    attributePlace(static_cast<const ModelAttr&>(*y));
-        return static_cast<const HostModelNode*>(x)->position() > static_cast<const HostModelNode*>(y)->position();
+        return static_cast<const HostModelNode*>(x)->position() >
+               static_cast<const HostModelNode*>(y)->position();
     }
 };
 

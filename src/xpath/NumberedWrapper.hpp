@@ -35,5 +35,4 @@ private:
     std::unique_ptr<XALAN_CPP_NAMESPACE::XercesDocumentWrapper> built;
 };
 
-
 } // namespace domImpl::xpathImpl

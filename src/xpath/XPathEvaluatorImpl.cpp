@@ -13,13 +13,13 @@
 #include <memory>
 
 #include "bridge/HostStatus.hpp"
+#include "xpath/DocumentWrappers.hpp"
 #include "xpath/ModelNodes.hpp"
 #include "xpath/NumberedWrapper.hpp"
-#include "xpath/DocumentWrappers.hpp"
 #include "xpath/TellamXalanSupport.hpp"
+#include "xpath/XPathEngine.hpp"
 #include "xpath/XPathExpressionImpl.hpp"
 #include "xpath/XPathNSResolverImpl.hpp"
-#include "xpath/XPathEngine.hpp"
 
 using XALAN_CPP_NAMESPACE::PrefixResolver;
 using XALAN_CPP_NAMESPACE::XalanNode;

@@ -10,8 +10,8 @@
 
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
-#include "xpath/ModelNodes.hpp"
 #include "xpath/DocumentWrappers.hpp"
+#include "xpath/ModelNodes.hpp"
 #include "xpath/XPathEngine.hpp"
 #include "xpath/XPathStartup.hpp"
 

@@ -16,8 +16,8 @@ dom::xpath::XPathNSResolver* XPathSupportImpl::createNSResolver(const DOMNode* n
 }
 
 DOMXPathResult* XPathSupportImpl::evaluate(const XMLCh* expression, const DOMNode* contextNode,
-                                           const DOMXPathNSResolver* resolver, DOMXPathResult::ResultType type,
-                                           DOMXPathResult* result) {
+                                           const DOMXPathNSResolver* resolver,
+                                           DOMXPathResult::ResultType type, DOMXPathResult* result) {
     return XPathEvaluatorImpl::run(expression, contextNode, resolver, type, result);
 }
 

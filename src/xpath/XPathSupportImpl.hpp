@@ -7,8 +7,9 @@ namespace domImpl::xpathImpl {
 
 class XPathSupportImpl : public XPathSupport {
 public:
-    dom::xpath::XPathExpression* createExpression(const XMLCh* expression,
-                                                  const XERCES_CPP_NAMESPACE::DOMXPathNSResolver* resolver) override;
+    dom::xpath::XPathExpression*
+    createExpression(const XMLCh* expression,
+                     const XERCES_CPP_NAMESPACE::DOMXPathNSResolver* resolver) override;
     dom::xpath::XPathNSResolver* createNSResolver(const XERCES_CPP_NAMESPACE::DOMNode* nodeResolver) override;
     XERCES_CPP_NAMESPACE::DOMXPathResult* evaluate(const XMLCh* expression,
                                                    const XERCES_CPP_NAMESPACE::DOMNode* contextNode,

@@ -64,8 +64,7 @@ TEST_F(DocumentOrder, NamedPairsAreOrderedAsXPathOrdersThem) {
         {11, 15, false, "text before a later branch's descendant"},
         {5, 5, false, "a node is not after itself"},
     };
-    for (const Pair& p : pairs)
-        EXPECT_EQ(isNodeAfter(nodes[p.a], nodes[p.b]), p.after) << p.what;
+    for (const Pair& p : pairs) EXPECT_EQ(isNodeAfter(nodes[p.a], nodes[p.b]), p.after) << p.what;
 }
 
 TEST_F(DocumentOrder, EveryPairAgreesWithXercesAndXalan) {
@@ -89,7 +88,8 @@ TEST_F(DocumentOrder, EveryPairAgreesWithXercesAndXalan) {
             const bool attributes = nodes[i]->getNodeType() == DOMNode::ATTRIBUTE_NODE &&
                                     nodes[j]->getNodeType() == DOMNode::ATTRIBUTE_NODE;
             if (i == j || attributes) continue;
-            const bool follows = (nodes[j]->compareDocumentPosition(nodes[i]) & DOMNode::DOCUMENT_POSITION_FOLLOWING) != 0;
+            const bool follows =
+                (nodes[j]->compareDocumentPosition(nodes[i]) & DOMNode::DOCUMENT_POSITION_FOLLOWING) != 0;
             EXPECT_EQ(after, follows) << i << " " << j;
             ++checkedAgainstXerces;
         }
