@@ -1,5 +1,5 @@
 #include <DOMKw/bridge/ObjectRef.hpp>
-#include <DOMKw/dom/DOMImplementationImpl.hpp>
+#include "dom/DOMImplementationImpl.hpp"
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -7,7 +7,6 @@
 #include <string>
 
 #include "bridge/HostStatus.hpp"
-#include "dom/DOMImplementationImpl.hpp"
 #include "dom/DocumentImpl.hpp"
 #include "dom/SerializerFactory.hpp"
 

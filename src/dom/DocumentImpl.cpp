@@ -12,7 +12,7 @@
 #include "dom/Lifetime.hpp"
 #include "dom/NodeGuard.hpp"
 #include "dom/SerializerFactory.hpp"
-#include "xpath/XPathEvaluatorImpl.hpp"
+#include "dom/XPathSupport.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using Kw::throwDOMException;
@@ -39,7 +39,7 @@ DocumentImpl::~DocumentImpl() {
         lifetime::ended(entry.first);
         delete entry.second;
     }
-    deleteWrapper();
+    xpathSlot.reset();
     if (scratchDocument) scratchDocument->release();
 }
 
@@ -92,16 +92,10 @@ void DocumentImpl::disposeTracked() {
     }
 }
 
-void DocumentImpl::setXPathWrapper(void* w, void (*deleter)(void*)) {
-    deleteWrapper();
-    wrapper = w;
-    wrapperDeleter = deleter;
-}
-
-void DocumentImpl::deleteWrapper() {
-    if (wrapper && wrapperDeleter) wrapperDeleter(wrapper);
-    wrapper = nullptr;
-    wrapperDeleter = nullptr;
+void DocumentImpl::setXPathState(std::unique_ptr<XPathDocumentState> state) {
+    // The old state ends before the new one is in place: the XPath layer reads the slot only after.
+    xpathSlot.reset();
+    xpathSlot = std::move(state);
 }
 
 XERCES_CPP_NAMESPACE::DOMDocument* DocumentImpl::scratch() const {
@@ -186,27 +180,27 @@ DOMTreeWalker* DocumentImpl::createTreeWalker(DOMNode*, DOMNodeFilter::ShowType,
 // Every document is an XPath evaluator: the operations are those of the XPath layer.
 DOMXPathExpression* DocumentImpl::createExpression(const XMLCh* expression,
                                                    const DOMXPathNSResolver* resolver) {
-    return xpathImpl::XPathEvaluatorImpl::makeExpression(expression, resolver);
+    return XPathSupport::installed().createExpression(expression, resolver);
 }
 DOMXPathNSResolver* DocumentImpl::createNSResolver(const DOMNode* nodeResolver) {
-    return xpathImpl::XPathEvaluatorImpl::makeResolver(nodeResolver);
+    return XPathSupport::installed().createNSResolver(nodeResolver);
 }
 DOMXPathResult* DocumentImpl::evaluate(const XMLCh* expression, const DOMNode* contextNode,
                                        const DOMXPathNSResolver* resolver, DOMXPathResult::ResultType type,
                                        DOMXPathResult* result) {
-    return xpathImpl::XPathEvaluatorImpl::run(expression, contextNode, resolver, type, result);
+    return XPathSupport::installed().evaluate(expression, contextNode, resolver, type, result);
 }
 dom::xpath::XPathExpression* DocumentImpl::createExpression(const XMLCh* expression,
                                                             dom::xpath::XPathNSResolver* resolver) {
-    return xpathImpl::XPathEvaluatorImpl::makeExpression(expression, resolver);
+    return XPathSupport::installed().createExpression(expression, resolver);
 }
 dom::xpath::XPathNSResolver* DocumentImpl::createNSResolver(DOMNode* nodeResolver) {
-    return xpathImpl::XPathEvaluatorImpl::makeResolver(nodeResolver);
+    return XPathSupport::installed().createNSResolver(nodeResolver);
 }
 DOMXPathResult* DocumentImpl::evaluate(const XMLCh* expression, DOMNode* contextNode,
                                        dom::xpath::XPathNSResolver* resolver, DOMXPathResult::ResultType type,
                                        dom::xpath::XPathResult* result) {
-    return xpathImpl::XPathEvaluatorImpl::run(expression, contextNode, resolver, type, result);
+    return XPathSupport::installed().evaluate(expression, contextNode, resolver, type, result);
 }
 
 // The document's own node part.

@@ -9,6 +9,7 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 
+#include <memory>
 #include <set>
 #include <unordered_map>
 
@@ -17,6 +18,7 @@
 namespace domImpl {
 
 class ElementImpl;
+class XPathDocumentState;
 
 class DocumentImpl : public NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>,
                      public dom::ls::DocumentLS,
@@ -61,9 +63,9 @@ public:
         bool previous;
     };
 
-    // What the XPath layer keeps for this document (its wrapper); deleted at destruction.
-    void* xpathWrapper() const { return wrapper; }
-    void setXPathWrapper(void* w, void (*deleter)(void*));
+    // What the XPath layer keeps for this document; ended with the document.
+    XPathDocumentState* xpathState() const { return xpathSlot.get(); }
+    void setXPathState(std::unique_ptr<XPathDocumentState> state);
 
     XERCES_CPP_NAMESPACE::DOMDocument* scratch() const;
 
@@ -165,8 +167,7 @@ public:
 private:
     std::multiset<DOMNode*> trackedNodes;
     bool trackingMode = false;
-    void* wrapper = nullptr;
-    void (*wrapperDeleter)(void*) = nullptr;
+    std::unique_ptr<XPathDocumentState> xpathSlot;
     std::unordered_map<Kw::HostRef, ElementImpl*> elementCache;
     DOMBTString xmlEncoding;
     DOMBTString xmlVersion{u"1.0"};
@@ -175,8 +176,6 @@ private:
     // bookkeeping never touches a node that is gone.
     std::unordered_map<DOMNode*, Disposable*> alive;
     Kw::ElementRef application;
-
-    void deleteWrapper();
 };
 
 } // namespace domImpl

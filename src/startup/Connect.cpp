@@ -6,7 +6,7 @@
 #include "dom/DOMStartup.hpp"
 #include "events/EventsStartup.hpp"
 #include "serialize/SerializerStartup.hpp"
-#include "xpath/XPathWrapperImpl.hpp"
+#include "xpath/XPathStartup.hpp"
 
 namespace Kw {
 

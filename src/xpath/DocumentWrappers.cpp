@@ -7,7 +7,8 @@
 
 #include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
-#include "xpath/DocumentView.hpp"
+#include "xpath/DocumentXPathState.hpp"
+#include "xpath/ModelNodes.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using XALAN_CPP_NAMESPACE::XercesDocumentWrapper;
@@ -41,7 +42,7 @@ WrappedDocument wrapDocument(const DOMDocument* doc) {
     WrappedDocument wrapped;
     if (!doc) return wrapped;
     if (DocumentImpl* own = asDocumentImpl(doc)) {
-        wrapped.view = currentView(*own);
+        wrapped.view = currentModel(*own);
         wrapped.wrapper = &wrapped.view->wrapper();
         return wrapped;
     }

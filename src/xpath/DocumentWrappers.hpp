@@ -23,7 +23,7 @@ class DocumentImpl;
 
 namespace domImpl::xpathImpl {
 
-class DocumentView;
+class NodeModel;
 
 // Deletes a wrapper kept as user data when its document is deleted.
 class DeleteXalanDocFunctor : public XERCES_CPP_NAMESPACE::DOMUserDataHandler {
@@ -36,7 +36,7 @@ public:
 struct WrappedDocument {
     XALAN_CPP_NAMESPACE::XercesDocumentWrapper* wrapper = nullptr;
     // For a document of the library: the view the wrapper wraps (what results and resolvers keep).
-    std::shared_ptr<DocumentView> view;
+    std::shared_ptr<NodeModel> view;
 
     // The Xalan node of a node of this document (a node object of the library for a library document);
     // null when the node is not one of its nodes.

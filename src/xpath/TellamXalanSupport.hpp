@@ -3,8 +3,6 @@
 
 #include <xalanc/DOMSupport/DOMSupportDefault.hpp>
 
-#include <xercesc/dom/DOMNode.hpp>
-
 namespace XALAN_CPP_NAMESPACE {
 class XercesWrapperNavigator;
 }
@@ -37,9 +35,5 @@ public:
 private:
     XALAN_CPP_NAMESPACE::DOMSupportDefault base;
 };
-
-// Whether node1 comes after node2 in the document order of their DOM tree (an element's attributes come
-// after it and before its children). Nodes of different trees get a fixed, arbitrary order.
-bool isNodeAfter(const XERCES_CPP_NAMESPACE::DOMNode* node1, const XERCES_CPP_NAMESPACE::DOMNode* node2);
 
 } // namespace domImpl

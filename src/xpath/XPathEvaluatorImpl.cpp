@@ -12,12 +12,14 @@
 
 #include <memory>
 
-#include "xpath/DocumentView.hpp"
+#include "bridge/HostStatus.hpp"
 #include "xpath/DocumentWrappers.hpp"
+#include "xpath/ModelNodes.hpp"
+#include "xpath/NumberedWrapper.hpp"
 #include "xpath/TellamXalanSupport.hpp"
+#include "xpath/XPathEngine.hpp"
 #include "xpath/XPathExpressionImpl.hpp"
 #include "xpath/XPathNSResolverImpl.hpp"
-#include "xpath/XPathWrapperImpl.hpp"
 
 using XALAN_CPP_NAMESPACE::PrefixResolver;
 using XALAN_CPP_NAMESPACE::XalanNode;
@@ -97,7 +99,7 @@ private:
     bool executing;
 };
 
-void compileWith(XPathWrapper& xp, const XMLCh* text, const DOMNode* resolverNode,
+void compileWith(XPathEngine& xp, const XMLCh* text, const DOMNode* resolverNode,
                  const PrefixResolver& prefixes) {
     // Prefixes are read through the resolver node's document, which is in use while the text compiles.
     DocumentUse use(resolverNode ? documentOf(resolverNode) : nullptr, false);
@@ -109,7 +111,7 @@ void compileWith(XPathWrapper& xp, const XMLCh* text, const DOMNode* resolverNod
 class EvaluationEnd {
 public:
     // `wrapper`: the wrapper the evaluation runs over, which may change while it runs.
-    EvaluationEnd(XPathWrapper& xp, XercesDocumentWrapper* const& wrapper) : xp(xp), wrapper(wrapper) {}
+    EvaluationEnd(XPathEngine& xp, XercesDocumentWrapper* const& wrapper) : xp(xp), wrapper(wrapper) {}
     ~EvaluationEnd() {
         Kw::KWLIB::ReleaseDocXPathCache(wrapper);
         xp.clear();
@@ -118,21 +120,21 @@ public:
     EvaluationEnd& operator=(const EvaluationEnd&) = delete;
 
 private:
-    XPathWrapper& xp;
+    XPathEngine& xp;
     XercesDocumentWrapper* const& wrapper;
 };
 
 // What a result made over a built wrapper keeps: the wrapper, and the view its nodes are made of.
 struct OrderedAnchor {
-    std::shared_ptr<DocumentView> view;
-    std::shared_ptr<BuiltWrapper> built;
+    std::shared_ptr<NodeModel> view;
+    std::shared_ptr<NumberedWrapper> built;
 };
 
 } // namespace
 
 void XPathEvaluatorImpl::check(const XMLCh* expression, const DOMXPathNSResolver* resolver) {
-    XPathWrapper& xp = engine();
-    XPathWrapper::Use inUse(xp);
+    XPathEngine& xp = engine();
+    XPathEngine::Use inUse(xp);
     checkText(expression);
     if (!resolver) {
         // The prefixes of an expression made without a resolver are resolved at each evaluation, against
@@ -149,8 +151,12 @@ void XPathEvaluatorImpl::check(const XMLCh* expression, const DOMXPathNSResolver
 DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* contextNode,
                                         const DOMXPathNSResolver* resolver, DOMXPathResult::ResultType type,
                                         DOMXPathResult* result) {
-    XPathWrapper& xp = engine();
-    XPathWrapper::Use inUse(xp);
+    XPathEngine& xp = engine();
+    XPathEngine::Use inUse(xp);
+    // A host read refused while the expression compiles or runs (a navigation, a name, an element's
+    // attribute names, a value) reads as "nothing there" to Xalan; the evaluation notices it afterwards and
+    // fails with the host's status instead of answering from a tree with parts missing.
+    const uint64_t refusedBefore = Kw::unexaminedFailures().count;
 
     // The resolver, the checks and the compilation.
     const Resolution how(resolver, contextNode);
@@ -189,30 +195,33 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
         // keeps a node-set of such nodes in order by comparing each new node with every node already in
         // it) runs over a wrapper built up front instead, whose nodes Xalan numbers: at once when the
         // expression searches the whole tree from the root, else once the questions pass a budget.
-        const std::shared_ptr<DocumentView>& view = use.wrapped.view;
+        const std::shared_ptr<NodeModel>& view = use.wrapped.view;
         auto runNumbered = [&]() -> bool {
-            std::shared_ptr<BuiltWrapper> built = view->orderedWrapper();
+            std::shared_ptr<NumberedWrapper> built = view->orderedWrapper();
             const DOMNode* viewed = view->viewOf(contextNode);
             XalanNode* numbered = viewed == view->documentNode()->asNode() ? &built->wrapper()
                                                                            : built->wrapper().mapNode(viewed);
             if (!numbered) return false; // a context outside the tree (a node the host has taken out)
             runOver(&built->wrapper());
             anchor = std::make_shared<OrderedAnchor>(OrderedAnchor{view, std::move(built)});
-            value = xp.execute(numbered, *how.prefixes, *navigator, XPathWrapper::unlimited);
+            value = xp.execute(numbered, *how.prefixes, *navigator, XPathEngine::unlimited);
             return true;
         };
         if (!view || !xp.searchesFromTheRoot() || !runNumbered()) {
             try {
                 value = xp.execute(context, *how.prefixes, *navigator,
-                                   view ? orderQuestions : XPathWrapper::unlimited);
+                                   view ? orderQuestions : XPathEngine::unlimited);
             } catch (const NeedsDocumentOrder&) {
                 xp.clear();
                 runOver(use.wrapped.wrapper);
                 if (!runNumbered())
-                    value = xp.execute(context, *how.prefixes, *navigator, XPathWrapper::unlimited);
+                    value = xp.execute(context, *how.prefixes, *navigator, XPathEngine::unlimited);
             }
         }
     }
+
+    if (Kw::unexaminedFailures().count != refusedBefore)
+        Kw::throwDOMException(static_cast<short>(Kw::unexaminedFailures().last & 0xFFFF));
 
     // Nodes of another document than the context node's are mapped through their own wrapper.
     if (value->getType() == XObject::eTypeNodeSet || value->getType() == XObject::eTypeNodeSetNodeProxy) {

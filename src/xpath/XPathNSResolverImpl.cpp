@@ -11,9 +11,10 @@
 #include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
 #include "dom/TextImpl.hpp"
-#include "xpath/DocumentView.hpp"
 #include "xpath/DocumentWrappers.hpp"
-#include "xpath/XPathWrapperImpl.hpp"
+#include "xpath/ModelNodes.hpp"
+#include "xpath/XPathEngine.hpp"
+#include "xpath/XPathStartup.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using XALAN_CPP_NAMESPACE::XalanDOMString;

@@ -14,7 +14,7 @@ namespace domImpl::xpathImpl {
 
 using XERCES_CPP_NAMESPACE::DOMNode;
 
-class DocumentView;
+class NodeModel;
 
 // Resolves the prefixes declared on the document element of the node's document, read live through
 // that document's wrapper. Each resolver owns what it reads through (its own prefix resolver, the
@@ -45,7 +45,7 @@ protected:
 private:
     const DOMNode* node = nullptr;
     DOMNode* handOut = nullptr;
-    std::shared_ptr<DocumentView> view;
+    std::shared_ptr<NodeModel> view;
     std::unique_ptr<XALAN_CPP_NAMESPACE::PrefixResolver> prefixResolver;
 };
 

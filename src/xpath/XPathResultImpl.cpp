@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "bridge/HostStatus.hpp"
-#include "xpath/DocumentView.hpp"
-#include "xpath/XPathWrapperImpl.hpp"
+#include "xpath/ModelNodes.hpp"
+#include "xpath/XPathEngine.hpp"
 
 using XALAN_CPP_NAMESPACE::XercesWrapperNavigator;
 using XALAN_CPP_NAMESPACE::XObject;
@@ -93,13 +93,13 @@ DOMXPathResult::ResultType typeFor(const XObjectPtr& value, DOMXPathResult::Resu
 
 XPathResultImpl::XPathResultImpl(XObjectPtr v, XercesWrapperNavigator* nav, ResultType type)
     : resultType(typeFor(v, type)) {
+    // Taken only once the type is known to fit: a refusal leaves the navigator with the caller.
     value = v;
-    navigator = nav;
+    navigator.reset(nav);
 }
 
 XPathResultImpl::~XPathResultImpl() {
     value.release();
-    delete navigator;
 }
 
 dom::xpath::XPathResult* XPathResultImpl::create_(XObjectPtr value, XercesWrapperNavigator* navigator,
@@ -111,10 +111,7 @@ void XPathResultImpl::SetResult(const XObjectPtr& v, XercesWrapperNavigator* nav
     // Everything that can fail comes first: a refused type leaves the result as it was.
     const ResultType answered = typeFor(v, type);
     if (v.get() != value.get()) value = v;
-    if (nav != navigator) {
-        delete navigator;
-        navigator = nav;
-    }
+    if (nav != navigator.get()) navigator.reset(nav);
     cursor = 0;
     resultType = answered;
 }
@@ -203,7 +200,7 @@ DOMNode* XPathResultImpl::GetNthNode(unsigned int index) const {
     if (index >= GetResultLength() || !navigator) return nullptr;
     const DOMNode* mapped = navigator->mapNode(value->nodeset().item(index));
     // A node of a library document's view becomes the library's own node object for the same host object.
-    if (const ViewNode* node = asViewNode(mapped)) return node->view().handOut(*node);
+    if (const ModelNode* node = asModelNode(mapped)) return node->model().handOut(*node);
     return const_cast<DOMNode*>(mapped);
 }
 

@@ -13,6 +13,7 @@
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
+#include "bridge/HostStatus.hpp"
 #include "xpath/XPathFixture.hpp"
 
 using namespace testing_support;
@@ -180,6 +181,66 @@ TEST_F(XPathResources, HostFailuresAreThrownAndLeaveNothingBehind) {
     EXPECT_EQ(number(u"count(//page)"), 2);
     EXPECT_FALSE(host.failureArmed());
     EXPECT_EQ(doc->liveNodeCount(), 1u);
+}
+
+// A host read refused in the middle of an evaluation reads as "nothing there" to Xalan (no attributes, no
+// next node, an empty value). The evaluation notices and fails with the host's status rather than answer
+// from a tree with parts missing. Every call of each read is refused in turn, until one evaluation runs
+// without meeting the refusal and gives the full answer.
+TEST_F(XPathResources, RefusedHostReadFailsTheEvaluationInsteadOfAnsweringFromLess) {
+    struct Case {
+        int selector;
+        const XMLCh* expression;
+    };
+    const Case cases[] = {
+        {Kw::host::GetAttributeKeys, u"count(//box/@*)"},
+        {Kw::host::NavigateElement, u"count(//box)"},
+        {Kw::host::GetAttributeValue, u"count(//box[@id = 'b1'])"},
+        {Kw::host::GetTextValue, u"count(//text()[string-length(.) > 0])"},
+    };
+    const size_t liveBefore = doc->liveNodeCount();
+    for (const Case& c : cases) {
+        const double full = number(c.expression);
+        ASSERT_GT(full, 0) << narrow(c.expression);
+        int refused = 0;
+        for (int n = 1; n < 100000; ++n) {
+            host.failAt(c.selector, 7, n);
+            double answer = -1;
+            int code = 0;
+            try {
+                answer = number(c.expression);
+            } catch (const DOMException& e) {
+                code = e.code;
+            }
+            if (code != 0) {
+                EXPECT_EQ(code, 7) << narrow(c.expression) << " call " << n;
+                EXPECT_FALSE(host.failureArmed());
+                ++refused;
+                continue;
+            }
+            // The refusal was never met: the answer is the full one.
+            EXPECT_TRUE(host.failureArmed()) << narrow(c.expression) << " call " << n;
+            EXPECT_EQ(answer, full) << narrow(c.expression);
+            host.disarm();
+            break;
+        }
+        EXPECT_GT(refused, 0) << narrow(c.expression);
+        EXPECT_EQ(doc->liveNodeCount(), liveBefore);
+    }
+    // A reused result keeps its answer when the evaluation that would replace it fails.
+    Result kept(evaluate(u"count(//box)", docNode()));
+    host.failAt(Kw::host::GetAttributeKeys, 7);
+    EXPECT_EQ(domExceptionCode(
+                  [&] { evaluate(u"count(//@*)", docNode(), DOMXPathResult::ANY_TYPE, nullptr, kept.get()); }),
+              7);
+    EXPECT_EQ(kept->getNumberValue(), number(u"count(//box)"));
+    // Inside a scope of checked reads the refusal ends the evaluation at once, with the same code.
+    {
+        const Kw::CheckedReads checked;
+        host.failAt(Kw::host::GetAttributeKeys, 7);
+        EXPECT_EQ(domExceptionCode([&] { number(u"count(//box/@*)"); }), 7);
+    }
+    EXPECT_FALSE(host.failureArmed());
 }
 
 // A plug-in's resolver that evaluates while its answer is awaited.

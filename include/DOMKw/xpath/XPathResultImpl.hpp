@@ -55,7 +55,7 @@ public:
     XMLSize_t getSnapshotLength() const override;
     void release() override;
 
-    XALAN_CPP_NAMESPACE::XercesWrapperNavigator* getWrapperNavigator() const { return navigator; }
+    XALAN_CPP_NAMESPACE::XercesWrapperNavigator* getWrapperNavigator() const { return navigator.get(); }
 
 private:
     void SetResultType(ResultType requested);
@@ -64,7 +64,7 @@ private:
     void require(bool fits) const;
 
     XALAN_CPP_NAMESPACE::XObjectPtr value;
-    XALAN_CPP_NAMESPACE::XercesWrapperNavigator* navigator;
+    std::unique_ptr<XALAN_CPP_NAMESPACE::XercesWrapperNavigator> navigator;
     uint64_t cursor = 0;
     ResultType resultType = ANY_TYPE;
     std::shared_ptr<void> anchor;

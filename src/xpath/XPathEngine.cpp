@@ -1,4 +1,4 @@
-#include "xpath/XPathWrapperImpl.hpp"
+#include "xpath/XPathEngine.hpp"
 
 #include <DOMKw/xpath/XPathException.hpp>
 
@@ -18,25 +18,16 @@
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/util/XMLException.hpp>
 
-#include <mutex>
+#include <memory>
 
 #include "bridge/HostStatus.hpp"
 #include "xpath/ExpressionBounds.hpp"
 #include "xpath/TellamXalanSupport.hpp"
+#include "xpath/XPathStartup.hpp"
 
 using namespace XALAN_CPP_NAMESPACE;
 
 namespace domImpl::xpathImpl {
-
-void startXPath() {
-    // Both libraries count their initialisations; these are never undone, so everything they make
-    // stays valid until the process ends.
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Kw::ensureXercesStarted();
-        XPathEvaluator::initialize(XalanMemMgrs::getDefaultXercesMemMgr());
-    });
-}
 
 namespace {
 
@@ -84,18 +75,14 @@ XPathProcessorImpl& processor() {
     return processor;
 }
 
-class XPathWrapperImpl : public XPathWrapper {
+class XalanXPathEngine : public XPathEngine {
 public:
-    XPathWrapperImpl()
-        : envSupport(memory()), objectFactory(memory(), 10, 10, 10, 5), domSupport(new TellamXalanSupport),
-          executionContext(new UnboundVariables(envSupport, *domSupport, objectFactory)),
+    // Every part is owned, so a failure while the later ones are made frees the earlier ones.
+    XalanXPathEngine()
+        : envSupport(memory()), objectFactory(memory(), 10, 10, 10, 5),
+          domSupport(std::make_unique<TellamXalanSupport>()),
+          executionContext(std::make_unique<UnboundVariables>(envSupport, *domSupport, objectFactory)),
           xpath(xpathFactory().create()) {}
-
-    ~XPathWrapperImpl() override {
-        xpathFactory().returnObject(xpath);
-        delete executionContext;
-        delete domSupport;
-    }
 
     void compile(const XMLCh* expression, const PrefixResolver& resolver) override {
         // Xalan's parser and evaluator recurse: what would run the stack out never reaches them.
@@ -168,27 +155,31 @@ private:
 
     XPathEnvSupportDefault envSupport;
     XObjectFactoryDefault objectFactory;
-    TellamXalanSupport* domSupport;
-    XPathExecutionContextDefault* executionContext;
-    XPath* xpath;
+    std::unique_ptr<TellamXalanSupport> domSupport;
+    std::unique_ptr<XPathExecutionContextDefault> executionContext;
+    // Made by the process-wide factory, which takes it back.
+    struct ReturnToFactory {
+        void operator()(XPath* x) const { xpathFactory().returnObject(x); }
+    };
+    std::unique_ptr<XPath, ReturnToFactory> xpath;
 };
 
 } // namespace
 
-XPathWrapper::~XPathWrapper() = default;
+XPathEngine::~XPathEngine() = default;
 
-XPathWrapper::Use::Use(XPathWrapper& engine) : engine(engine) {
+XPathEngine::Use::Use(XPathEngine& engine) : engine(engine) {
     if (engine.busy) Kw::throwDOMException(XERCES_CPP_NAMESPACE::DOMException::INVALID_STATE_ERR);
     engine.busy = true;
 }
 
-XPathWrapper::Use::~Use() {
+XPathEngine::Use::~Use() {
     engine.busy = false;
 }
 
-XPathWrapper& engine() {
+XPathEngine& engine() {
     startXPath();
-    static XPathWrapperImpl theEngine;
+    static XalanXPathEngine theEngine;
     return theEngine;
 }
 

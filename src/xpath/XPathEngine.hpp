@@ -17,13 +17,10 @@ class XPathExecutionContext;
 
 namespace domImpl::xpathImpl {
 
-// Starts Xerces-C and Xalan-C's XPath support, once per process; safe to call any number of times.
-// Connect calls it at start-up; every entry into the XPath layer calls it too.
-void startXPath();
-
-class XPathWrapper {
+// The engine as the evaluations see it; the one implementation over Xalan-C lives in XPathEngine.cpp.
+class XPathEngine {
 public:
-    virtual ~XPathWrapper();
+    virtual ~XPathEngine();
 
     // Compiles `expression` into the engine's XPath object, resolving prefixes with `resolver`. Throws
     // XPathException 51 for text that is not an expression.
@@ -50,13 +47,13 @@ public:
     // is refused with DOMException 11 rather than let it overwrite the running one.
     class Use {
     public:
-        explicit Use(XPathWrapper& engine);
+        explicit Use(XPathEngine& engine);
         ~Use();
         Use(const Use&) = delete;
         Use& operator=(const Use&) = delete;
 
     private:
-        XPathWrapper& engine;
+        XPathEngine& engine;
     };
 
 protected:
@@ -64,6 +61,6 @@ protected:
 };
 
 // The one engine of the process, made on first use.
-XPathWrapper& engine();
+XPathEngine& engine();
 
 } // namespace domImpl::xpathImpl

@@ -1,0 +1,23 @@
+// The shape of a host tree as XPath's node model sees it: every node in document order with its
+// attribute names. Cheap to compare with the tree as it is now (one walk, stopping at the first change).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace domImpl::xpathImpl {
+
+class NodeModel;
+
+class TreeShape {
+public:
+    // The shape of the tree below the model's document now.
+    explicit TreeShape(NodeModel& view);
+    // Whether the tree below the model's document has this shape now.
+    bool matches(NodeModel& view) const;
+
+private:
+    std::vector<uintptr_t> tokens;
+};
+
+} // namespace domImpl::xpathImpl
