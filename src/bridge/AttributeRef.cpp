@@ -1,4 +1,4 @@
-#include <DOMKw/bridge/AttributeRef.hpp>
+#include "bridge/AttributeRef.hpp"
 
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "bridge/AttributeRef.hpp"
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
 

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+#include "bridge/AttributeRef.hpp"
+
 namespace domImpl {
 
 using XERCES_CPP_NAMESPACE::DOMAttr;

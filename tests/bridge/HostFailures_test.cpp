@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "bridge/AttributeRef.hpp"
 #include "bridge/CallbackTable.hpp"
 #include "common/HostFixture.hpp"
 

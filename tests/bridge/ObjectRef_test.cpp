@@ -1,5 +1,6 @@
 #include <DOMKw/bridge/ObjectRef.hpp>
 
+#include "bridge/AttributeRef.hpp"
 #include "common/HostFixture.hpp"
 
 using namespace Kw;

@@ -57,5 +57,3 @@ private:
 
 } // namespace Kw
 
-// Attribute nodes' records, for the code that still finds them through the element reference.
-#include <DOMKw/bridge/AttributeRef.hpp>

@@ -1,5 +1,4 @@
-// The record behind an attribute node: the library's bookkeeping, not something a plug-in makes. It is
-// installed only because the installed attribute node class still holds one by value.
+// The record behind an attribute node: the library's bookkeeping, not something a plug-in makes.
 #pragma once
 
 #include <DOMKw/bridge/ElementRef.hpp>
