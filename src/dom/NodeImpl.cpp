@@ -150,15 +150,31 @@ const XMLCh* NodeImpl::lookupNamespaceURI(const XMLCh* prefixText) const {
 
 namespace {
 
-// Refuses a plain Xerces-C child whose text or attribute values XML cannot hold.
-void requireWritable(const DOMNode* node) {
-    if (node->getNodeType() == DOMNode::TEXT_NODE) {
-        requireXmlChars(node->getNodeValue());
-        return;
+// Content nested deeper than this below a plain Xerces-C child is refused: the host keeps no deeper tree,
+// and writing it out for the host would recurse once per level.
+constexpr unsigned maxForeignDepth = 1000;
+
+// Refuses a plain Xerces-C child whose text or attribute values XML cannot hold, or whose content is
+// nested deeper than maxForeignDepth (INDEX_SIZE_ERR). Walks without recursing: the caller's tree may be
+// arbitrarily deep.
+void requireWritable(const DOMNode* top) {
+    unsigned depth = 0;
+    for (const DOMNode* node = top; node;) {
+        if (node->getNodeType() == DOMNode::TEXT_NODE) requireXmlChars(node->getNodeValue());
+        if (const DOMNamedNodeMap* attrs = node->getAttributes())
+            for (XMLSize_t i = 0, n = attrs->getLength(); i < n; ++i) requireXmlChars(attrs->item(i)->getNodeValue());
+        if (const DOMNode* child = node->getFirstChild()) {
+            if (++depth > maxForeignDepth) throwDOMException(1);
+            node = child;
+            continue;
+        }
+        // Up until a node with a next sibling, never above the top.
+        while (node != top && !node->getNextSibling()) {
+            node = node->getParentNode();
+            --depth;
+        }
+        node = node == top ? nullptr : node->getNextSibling();
     }
-    if (const DOMNamedNodeMap* attrs = node->getAttributes())
-        for (XMLSize_t i = 0, n = attrs->getLength(); i < n; ++i) requireXmlChars(attrs->item(i)->getNodeValue());
-    for (const DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling()) requireWritable(c);
 }
 
 } // namespace

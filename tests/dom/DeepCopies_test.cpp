@@ -83,4 +83,36 @@ TEST_F(DeepCopies, AMovePastTheDepthBoundIsRefusedAndKeepsTheTree) {
                          "</holder><m/></application>");
 }
 
+// A plain Xerces-C tree nested deeper than the host keeps is refused (code 1) before anything is written,
+// also on a plug-in's small stack; the host tree is unchanged. One within the bound goes in whole.
+TEST_F(DeepCopies, AForeignTreeDeeperThanTheHostKeepsIsRefusedWithoutRecursing) {
+    openDocument();
+    const std::string before = host.toXml();
+    auto chain = [&](size_t levels) {
+        DOMElement* top = doc->createElement(u"e");
+        DOMElement* at = top;
+        for (size_t i = 1; i < levels; ++i) at = static_cast<DOMElement*>(at->appendChild(doc->createElement(u"e")));
+        at->appendChild(doc->createTextNode(u"bottom"));
+        return top;
+    };
+    // Left to the scratch document, which frees its nodes with itself (Xerces-C's release of a detached
+    // node would recurse once per level).
+    DOMElement* deep = chain(20000);
+    int code = 0;
+    onSmallStack(256 * 1024, [&] {
+        Owned colors(at("colors"));
+        code = domExceptionCode([&] { colors->appendChild(deep); });
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(host.toXml(), before);
+
+    dom::Owned<DOMElement> shallow(chain(50));
+    Owned colors(at("colors"));
+    Owned added(colors->appendChild(shallow.get()));
+    ASSERT_NE(added.node, nullptr);
+    size_t levels = 0;
+    for (DOMNode* n = added.node; n && n->getNodeType() == DOMNode::ELEMENT_NODE; n = n->getFirstChild()) ++levels;
+    EXPECT_EQ(levels, 50u);
+}
+
 } // namespace
