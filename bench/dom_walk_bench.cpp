@@ -9,9 +9,9 @@
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
-#include <atomic>
 #include <memory>
 #include <cstdlib>
+#include <malloc.h>
 #include <new>
 
 #include "BenchSupport.hpp"
@@ -20,20 +20,23 @@
 
 using namespace XERCES_CPP_NAMESPACE;
 
-// Heap accounting for the bytes-per-element figure.
-static std::atomic<size_t> liveBytes{0};
+// Heap accounting: every allocation is counted; while `weighing` is on (only around the element objects
+// of BM_ElementObjectBytes, so that the walks do not pay for it) the bytes the allocator actually set
+// aside for each block are added up (malloc usable size, not the size asked for).
+static long long liveBytes = 0;
+static size_t allocations = 0;
+static bool weighing = false;
 void* operator new(size_t n) {
-    auto* p = static_cast<size_t*>(std::malloc(n + sizeof(size_t) * 2));
+    void* p = std::malloc(n ? n : 1);
     if (!p) throw std::bad_alloc();
-    p[0] = n;
-    liveBytes += n;
-    return p + 2;
+    ++allocations;
+    if (weighing) liveBytes += static_cast<long long>(malloc_usable_size(p));
+    return p;
 }
 void operator delete(void* q) noexcept {
     if (!q) return;
-    auto* p = static_cast<size_t*>(q) - 2;
-    liveBytes -= p[0];
-    std::free(p);
+    if (weighing) liveBytes -= static_cast<long long>(malloc_usable_size(q));
+    std::free(q);
 }
 void operator delete(void* q, size_t) noexcept { operator delete(q); }
 
@@ -67,7 +70,7 @@ World& world() {
 
 // What the walk reads of every node, kept so that nothing is optimised away.
 struct Tally {
-    size_t nodes = 0, attrs = 0, chars = 0;
+    size_t nodes = 0, elements = 0, attrs = 0, chars = 0;
 };
 
 void walkDom(DOMNode* node, Tally& t, bool dispose) {
@@ -78,6 +81,7 @@ void walkDom(DOMNode* node, Tally& t, bool dispose) {
         if (child->getNodeType() == DOMNode::TEXT_NODE) {
             t.chars += XMLString::stringLen(child->getNodeValue());
         } else {
+            ++t.elements;
             DOMNamedNodeMap* attrs = child->getAttributes();
             const XMLSize_t n = attrs->getLength();
             for (XMLSize_t i = 0; i < n; ++i) {
@@ -149,12 +153,17 @@ void BM_Walk_DOMKw(benchmark::State& state) {
     }
     state.counters["nodes"] = static_cast<double>(t.nodes);
     state.counters["liveNodeObjectsAfter"] = static_cast<double>(w.doc->liveNodeCount());
+    const size_t allocationsBefore = allocations;
     state.counters["hostCallsPerWalk"] = static_cast<double>(hostCallsOfOneWalk([&] {
         Tally once;
         DOMElement* root = w.doc->getDocumentElement();
         walkDom(root, once, true);
         dom::dispose(root);
     }));
+    // Node objects: elements, text nodes and attribute nodes.
+    const double made = static_cast<double>(allocations - allocationsBefore);
+    state.counters["allocationsPerElement"] = made / static_cast<double>(t.elements);
+    state.counters["allocationsPerNodeObject"] = made / static_cast<double>(t.nodes + t.attrs);
 }
 
 void BM_Walk_BareHostCalls(benchmark::State& state) {
@@ -197,9 +206,11 @@ void BM_ElementObjectBytes(benchmark::State& state) {
     held.reserve(refs.size());
     double perElement = 0;
     for (auto _ : state) {
-        const size_t before = liveBytes;
+        liveBytes = 0;
+        weighing = true;
         for (const Kw::ElementRef& r : refs) held.push_back(domImpl::ElementImpl::create_(r, w.doc));
-        perElement = static_cast<double>(liveBytes - before) / static_cast<double>(held.size());
+        weighing = false;
+        perElement = static_cast<double>(liveBytes) / static_cast<double>(held.size());
         for (DOMElement* e : held) dom::dispose(e);
         held.clear();
     }

@@ -24,16 +24,19 @@ const XMLCh* keyBuffer(const Kw::StringKey& key) {
 }
 } // namespace
 
-AttrImpl::AttrImpl(Kw::AttributeRef attr, DOMDocument* doc) : attribute(std::move(attr)), ownerDocument(doc) {
+AttrImpl::AttrImpl(Kw::AttributeRef attr, DOMDocument* doc) : AttrImpl(std::move(attr), doc, asDocumentImpl(doc)) {}
+
+AttrImpl::AttrImpl(Kw::AttributeRef attr, DOMDocument* doc, DocumentImpl* owner)
+    : attribute(std::move(attr)), ownerDocument(doc), ownerImpl(owner) {
     attribute.resolveName();
-    if (DocumentImpl* d = asDocumentImpl(doc)) d->registerNode(this);
+    if (ownerImpl) ownerImpl->registerNode(this, this);
 }
 
 AttrImpl::~AttrImpl() = default;
 
 void AttrImpl::dispose() {
-    if (DocumentImpl* d = asDocumentImpl(ownerDocument))
-        d->unregisterNode(this);
+    if (ownerImpl)
+        ownerImpl->unregisterNode(this);
     else
         delete this;
 }
@@ -122,6 +125,9 @@ void AttrImpl::setValue(const XMLCh* value) {
     attribute.write(DOMBTString(value));
 }
 
-DOMElement* AttrImpl::getOwnerElement() const { return ElementImpl::create_(attribute.owner, ownerDocument); }
+DOMElement* AttrImpl::getOwnerElement() const {
+    return ownerImpl ? ElementImpl::create_(attribute.owner, ownerImpl)
+                     : ElementImpl::create_(attribute.owner, ownerDocument);
+}
 
 } // namespace domImpl

@@ -23,6 +23,8 @@ class AttrImpl : public DOMAttr,
                  public virtual eventsImpl::EventTargetImpl {
 public:
     AttrImpl(Kw::AttributeRef attribute, DOMDocument* doc);
+    // `owner` is the library document behind `doc` (null when `doc` is not one): no lookup.
+    AttrImpl(Kw::AttributeRef attribute, DOMDocument* doc, DocumentImpl* owner);
     ~AttrImpl() override;
 
     // Null when the attribute is uncopyable; otherwise a copy in the scratch document.
@@ -88,6 +90,7 @@ public:
 private:
     mutable Kw::AttributeRef attribute;
     DOMDocument* ownerDocument;
+    DocumentImpl* ownerImpl;
     mutable std::unique_ptr<DOMNodeList> childList;
     mutable DOMBTString nameCache;
 };

@@ -4,7 +4,10 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "bridge/HostStatus.hpp"
 #include "dom/DocumentImpl.hpp"
@@ -20,7 +23,10 @@ using Kw::throwDOMException;
 namespace domImpl {
 
 DocumentImpl::DocumentImpl(const Kw::ObjectRef& app)
-    : NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>(nullptr), application(app) {}
+    : NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>(nullptr, nullptr), application(app) {
+    // The nodes the document's own node part makes belong to the document itself.
+    ownerImpl = this;
+}
 
 XERCES_CPP_NAMESPACE::DOMDocument* DocumentImpl::create(const Kw::ObjectRef& app) {
     if (app.isNil()) return nullptr;
@@ -31,14 +37,14 @@ DocumentImpl::~DocumentImpl() {
     if (!trackedNodes.empty()) disposeTracked();
     // Whatever the callers left: the whole document goes, so every object is freed outright, however
     // many hand-outs of it are still counted.
-    std::unordered_map<DOMNode*, Disposable*> left;
+    FlatTable<DOMNode*, Disposable*> left;
     left.swap(alive);
     trackedNodes.clear();
     elementCache.clear();
-    for (const auto& entry : left) {
-        lifetime::ended(entry.first);
-        delete entry.second;
-    }
+    left.forEach([](DOMNode* node, Disposable* object) {
+        lifetime::ended(node);
+        delete object;
+    });
     xpathSlot.reset();
     if (scratchDocument) scratchDocument->release();
 }
@@ -47,47 +53,56 @@ void DocumentImpl::release() { delete this; }
 
 // Bookkeeping.
 
-void DocumentImpl::registerNode(DOMNode* node) {
-    alive.emplace(node, asDisposable(node));
-    if (trackingMode) trackedNodes.insert(node);
+void DocumentImpl::registerNode(DOMNode* node) { registerNode(node, asDisposable(node)); }
+
+void DocumentImpl::registerNode(DOMNode* node, Disposable* object) {
+    // A node registered again (a shared element handed out during an evaluation) keeps its entry.
+    alive.add(node, object);
+    if (trackingMode) trackedNodes.set(node, trackedNodes.find(node) + 1);
 }
 
 void DocumentImpl::unregisterNode(DOMNode* node) {
     if (!node) return;
-    if (!trackedNodes.empty()) trackedNodes.erase(node);
-    auto it = alive.find(node);
-    if (it == alive.end()) return;
-    Disposable* object = it->second;
-    alive.erase(it);
+    if (!trackedNodes.empty()) trackedNodes.take(node);
+    Disposable* object = alive.take(node);
+    if (!object) return;
     lifetime::ended(node);
     delete object;
 }
 
 void DocumentImpl::untrackOnce(DOMNode* node) {
-    auto it = trackedNodes.find(node);
-    if (it != trackedNodes.end()) trackedNodes.erase(it);
+    if (const size_t handOuts = trackedNodes.find(node)) {
+        if (handOuts > 1)
+            trackedNodes.set(node, handOuts - 1);
+        else
+            trackedNodes.take(node);
+    }
 }
 
-ElementImpl* DocumentImpl::cachedElement(Kw::HostRef handle) const {
-    auto it = elementCache.find(handle);
-    return it == elementCache.end() ? nullptr : it->second;
-}
+ElementImpl* DocumentImpl::cachedElement(Kw::HostRef handle) const { return elementCache.find(handle); }
 
-void DocumentImpl::cacheElement(Kw::HostRef handle, ElementImpl* element) { elementCache[handle] = element; }
+void DocumentImpl::cacheElement(Kw::HostRef handle, ElementImpl* element) { elementCache.set(handle, element); }
 
-void DocumentImpl::uncacheElement(Kw::HostRef handle) { elementCache.erase(handle); }
+void DocumentImpl::uncacheElement(Kw::HostRef handle) { elementCache.take(handle); }
 
 void DocumentImpl::disposeTracked() {
     // One dispose() per hand-out, but never on a node an earlier dispose() has already freed (a shared
     // element goes when its last hand-out ends).
+    // Nodes go in address order, a round at a time: a dispose may end other tracked nodes (they leave
+    // the table and are passed over) or, in principle, track new ones (the next round takes them).
+    std::vector<DOMNode*> round;
     while (!trackedNodes.empty()) {
-        DOMNode* node = *trackedNodes.begin();
-        const size_t handOuts = trackedNodes.count(node);
-        trackedNodes.erase(node);
-        for (size_t i = 0; i < handOuts; ++i) {
-            auto it = alive.find(node);
-            if (it == alive.end()) break;
-            it->second->dispose();
+        round.clear();
+        round.reserve(trackedNodes.size());
+        trackedNodes.forEach([&round](DOMNode* node, size_t) { round.push_back(node); });
+        std::sort(round.begin(), round.end(), std::less<DOMNode*>());
+        for (DOMNode* node : round) {
+            const size_t handOuts = trackedNodes.take(node);
+            for (size_t i = 0; i < handOuts; ++i) {
+                Disposable* object = alive.find(node);
+                if (!object) break;
+                object->dispose();
+            }
         }
     }
 }

@@ -10,9 +10,8 @@
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include <memory>
-#include <set>
-#include <unordered_map>
 
+#include "dom/FlatTable.hpp"
 #include "events/DocumentEventImpl.hpp"
 
 namespace domImpl {
@@ -39,6 +38,8 @@ public:
 
     // Bookkeeping of the node objects of this document.
     void registerNode(DOMNode* node);
+    // The same for a node whose ending interface the caller has at hand (no lookup).
+    void registerNode(DOMNode* node, Disposable* object);
     void unregisterNode(DOMNode* node);
     ElementImpl* cachedElement(Kw::HostRef handle) const;
     void cacheElement(Kw::HostRef handle, ElementImpl* element);
@@ -165,16 +166,17 @@ public:
     const XMLCh* saveToString(DOMNode* node) override;
 
 private:
-    std::multiset<DOMNode*> trackedNodes;
+    // Hand-outs made while tracking, counted per node object.
+    FlatTable<DOMNode*, size_t> trackedNodes;
     bool trackingMode = false;
     std::unique_ptr<XPathDocumentState> xpathSlot;
-    std::unordered_map<Kw::HostRef, ElementImpl*> elementCache;
+    FlatTable<Kw::HostRef, ElementImpl*> elementCache;
     DOMBTString xmlEncoding;
     DOMBTString xmlVersion{u"1.0"};
     mutable XERCES_CPP_NAMESPACE::DOMDocument* scratchDocument = nullptr;
     // Every node object alive, whichever mode registered it, with the interface that ends it: the
     // bookkeeping never touches a node that is gone.
-    std::unordered_map<DOMNode*, Disposable*> alive;
+    FlatTable<DOMNode*, Disposable*> alive;
     Kw::ElementRef application;
 };
 

@@ -33,34 +33,40 @@ const XMLCh* sharedText(const DOMBTString& text) {
 DOMBTString keyText(const Kw::StringKey& key) { return DOMBTString(key.GetUChar16()); }
 } // namespace
 
-ElementImpl::ElementImpl(Kw::ElementRef ref, DOMDocument* doc)
-    : NodeBase<DOMElement>(doc), elementRef(std::move(ref)) {}
+ElementImpl::ElementImpl(Kw::ElementRef ref, DocumentImpl* owner)
+    : NodeBase<DOMElement>(owner, owner), elementRef(std::move(ref)) {}
 
 ElementImpl::~ElementImpl() = default;
 
-DOMElement* ElementImpl::create_(const Kw::ElementRef& ref, DOMDocument* doc) { return obtain(ref, doc); }
+DOMElement* ElementImpl::create_(const Kw::ElementRef& ref, DOMDocument* doc) {
+    return ref.isNil() ? nullptr : obtain(ref, asDocumentImpl(doc));
+}
 
-DOMElement* ElementImpl::create_(Kw::ElementRef&& ref, DOMDocument* doc) { return obtain(std::move(ref), doc); }
+DOMElement* ElementImpl::create_(Kw::ElementRef&& ref, DOMDocument* doc) {
+    return ref.isNil() ? nullptr : obtain(std::move(ref), asDocumentImpl(doc));
+}
 
-template <class Ref> DOMElement* ElementImpl::obtain(Ref&& ref, DOMDocument* doc) {
-    if (ref.isNil()) return nullptr;
-    DocumentImpl* d = asDocumentImpl(doc);
-    if (!d) return nullptr;
+DOMElement* ElementImpl::create_(const Kw::ElementRef& ref, DocumentImpl* owner) { return obtain(ref, owner); }
+
+DOMElement* ElementImpl::create_(Kw::ElementRef&& ref, DocumentImpl* owner) { return obtain(std::move(ref), owner); }
+
+template <class Ref> DOMElement* ElementImpl::obtain(Ref&& ref, DocumentImpl* d) {
+    if (ref.isNil() || !d) return nullptr;
     if (ElementImpl* cached = d->cachedElement(ref.get())) {
-        if (d->isTracking()) d->registerNode(cached);
+        if (d->isTracking()) d->registerNode(cached, cached);
         ++cached->shareCount;
         return cached;
     }
     const Kw::HostRef handle = ref.get();
-    auto* element = new ElementImpl(std::forward<Ref>(ref), doc);
-    d->registerNode(element);
+    auto* element = new ElementImpl(std::forward<Ref>(ref), d);
+    d->registerNode(element, element);
     d->cacheElement(handle, element);
     ++element->shareCount;
     return element;
 }
 
 void ElementImpl::dispose() {
-    DocumentImpl* d = asDocumentImpl(ownerDocument);
+    DocumentImpl* d = ownerImpl;
     --shareCount;
     if (d && d->isTracking()) d->untrackOnce(this);
     if (shareCount > 0) return;
@@ -205,7 +211,7 @@ DOMElement* ElementImpl::getElementByTagName(const XMLCh* name) {
 }
 
 DOMAttr* ElementImpl::getAttributeNode(const Kw::StringKey& name) const {
-    return new AttrImpl(Kw::AttributeRef(elementRef, name), ownerDocument);
+    return new AttrImpl(Kw::AttributeRef(elementRef, name), ownerDocument, ownerImpl);
 }
 
 // Copies.

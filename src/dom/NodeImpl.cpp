@@ -52,7 +52,13 @@ DOMNode* NodeImpl::create_(Kw::ElementRef&& ref, DOMDocument* doc) {
     return ElementImpl::create_(std::move(ref), doc);
 }
 
-NodeImpl::NodeImpl(DOMDocument* doc) : ownerDocument(doc) {}
+DOMNode* NodeImpl::create_(Kw::ElementRef&& ref, DocumentImpl* owner) {
+    if (ref.isNil() || !owner) return nullptr;
+    if (ref.IsTextNode()) return new TextImpl(std::move(ref), owner);
+    return ElementImpl::create_(std::move(ref), owner);
+}
+
+NodeImpl::NodeImpl(DOMDocument* doc, DocumentImpl* owner) : ownerDocument(doc), ownerImpl(owner) {}
 
 NodeImpl::~NodeImpl() = default;
 
@@ -60,8 +66,8 @@ DOMNode* NodeImpl::exportCopy(bool) const { throwDOMException(-1); }
 
 void NodeImpl::dispose() {
     childLists.clear();
-    if (DocumentImpl* doc = asDocumentImpl(ownerDocument))
-        doc->unregisterNode(asNode());
+    if (ownerImpl)
+        ownerImpl->unregisterNode(asNode());
     else
         delete this;
 }
@@ -69,6 +75,16 @@ void NodeImpl::dispose() {
 DOMDocument* NodeImpl::documentForChildren() const {
     // The document's own node part has no owner: the nodes it makes belong to the document itself.
     return ownerDocument ? ownerDocument : static_cast<DOMDocument*>(const_cast<DOMNode*>(asNode()));
+}
+
+DOMNode* NodeImpl::wrap(Kw::ElementRef&& ref) const {
+    if (ownerImpl) return create_(std::move(ref), ownerImpl);
+    return create_(std::move(ref), documentForChildren());
+}
+
+DOMNode* NodeImpl::wrapElement(Kw::ElementRef&& ref) const {
+    if (ownerImpl) return ElementImpl::create_(std::move(ref), ownerImpl);
+    return ElementImpl::create_(std::move(ref), documentForChildren());
 }
 
 DOMNodeList* NodeImpl::keepList(DOMNodeList* list) const {
@@ -81,21 +97,21 @@ const XMLCh* NodeImpl::nodeName() const {
     return nodeNameCache.GetUChar16();
 }
 
-DOMNode* NodeImpl::parentNode() const { return ElementImpl::create_(ref().get_Parent(), documentForChildren()); }
+DOMNode* NodeImpl::parentNode() const { return wrapElement(ref().get_Parent()); }
 
 DOMNodeList* NodeImpl::childNodes() const { return keepList(new NodeListNodeImpl(asNode())); }
 
-DOMNode* NodeImpl::firstChild() const { return create_(ref().get_FirstChild(), documentForChildren()); }
+DOMNode* NodeImpl::firstChild() const { return wrap(ref().get_FirstChild()); }
 
-DOMNode* NodeImpl::previousSibling() const { return create_(ref().get_PreviousSibling(), documentForChildren()); }
+DOMNode* NodeImpl::previousSibling() const { return wrap(ref().get_PreviousSibling()); }
 
-DOMNode* NodeImpl::nextSibling() const { return create_(ref().get_NextSibling(), documentForChildren()); }
+DOMNode* NodeImpl::nextSibling() const { return wrap(ref().get_NextSibling()); }
 
 DOMNode* NodeImpl::lastChild() const {
     Kw::ElementRef child = ref().get_FirstChild();
     if (child.isNil()) return nullptr;
     for (Kw::ElementRef next = child.get_NextSibling(); !next.isNil(); next = next.get_NextSibling()) child = next;
-    return create_(std::move(child), documentForChildren());
+    return wrap(std::move(child));
 }
 
 bool NodeImpl::hasChildNodes() const { return !ref().get_FirstChild().isNil(); }

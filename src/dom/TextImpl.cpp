@@ -14,8 +14,14 @@ using Kw::throwDOMException;
 
 namespace domImpl {
 
-TextImpl::TextImpl(Kw::ElementRef ref, DOMDocument* doc) : NodeBase<DOMText>(doc), textRef(std::move(ref)) {
-    if (DocumentImpl* d = asDocumentImpl(doc)) d->registerNode(this);
+TextImpl::TextImpl(Kw::ElementRef ref, DOMDocument* doc)
+    : NodeBase<DOMText>(doc, asDocumentImpl(doc)), textRef(std::move(ref)) {
+    if (ownerImpl) ownerImpl->registerNode(this, this);
+}
+
+TextImpl::TextImpl(Kw::ElementRef ref, DocumentImpl* owner)
+    : NodeBase<DOMText>(owner, owner), textRef(std::move(ref)) {
+    if (ownerImpl) ownerImpl->registerNode(this, this);
 }
 
 const XMLCh* TextImpl::getNodeValue() const {

@@ -13,6 +13,8 @@ using XERCES_CPP_NAMESPACE::DOMText;
 class TextImpl : public NodeBase<DOMText>, public virtual eventsImpl::EventTargetImpl {
 public:
     TextImpl(Kw::ElementRef ref, DOMDocument* doc);
+    // In the library document `owner` (no lookup).
+    TextImpl(Kw::ElementRef ref, DocumentImpl* owner);
 
     const void* implementation_() const override { return &textRef; }
     Kw::ObjectRef::DoubleRef getTargetRef() const override { return nodeTarget(textRef.get()); }

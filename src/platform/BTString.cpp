@@ -92,6 +92,17 @@ BTString& BTString::operator=(const BTString& other) {
     return *this;
 }
 
+BTString& BTString::operator=(BTString&& other) noexcept {
+    if (this == &other) return *this;
+    if (other.fText.size() <= fText.capacity())
+        fText.assign(other.fText); // no allocation: the buffer is big enough
+    else
+        fText = std::move(other.fText);
+    textChanged();
+    other.leaveEmpty();
+    return *this;
+}
+
 long BTString::Extract(long start, long count, XMLCh* dest, long destSize) const {
     if (!dest || destSize <= 0) return 0;
     std::u16string part = clampedSub(fText, start, count);

@@ -1,6 +1,12 @@
 // Element sharing, node lifetimes and the document's bookkeeping.
 #include "dom/DomFixture.hpp"
 
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <random>
+#include <vector>
+
 using namespace testing_support;
 using domImpl::DocumentImpl;
 using domImpl::ElementImpl;
@@ -88,6 +94,47 @@ TEST_F(Lifetime, TrackedHandOutsAreEndedWithoutTouchingFreedNodes) {
         at("project");
         at("project");
     }
+}
+
+// Every node object of the project held at once (each element handed out twice, through its parent and
+// through the walk, plus its attributes and text), then ended in a shuffled order: the count of live
+// objects follows each dispose, a shared element lives until its last hand-out ends, and a second
+// dispose of any of them is refused. The bookkeeping grows and shrinks its tables on the way.
+TEST_F(Lifetime, liveSetFollowsThousandsOfNodesHeldAndEndedInAnyOrder) {
+    load(samplePath("project.xml"));
+    openDocument();
+    std::vector<DOMNode*> held;
+    std::function<void(DOMNode*)> walk = [&](DOMNode* node) {
+        held.push_back(node);
+        if (node->getNodeType() != DOMNode::ELEMENT_NODE) return;
+        DOMNamedNodeMap* attrs = node->getAttributes();
+        for (XMLSize_t i = 0; i < attrs->getLength(); ++i) held.push_back(attrs->item(i));
+        for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling()) {
+            walk(c);
+            held.push_back(c->getParentNode()); // another hand-out of `node`
+        }
+    };
+    walk(doc->getDocumentElement());
+    ASSERT_GT(held.size(), 300u);
+    std::vector<DOMNode*> distinct(held);
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    EXPECT_EQ(doc->liveNodeCount(), distinct.size());
+
+    std::shuffle(held.begin(), held.end(), std::mt19937(7));
+    std::map<DOMNode*, size_t> handOuts;
+    for (DOMNode* n : held) ++handOuts[n];
+    size_t live = distinct.size();
+    for (DOMNode* n : held) {
+        dom::dispose(n);
+        if (--handOuts[n] == 0) --live;
+        ASSERT_EQ(doc->liveNodeCount(), live);
+    }
+    for (DOMNode* n : distinct) EXPECT_THROW(dom::dispose(n), DOMException);
+    EXPECT_EQ(doc->liveNodeCount(), 0u);
+    // The tables work again once emptied.
+    Owned again(doc->getDocumentElement());
+    EXPECT_EQ(doc->liveNodeCount(), 1u);
 }
 
 TEST_F(Lifetime, RefOfAndDisposeOfForeignNodes) {

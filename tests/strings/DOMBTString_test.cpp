@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -66,6 +67,75 @@ TEST(DOMBTString, ViewsFollowEveryChangeOfTheText) {
 
 // A shared constant (a key name, a schema constant) is read from any thread: its views are built once
 // and never rebuilt or freed under another reader.
+// A temporary's text is taken over instead of copied: the target shows the new text in every view, the
+// source is left empty with no view of the old text, and a string moved onto itself keeps its text.
+TEST(DOMBTString, movesTakeTheTextOverAndLeaveNoStaleView) {
+    struct Case {
+        const char* what;
+        std::function<void(DOMBTString& target, DOMBTString& source)> move;
+    };
+    const std::vector<Case> cases = {
+        {"move construction", [](DOMBTString& target, DOMBTString& source) {
+             DOMBTString made(std::move(source));
+             target = made; // a copy, so that `made` can be checked to hold the text
+             EXPECT_EQ(str(made), u"new text");
+         }},
+        {"move assignment", [](DOMBTString& target, DOMBTString& source) { target = std::move(source); }},
+        {"assignment from a temporary", [](DOMBTString& target, DOMBTString& source) {
+             target = DOMBTString(source.GetUChar16());
+             source = DOMBTString();
+         }},
+        {"assignment from a concatenation", [](DOMBTString& target, DOMBTString& source) {
+             target = DOMBTString(u"new ") + DOMBTString(u"text");
+             source = DOMBTString();
+         }},
+        {"construction from a mutator temporary", [](DOMBTString& target, DOMBTString& source) {
+             target = DOMBTString(BTStringMutator(source) + BTString());
+             source = DOMBTString();
+         }},
+    };
+    for (const Case& c : cases) {
+        DOMBTString target(u"old");
+        DOMBTString source(u"new text");
+        // Views built before the move belong to the texts as they were.
+        ASSERT_STREQ(reinterpret_cast<const char*>(target.GetUChar()), "old");
+        ASSERT_EQ(source.GetUChar32()[0], u'n');
+        c.move(target, source);
+        EXPECT_EQ(str(target), u"new text") << c.what;
+        EXPECT_STREQ(reinterpret_cast<const char*>(target.GetUChar()), "new text") << c.what;
+        EXPECT_EQ(target.GetUChar32()[4], u't') << c.what;
+        EXPECT_EQ(target.GetLength(), 8) << c.what;
+        EXPECT_TRUE(source.IsEmpty()) << c.what;
+        EXPECT_STREQ(reinterpret_cast<const char*>(source.GetUChar()), "") << c.what;
+        EXPECT_EQ(source.GetUChar32()[0], 0u) << c.what;
+        // The moved-from string is an ordinary string again.
+        source = DOMBTString(u"again");
+        EXPECT_STREQ(reinterpret_cast<const char*>(source.GetUChar()), "again") << c.what;
+    }
+    DOMBTString self(u"self");
+    self.GetUChar();
+    DOMBTString& alias = self;
+    self = std::move(alias);
+    EXPECT_EQ(str(self), u"self");
+    EXPECT_STREQ(reinterpret_cast<const char*>(self.GetUChar()), "self");
+}
+
+// A cache handed out by a getter is often assigned a fresh value while a caller still holds the old
+// pointer: a text that fits goes into the same buffer, as copy assignment did; a longer one takes the
+// temporary's buffer over.
+TEST(DOMBTString, moveAssignmentKeepsTheBufferWhenTheTextFits) {
+    DOMBTString cache(u"a first text longer than any inline buffer");
+    const XMLCh* handedOut = cache.GetUChar16();
+    cache = DOMBTString(u"a shorter text, still not inline");
+    EXPECT_EQ(cache.GetUChar16(), handedOut);
+    EXPECT_EQ(std::u16string(handedOut), u"a shorter text, still not inline");
+    DOMBTString longer(u"a text far longer than the buffer the cache has had so far, so it is taken over");
+    const XMLCh* taken = longer.GetUChar16();
+    cache = std::move(longer);
+    EXPECT_EQ(cache.GetUChar16(), taken);
+    EXPECT_TRUE(longer.IsEmpty());
+}
+
 TEST(DOMBTString, threadsReadingOneConstStringNeverFreeEachOthersViews) {
     const DOMBTString shared(u"caf\u00e9 cr\u00e8me \u20ac and more text so that the views are not tiny");
     const std::string bytes = "caf\xe9 cr\xe8me \x80 and more text so that the views are not tiny";

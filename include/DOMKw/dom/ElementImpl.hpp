@@ -22,6 +22,9 @@ public:
     static DOMElement* create_(const Kw::ElementRef& ref, DOMDocument* doc);
     // The same for a reference the caller gives up (no host call to copy it).
     static DOMElement* create_(Kw::ElementRef&& ref, DOMDocument* doc);
+    // The same in a document whose bookkeeping the caller has at hand (no lookup); null `owner` gives null.
+    static DOMElement* create_(const Kw::ElementRef& ref, DocumentImpl* owner);
+    static DOMElement* create_(Kw::ElementRef&& ref, DocumentImpl* owner);
 
     // Merges the attributes (and, when deep, the content) of `source` into this host element. The merge
     // of a typed element goes down its children by name one call per level: past 1,000 levels it is
@@ -92,8 +95,8 @@ public:
     int32_t shares() const { return shareCount; }
 
 private:
-    ElementImpl(Kw::ElementRef ref, DOMDocument* doc);
-    template <class Ref> static DOMElement* obtain(Ref&& ref, DOMDocument* doc);
+    ElementImpl(Kw::ElementRef ref, DocumentImpl* owner);
+    template <class Ref> static DOMElement* obtain(Ref&& ref, DocumentImpl* owner);
     ~ElementImpl() override;
     friend class DocumentImpl;
 

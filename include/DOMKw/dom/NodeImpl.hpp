@@ -30,6 +30,8 @@ public:
     static DOMNode* create_(const Kw::ElementRef& ref, DOMDocument* doc);
     // The same for a reference the caller gives up (no host call to copy it).
     static DOMNode* create_(Kw::ElementRef&& ref, DOMDocument* doc);
+    // The same in a document whose bookkeeping the caller has at hand (no lookup); null `owner` gives null.
+    static DOMNode* create_(Kw::ElementRef&& ref, DocumentImpl* owner);
 
     // A detached copy as an ordinary Xerces-C node. The base version throws DOMException -1.
     virtual DOMNode* exportCopy(bool deep) const;
@@ -45,11 +47,15 @@ public:
     const DOMNode* asNode() const { return const_cast<NodeImpl*>(this)->asNode(); }
 
 protected:
-    explicit NodeImpl(DOMDocument* doc);
+    // `owner` is the library document behind `doc` (null when `doc` is not one).
+    NodeImpl(DOMDocument* doc, DocumentImpl* owner);
     ~NodeImpl() override;
 
     // The document that node objects made by this one belong to.
     DOMDocument* documentForChildren() const;
+    // A node object for `ref` in that document.
+    DOMNode* wrap(Kw::ElementRef&& ref) const;
+    DOMNode* wrapElement(Kw::ElementRef&& ref) const;
 
     // The DOMNode operations as the host-backed nodes share them.
     const XMLCh* nodeName() const;
@@ -83,6 +89,10 @@ protected:
     mutable std::vector<std::unique_ptr<DOMNodeList>> childLists;
     mutable DOMBTString nodeNameCache;
     DOMDocument* ownerDocument;
+    // The bookkeeping that holds this node object and the ones it makes: the owner document as the
+    // library's document (for the document's own node part, the document itself), null for a node of
+    // some other document.
+    DocumentImpl* ownerImpl;
     DOMBTString prefix;
 };
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include <xercesc/util/XercesDefs.hpp>
 
@@ -23,10 +24,16 @@ public:
     explicit BTString(BTMutableStringRef__* handle);
     // Copies the text; views are built again on demand.
     BTString(const BTString& other) : fText(other.fText) {}
+    // Takes the text over; `other` is left empty (its views are dropped).
+    BTString(BTString&& other) noexcept : fText(std::move(other.fText)) { other.leaveEmpty(); }
     BTString(const BTString& other, long start, long count);
     virtual ~BTString();
 
     BTString& operator=(const BTString& other);
+    // Takes the text over without allocating; `other` is left empty. A text that fits the buffer this
+    // string has goes into that buffer, as a copy would: a buffer handed out earlier (a cache returned
+    // by a getter) stays where it was, exactly as with copy assignment.
+    BTString& operator=(BTString&& other) noexcept;
 
     // NUL-terminated UTF-16 text owned by the string.
     const XMLCh* GetTerminatedBuffer() const { return fText.c_str(); }
@@ -58,6 +65,11 @@ protected:
         fByteView.drop();
         fWideView.drop();
     }
+    // What a moved-from string holds: nothing.
+    void leaveEmpty() noexcept {
+        fText.clear();
+        textChanged();
+    }
 
     std::u16string fText;
     // DOMBTString's 8-bit and UTF-32 views of fText. They live here, beside the text, so that every
@@ -72,9 +84,11 @@ public:
     BTStringMutator() = default;
     BTStringMutator(const BTString& other) : BTString(other) {}
     BTStringMutator(const BTStringMutator& other) = default;
+    BTStringMutator(BTStringMutator&& other) noexcept = default;
     ~BTStringMutator() override;
 
     BTStringMutator& operator=(const BTStringMutator& other) = default;
+    BTStringMutator& operator=(BTStringMutator&& other) noexcept = default;
     BTStringMutator& operator=(const BTString& other);
 
     // Writable buffer of `size` units (the text is resized to `size`). Views taken after the call show the

@@ -16,6 +16,9 @@ public:
     explicit DOMBTString(BTStringRef__* handle) : BTStringMutator(handle) {}
     DOMBTString(const DOMBTString& other) : BTStringMutator(static_cast<const BTString&>(other)) {}
     DOMBTString(const BTStringMutator& other) : BTStringMutator(static_cast<const BTString&>(other)) {}
+    // A temporary's text is taken over, not copied; the source is left empty.
+    DOMBTString(DOMBTString&& other) noexcept : BTStringMutator(static_cast<BTStringMutator&&>(other)) {}
+    DOMBTString(BTStringMutator&& other) noexcept : BTStringMutator(std::move(other)) {}
     DOMBTString(const BTString& other) : BTStringMutator(other) {}
     DOMBTString(const DOMBTString& s, long start, long count) : BTStringMutator(s, start, count) {}
     // Each UTF-32 unit keeps its low 16 bits (no surrogate pairs); count -1 means up to the first 0.
@@ -33,6 +36,10 @@ public:
     unsigned char* GetUCharC(unsigned char* dst, long n) const;
 
     DOMBTString& operator=(const DOMBTString& other);
+    DOMBTString& operator=(DOMBTString&& other) noexcept {
+        BTStringMutator::operator=(static_cast<BTStringMutator&&>(other));
+        return *this;
+    }
     DOMBTString& operator=(unsigned short unit);
 
     // A heap copy of the string, handed out as a handle that the caller owns.

@@ -1,0 +1,99 @@
+// The flat table behind the document's live set and element cache, against std::unordered_map.
+#include "dom/FlatTable.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using domImpl::FlatTable;
+
+// Runs random adds, sets and takes on both tables and compares them after every step: lookups of present
+// and absent keys, the size, and what forEach visits. Keys come from a small pool so that entries
+// collide, wrap around the end of the array and are taken out of the middle of probe runs; the pool
+// grows to thousands and falls back to nothing, so the table grows and shrinks on the way.
+template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, unsigned seed) {
+    FlatTable<Key, uintptr_t> table;
+    std::unordered_map<Key, uintptr_t> reference;
+    std::mt19937 random(seed);
+    auto check = [&](size_t step) {
+        ASSERT_EQ(table.size(), reference.size()) << step;
+        for (Key k : pool) {
+            auto it = reference.find(k);
+            ASSERT_EQ(table.find(k), it == reference.end() ? 0 : it->second) << step;
+        }
+        size_t visited = 0;
+        table.forEach([&](Key k, uintptr_t v) {
+            ++visited;
+            auto it = reference.find(k);
+            ASSERT_TRUE(it != reference.end()) << step;
+            EXPECT_EQ(it->second, v) << step;
+        });
+        ASSERT_EQ(visited, reference.size()) << step;
+    };
+    size_t step = 0;
+    for (int phase = 0; phase < 2; ++phase) {
+        // Mostly additions first, then mostly removals down to an empty table.
+        const unsigned addPercent = phase == 0 ? 75 : 20;
+        for (int i = 0; i < 6000 || (phase == 1 && !reference.empty()); ++i, ++step) {
+            const Key k = pool[random() % pool.size()];
+            const uintptr_t v = 1 + random() % 1000;
+            const unsigned dice = random() % 100;
+            if (dice < addPercent / 2) {
+                table.add(k, v);
+                reference.emplace(k, v); // keeps an existing value, as add does
+            } else if (dice < addPercent) {
+                table.set(k, v);
+                reference[k] = v;
+            } else {
+                // On the way down, half the removals hit a present entry, so the table does empty.
+                auto it = phase == 1 && !reference.empty() && random() % 2 ? reference.begin() : reference.find(k);
+                const Key taken = it == reference.end() ? k : it->first;
+                const uintptr_t expected = it == reference.end() ? 0 : it->second;
+                if (it != reference.end()) reference.erase(it);
+                ASSERT_EQ(table.take(taken), expected) << step;
+            }
+            if (step % 97 == 0 || reference.size() < 40) check(step);
+        }
+        check(step);
+    }
+    EXPECT_TRUE(table.empty());
+    table.set(pool[0], 7);
+    table.clear();
+    EXPECT_EQ(table.find(pool[0]), 0u);
+    EXPECT_EQ(table.size(), 0u);
+}
+
+TEST(FlatTable, agreesWithAReferenceMapForAddressesAndHandles) {
+    // Node addresses: 16-byte aligned, dense (as an allocator hands them out) and scattered.
+    std::vector<const void*> addresses;
+    for (uintptr_t i = 1; i <= 3000; ++i) addresses.push_back(reinterpret_cast<const void*>(0x10000 + 16 * i));
+    for (uintptr_t i = 1; i <= 1000; ++i) addresses.push_back(reinterpret_cast<const void*>(i * 0x9E3779B90ull & ~uintptr_t(15)));
+    // Host handles: small sequential numbers and a few very large ones.
+    std::vector<int64_t> handles;
+    for (int64_t i = 0; i < 4000; ++i) handles.push_back(i);
+    for (int64_t i = 1; i <= 64; ++i) handles.push_back(INT64_MAX - i * 4096);
+    for (unsigned seed : {1u, 2u, 3u}) {
+        agreesWithAReferenceMap(addresses, seed);
+        agreesWithAReferenceMap(handles, seed);
+    }
+}
+
+TEST(FlatTable, theVacantKeyIsNeverFound) {
+    FlatTable<int64_t, uintptr_t> handles;
+    handles.set(0, 1);
+    EXPECT_EQ(handles.find(INT64_MIN), 0u);
+    EXPECT_EQ(handles.take(INT64_MIN), 0u);
+    EXPECT_EQ(handles.size(), 1u);
+    FlatTable<const void*, uintptr_t> addresses;
+    addresses.set(&handles, 1);
+    EXPECT_EQ(addresses.find(nullptr), 0u);
+    EXPECT_EQ(addresses.take(nullptr), 0u);
+    EXPECT_EQ(addresses.find(&handles), 1u);
+}
+
+} // namespace
