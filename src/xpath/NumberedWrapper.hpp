@@ -28,6 +28,8 @@ public:
     XALAN_CPP_NAMESPACE::XercesDocumentWrapper& wrapper() { return *built; }
     // Whether the host tree has the shape the wrapper was built from (one walk of the tree).
     bool matches() const;
+    // The nodes and attributes of the tree it was built from.
+    size_t treeSize() const { return shape.size(); }
 
 private:
     NodeModel& view;
