@@ -1,11 +1,27 @@
-// Typical XPath queries over a 100,000-element project: through the library (the host's tree as a DOM)
-// and through Xalan-C over a Xerces-C DOM parsed from the same XML, in one run. "first" is an evaluation
-// on a document nobody has evaluated over yet (the library: a new document object; Xalan-C: a new
-// wrapper of the native DOM, built up front as Xalan-C builds it by default for fast repeated use);
-// "repeat" evaluates again over the same one.
+// Typical XPath queries over a generated project (100,000 elements unless a count is given): through the
+// library (the host's tree as a DOM) and through Xalan-C over a Xerces-C DOM parsed from the same XML, in
+// one run, every figure a ratio against the other side measured alongside.
+//
+// The sides, as their users call them:
+//  - DOMKw: `DOMDocument::evaluate` on a new document object of the library (nothing evaluated over it
+//    yet), a new result per evaluation, released before the next one.
+//  - Xalan "default": `XercesDocumentWrapper(manager, document)` with its default settings (thread-safe,
+//    wrapper built up front, no maps), made new for each sequence; its build counts in the first evaluation.
+//  - Xalan "lazy" (the positional query only): `XercesDocumentWrapper(manager, document, false, false,
+//    false)`, which wraps nodes as the evaluation reaches them.
+//  Both compile the expression at every evaluation (`XPathEvaluator::evaluate` with a text).
+//  Two more library sequences: a whole-tree search on a document that answered a small query first, and
+//  one result object reused by every evaluation (the Xalan side is the same as for the query alone).
+//
+// Usage: xpath_bench [elements [case]]
+//
+// Each sequence is timed evaluation by evaluation with the clock (no calibration runs that would average
+// a spike away): the first evaluation, each of evaluations 2 to 10, and the steady repeat (the median of
+// evaluations 11 to 30). Every figure is the median of three sequences, each over a fresh document or
+// wrapper. After a sequence, with every result released, the heap bytes the side still keeps and (for
+// the library) the host references it still holds are printed.
 #include <DOMKw/bridge/Connect.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKw/xpath/XPathResult.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
 
@@ -19,13 +35,19 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
 
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "BenchSupport.hpp"
 #include "dom/DocumentImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -33,20 +55,24 @@ namespace xalan = XALAN_CPP_NAMESPACE;
 
 namespace {
 
-constexpr size_t kElements = 100000;
+constexpr int kSequences = 3;
+constexpr int kTracked = 10;     // evaluations reported one by one
+constexpr int kSteadyFrom = 11;  // the steady repeat: the median of evaluations kSteadyFrom..kSteadyTo
+constexpr int kSteadyTo = 30;
 
 struct Query {
     const char* name;
     const XMLCh* text; // evaluated at the application element
     bool counts;       // a number rather than a node-set
+    bool lazyPeer;     // also measured against Xalan's lazy wrapper
 };
 
 const Query queries[] = {
-    {"descendant", u"//textRun", false},
-    {"attribute", u"//box[@type='picture'][@story or @bounds]", false},
-    {"positional", u"project/layout[3]/spread[10]/page[2]/box[3]", false},
-    {"counting", u"count(//paragraph)", true},
-    {"text", u"//textRun[contains(., 'coast')]", false},
+    {"descendant", u"//textRun", false, false},
+    {"attribute", u"//box[@type='picture'][@story or @bounds]", false, false},
+    {"positional", u"project/layout[3]/spread[10]/page[2]/box[3]", false, true},
+    {"counting", u"count(//paragraph)", true, false},
+    {"text", u"//textRun[contains(., 'coast')]", false, false},
 };
 
 // No prefixes in the generated project.
@@ -61,113 +87,211 @@ private:
     xalan::XalanDOMString none;
 };
 
+size_t heapBytes() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+double now() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// One sequence of one side: the time of each evaluation (ms), the answer, what is kept afterwards.
+struct Sequence {
+    std::vector<double> ms; // evaluations 1..kSteadyTo
+    double answer = 0;
+    double keptBytes = 0;
+    double keptReferences = 0;
+};
+
+// The medians over kSequences sequences.
+struct Figures {
+    std::vector<double> ms; // 1..kTracked, then the steady repeat
+    double answer = 0, keptBytes = 0, keptReferences = 0;
+};
+
+Figures summarise(const std::vector<Sequence>& runs) {
+    Figures f;
+    for (int i = 0; i < kTracked; ++i) {
+        std::vector<double> at;
+        for (const Sequence& s : runs) at.push_back(s.ms[i]);
+        f.ms.push_back(median(at));
+    }
+    std::vector<double> steady, bytes, refs;
+    for (const Sequence& s : runs) {
+        steady.push_back(median(std::vector<double>(s.ms.begin() + kSteadyFrom - 1, s.ms.end())));
+        bytes.push_back(s.keptBytes);
+        refs.push_back(s.keptReferences);
+    }
+    f.ms.push_back(median(steady));
+    f.answer = runs.front().answer;
+    f.keptBytes = median(bytes);
+    f.keptReferences = median(refs);
+    return f;
+}
+
 struct World {
-    World() {
-        const std::string xml = kwhost::generateProject(kElements);
+    explicit World(size_t elements) : elements(elements) {
+        xml = kwhost::generateProject(elements);
         kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
         host.loadString(xml, "generated");
         Kw::Connect(host.activateRec());
-        doc = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
-        app = doc->getDocumentElement();
-        MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "generated");
         xalan::XPathEvaluator::initialize();
         evaluator = std::make_unique<xalan::XPathEvaluator>();
+        MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "generated");
         parser = std::make_unique<XercesDOMParser>();
         parser->setDoNamespaces(true);
         parser->parse(source);
-        wrapper.reset(wrap());
-    }
-    xalan::XercesDocumentWrapper* wrap() {
-        return new xalan::XercesDocumentWrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(),
-                                                parser->getDocument(), true, true, true);
     }
 
-    DOMDocument* doc;
-    DOMElement* app;
+    size_t elements;
+    std::string xml;
     std::unique_ptr<XercesDOMParser> parser;
-    std::unique_ptr<xalan::XercesDocumentWrapper> wrapper;
     xalan::DOMSupportDefault support;
     std::unique_ptr<xalan::XPathEvaluator> evaluator; // made once Xalan-C is started
     NoPrefixes prefixes;
 };
 
-World& world() {
-    static World w;
-    return w;
-}
-
-// The library: the number of nodes (or the count) of one evaluation.
-double evaluateDOMKw(DOMDocument* doc, DOMNode* context, const Query& q, DOMXPathResult* reuse) {
+// The library: the number of nodes (or the count) of one evaluation, its result released.
+double evaluateDOMKw(DOMDocument* doc, const Query& q, DOMXPathResult* reuse) {
     const auto type = q.counts ? DOMXPathResult::NUMBER_TYPE : DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE;
-    DOMXPathResult* r = doc->evaluate(q.text, context, nullptr, type, reuse);
+    DOMXPathResult* r = doc->evaluate(q.text, doc->getDocumentElement(), nullptr, type, reuse);
     const double answer = q.counts ? r->getNumberValue() : static_cast<double>(r->getSnapshotLength());
     if (r != reuse) r->release();
     return answer;
 }
 
-double evaluateXalan(World& w, xalan::XercesDocumentWrapper& wrapper, const Query& q) {
-    const xalan::XObjectPtr value =
-        w.evaluator->evaluate(w.support, wrapper.getDocumentElement(), q.text, w.prefixes);
-    return q.counts ? value->num() : static_cast<double>(value->nodeset().getLength());
-}
-
-void firstDOMKw(benchmark::State& state, const Query& q) {
-    World& w = world();
-    double answer = 0;
-    for (auto _ : state) {
-        DOMDocument* doc = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
-        DOMElement* app = doc->getDocumentElement();
-        answer = evaluateDOMKw(doc, app, q, nullptr);
-        doc->release();
+// `before`: a query evaluated (untimed) on the new document first, as an application does that asks
+// something small before it searches the whole tree. `reuse`: one result object reused by every evaluation.
+Sequence sequenceDOMKw(const Query& q, const Query* before, bool reuse) {
+    kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
+    const size_t heapBefore = heapBytes();
+    const int64_t refsBefore = host.outstandingReferences();
+    Sequence s;
+    DOMDocument* doc = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+    if (before) evaluateDOMKw(doc, *before, nullptr);
+    DOMXPathResult* reused = reuse ? doc->evaluate(u"1", doc, nullptr, DOMXPathResult::ANY_TYPE, nullptr) : nullptr;
+    for (int i = 1; i <= kSteadyTo; ++i) {
+        const double start = now();
+        s.answer = evaluateDOMKw(doc, q, reused);
+        s.ms.push_back(now() - start);
     }
-    state.counters["answer"] = answer;
-    (void)w;
+    if (reused) reused->release();
+    s.keptBytes = static_cast<double>(heapBytes()) - static_cast<double>(heapBefore);
+    s.keptReferences = static_cast<double>(host.outstandingReferences() - refsBefore);
+    doc->release();
+    return s;
 }
 
-void firstXalan(benchmark::State& state, const Query& q) {
-    World& w = world();
-    double answer = 0;
-    for (auto _ : state) {
-        std::unique_ptr<xalan::XercesDocumentWrapper> wrapper(w.wrap());
-        answer = evaluateXalan(w, *wrapper, q);
+// Xalan-C: a wrapper made by `wrap` at the first evaluation (its build timed with it).
+Sequence sequenceXalan(World& w, const Query& q,
+                       const std::function<xalan::XercesDocumentWrapper*(const DOMDocument*)>& wrap) {
+    const size_t heapBefore = heapBytes();
+    Sequence s;
+    std::unique_ptr<xalan::XercesDocumentWrapper> wrapper;
+    for (int i = 1; i <= kSteadyTo; ++i) {
+        const double start = now();
+        if (!wrapper) wrapper.reset(wrap(w.parser->getDocument()));
+        {
+            const xalan::XObjectPtr value =
+                w.evaluator->evaluate(w.support, wrapper->getDocumentElement(), q.text, w.prefixes);
+            s.answer = q.counts ? value->num() : static_cast<double>(value->nodeset().getLength());
+        }
+        s.ms.push_back(now() - start);
     }
-    state.counters["answer"] = answer;
+    s.keptBytes = static_cast<double>(heapBytes()) - static_cast<double>(heapBefore);
+    return s;
 }
 
-void repeatDOMKw(benchmark::State& state, const Query& q) {
-    World& w = world();
-    std::unique_ptr<DOMXPathResult, void (*)(DOMXPathResult*)> reused(
-        dom::xpath::XPathResult::create(), [](DOMXPathResult* r) { r->release(); });
-    double answer = evaluateDOMKw(w.doc, w.app, q, reused.get());
-    for (auto _ : state) answer = evaluateDOMKw(w.doc, w.app, q, reused.get());
-    state.counters["answer"] = answer;
-    state.counters["liveNodeObjects"] =
-        static_cast<double>(static_cast<domImpl::DocumentImpl*>(w.doc)->liveNodeCount());
+xalan::XercesDocumentWrapper* defaultWrapper(const DOMDocument* doc) {
+    return new xalan::XercesDocumentWrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(), doc);
 }
 
-void repeatXalan(benchmark::State& state, const Query& q) {
-    World& w = world();
-    double answer = evaluateXalan(w, *w.wrapper, q);
-    for (auto _ : state) answer = evaluateXalan(w, *w.wrapper, q);
-    state.counters["answer"] = answer;
+xalan::XercesDocumentWrapper* lazyWrapper(const DOMDocument* doc) {
+    return new xalan::XercesDocumentWrapper(xalan::XalanMemMgrs::getDefaultXercesMemMgr(), doc, false, false,
+                                            false);
+}
+
+const char* label(int i) {
+    static const char* labels[] = {"1st", "2nd", "3rd", "4th", "5th", "6th", "7th", "8th", "9th", "10th",
+                                   "steady"};
+    return labels[i];
+}
+
+std::string narrow(const XMLCh* text) {
+    std::string out;
+    for (; *text; ++text) out += static_cast<char>(*text);
+    return out;
+}
+
+void printQuery(const std::string& title, const Query& q, const Figures& ours,
+                const std::vector<std::pair<std::string, Figures>>& peers, size_t elements) {
+    std::printf("\n%s  \"%s\"  answer %.0f", title.c_str(), narrow(q.text).c_str(), ours.answer);
+    for (const auto& [name, f] : peers)
+        if (f.answer != ours.answer) std::printf("  (MISMATCH: Xalan %s answers %.0f)", name.c_str(), f.answer);
+    std::printf("\n  %-7s %10s", "eval", "DOMKw ms");
+    for (const auto& [name, f] : peers) std::printf(" %13s %9s", ("Xalan " + name).c_str(), "ratio");
+    std::printf(" %14s\n", "DOMKw/steady");
+    for (int i = 0; i <= kTracked; ++i) {
+        std::printf("  %-7s %10.3f", label(i), ours.ms[i]);
+        for (const auto& [name, f] : peers) std::printf(" %13.3f %8.2fx", f.ms[i], ours.ms[i] / f.ms[i]);
+        std::printf(" %13.2fx\n", ours.ms[i] / ours.ms[kTracked]);
+    }
+    double worst = 0;
+    for (int i = 1; i < kTracked; ++i) worst = std::max(worst, ours.ms[i] / ours.ms[kTracked]);
+    std::printf("  worst of evaluations 2-10 against the steady repeat: %.2fx\n", worst);
+    std::printf("  kept after release: DOMKw %.0f bytes (%.1f per element), %.0f host references",
+                ours.keptBytes, ours.keptBytes / static_cast<double>(elements), ours.keptReferences);
+    for (const auto& [name, f] : peers)
+        std::printf("; Xalan %s %.0f bytes (%.1f per element)", name.c_str(), f.keptBytes,
+                    f.keptBytes / static_cast<double>(elements));
+    std::printf("\n");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (const Query& q : queries) {
-        const std::string n = q.name;
-        benchmark::RegisterBenchmark(("first/DOMKw/" + n).c_str(), firstDOMKw, q)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("first/Xalan/" + n).c_str(), firstXalan, q)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("repeat/DOMKw/" + n).c_str(), repeatDOMKw, q)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("repeat/Xalan/" + n).c_str(), repeatXalan, q)
-            ->Unit(benchmark::kMillisecond);
-        pairs.push_back({"first/DOMKw/" + n, "first/Xalan/" + n});
-        pairs.push_back({"repeat/DOMKw/" + n, "repeat/Xalan/" + n});
+    size_t elements = 100000;
+    if (argc > 1) elements = std::strtoul(argv[1], nullptr, 10);
+    const char* only = argc > 2 ? argv[2] : nullptr;
+    XMLPlatformUtils::Initialize();
+    World w(elements);
+    std::printf("%zu elements; medians of %d sequences; steady = median of evaluations %d-%d\n", elements,
+                kSequences, kSteadyFrom, kSteadyTo);
+    std::printf("DOMKw: a new document object per sequence, a new result per evaluation\n");
+    std::printf("Xalan default: XercesDocumentWrapper(manager, doc) = threadSafe, built up front, no maps\n");
+    std::printf("Xalan lazy:    XercesDocumentWrapper(manager, doc, false, false, false)\n");
+    struct Case {
+        std::string title;
+        const Query& query;
+        const Query* before;
+        bool reuse;
+    };
+    const Query& positional = queries[2];
+    std::vector<Case> cases;
+    for (const Query& q : queries) cases.push_back({q.name, q, nullptr, false});
+    // Sequences a single query on a fresh document would not show: a whole-tree search after a query that
+    // reads a few nodes, and one result object reused throughout.
+    cases.push_back({"descendant-after-positional", queries[0], &positional, false});
+    cases.push_back({"descendant-reusing-a-result", queries[0], nullptr, true});
+    for (const Case& c : cases) {
+        if (only && c.title != only) continue;
+        std::vector<Sequence> ours, def, lazy;
+        // The sides take turns, so that neither always runs on a heap the other has just churned.
+        for (int r = 0; r < kSequences; ++r) {
+            ours.push_back(sequenceDOMKw(c.query, c.before, c.reuse));
+            def.push_back(sequenceXalan(w, c.query, defaultWrapper));
+            if (c.query.lazyPeer) lazy.push_back(sequenceXalan(w, c.query, lazyWrapper));
+        }
+        std::vector<std::pair<std::string, Figures>> peers{{"default", summarise(def)}};
+        if (c.query.lazyPeer) peers.push_back({"lazy", summarise(lazy)});
+        printQuery(c.title, c.query, summarise(ours), peers, elements);
     }
-    return bench_support::runWithRatios(argc, argv, pairs);
+    return 0;
 }

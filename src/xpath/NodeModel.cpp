@@ -1,5 +1,7 @@
 #include "xpath/NodeModel.hpp"
 
+#include <algorithm>
+
 #include "dom/DocumentImpl.hpp"
 #include <DOMKw/dom/ElementImpl.hpp>
 #include "dom/AttrImpl.hpp"
@@ -44,7 +46,12 @@ XALAN_CPP_NAMESPACE::XercesDocumentWrapper& NodeModel::wrapper() {
 }
 
 std::shared_ptr<NumberedWrapper> NodeModel::orderedWrapper() {
-    if (!ordered || !ordered->matches()) ordered = std::make_shared<NumberedWrapper>(*this);
+    if (!ordered || !ordered->matches()) {
+        ordered = std::make_shared<NumberedWrapper>(*this);
+        // Every node and attribute of the tree is live and met now: that is what the view needs, whatever
+        // the evaluations before this one read.
+        workingSet = std::max(workingSet, ordered->treeSize());
+    }
     return ordered;
 }
 
@@ -180,13 +187,13 @@ void NodeModel::beginEvaluation() {
 void NodeModel::endEvaluation(bool executed) {
     if (--depth == 0 && executed && !settled) {
         settled = true;
-        baseline = grown;
+        workingSet = std::max(workingSet, grown);
     }
 }
 
 bool NodeModel::worn() const {
     constexpr size_t slack = 4096;
-    return settled && depth == 0 && grown > 2 * baseline + slack;
+    return settled && depth == 0 && grown > 2 * workingSet + slack;
 }
 
 } // namespace domImpl::xpathImpl

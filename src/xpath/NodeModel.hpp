@@ -16,8 +16,9 @@
 // XPath sees one consistent tree: the document above the application element, its one child (the DOM
 // lets the document stand in for the application element, which no XPath reader expects).
 //
-// Nodes that leave the tree and values that change make a view grow; once it has grown well past what it
-// held after its first evaluation, the document starts a new one (results and resolvers keep the old one
+// Nodes that leave the tree and values that change make a view grow; once it has grown well past its
+// working set (what it held after its first evaluation, or the whole tree when an evaluation had every node
+// of it in order, whichever is more), the document starts a new one (results and resolvers keep the old one
 // alive as long as they need it).
 #pragma once
 
@@ -124,7 +125,7 @@ private:
     int depth = 0;
     bool settled = false;
     size_t grown = 0;
-    size_t baseline = 0;
+    size_t workingSet = 0;
 };
 
 } // namespace domImpl::xpathImpl

@@ -8,9 +8,16 @@
 
 #include "xpath/TreeShape.hpp"
 
+#include <xercesc/util/XercesDefs.hpp>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMNode;
+XERCES_CPP_NAMESPACE_END
+
 namespace XALAN_CPP_NAMESPACE {
+class XalanNode;
 class XercesDocumentWrapper;
-}
+} // namespace XALAN_CPP_NAMESPACE
 
 namespace domImpl::xpathImpl {
 
@@ -26,8 +33,12 @@ public:
     NumberedWrapper& operator=(const NumberedWrapper&) = delete;
 
     XALAN_CPP_NAMESPACE::XercesDocumentWrapper& wrapper() { return *built; }
+    // The wrapper's node for a node of the view (the document included); null for a node out of the tree.
+    XALAN_CPP_NAMESPACE::XalanNode* map(const XERCES_CPP_NAMESPACE::DOMNode* viewed) const;
     // Whether the host tree has the shape the wrapper was built from (one walk of the tree).
     bool matches() const;
+    // The nodes and attributes of the tree it was built from.
+    size_t treeSize() const { return shape.size(); }
 
 private:
     NodeModel& view;

@@ -8,14 +8,17 @@ namespace {
 
 // The shape of the tree below the document, in document order: each node, an element's attribute names
 // (their number, then the keys), the node's children, and 0 after them. The same tree always gives the
-// same sequence and two different trees never do. `take` answers false to stop the walk.
-template <class Take> bool describe(NodeModel& view, Take&& take) {
+// same sequence and two different trees never do. `take` answers false to stop the walk. `members`, when
+// given, counts the nodes and attributes met.
+template <class Take> bool describe(NodeModel& view, Take&& take, size_t* members = nullptr) {
     std::vector<ModelNode*> open;
     ModelNode* node = view.applicationNode();
     while (node) {
         if (!take(reinterpret_cast<uintptr_t>(node))) return false;
+        if (members) ++*members;
         if (node->kind() == ModelNode::Element) {
             const std::vector<HostKey>& keys = static_cast<ModelElement*>(node)->keys();
+            if (members) *members += keys.size();
             if (!take(keys.size())) return false;
             for (HostKey k : keys)
                 if (!take(k)) return false;
@@ -43,10 +46,13 @@ template <class Take> bool describe(NodeModel& view, Take&& take) {
 } // namespace
 
 TreeShape::TreeShape(NodeModel& view) {
-    describe(view, [this](uintptr_t token) {
-        tokens.push_back(token);
-        return true;
-    });
+    describe(
+        view,
+        [this](uintptr_t token) {
+            tokens.push_back(token);
+            return true;
+        },
+        &members);
 }
 
 bool TreeShape::matches(NodeModel& view) const {

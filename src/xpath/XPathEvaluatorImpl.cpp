@@ -198,9 +198,7 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
         const std::shared_ptr<NodeModel>& view = use.wrapped.view;
         auto runNumbered = [&]() -> bool {
             std::shared_ptr<NumberedWrapper> built = view->orderedWrapper();
-            const DOMNode* viewed = view->viewOf(contextNode);
-            XalanNode* numbered = viewed == view->documentNode()->asNode() ? &built->wrapper()
-                                                                           : built->wrapper().mapNode(viewed);
+            XalanNode* numbered = built->map(view->viewOf(contextNode));
             if (!numbered) return false; // a context outside the tree (a node the host has taken out)
             runOver(&built->wrapper());
             anchor = std::make_shared<OrderedAnchor>(OrderedAnchor{view, std::move(built)});

@@ -13,6 +13,8 @@
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
+#include <DOMKwHost/ProjectGenerator.hpp>
+
 #include "bridge/HostStatus.hpp"
 #include "xpath/XPathFixture.hpp"
 
@@ -68,6 +70,26 @@ TEST_F(XPathResources, ViewGrownByChurnIsReplaced) {
     }
     EXPECT_LT(most, 4500u);
     EXPECT_LT(host.liveObjects() - before, 2500u);
+}
+
+TEST_F(XPathResources, WholeTreeQueryAfterASmallOneBuildsItsOrderedTreeOnce) {
+    // What the document's view holds after a query that reads a few nodes is no measure of what it needs:
+    // the whole-tree query that follows meets every node, and the view that met them is kept for the
+    // queries after it instead of being taken for worn and built again.
+    host.loadString(kwhost::generateProject(5000));
+    openDocument();
+    const XMLCh* small = u"string-length(/application/project/layout[2]/spread[3]/page[2]/box[1]/@id)";
+    const XMLCh* whole = u"count(//textRun | //box)";
+    const double few = number(small);
+    const double all = number(whole);
+    ASSERT_GT(all, 1000);
+    for (int i = 0; i < 3; ++i) {
+        host.resetCallCounts();
+        EXPECT_EQ(number(whole), all) << "evaluation " << i + 2;
+        EXPECT_EQ(host.callCount(Kw::host::AdjustReference), 0u) << "evaluation " << i + 2;
+        EXPECT_EQ(host.callCount(Kw::host::IsTextNode), 0u) << "evaluation " << i + 2;
+    }
+    EXPECT_EQ(number(small), few);
 }
 
 TEST_F(XPathResources, ResolverStaysUsableWhateverIsMadeAfterIt) {
