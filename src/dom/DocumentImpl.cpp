@@ -90,6 +90,10 @@ void DocumentImpl::disposeTracked() {
     // element goes when its last hand-out ends).
     // Nodes go in address order, a round at a time: a dispose may end other tracked nodes (they leave
     // the table and are passed over) or, in principle, track new ones (the next round takes them).
+    // The next write hands out as many objects again: the tables keep the room this one needed rather
+    // than give it back now and grow into fresh memory then.
+    trackedNodes.keepCapacity();
+    alive.keepCapacity();
     std::vector<DOMNode*> round;
     while (!trackedNodes.empty()) {
         round.clear();

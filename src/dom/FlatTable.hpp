@@ -1,7 +1,9 @@
 // A map from pointer-sized keys (node addresses, host handles) to pointers, kept in one flat array:
 // open addressing with linear probing, deletion by shifting back what follows, so an entry costs no
 // allocation of its own and a lookup touches one or two cache lines. The table grows at half full and
-// shrinks again when it empties, so its memory follows the number of entries.
+// shrinks again when it empties, so its memory follows the number of entries; a table that fills and
+// empties again and again (the node objects of one write after another) may keep its present capacity
+// instead (`keepCapacity`), until it is cleared.
 #pragma once
 
 #include <cstddef>
@@ -73,7 +75,7 @@ public:
         }
         slots[i] = Slot();
         --count;
-        if (capacity > 64 && count * 8 < capacity) {
+        if (capacity > 64 && capacity > kept && count * 8 < capacity) {
             try {
                 rehash(capacity / 2);
             } catch (const std::bad_alloc&) {
@@ -91,10 +93,16 @@ public:
 
     void clear() { FlatTable().swap(*this); }
 
+    // The table no longer shrinks below the capacity it has now (it still grows); clear() lets go.
+    void keepCapacity() {
+        if (capacity > kept) kept = capacity;
+    }
+
     void swap(FlatTable& other) noexcept {
         std::swap(slots, other.slots);
         std::swap(capacity, other.capacity);
         std::swap(count, other.count);
+        std::swap(kept, other.kept);
     }
 
 private:
@@ -143,6 +151,7 @@ private:
     std::unique_ptr<Slot[]> slots;
     size_t capacity = 0; // zero or a power of two
     size_t count = 0;
+    size_t kept = 0; // the capacity the table keeps when it empties
 };
 
 } // namespace domImpl

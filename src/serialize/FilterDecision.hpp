@@ -21,9 +21,14 @@ inline short askIfShown(const XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filte
 // fails the write like any other. A filter of the caller's is the caller's code: it sees the nodes as it
 // sees them outside a write (with their namespace information), and what it reads is its own business:
 // a refusal it meets (an attribute it looks for and the element lacks, say) does not fail the write.
-inline short decide(const XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filter,
+// Which of the two the filter is the write finds out once (`isSaveFilter`), not once per node.
+inline bool isSaveFilter(const XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filter) {
+    return dynamic_cast<const WriterFilterImpl*>(filter) != nullptr;
+}
+
+inline short decide(const XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filter, bool saveFilter,
                     const XERCES_CPP_NAMESPACE::DOMNode* node) {
-    if (dynamic_cast<const WriterFilterImpl*>(filter)) return askIfShown(filter, node);
+    if (saveFilter) return askIfShown(filter, node);
     const ShowNamespaceInfo shown;
     struct Restore {
         Kw::UnexaminedFailures saved = Kw::unexaminedFailures();

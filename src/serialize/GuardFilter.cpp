@@ -16,7 +16,7 @@ DOMNodeFilter::FilterAction GuardFilter::acceptNode(const DOMNode* node) const {
     const bool attribute = node->getNodeType() == DOMNode::ATTRIBUTE_NODE;
     const bool deep = !attribute && !withinDepth(node);
     FilterAction action = FILTER_ACCEPT;
-    if (user) action = static_cast<FilterAction>(decide(user, node));
+    if (user) action = static_cast<FilterAction>(decide(node));
     // What the caller's filter leaves out whole is neither written nor counted.
     if (action == FILTER_REJECT) return FILTER_REJECT;
     if (deep) {

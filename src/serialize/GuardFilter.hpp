@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "serialize/FilterDecision.hpp"
 #include "serialize/NodeKey.hpp"
 
 namespace domImpl::serializeImpl {
@@ -31,10 +32,15 @@ public:
     // Either way it starts the path at level 0 (the delegate does not ask about a document node itself;
     // when it asks about the root, the root's parent is not on the path and the path starts afresh).
     GuardFilter(DOMLSSerializerFilter* user, const DOMNode* root)
-        : user(user), path{keyOf(root)}, tracking(asNodeImpl(root) || asDocumentImpl(root)) {}
+        : user(user), userIsSaveFilter(user && isSaveFilter(user)), path{keyOf(root)},
+          tracking(asNodeImpl(root) || asDocumentImpl(root)) {}
     FilterAction acceptNode(const DOMNode* node) const override;
     ShowType getWhatToShow() const override { return 0xFFFFFFFF; }
     bool failed() const { return unwritable || tooDeep; }
+    // The caller's filter's decision on a node (accept when there is none or it does not look at the kind).
+    short decide(const DOMNode* node) const {
+        return user ? serializeImpl::decide(user, userIsSaveFilter, node) : static_cast<short>(FILTER_ACCEPT);
+    }
 
     // Puts a node the writer writes itself on the path (a document's element), as if the delegate had
     // asked about it; false when it lies past the nesting bound.
@@ -68,6 +74,7 @@ private:
     void noteName(const XMLCh* name, bool attribute) const;
 
     DOMLSSerializerFilter* user;
+    const bool userIsSaveFilter;
     mutable std::vector<NodeKey> path;
     mutable std::vector<Scope> scopes{1};
     mutable std::vector<std::u16string> orphans, orphansInValues;

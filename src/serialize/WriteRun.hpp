@@ -18,14 +18,12 @@ namespace domImpl::serializeImpl {
 class WriteRun {
 public:
     WriteRun(XERCES_CPP_NAMESPACE::DOMLSSerializer* d, XERCES_CPP_NAMESPACE::XMLFormatter& out,
-             XERCES_CPP_NAMESPACE::DOMLSOutput& output, const RefusalWatch& watch, Guarded& guarded,
-             XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filter)
-        : d(d), out(out), output(output), watch(watch), guarded(guarded), filter(filter) {}
+             XERCES_CPP_NAMESPACE::DOMLSOutput& output, const RefusalWatch& watch, Guarded& guarded)
+        : d(d), out(out), output(output), watch(watch), guarded(guarded) {}
 
     // The caller's decision on a node (accept when there is no filter or it does not look at the kind).
     short decision(const XERCES_CPP_NAMESPACE::DOMNode* node) const {
-        return filter ? decide(filter, node)
-                      : static_cast<short>(XERCES_CPP_NAMESPACE::DOMNodeFilter::FILTER_ACCEPT);
+        return guarded.filter().decide(node);
     }
 
     void attribute(const XMLCh* attrName, const XMLCh* value) {
@@ -45,7 +43,6 @@ private:
     XERCES_CPP_NAMESPACE::DOMLSOutput& output;
     const RefusalWatch& watch;
     Guarded& guarded;
-    XERCES_CPP_NAMESPACE::DOMLSSerializerFilter* filter;
 };
 
 } // namespace domImpl::serializeImpl

@@ -121,7 +121,7 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     if (const auto* save = dynamic_cast<const WriterFilterImpl*>(filter))
         session = std::make_unique<WriterFilterImpl::WriteSession>(*save);
     Guarded guarded(d, filter, node);
-    WriteRun run(d, formatter, output, watch, guarded, filter);
+    WriteRun run(d, formatter, output, watch, guarded);
     const short decision = run.decision(node);
     watch.check();
     // An attribute node of ours is written as name="value", as Xerces-C writes its own.

@@ -15,8 +15,9 @@ using domImpl::FlatTable;
 // Runs random adds, sets and takes on both tables and compares them after every step: lookups of present
 // and absent keys, the size, and what forEach visits. Keys come from a small pool so that entries
 // collide, wrap around the end of the array and are taken out of the middle of probe runs; the pool
-// grows to thousands and falls back to nothing, so the table grows and shrinks on the way.
-template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, unsigned seed) {
+// grows to thousands and falls back to nothing, so the table grows and shrinks on the way (or, with
+// `keep`, holds its full capacity on the way down and through a second fill).
+template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, unsigned seed, bool keep) {
     FlatTable<Key, uintptr_t> table;
     std::unordered_map<Key, uintptr_t> reference;
     std::mt19937 random(seed);
@@ -36,10 +37,11 @@ template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, 
         ASSERT_EQ(visited, reference.size()) << step;
     };
     size_t step = 0;
-    for (int phase = 0; phase < 2; ++phase) {
+    for (int phase = 0; phase < (keep ? 4 : 2); ++phase) {
         // Mostly additions first, then mostly removals down to an empty table.
-        const unsigned addPercent = phase == 0 ? 75 : 20;
-        for (int i = 0; i < 6000 || (phase == 1 && !reference.empty()); ++i, ++step) {
+        const unsigned addPercent = phase % 2 == 0 ? 75 : 20;
+        if (keep && phase == 1) table.keepCapacity();
+        for (int i = 0; i < 6000 || (phase % 2 == 1 && !reference.empty()); ++i, ++step) {
             const Key k = pool[random() % pool.size()];
             const uintptr_t v = 1 + random() % 1000;
             const unsigned dice = random() % 100;
@@ -51,7 +53,7 @@ template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, 
                 reference[k] = v;
             } else {
                 // On the way down, half the removals hit a present entry, so the table does empty.
-                auto it = phase == 1 && !reference.empty() && random() % 2 ? reference.begin() : reference.find(k);
+                auto it = phase % 2 == 1 && !reference.empty() && random() % 2 ? reference.begin() : reference.find(k);
                 const Key taken = it == reference.end() ? k : it->first;
                 const uintptr_t expected = it == reference.end() ? 0 : it->second;
                 if (it != reference.end()) reference.erase(it);
@@ -78,8 +80,10 @@ TEST(FlatTable, agreesWithAReferenceMapForAddressesAndHandles) {
     for (int64_t i = 0; i < 4000; ++i) handles.push_back(i);
     for (int64_t i = 1; i <= 64; ++i) handles.push_back(INT64_MAX - i * 4096);
     for (unsigned seed : {1u, 2u, 3u}) {
-        agreesWithAReferenceMap(addresses, seed);
-        agreesWithAReferenceMap(handles, seed);
+        for (bool keep : {false, true}) {
+            agreesWithAReferenceMap(addresses, seed, keep);
+            agreesWithAReferenceMap(handles, seed, keep);
+        }
     }
 }
 
