@@ -4,6 +4,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include "bridge/HandleReads.hpp"
 #include "bridge/HostStatus.hpp"
 #include "dom/AttrImpl.hpp"
 #include "dom/DocumentImpl.hpp"
@@ -469,12 +470,23 @@ DOMNode* ElementImpl::setNamedItemNS(DOMNode*) { throwDOMException(9); }
 // The map is live, as a DOM attribute map is: it reads the host's keys on every call, so what anyone
 // wrote (this object, another path, the host) is enumerated, and a refused read is thrown rather than
 // taken for "no attributes".
-XMLSize_t ElementImpl::getLength() const { return currentKeys().size(); }
+// The keys are read into a buffer on the stack: a walk asks for the length and every item, and none of
+// it needs the heap.
+XMLSize_t ElementImpl::getLength() const {
+    Kw::HostKey keys[255];
+    Kw::CheckedReads checked;
+    return static_cast<XMLSize_t>(Kw::handleReads::attributeKeys(elementRef.get(), keys, 255));
+}
 
 DOMNode* ElementImpl::item(XMLSize_t index) const {
-    const std::vector<Kw::StringKey> keys = currentKeys();
-    if (index >= keys.size()) return nullptr;
-    return getAttributeNode(keys[index]);
+    Kw::HostKey keys[255];
+    int32_t count = 0;
+    {
+        Kw::CheckedReads checked;
+        count = Kw::handleReads::attributeKeys(elementRef.get(), keys, 255);
+    }
+    if (index >= static_cast<XMLSize_t>(count)) return nullptr;
+    return getAttributeNode(Kw::StringKey::fromValue(keys[index]));
 }
 
 DOMNode* ElementImpl::getNamedItem(const XMLCh* name) const { return getAttributeNode(name); }
