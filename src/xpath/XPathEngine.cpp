@@ -121,6 +121,16 @@ public:
         return true;
     }
 
+    // A list of the pool handed out in a node-set, its room cut down to its nodes.
+    void fit(NodeRefListBase& held) {
+        auto* list = dynamic_cast<MutableNodeRefList*>(&held);
+        auto it = list ? lists.find(list) : lists.end();
+        if (it == lists.end() || it->second <= keptRoom) return;
+        MutableNodeRefList exact(*list, memory());
+        list->swap(exact);
+        it->second = list->getLength();
+    }
+
     // The room every borrowed list gets up front: the nodes of the tree the next evaluation runs over.
     void makeRoom(size_t nodes) { listRoom = nodes; }
 
@@ -185,7 +195,11 @@ public:
             ~Room() { context.giveBackRoom(); }
         } room(*executionContext, treeNodes);
         try {
-            return standalone(xpath->execute(context, resolver, *executionContext));
+            XObjectPtr value = standalone(xpath->execute(context, resolver, *executionContext));
+            // A node-set handed out keeps its list until it is released: no more room than its nodes.
+            if (value->getType() == XObject::eTypeNodeSet && treeNodes > 0)
+                executionContext->fit(const_cast<NodeRefListBase&>(value->nodeset()));
+            return value;
         } catch (const XalanDOMException& e) {
             Kw::throwDOMException(static_cast<short>(e.getExceptionCode()));
         } catch (const XSLException&) {

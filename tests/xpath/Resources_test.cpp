@@ -116,7 +116,8 @@ TEST_F(XPathResources, NodeSetsHeldAcrossWholeTreeSearchesStayIntactAndGiveTheir
         }
     }
     EXPECT_EQ(host.outstandingReferences(), references);
-    EXPECT_LT(heapInUse(), heap + 16 * 1024) << "grew by " << heapInUse() - heap << " bytes";
+    // Lists of a thousand nodes or fewer stay with the pool; none keeps room for the whole tree.
+    EXPECT_LT(heapInUse(), heap + 64 * 1024) << "grew by " << heapInUse() - heap << " bytes";
 }
 
 TEST_F(XPathResources, ResolverStaysUsableWhateverIsMadeAfterIt) {
