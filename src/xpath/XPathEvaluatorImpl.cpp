@@ -201,8 +201,9 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
             XalanNode* numbered = built->map(view->viewOf(contextNode));
             if (!numbered) return false; // a context outside the tree (a node the host has taken out)
             runOver(&built->wrapper());
+            const size_t treeNodes = built->treeSize();
             anchor = std::make_shared<OrderedAnchor>(OrderedAnchor{view, std::move(built)});
-            value = xp.execute(numbered, *how.prefixes, *navigator, XPathEngine::unlimited);
+            value = xp.execute(numbered, *how.prefixes, *navigator, XPathEngine::unlimited, treeNodes);
             return true;
         };
         if (!view || !xp.searchesFromTheRoot() || !runNumbered()) {

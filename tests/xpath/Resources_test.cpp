@@ -92,6 +92,34 @@ TEST_F(XPathResources, WholeTreeQueryAfterASmallOneBuildsItsOrderedTreeOnce) {
     EXPECT_EQ(number(small), few);
 }
 
+TEST_F(XPathResources, NodeSetsHeldAcrossWholeTreeSearchesStayIntactAndGiveTheirRoomBack) {
+    // Whole-tree searches run with node lists made as large as the tree. A node-set handed out keeps its
+    // list while later searches run; once it is released, the room is given back instead of kept.
+    host.loadString(kwhost::generateProject(2000));
+    openDocument();
+    const XMLCh* searches[] = {u"//textRun", u"//box[@type='picture']", u"//page | //spread", u"//paragraph"};
+    std::vector<std::vector<std::u16string>> expected;
+    for (const XMLCh* e : searches) expected.push_back(paths(e));
+    const size_t heap = heapInUse();
+    const int64_t references = host.outstandingReferences();
+    {
+        std::vector<Result> held;
+        for (int round = 0; round < 2; ++round)
+            for (const XMLCh* e : searches)
+                held.emplace_back(evaluate(e, docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+        // Evaluations in between that borrow and return lists of their own.
+        EXPECT_GT(number(u"count(//textRun) + count(//box)"), 0);
+        for (size_t i = 0; i < held.size(); ++i) {
+            const size_t which = i % (sizeof searches / sizeof *searches);
+            ASSERT_FALSE(expected[which].empty());
+            EXPECT_EQ(snapshotPaths(held[i].get()), expected[which]) << "result " << i;
+        }
+    }
+    EXPECT_EQ(host.outstandingReferences(), references);
+    // Lists of a thousand nodes or fewer stay with the pool; none keeps room for the whole tree.
+    EXPECT_LT(heapInUse(), heap + 64 * 1024) << "grew by " << heapInUse() - heap << " bytes";
+}
+
 TEST_F(XPathResources, ResolverStaysUsableWhateverIsMadeAfterIt) {
     DOMDocument* d = doc;
     Owned colors(at("colors"));
