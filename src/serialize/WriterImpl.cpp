@@ -72,6 +72,29 @@ DOMLSSerializerFilter* WriterImpl::getFilter() const {
     return delegate()->getFilter();
 }
 
+namespace {
+
+// The whole output is made in memory first, and the file opened for the system ID only when the write
+// succeeded: a failed write leaves whatever file was there as it was.
+bool writeWholeFile(DOMLSSerializer& writer, const DOMNode* node, const XMLCh* uri, const XMLCh* encoding) {
+    MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);
+    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+    output.setSystemId(uri);
+    output.setByteStream(&buffer);
+    output.setEncoding(encoding);
+    if (!writer.write(node, &output)) return false;
+    try {
+        LocalFileFormatTarget file(uri, XMLPlatformUtils::fgMemoryManager);
+        file.writeChars(buffer.getRawBuffer(), buffer.getLen(), nullptr);
+        file.flush();
+    } catch (const XMLException&) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
     if (!node || !destination) return false;
     XMLFormatTarget* const target = destination->getByteStream();
@@ -79,20 +102,7 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
         // A destination named by its system ID alone: the file gets the whole output or nothing.
         const XMLCh* uri = nonEmpty(destination->getSystemId());
         if (!uri) return false;
-        MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);
-        DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-        output.setSystemId(uri);
-        output.setByteStream(&buffer);
-        output.setEncoding(destination->getEncoding());
-        if (!write(node, &output)) return false;
-        try {
-            LocalFileFormatTarget file(uri, XMLPlatformUtils::fgMemoryManager);
-            file.writeChars(buffer.getRawBuffer(), buffer.getLen(), nullptr);
-            file.flush();
-        } catch (const XMLException&) {
-            return false;
-        }
-        return true;
+        return writeWholeFile(*this, node, uri, destination->getEncoding());
     }
 
     DOMLSSerializer* d = delegate();
@@ -167,22 +177,7 @@ XMLCh* WriterImpl::writeToString(const DOMNode* node, MemoryManager*) {
 }
 
 bool WriterImpl::writeToURI(const DOMNode* node, const XMLCh* uri) {
-    // The whole output is made first, and the file opened for the system ID only when the write
-    // succeeded: a failed write leaves whatever file was there as it was.
-    MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);
-    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-    output.setSystemId(uri);
-    output.setByteStream(&buffer);
-    output.setEncoding(XMLUni::fgUTF8EncodingString);
-    if (!static_cast<DOMLSSerializer*>(this)->write(node, &output)) return false;
-    try {
-        LocalFileFormatTarget file(uri, XMLPlatformUtils::fgMemoryManager);
-        file.writeChars(buffer.getRawBuffer(), buffer.getLen(), nullptr);
-        file.flush();
-    } catch (const XMLException&) {
-        return false;
-    }
-    return true;
+    return writeWholeFile(*this, node, uri, XMLUni::fgUTF8EncodingString);
 }
 
 } // namespace domImpl
