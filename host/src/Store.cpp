@@ -215,23 +215,23 @@ void Store::eraseText(Object* obj, size_t start, size_t count) {
 }
 
 void Store::move(Object* parent, Object* child, Object* before) {
-    JournalEntry e(JournalEntry::Moved);
-    e.obj = child;
-    e.parent = child->parent;
-    e.next = child->next;
-    record(std::move(e));
-    unlink(child);
+    unlinkRecorded(child);
     link(parent, child, before);
 }
 
 void Store::remove(Object* child) {
+    unlinkRecorded(child);
+    collect(child);
+}
+
+void Store::unlinkRecorded(Object* child) {
+    // The undo puts the child back where it stood.
     JournalEntry e(JournalEntry::Moved);
     e.obj = child;
     e.parent = child->parent;
     e.next = child->next;
     record(std::move(e));
     unlink(child);
-    collect(child);
 }
 
 void Store::startJournal() {

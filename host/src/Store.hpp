@@ -115,6 +115,8 @@ public:
     void move(Object* parent, Object* child, Object* before);
     // Takes `child` out of its parent; it is freed when nothing keeps it.
     void remove(Object* child);
+    // Takes `child` out of its parent, journaled so that an undo puts it back where it stood.
+    void unlinkRecorded(Object* child);
 
     // The journal: started by a transaction's begin, ended by its commit or abort.
     void startJournal();

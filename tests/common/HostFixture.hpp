@@ -27,6 +27,14 @@ protected:
     void load(const std::string& file) { host.loadFile(file); }
 
     kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
+
+    // The host's registrations of one listener object.
+    size_t registrationsOf(const void* listener) const {
+        size_t n = 0;
+        for (const kwhost::ListenerRegistration& r : host.listeners())
+            if (r.listener == listener) ++n;
+        return n;
+    }
 };
 
 // The DOMException code of a call that must throw one, or a failure.

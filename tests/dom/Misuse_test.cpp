@@ -12,15 +12,7 @@ using namespace testing_support;
 
 namespace {
 
-class Misuse : public DomTest {
-protected:
-    size_t registrationsOf(const void* listener) {
-        size_t n = 0;
-        for (const kwhost::ListenerRegistration& r : host.listeners())
-            if (r.listener == listener) ++n;
-        return n;
-    }
-};
+class Misuse : public DomTest {};
 
 struct Counting : dom::events::EventListener {
     void handleEvent(dom::events::Event*) override { ++calls; }

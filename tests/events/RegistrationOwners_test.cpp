@@ -9,15 +9,7 @@ using Kw::host::Selector;
 
 namespace {
 
-class RegistrationOwners : public EventsTest {
-protected:
-    size_t registrationsOf(const void* listener) {
-        size_t n = 0;
-        for (const kwhost::ListenerRegistration& r : host.listeners())
-            if (r.listener == listener) ++n;
-        return n;
-    }
-};
+class RegistrationOwners : public EventsTest {};
 
 // Each kind of target, made through `other`; the node it hands back is ended by the caller.
 struct TargetKind {
