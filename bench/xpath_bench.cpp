@@ -13,7 +13,12 @@
 //  Two more library sequences: a whole-tree search on a document that answered a small query first, and
 //  one result object reused by every evaluation (the Xalan side is the same as for the query alone).
 //
+//  One more library sequence shows what releasing the view once every result is released would cost: each
+//  evaluation on a new document object, whose view is built from nothing (as a released one would be).
+//
 // Usage: xpath_bench [elements [case]]
+//        xpath_bench scaling    the first evaluation per element at 10,000, 100,000 and 400,000 elements
+//                               (medians of 3 fresh sequences; one at 400,000), both sides
 //
 // Each sequence is timed evaluation by evaluation with the clock (no calibration runs that would average
 // a spike away): the first evaluation, each of evaluations 2 to 10, and the steady repeat (the median of
@@ -43,6 +48,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -137,20 +143,26 @@ Figures summarise(const std::vector<Sequence>& runs) {
 }
 
 struct World {
-    explicit World(size_t elements) : elements(elements) {
-        xml = kwhost::generateProject(elements);
+    explicit World(size_t elements) {
         kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
-        host.loadString(xml, "generated");
+        load(elements);
         Kw::Connect(host.activateRec());
         xalan::XPathEvaluator::initialize();
         evaluator = std::make_unique<xalan::XPathEvaluator>();
+    }
+
+    // A project of `count` elements, in the host and as a Xerces-C DOM, in place of the one before.
+    void load(size_t count) {
+        elements = count;
+        xml = kwhost::generateProject(count);
+        kwhost::ReferenceHost::instance().loadString(xml, "generated");
         MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "generated");
         parser = std::make_unique<XercesDOMParser>();
         parser->setDoNamespaces(true);
         parser->parse(source);
     }
 
-    size_t elements;
+    size_t elements = 0;
     std::string xml;
     std::unique_ptr<XercesDOMParser> parser;
     xalan::DOMSupportDefault support;
@@ -169,7 +181,10 @@ double evaluateDOMKw(DOMDocument* doc, const Query& q, DOMXPathResult* reuse) {
 
 // `before`: a query evaluated (untimed) on the new document first, as an application does that asks
 // something small before it searches the whole tree. `reuse`: one result object reused by every evaluation.
-Sequence sequenceDOMKw(const Query& q, const Query* before, bool reuse) {
+// `rebuilt`: every evaluation on a new document object (timed with its creation and release), so that
+// each one builds its view from nothing.
+Sequence sequenceDOMKw(const Query& q, const Query* before, bool reuse, bool rebuilt = false,
+                       int evaluations = kSteadyTo) {
     kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
     const size_t heapBefore = heapBytes();
     const int64_t refsBefore = host.outstandingReferences();
@@ -177,9 +192,15 @@ Sequence sequenceDOMKw(const Query& q, const Query* before, bool reuse) {
     DOMDocument* doc = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
     if (before) evaluateDOMKw(doc, *before, nullptr);
     DOMXPathResult* reused = reuse ? doc->evaluate(u"1", doc, nullptr, DOMXPathResult::ANY_TYPE, nullptr) : nullptr;
-    for (int i = 1; i <= kSteadyTo; ++i) {
+    for (int i = 1; i <= evaluations; ++i) {
         const double start = now();
-        s.answer = evaluateDOMKw(doc, q, reused);
+        if (rebuilt) {
+            DOMDocument* fresh = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+            s.answer = evaluateDOMKw(fresh, q, nullptr);
+            fresh->release();
+        } else {
+            s.answer = evaluateDOMKw(doc, q, reused);
+        }
         s.ms.push_back(now() - start);
     }
     if (reused) reused->release();
@@ -191,11 +212,12 @@ Sequence sequenceDOMKw(const Query& q, const Query* before, bool reuse) {
 
 // Xalan-C: a wrapper made by `wrap` at the first evaluation (its build timed with it).
 Sequence sequenceXalan(World& w, const Query& q,
-                       const std::function<xalan::XercesDocumentWrapper*(const DOMDocument*)>& wrap) {
+                       const std::function<xalan::XercesDocumentWrapper*(const DOMDocument*)>& wrap,
+                       int evaluations = kSteadyTo) {
     const size_t heapBefore = heapBytes();
     Sequence s;
     std::unique_ptr<xalan::XercesDocumentWrapper> wrapper;
-    for (int i = 1; i <= kSteadyTo; ++i) {
+    for (int i = 1; i <= evaluations; ++i) {
         const double start = now();
         if (!wrapper) wrapper.reset(wrap(w.parser->getDocument()));
         {
@@ -254,13 +276,49 @@ void printQuery(const std::string& title, const Query& q, const Figures& ours,
     std::printf("\n");
 }
 
+// The first evaluation of each whole-tree query at 10,000, 100,000 and 400,000 elements, in microseconds
+// per element on both sides: whether the library's cost grows faster than Xalan's own.
+void scaling() {
+    const size_t sizes[] = {10000, 100000, 400000};
+    World w(sizes[0]);
+    std::printf("first evaluation per element (us), DOMKw against Xalan default; medians of %d fresh "
+                "sequences (one at 400,000)\n",
+                kSequences);
+    std::printf("  %-11s %9s %12s %12s %8s\n", "query", "elements", "DOMKw", "Xalan", "ratio");
+    for (size_t n : sizes) {
+        if (n != w.elements) w.load(n);
+        const int runs = n >= 400000 ? 1 : kSequences;
+        for (const Query& q : queries) {
+            if (!std::strcmp(q.name, "positional")) continue; // reads a few nodes whatever the size
+            std::vector<double> ours, peer;
+            double answer = 0, peerAnswer = 0;
+            for (int r = 0; r < runs; ++r) {
+                const Sequence a = sequenceDOMKw(q, nullptr, false, false, 1);
+                const Sequence b = sequenceXalan(w, q, defaultWrapper, 1);
+                ours.push_back(a.ms[0]);
+                peer.push_back(b.ms[0]);
+                answer = a.answer;
+                peerAnswer = b.answer;
+            }
+            const double perOurs = median(ours) * 1000 / static_cast<double>(n);
+            const double perPeer = median(peer) * 1000 / static_cast<double>(n);
+            std::printf("  %-11s %9zu %12.3f %12.3f %7.2fx%s\n", q.name, n, perOurs, perPeer, perOurs / perPeer,
+                        answer == peerAnswer ? "" : "  (MISMATCH)");
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    XMLPlatformUtils::Initialize();
+    if (argc > 1 && !std::strcmp(argv[1], "scaling")) {
+        scaling();
+        return 0;
+    }
     size_t elements = 100000;
     if (argc > 1) elements = std::strtoul(argv[1], nullptr, 10);
     const char* only = argc > 2 ? argv[2] : nullptr;
-    XMLPlatformUtils::Initialize();
     World w(elements);
     std::printf("%zu elements; medians of %d sequences; steady = median of evaluations %d-%d\n", elements,
                 kSequences, kSteadyFrom, kSteadyTo);
@@ -272,20 +330,24 @@ int main(int argc, char** argv) {
         const Query& query;
         const Query* before;
         bool reuse;
+        bool rebuilt;
     };
     const Query& positional = queries[2];
     std::vector<Case> cases;
-    for (const Query& q : queries) cases.push_back({q.name, q, nullptr, false});
+    for (const Query& q : queries) cases.push_back({q.name, q, nullptr, false, false});
     // Sequences a single query on a fresh document would not show: a whole-tree search after a query that
     // reads a few nodes, and one result object reused throughout.
-    cases.push_back({"descendant-after-positional", queries[0], &positional, false});
-    cases.push_back({"descendant-reusing-a-result", queries[0], nullptr, true});
+    cases.push_back({"descendant-after-positional", queries[0], &positional, false, false});
+    cases.push_back({"descendant-reusing-a-result", queries[0], nullptr, true, false});
+    // What a view released once every result is released would cost: each evaluation builds it anew.
+    cases.push_back({"descendant-view-built-each-time", queries[0], nullptr, false, true});
+    cases.push_back({"attribute-view-built-each-time", queries[1], nullptr, false, true});
     for (const Case& c : cases) {
         if (only && c.title != only) continue;
         std::vector<Sequence> ours, def, lazy;
         // The sides take turns, so that neither always runs on a heap the other has just churned.
         for (int r = 0; r < kSequences; ++r) {
-            ours.push_back(sequenceDOMKw(c.query, c.before, c.reuse));
+            ours.push_back(sequenceDOMKw(c.query, c.before, c.reuse, c.rebuilt));
             def.push_back(sequenceXalan(w, c.query, defaultWrapper));
             if (c.query.lazyPeer) lazy.push_back(sequenceXalan(w, c.query, lazyWrapper));
         }
