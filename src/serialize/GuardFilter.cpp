@@ -52,9 +52,12 @@ std::vector<std::u16string> GuardFilter::closed(std::vector<std::u16string> Scop
 
 bool GuardFilter::withinDepth(const DOMNode* node) const {
     const NodeGuard<DOMNode> parent(node->getParentNode());
-    const NodeKey up = keyOf(parent.get());
+    return withinDepth(keyOf(parent.get()), keyOf(node));
+}
+
+bool GuardFilter::withinDepth(const NodeKey& up, const NodeKey& node) const {
     while (!path.empty() && !(path.back() == up)) pop();
-    path.push_back(keyOf(node));
+    path.push_back(node);
     scopes.emplace_back();
     return path.size() - 1 <= WriterImpl::maxDepth;
 }

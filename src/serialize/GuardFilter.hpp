@@ -46,6 +46,16 @@ public:
     // asked about it; false when it lies past the nesting bound.
     bool enter(const DOMNode* node);
 
+    // For a writer that walks host handles itself (HostWalk): the same path, nesting bound and prefix
+    // bookkeeping as when the delegate asks about the node with the key `node` below `parent`.
+    bool descend(const NodeKey& parent, const NodeKey& node) const { return withinDepth(parent, node); }
+    // An element's name (attribute false) or an attribute's name written at the innermost node entered.
+    void noteWritten(const XMLCh* name, bool attribute) const { noteName(name, attribute); }
+    // The value of an xsi:type attribute written at the innermost node entered.
+    void noteTypeValue(const XMLCh* value) const { noteValue(value); }
+    // Whether the writer may walk host handles itself: no filter of the caller's is there to ask.
+    bool withoutCallerFilter() const { return user == nullptr; }
+
     // The prefixes used in names the delegate wrote that no declaration it wrote around them binds:
     // they must be declared on the outermost start tag. The path is closed down to the node given to
     // write.
@@ -66,6 +76,7 @@ private:
                                        const std::vector<std::u16string>& orphaned) const;
 
     bool withinDepth(const DOMNode* node) const;
+    bool withinDepth(const NodeKey& parent, const NodeKey& node) const;
 
     void pop() const;
 
