@@ -1,10 +1,12 @@
 #include "serialize/GuardFilter.hpp"
 
 #include <algorithm>
+#include <typeinfo>
 #include <utility>
 
 #include "dom/NodeGuard.hpp"
 #include "serialize/FilterDecision.hpp"
+#include "serialize/WriterFilterImpl.hpp"
 #include "serialize/WriterImpl.hpp"
 #include "serialize/XmlChecks.hpp"
 
@@ -60,6 +62,15 @@ bool GuardFilter::withinDepth(const NodeKey& up, const NodeKey& node) const {
     path.push_back(node);
     scopes.emplace_back();
     return path.size() - 1 <= WriterImpl::maxDepth;
+}
+
+void GuardFilter::forget(const NodeKey& node) const {
+    while (!path.empty() && !(path.back() == node)) pop();
+    if (!scopes.empty()) scopes.back() = Scope();
+}
+
+bool GuardFilter::filterIsTheSaveFilterItself() const {
+    return userIsSaveFilter && typeid(*user) == typeid(WriterFilterImpl);
 }
 
 // Leaves the innermost element: what it used and did not declare goes up to its parent.

@@ -53,8 +53,13 @@ public:
     void noteWritten(const XMLCh* name, bool attribute) const { noteName(name, attribute); }
     // The value of an xsi:type attribute written at the innermost node entered.
     void noteTypeValue(const XMLCh* value) const { noteValue(value); }
-    // Whether the writer may walk host handles itself: no filter of the caller's is there to ask.
+    // Forgets what was noted at the node with the key `node` (on the path) and below it: the node is
+    // left out after all, as if the caller's filter had rejected it when asked.
+    void forget(const NodeKey& node) const;
+    // Whether the writer may walk host handles itself: no filter of the caller's is there to ask, or
+    // the filter is the library's own save filter (that class itself, not one derived from it).
     bool withoutCallerFilter() const { return user == nullptr; }
+    bool filterIsTheSaveFilterItself() const;
 
     // The prefixes used in names the delegate wrote that no declaration it wrote around them binds:
     // they must be declared on the outermost start tag. The path is closed down to the node given to

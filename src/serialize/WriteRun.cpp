@@ -79,11 +79,13 @@ bool WriteRun::element(const DOMNode* node, short decision) {
 
     // The children go to a buffer first, in the destination's encoding: the outermost start tag must
     // declare every prefix they use that nothing written binds, and they are known only once written.
-    MemBufFormatTarget children(1023, XMLPlatformUtils::fgMemoryManager);
+    OutputBuffer children;
     bool any = false;
-    if (hostWalkApplies(node, d, output.getEncoding(), guarded.filter())) {
+    if (const HostWalkMode mode = hostWalkMode(node, d, output.getEncoding(), guarded.filter());
+        mode != HostWalkMode::NodeByNode) {
         // Host children are written from their handles, without a node object each.
-        if (!writeHostChildren(node, output.getEncoding(), children, guarded.filter(), watch, any)) return false;
+        if (!writeHostChildren(node, mode, output.getEncoding(), children, guarded.filter(), watch, any))
+            return false;
     } else {
         DOMLSOutputImpl buffered(XMLPlatformUtils::fgMemoryManager);
         buffered.setByteStream(&children);
@@ -163,8 +165,8 @@ bool WriteRun::element(const DOMNode* node, short decision) {
             }
         out << XMLFormatter::NoEscapes << (any ? u">" : u"/>");
     }
-    if (XMLFormatTarget* target = output.getByteStream(); children.getLen() > 0)
-        target->writeChars(children.getRawBuffer(), children.getLen(), &out);
+    if (XMLFormatTarget* target = output.getByteStream(); children.size() > 0)
+        target->writeChars(children.data(), children.size(), &out);
     if (accept && any) out << XMLFormatter::NoEscapes << u"</" << name.GetUChar16() << u">";
     return true;
 }
