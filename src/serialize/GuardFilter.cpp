@@ -100,6 +100,10 @@ void GuardFilter::noteValue(const XMLCh* value) const {
 
 void GuardFilter::noteName(const XMLCh* name, bool attribute) const {
     if (scopes.empty() || !name) return;
+    // A name without a colon neither uses a prefix nor declares one.
+    const XMLCh* c = name;
+    while (*c && *c != u':') ++c;
+    if (!*c) return;
     const std::u16string text(name);
     const size_t colon = text.find(u':');
     Scope& scope = scopes.back();
