@@ -51,7 +51,8 @@ HostWalkMode hostWalkMode(const DOMNode* node, DOMLSSerializer* d, const XMLCh* 
                           const GuardFilter& guard) {
     const bool plain = asNodeImpl(node) && holdsEverything(encoding) &&
                        XMLString::equals(versionOf(node), XMLUni::fgVersion1_0) &&
-                       !parameterOn(d, XMLUni::fgDOMWRTFormatPrettyPrint) && !parameterOn(d, XMLUni::fgDOMWRTBOM) &&
+                       !parameterOn(d, XMLUni::fgDOMWRTFormatPrettyPrint) &&
+                       !parameterOn(d, XMLUni::fgDOMWRTBOM) &&
                        !parameterOn(d, XMLUni::fgDOMWRTCanonicalForm) &&
                        parameterOn(d, XMLUni::fgDOMWRTDiscardDefaultContent);
     if (!plain) return HostWalkMode::NodeByNode;
@@ -71,7 +72,7 @@ struct Specified {
     const XMLCh* value;
 };
 
-// Reads attribute `i` of the element's keys; false when it is default content, left out.
+// Reads the attribute of the element's key `key`; false when it is default content, left out.
 bool specified(Kw::HostRef element, Kw::HostKey key, Specified& out) {
     const Kw::HostKey qname = reads::attributeQualifiedName(element, key);
     if (reads::isAttributeImplied(element, qname)) return false;
@@ -176,8 +177,8 @@ bool writeHostChildren(const DOMNode* node, HostWalkMode mode, const XMLCh* enco
                     if (!isXmlName(attribute.name) || !isXmlText(attribute.value)) return unwritable();
                     guard.noteWritten(attribute.name, true);
                     if (isTypeAttribute(attribute.name)) guard.noteTypeValue(attribute.value);
-                    out << XMLFormatter::NoEscapes << u' ' << attribute.name << u"=\"" << XMLFormatter::AttrEscapes
-                        << attribute.value << XMLFormatter::NoEscapes << u'"';
+                    out << XMLFormatter::NoEscapes << u' ' << attribute.name << u"=\""
+                        << XMLFormatter::AttrEscapes << attribute.value << XMLFormatter::NoEscapes << u'"';
                 }
                 const Kw::HostRef first = reads::navigate(at, FirstChild);
                 if (first >= 0) {
