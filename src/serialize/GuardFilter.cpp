@@ -1,10 +1,12 @@
 #include "serialize/GuardFilter.hpp"
 
 #include <algorithm>
+#include <typeinfo>
 #include <utility>
 
 #include "dom/NodeGuard.hpp"
 #include "serialize/FilterDecision.hpp"
+#include "serialize/WriterFilterImpl.hpp"
 #include "serialize/WriterImpl.hpp"
 #include "serialize/XmlChecks.hpp"
 
@@ -52,11 +54,23 @@ std::vector<std::u16string> GuardFilter::closed(std::vector<std::u16string> Scop
 
 bool GuardFilter::withinDepth(const DOMNode* node) const {
     const NodeGuard<DOMNode> parent(node->getParentNode());
-    const NodeKey up = keyOf(parent.get());
+    return withinDepth(keyOf(parent.get()), keyOf(node));
+}
+
+bool GuardFilter::withinDepth(const NodeKey& up, const NodeKey& node) const {
     while (!path.empty() && !(path.back() == up)) pop();
-    path.push_back(keyOf(node));
+    path.push_back(node);
     scopes.emplace_back();
     return path.size() - 1 <= WriterImpl::maxDepth;
+}
+
+void GuardFilter::forget(const NodeKey& node) const {
+    while (!path.empty() && !(path.back() == node)) pop();
+    if (!scopes.empty()) scopes.back() = Scope();
+}
+
+bool GuardFilter::filterIsTheSaveFilterItself() const {
+    return userIsSaveFilter && typeid(*user) == typeid(WriterFilterImpl);
 }
 
 // Leaves the innermost element: what it used and did not declare goes up to its parent.
@@ -86,6 +100,10 @@ void GuardFilter::noteValue(const XMLCh* value) const {
 
 void GuardFilter::noteName(const XMLCh* name, bool attribute) const {
     if (scopes.empty() || !name) return;
+    // A name without a colon neither uses a prefix nor declares one.
+    const XMLCh* c = name;
+    while (*c && *c != u':') ++c;
+    if (!*c) return;
     const std::u16string text(name);
     const size_t colon = text.find(u':');
     Scope& scope = scopes.back();

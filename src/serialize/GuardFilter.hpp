@@ -46,6 +46,21 @@ public:
     // asked about it; false when it lies past the nesting bound.
     bool enter(const DOMNode* node);
 
+    // For a writer that walks host handles itself (HostWalk): the same path, nesting bound and prefix
+    // bookkeeping as when the delegate asks about the node with the key `node` below `parent`.
+    bool descend(const NodeKey& parent, const NodeKey& node) const { return withinDepth(parent, node); }
+    // An element's name (attribute false) or an attribute's name written at the innermost node entered.
+    void noteWritten(const XMLCh* name, bool attribute) const { noteName(name, attribute); }
+    // The value of an xsi:type attribute written at the innermost node entered.
+    void noteTypeValue(const XMLCh* value) const { noteValue(value); }
+    // Forgets what was noted at the node with the key `node` (on the path) and below it: the node is
+    // left out after all, as if the caller's filter had rejected it when asked.
+    void forget(const NodeKey& node) const;
+    // Whether the writer may walk host handles itself: no filter of the caller's is there to ask, or
+    // the filter is the library's own save filter (that class itself, not one derived from it).
+    bool withoutCallerFilter() const { return user == nullptr; }
+    bool filterIsTheSaveFilterItself() const;
+
     // The prefixes used in names the delegate wrote that no declaration it wrote around them binds:
     // they must be declared on the outermost start tag. The path is closed down to the node given to
     // write.
@@ -66,6 +81,7 @@ private:
                                        const std::vector<std::u16string>& orphaned) const;
 
     bool withinDepth(const DOMNode* node) const;
+    bool withinDepth(const NodeKey& parent, const NodeKey& node) const;
 
     void pop() const;
 

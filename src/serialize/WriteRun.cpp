@@ -16,6 +16,7 @@
 #include "bridge/HostStatus.hpp"
 #include "dom/Identity.hpp"
 #include "dom/NodeGuard.hpp"
+#include "serialize/HostWalk.hpp"
 #include "serialize/OutputEncoding.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -78,21 +79,29 @@ bool WriteRun::element(const DOMNode* node, short decision) {
 
     // The children go to a buffer first, in the destination's encoding: the outermost start tag must
     // declare every prefix they use that nothing written binds, and they are known only once written.
-    MemBufFormatTarget children(1023, XMLPlatformUtils::fgMemoryManager);
-    DOMLSOutputImpl buffered(XMLPlatformUtils::fgMemoryManager);
-    buffered.setByteStream(&children);
-    buffered.setEncoding(output.getEncoding());
-    NodeGuard<DOMNode> child(node->getFirstChild());
-    watch.check();
-    const bool any = static_cast<bool>(child);
-    while (child) {
-        // The delegate answers false for what it could not write (a refusal it met, a character XML
-        // cannot hold); the output is then incomplete and so is the write.
-        const bool written = d->write(child.get(), &buffered);
+    OutputBuffer children;
+    bool any = false;
+    if (const HostWalkMode mode = hostWalkMode(node, d, output.getEncoding(), guarded.filter());
+        mode != HostWalkMode::NodeByNode) {
+        // Host children are written from their handles, without a node object each.
+        if (!writeHostChildren(node, mode, output.getEncoding(), children, guarded.filter(), watch, any))
+            return false;
+    } else {
+        DOMLSOutputImpl buffered(XMLPlatformUtils::fgMemoryManager);
+        buffered.setByteStream(&children);
+        buffered.setEncoding(output.getEncoding());
+        NodeGuard<DOMNode> child(node->getFirstChild());
         watch.check();
-        if (!written || guarded.failed()) return false;
-        child.reset(child->getNextSibling());
-        watch.check();
+        any = static_cast<bool>(child);
+        while (child) {
+            // The delegate answers false for what it could not write (a refusal it met, a character XML
+            // cannot hold); the output is then incomplete and so is the write.
+            const bool written = d->write(child.get(), &buffered);
+            watch.check();
+            if (!written || guarded.failed()) return false;
+            child.reset(child->getNextSibling());
+            watch.check();
+        }
     }
 
     std::vector<Attribute> declarations;
@@ -156,8 +165,8 @@ bool WriteRun::element(const DOMNode* node, short decision) {
             }
         out << XMLFormatter::NoEscapes << (any ? u">" : u"/>");
     }
-    if (XMLFormatTarget* target = output.getByteStream(); children.getLen() > 0)
-        target->writeChars(children.getRawBuffer(), children.getLen(), &out);
+    if (XMLFormatTarget* target = output.getByteStream(); children.size() > 0)
+        target->writeChars(children.data(), children.size(), &out);
     if (accept && any) out << XMLFormatter::NoEscapes << u"</" << name.GetUChar16() << u">";
     return true;
 }

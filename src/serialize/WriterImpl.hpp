@@ -1,6 +1,8 @@
 // The serializer of host nodes. It writes the outermost element itself (its name, the host's header
 // attributes and its specified attributes) and lets a Xerces-C serializer (the process-wide delegate)
-// write everything else; configuration, newline and filter live in that delegate. One serializer at a
+// write everything else; configuration, newline and filter live in that delegate. Below one of our
+// elements, with no filter of the caller's and plain output settings, the writer walks the host's
+// handles itself and writes the bytes the delegate would (HostWalk.hpp). One serializer at a
 // time: creating or destroying one starts the next from a fresh delegate. Plug-ins get one from
 // DOMImplementation::createLSSerializer (and the save filter's output from DocumentLS::saveToString);
 // the class itself is the library's.

@@ -4,6 +4,7 @@
 
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/util/XMLChar.hpp>
+#include <xercesc/util/XMLString.hpp>
 
 #include <string>
 
@@ -35,7 +36,7 @@ inline bool isXmlName(const XMLCh* name) {
 
 // xsi:type, whose value is a QName: its prefix is bound like the prefix of a name.
 inline bool isTypeAttribute(const XMLCh* name) {
-    return name && std::u16string(name) == u"xsi:type";
+    return name && XERCES_CPP_NAMESPACE::XMLString::equals(name, u"xsi:type");
 }
 
 // The prefix of a QName value ("kw" of "kw:ProcessColor"); empty when it has none or is no QName.

@@ -17,6 +17,7 @@
 
 #include "common/NativeDom.hpp"
 #include "dom/DomFixture.hpp"
+#include "serialize/WriterFilterImpl.hpp"
 #include "serialize/WriterImpl.hpp"
 
 using namespace testing_support;
@@ -505,9 +506,44 @@ std::vector<Operation> copies() {
     };
 }
 
+// A caller's filter shown no kind of node: a write through it goes node by node through the Xerces-C
+// delegate instead of the writer's own walk over host handles, with the same output.
+class ShowsNothing : public DOMLSSerializerFilter {
+public:
+    FilterAction acceptNode(const DOMNode*) const override { return FILTER_ACCEPT; }
+    ShowType getWhatToShow() const override { return 0; }
+};
+
+// The library's save filter taken for a caller's: the write asks it node by node.
+class SaveFilterNodeByNode : public domImpl::WriterFilterImpl {};
+
+// writeToString of `node` through `filter` (none: nullptr); nullopt for a failed write.
+Result writtenThrough(DOMLSSerializerFilter* filter, const DOMNode* node) {
+    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(new domImpl::WriterImpl(),
+                                                                         [](DOMLSSerializer* w) { w->release(); });
+    writer->setFilter(filter);
+    XMLCh* out = writer->writeToString(node, nullptr);
+    if (!out) return std::nullopt;
+    std::string result = utf8(out);
+    XMLPlatformUtils::fgMemoryManager->deallocate(out);
+    return result;
+}
+
 std::vector<Operation> outputs() {
     auto text = [](const XMLCh* t) -> Result { return t ? Result(utf8(t)) : std::nullopt; };
     return {
+        {"writeToString of the project, node by node",
+         {"project"},
+         [](DOMDocument*, const Subjects& s) -> Result {
+             ShowsNothing filter;
+             return writtenThrough(&filter, s[0]);
+         }},
+        {"writeToString of the project through the save filter, node by node",
+         {"project"},
+         [](DOMDocument*, const Subjects& s) -> Result {
+             SaveFilterNodeByNode filter;
+             return writtenThrough(&filter, s[0]);
+         }},
         {"saveToString of the document",
          {},
          [text](DOMDocument* doc, const Subjects&) -> Result {
@@ -528,6 +564,23 @@ std::vector<Operation> outputs() {
              std::string result = utf8(out);
              XMLPlatformUtils::fgMemoryManager->deallocate(out);
              return result;
+         }},
+        {"write of the application, node by node",
+         {""},
+         [](DOMDocument*, const Subjects& s) -> Result {
+             ShowsNothing filter;
+             DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Core LS");
+             std::unique_ptr<DOMLSOutput, void (*)(DOMLSOutput*)> output(
+                 impl->createLSOutput(), [](DOMLSOutput* o) { o->release(); });
+             MemBufFormatTarget target;
+             output->setByteStream(&target);
+             output->setEncoding(u"UTF-8");
+             std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
+                 new domImpl::WriterImpl(), [](DOMLSSerializer* w) { w->release(); });
+             writer->setFilter(&filter);
+             const bool ok = writer->write(s[0], output.get());
+             if (!ok) return std::nullopt;
+             return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
          }},
         {"write of the application",
          {""},

@@ -152,7 +152,7 @@ TEST_F(WellFormed, aRefusedHostReadFailsTheWriteInsteadOfTruncatingIt) {
         Kw::host::NavigateElement, Kw::host::GetAttributeKeys,    Kw::host::GetAttributeValue,
         Kw::host::GetTextValue,    Kw::host::GetElementNameKey,   Kw::host::IsAttributeImplied,
         Kw::host::IsTextNode,      Kw::host::KeyToString,         Kw::host::GetXMLHeaderAttr,
-        Kw::host::GetNumChildren,  Kw::host::GetAttributeValueNS,
+        Kw::host::GetNumChildren,  Kw::host::GetAttributeValueNS, Kw::host::ResolveAttributeName,
     };
     struct Output {
         const char* what;
@@ -162,8 +162,17 @@ TEST_F(WellFormed, aRefusedHostReadFailsTheWriteInsteadOfTruncatingIt) {
     for (const char* path : {"project", "project/story", "project/layout/spread/page/box"}) {
         // The node object is made before: what the write itself reads is refused in turn.
         Owned node(at(path));
+        ShowsNothing nodeByNode;
         const std::vector<Output> outputs = {
             {"writeToString", [&] { return write(node.node); }},
+            {"writeToString node by node",
+             [&] {
+                 DOMLSSerializer* w = serializer();
+                 w->setFilter(&nodeByNode);
+                 std::u16string out = write(w, node.node);
+                 w->release();
+                 return out;
+             }},
             {"saveToString", [&] { return save(node.node); }},
         };
         for (const Output& o : outputs) {
