@@ -29,7 +29,6 @@ HostKey Keys::intern(std::u16string_view text) {
     return key;
 }
 
-const std::u16string* Keys::text(HostKey key) const { return key < texts.size() ? &texts[key] : nullptr; }
 
 Store::Store() {
     textTag = keys.intern(u"#text");

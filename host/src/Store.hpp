@@ -62,7 +62,7 @@ public:
     // A known text is found without copying it.
     HostKey intern(std::u16string_view text);
     // Null for an unknown key.
-    const std::u16string* text(HostKey key) const;
+    const std::u16string* text(HostKey key) const { return key < texts.size() ? &texts[key] : nullptr; }
 
 private:
     std::deque<std::u16string> texts; // stable addresses: the host hands out pointers into them
