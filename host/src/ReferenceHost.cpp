@@ -9,8 +9,11 @@
 
 namespace kwhost {
 
-HostState& state() {
+HostState* theState = nullptr;
+
+HostState& makeState() {
     static HostState s;
+    theState = &s;
     return s;
 }
 
@@ -78,6 +81,7 @@ void ReferenceHost::failAt(int selector, int32_t status, int nth) {
     if (selector < 0 || selector >= Kw::host::SelectorCount || nth < 1 || status == 0)
         throw std::invalid_argument("failAt: selector 0-42, a non-zero status and nth >= 1");
     state().injections[selector] = {nth, status};
+    state().recountArmed();
 }
 
 bool ReferenceHost::failureArmed() const {
@@ -86,7 +90,10 @@ bool ReferenceHost::failureArmed() const {
     return false;
 }
 
-void ReferenceHost::disarm() { state().injections.fill({}); }
+void ReferenceHost::disarm() {
+    state().injections.fill({});
+    state().armed = 0;
+}
 
 size_t ReferenceHost::settleRefusedReleases() {
     std::vector<Kw::HostRef> pending;

@@ -19,17 +19,16 @@ Attribute* Object::attributeNS(HostKey nsKey, HostKey localKey) {
     return nullptr;
 }
 
-HostKey Keys::intern(const std::u16string& text) {
+HostKey Keys::intern(std::u16string_view text) {
     auto it = byText.find(text);
     if (it != byText.end()) return it->second;
     // Keys are indexes into the table, so 0xFFFFFFFF is never issued.
     const HostKey key = static_cast<HostKey>(texts.size());
-    texts.push_back(text);
-    byText.emplace(text, key);
+    texts.emplace_back(text);
+    byText.emplace(std::u16string_view(texts.back()), key);
     return key;
 }
 
-const std::u16string* Keys::text(HostKey key) const { return key < texts.size() ? &texts[key] : nullptr; }
 
 Store::Store() {
     textTag = keys.intern(u"#text");

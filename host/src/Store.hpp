@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -53,13 +54,20 @@ struct Object {
 
 class Keys {
 public:
-    HostKey intern(const std::u16string& text);
+    Keys() = default;
+    // The index holds views of the texts: never copied.
+    Keys(const Keys&) = delete;
+    Keys& operator=(const Keys&) = delete;
+
+    // A known text is found without copying it.
+    HostKey intern(std::u16string_view text);
     // Null for an unknown key.
-    const std::u16string* text(HostKey key) const;
+    const std::u16string* text(HostKey key) const { return key < texts.size() ? &texts[key] : nullptr; }
 
 private:
-    std::unordered_map<std::u16string, HostKey> byText;
     std::deque<std::u16string> texts; // stable addresses: the host hands out pointers into them
+    // Views of `texts`, which never change once added.
+    std::unordered_map<std::u16string_view, HostKey> byText;
 };
 
 // Read-only: a read-only element, and any object below one.

@@ -2,15 +2,71 @@
 
 #include <DOMKw/bridge/StringKey.hpp>
 
+#include <new>
+
 #include "events/EventImpl.hpp"
 #include "events/EventsStartup.hpp"
 
 namespace domImpl::eventsImpl {
 
 namespace {
+
 template <class Impl> dom::events::Event* make(const Kw::EventRef& event) {
     return new Impl(event);
 }
+
+template <class Impl> dom::events::Event* place(const Kw::EventRef& event, EventObjectRoom& room) {
+    static_assert(sizeof(Impl) <= sizeof(EventObjectRoom::bytes), "an event object fits its room");
+    static_assert(alignof(Impl) <= alignof(EventObjectRoom), "an event object fits its room");
+    return new (room.bytes) Impl(event);
+}
+
+using EventPlacer = dom::events::Event* (*)(const Kw::EventRef& event, EventObjectRoom& room);
+
+// The placing twin of each creator of the table, found by the creator itself: the table stays the one
+// place that says which class an interface gets.
+template <class Impl> constexpr std::pair<EventCreator, EventPlacer> kind() {
+    return {&make<Impl>, &place<Impl>};
+}
+constexpr std::pair<EventCreator, EventPlacer> kKinds[] = {
+    kind<MutationEventImpl>(), kind<CustomEventImpl>(), kind<UIEventImpl>(),
+    kind<MouseEventImpl>(),    kind<TextEventImpl>(),   kind<SlugEventImpl>(),
+};
+
+// The key of the interface part of the event's type: the text before the first comma when the comma
+// is past the start, the whole text when it starts it, "" when there is none. The host interns it
+// whatever it is, exactly as a split with Kw::SeparatePair would, without copying either part.
+Kw::StringKey interfaceKey(const Kw::EventRef& event) {
+    const DOMBTString type = event.GetAttribute(Kw::EVENT_TYPE_KEY);
+    const XMLCh* text = type.GetUChar16();
+    const long length = type.GetLength();
+    long comma = -1;
+    for (long i = 0; text && i < length; ++i)
+        if (text[i] == u',') {
+            comma = i;
+            break;
+        }
+    if (comma == 0) return Kw::StringKey(type);
+    if (comma < 0) return Kw::StringKey(u"");
+    constexpr long kShort = 64;
+    if (comma < kShort) {
+        XMLCh part[kShort];
+        std::char_traits<XMLCh>::copy(part, text, static_cast<size_t>(comma));
+        part[comma] = 0;
+        return Kw::StringKey(part);
+    }
+    return Kw::StringKey(std::u16string(text, static_cast<size_t>(comma)).c_str());
+}
+
+EventCreator creatorOf(const Kw::EventRef& event) {
+    const Kw::StringKey interfaceName = interfaceKey(event);
+    const auto& table = eventFactoryTable();
+    auto it = table.find(interfaceName);
+    if (it == table.end()) it = table.find(Kw::CUSTOM_EVENT_KEY);
+    // Before Connect has filled the table every event is a custom one.
+    return it != table.end() ? it->second : &make<CustomEventImpl>;
+}
+
 } // namespace
 
 std::map<Kw::StringKey, EventCreator>& eventFactoryTable() {
@@ -19,14 +75,26 @@ std::map<Kw::StringKey, EventCreator>& eventFactoryTable() {
 }
 
 dom::events::Event* createEventObject(const Kw::EventRef& event) {
-    Kw::StringKey interfaceName;
-    Kw::SeparatePair(event.GetAttribute(Kw::EVENT_TYPE_KEY), u',', &interfaceName, nullptr);
-    const auto& table = eventFactoryTable();
-    auto it = table.find(interfaceName);
-    if (it == table.end()) it = table.find(Kw::CUSTOM_EVENT_KEY);
-    // Before Connect has filled the table every event is a custom one.
-    const EventCreator create = it != table.end() ? it->second : &make<CustomEventImpl>;
-    return create(event);
+    return creatorOf(event)(event);
+}
+
+PlacedEvent::PlacedEvent(const Kw::EventRef& event, EventObjectRoom& room) {
+    const EventCreator create = creatorOf(event);
+    for (const auto& [creator, placer] : kKinds)
+        if (creator == create) {
+            object = placer(event, room);
+            inRoom = true;
+            return;
+        }
+    // A creator put in the table from elsewhere has no twin: its object comes from the heap.
+    object = create(event);
+}
+
+PlacedEvent::~PlacedEvent() {
+    if (inRoom)
+        object->~Event();
+    else
+        delete object;
 }
 
 void startEvents() {

@@ -2,6 +2,9 @@
 
 #include <DOMKw/bridge/StringKey.hpp>
 
+#include <cstddef>
+#include <typeinfo>
+
 #include "bridge/HostStatus.hpp"
 #include "events/EventDocument.hpp"
 
@@ -38,7 +41,25 @@ bool isNullReference(const ObjectRef& event, const RegStringKey& key) {
 } // namespace
 
 EventImpl* asEventImpl(dom::events::Event* evt) {
-    return dynamic_cast<EventImpl*>(evt);
+    // Where the EventImpl part sits, seen from the Event part, depends only on the object's class: the
+    // run-time search is made once per class (a cast through the virtual base is a good part of a
+    // dispatch) and its distance kept. Only classes the search accepted are kept.
+    struct Known {
+        const std::type_info* type = nullptr;
+        std::ptrdiff_t offset = 0;
+    };
+    static Known known[8];
+    static size_t next = 0;
+    if (!evt) return nullptr;
+    const std::type_info& type = typeid(*evt);
+    for (const Known& k : known)
+        if (k.type == &type) return reinterpret_cast<EventImpl*>(reinterpret_cast<char*>(evt) + k.offset);
+    EventImpl* impl = dynamic_cast<EventImpl*>(evt);
+    if (impl) {
+        known[next] = {&type, reinterpret_cast<char*>(impl) - reinterpret_cast<char*>(evt)};
+        next = (next + 1) % (sizeof known / sizeof known[0]);
+    }
+    return impl;
 }
 
 // Event.

@@ -15,6 +15,7 @@
 #include "dom/Identity.hpp"
 #include "events/EventDocument.hpp"
 #include "events/EventImpl.hpp"
+#include "events/ListenerCast.hpp"
 
 namespace domImpl::eventsImpl {
 
@@ -241,6 +242,7 @@ namespace dom::events {
 EventListener::~EventListener() {
     // A listener that ends while registered would be called at the next delivery: its registrations go
     // with it.
+    domImpl::eventsImpl::forgetListener(this);
     domImpl::eventsImpl::takeBack(
         [this](const domImpl::eventsImpl::Registration& e) { return e.listener == this; });
 }

@@ -219,6 +219,43 @@ TEST_F(Dispatch, dispatchFailures) {
         EXPECT_EQ(domExceptionCode(reserved), -1);
 }
 
+// The library finds its own event object behind an Event by the object's class, searched once per
+// class: every class is found again (cross-checked against the run-time search), a foreign event still is
+// not, before and after.
+TEST_F(Dispatch, everyEventClassIsFoundAgainAndAForeignOneStaysRefused) {
+    struct Foreign : Event {
+        bool getBubbles() const override { return false; }
+        bool getCancelable() const override { return false; }
+        EventTarget* getCurrentTarget() const override { return nullptr; }
+        unsigned short getEventPhase() const override { return 0; }
+        EventTarget* getTarget() const override { return nullptr; }
+        uint64_t getTimeStamp() const override { return 0; }
+        DOMBTString getType() const override { return DOMBTString(u"CustomEvent,x"); }
+        void stopPropagation() override {}
+        void preventDefault() override {}
+        void initEvent(const XMLCh*, bool, bool) override {}
+    } foreign;
+    Owned box(at("project/layout/spread/page/box"));
+    EXPECT_EQ(domExceptionCode([&] { on(box)->dispatchEvent(&foreign); }), 9);
+    for (int round = 0; round < 2; ++round)
+        for (const XMLCh* type :
+             {u"MouseEvent,click", u"UIEvent,DOMFocusIn", u"TextEvent,textInput",
+              u"MutationEvent,DOMNodeInserted", u"SlugEvent,ImportBinary", u"CustomEvent,x"}) {
+            SCOPED_TRACE(narrow(type));
+            std::unique_ptr<Event> evt = create(type);
+            auto* searched = dynamic_cast<domImpl::eventsImpl::EventImpl*>(evt.get());
+            EXPECT_EQ(domImpl::eventsImpl::asEventImpl(evt.get()), searched);
+            int heard = 0;
+            FnListener listener([&](Event* e) { heard += str(e->getType()) == type; });
+            on(box)->addEventListener(type, &listener, false);
+            EXPECT_TRUE(on(box)->dispatchEvent(evt.get()));
+            on(box)->removeEventListener(type, &listener, false);
+            EXPECT_EQ(heard, 1);
+            EXPECT_EQ(domExceptionCode([&] { on(box)->dispatchEvent(&foreign); }), 9);
+        }
+    EXPECT_EQ(domImpl::eventsImpl::asEventImpl(nullptr), nullptr);
+}
+
 TEST_F(Dispatch, mutationEventsOfTheHostOperations) {
     Owned app(doc->getDocumentElement()), page(at("project/layout/spread/page"));
     Owned box(at("project/layout/spread/page/box")), run(at("project/story/paragraph/textRun"));

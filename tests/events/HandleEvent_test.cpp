@@ -1,7 +1,10 @@
 // Kw::HandleEvent: what it makes for a delivery and that it leaves nothing behind, whatever ends it.
 #include "events/EventsFixture.hpp"
 
+#include <new>
 #include <stdexcept>
+
+#include "events/EventFactory.hpp"
 
 #include "bridge/HostStatus.hpp"
 
@@ -153,6 +156,165 @@ TEST_F(HandleEvent, hostFailuresDuringADeliveryEndItCleanly) {
         EXPECT_EQ(domImpl::eventsImpl::eventDocument(), nullptr);
         EXPECT_EQ(host.referencesOn(hostEventOf(evt.get()).get()), onEvent);
         EXPECT_EQ(host.outstandingReferences(), references);
+    }
+}
+
+// Every host call a delivery makes, refused in turn (each selector, each call of it): the delivery ends
+// with the host's code or runs to its end, and leaves no event document, no event object and no
+// reference behind.
+TEST_F(HandleEvent, everyRefusedHostCallOfADeliveryLeavesNothingBehind) {
+    Owned box(at("project/layout/spread/page/box"));
+    int refusals = 0;
+    for (const XMLCh* type : {u"MouseEvent,click", u"MutationEvent,DOMNodeInserted", u"BTMMenuClick"}) {
+        std::unique_ptr<Event> evt = create(type);
+        for (int selector = 0; selector < Kw::host::SelectorCount; ++selector)
+            for (int nth = 1;; ++nth) {
+                SCOPED_TRACE(narrow(type) + " selector " + std::to_string(selector) + " call " +
+                             std::to_string(nth));
+                const int64_t references = host.outstandingReferences();
+                std::u16string seen;
+                FnListener listener([&](Event* e) {
+                    seen = str(e->getType());
+                    (void)e->getTarget();
+                });
+                host.failAt(selector, 0x20000 | 12, nth);
+                const long result = Kw::HandleEvent(asRegistered(&listener), 0, handleOf(evt.get()));
+                const bool refused = !host.failureArmed();
+                host.disarm();
+                host.settleRefusedReleases();
+                EXPECT_EQ(domImpl::eventsImpl::eventDocument(), nullptr);
+                EXPECT_EQ(host.outstandingReferences(), references);
+                if (!refused) {
+                    EXPECT_EQ(result, 0);
+                    EXPECT_EQ(seen, type);
+                    break;
+                }
+                ++refusals;
+                // The host's code, or what the listener's own reads made of the refusal (a target read as
+                // "" names no node): a DOMException either way, never anything else.
+                EXPECT_GE(result, 0);
+            }
+    }
+    RecordProperty("refusals", refusals);
+    EXPECT_GT(refusals, 20);
+}
+
+// A listener is found again without a run-time type search; one that ends is forgotten, so that
+// whatever is made later at its address is looked at afresh.
+TEST_F(HandleEvent, anObjectMadeWhereAListenerEndedIsLookedAtAfresh) {
+    std::unique_ptr<Event> evt = create(u"CustomEvent,x");
+    struct Room {
+        alignas(std::max_align_t) unsigned char bytes[sizeof(FnListener) + sizeof(NotAListener) + 64];
+    } room;
+    int heard = 0;
+    auto* first = new (room.bytes) FnListener([&](Event*) { ++heard; });
+    void* registered = asRegistered(first);
+    EXPECT_EQ(Kw::HandleEvent(registered, 0, handleOf(evt.get())), 0);
+    EXPECT_EQ(Kw::HandleEvent(registered, 0, handleOf(evt.get())), 0);
+    EXPECT_EQ(heard, 2);
+    first->~FnListener();
+
+    auto* other = new (room.bytes) NotAListener;
+    void* again = asRegistered(other);
+    host.resetCallCounts();
+    EXPECT_EQ(Kw::HandleEvent(again, 0, handleOf(evt.get())), 0);
+    EXPECT_EQ(host.totalCalls(), 0u);
+    EXPECT_EQ(heard, 2);
+    other->~NotAListener();
+
+    int heardBySecond = 0;
+    auto* second = new (room.bytes) FnListener([&](Event*) { ++heardBySecond; });
+    EXPECT_EQ(Kw::HandleEvent(asRegistered(second), 0, handleOf(evt.get())), 0);
+    EXPECT_EQ(heardBySecond, 1);
+    EXPECT_EQ(heard, 2);
+    second->~FnListener();
+}
+
+// Each delivery of a nesting has an event object of its own: the outer one still reads its own event
+// after an inner delivery, and each one's references are given back.
+TEST_F(HandleEvent, nestedDeliveriesEachHaveTheirOwnEventObject) {
+    Owned box(at("project/layout/spread/page/box")), page(at("project/layout/spread/page"));
+    std::unique_ptr<Event> outerEvent = create(u"MouseEvent,click");
+    std::vector<std::unique_ptr<Event>> innerEvents;
+    std::vector<int64_t> before;
+    for (int i = 0; i < 4; ++i) innerEvents.push_back(create(u"TextEvent,textInput"));
+    innerEvents.push_back(std::move(outerEvent));
+    for (const auto& e : innerEvents) before.push_back(host.referencesOn(hostEventOf(e.get()).get()));
+    std::vector<std::u16string> seen;
+    size_t depth = 0;
+    FnListener innerListener([&](Event* e) {
+        const size_t mine = depth;
+        // Deeper still, with the next event each time; then this one is read again.
+        if (++depth < 4) on(page)->dispatchEvent(innerEvents[depth].get());
+        seen.push_back(num(mine) + u" " + str(e->getType()) +
+                       (dynamic_cast<TextEvent*>(e) ? u" text" : u" ?"));
+        EXPECT_EQ(hostEventOf(e).get(), hostEventOf(innerEvents[mine].get()).get());
+    });
+    FnListener outerListener([&](Event* e) {
+        on(page)->dispatchEvent(innerEvents[0].get());
+        seen.push_back(str(e->getType()) + (dynamic_cast<MouseEvent*>(e) ? u" mouse" : u" ?"));
+        EXPECT_EQ(nameOf(e->getTarget()), u"box");
+    });
+    on(page)->addEventListener(u"TextEvent,textInput", &innerListener, false);
+    on(box)->addEventListener(u"MouseEvent,click", &outerListener, false);
+    on(box)->dispatchEvent(innerEvents[4].get());
+    const std::vector<std::u16string> expected = {
+        u"3 TextEvent,textInput text", u"2 TextEvent,textInput text", u"1 TextEvent,textInput text",
+        u"0 TextEvent,textInput text", u"MouseEvent,click mouse"};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(host.lastDeliveryResult(), 0);
+    for (size_t i = 0; i < innerEvents.size(); ++i)
+        EXPECT_EQ(host.referencesOn(hostEventOf(innerEvents[i].get()).get()), before[i]) << i;
+}
+
+// An event class put in the factory table from elsewhere has no room of its own: its object comes from
+// the heap and is deleted after the delivery.
+struct CountedEvent : domImpl::eventsImpl::CustomEventImpl {
+    explicit CountedEvent(const Kw::EventRef& event) : CustomEventImpl(event) { ++live; }
+    ~CountedEvent() override { --live; }
+    static inline int live = 0;
+};
+
+TEST_F(HandleEvent, anEventClassFromElsewhereIsDeliveredAndEnded) {
+    const Kw::StringKey key(u"CountedEvent");
+    auto& table = domImpl::eventsImpl::eventFactoryTable();
+    table[key] = [](const Kw::EventRef& event) -> Event* { return new CountedEvent(event); };
+    std::unique_ptr<Event> evt = create(u"CountedEvent,x");
+    bool counted = false;
+    FnListener listener(
+        [&](Event* e) { counted = dynamic_cast<CountedEvent*>(e) != nullptr && CountedEvent::live == 2; });
+    const long result = Kw::HandleEvent(asRegistered(&listener), 0, handleOf(evt.get()));
+    table.erase(key);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(counted);
+    EXPECT_EQ(CountedEvent::live, 1); // the one create() made
+    evt.reset();
+    EXPECT_EQ(CountedEvent::live, 0);
+}
+
+// The interface part of a type is interned exactly as a split at the first comma would intern it: the
+// text before the comma, the whole text when the comma leads, "" without a comma; a long part too.
+TEST_F(HandleEvent, theInterfacePartIsInternedAsASplitAtTheFirstComma) {
+    const std::u16string longName(80, u'L');
+    const std::vector<std::pair<std::u16string, bool>> rows = {
+        {u"MouseEvent,click", false}, {u",leading", true},      {u"NoCommaAtAll", true},
+        {u"UIEvent,a,b", false},      {longName + u",x", true}, {u"SlugEvent,", false},
+    };
+    int marker = 0;
+    for (const auto& [type, custom] : rows) {
+        SCOPED_TRACE(narrow(type));
+        std::unique_ptr<Event> evt = create(type.c_str());
+        Kw::StringKey expected;
+        Kw::SeparatePair(DOMBTString(type.c_str()), u',', &expected, nullptr);
+        const Kw::HostKey before = host.keyOf(u"marker " + num(++marker));
+        bool isCustom = false;
+        FnListener listener([&](Event* e) { isCustom = dynamic_cast<CustomEvent*>(e) != nullptr; });
+        host.resetCallCounts();
+        EXPECT_EQ(Kw::HandleEvent(asRegistered(&listener), 0, handleOf(evt.get())), 0);
+        EXPECT_EQ(host.callCount(Selector::StringToKey), 1u);
+        // Nothing new was interned: the text was the one the split gave.
+        EXPECT_EQ(host.keyOf(u"marker " + num(++marker)), before + 1);
+        EXPECT_EQ(isCustom, custom);
     }
 }
 

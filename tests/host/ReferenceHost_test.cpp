@@ -160,4 +160,53 @@ TEST_F(ReferenceHost, KeysAndFailureInjection) {
     EXPECT_EQ(cb().Import(u"/nonexistent/x.xml"), kwhost::NOT_FOUND);
 }
 
+// Calls are counted whether or not a failure is armed; each armed selector fails at its own call, once;
+// arming a selector again replaces its failure; disarming ends all of them.
+TEST_F(ReferenceHost, failuresArmedOnSeveralSelectorsEachFireAtTheirOwnCall) {
+    struct Row {
+        const char* name;
+        std::vector<std::pair<int, int>> armed; // (selector, nth)
+        std::vector<int> calls;                 // selectors called in this order
+        std::vector<int32_t> expected;          // their statuses
+    };
+    const std::vector<Row> rows = {
+        {"one selector",
+         {{host::StringToKey, 2}},
+         {host::StringToKey, host::StringToKey, host::StringToKey},
+         {0, 0x55, 0}},
+        {"two selectors",
+         {{host::StringToKey, 2}, {host::KeyToString, 1}},
+         {host::StringToKey, host::KeyToString, host::StringToKey, host::KeyToString},
+         {0, 0x55, 0x55, 0}},
+        {"armed again",
+         {{host::StringToKey, 1}, {host::StringToKey, 3}},
+         {host::StringToKey, host::StringToKey, host::StringToKey, host::StringToKey},
+         {0, 0, 0x55, 0}},
+        {"nothing armed", {}, {host::KeyToString, host::StringToKey}, {0, 0}},
+    };
+    HostKey key = NO_KEY;
+    cb().StringToKey(&key, u"known");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        host.resetCallCounts();
+        for (const auto& [selector, nth] : row.armed) host.failAt(selector, 0x55, nth);
+        EXPECT_EQ(host.failureArmed(), !row.armed.empty());
+        std::vector<int32_t> statuses;
+        for (int selector : row.calls) {
+            const XMLCh* text = nullptr;
+            HostKey k = NO_KEY;
+            statuses.push_back(selector == host::StringToKey ? cb().StringToKey(&k, u"known")
+                                                             : cb().KeyToString(&text, key));
+        }
+        EXPECT_EQ(statuses, row.expected);
+        EXPECT_FALSE(host.failureArmed());
+        EXPECT_EQ(host.totalCalls(), row.calls.size());
+    }
+    host.failAt(host::StringToKey, 0x55, 1);
+    host.failAt(host::KeyToString, 0x55, 1);
+    host.disarm();
+    EXPECT_FALSE(host.failureArmed());
+    EXPECT_EQ(cb().StringToKey(&key, u"known"), 0);
+}
+
 } // namespace
