@@ -2,12 +2,17 @@
 
 #include <DOMKw/dom/Object.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include <DOMKw/dom/ElementImpl.hpp>
+
+#include "dom/AttrImpl.hpp"
 #include "dom/FlatTable.hpp"
+#include "dom/TextImpl.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define DOMKW_ASAN 1
@@ -32,16 +37,16 @@ namespace {
 // Every node object starts and ends here, so the common path is a few pointer moves: no lookup, no
 // allocation. Blocks are aligned to their size, so the block of any address is found by masking it.
 constexpr size_t BLOCK = size_t(1) << 16;
-constexpr size_t GRAIN = 16;                  // object sizes are rounded up to this
-constexpr size_t FIRST_SLOT = 64;             // the block's header, then the slots
+constexpr size_t GRAIN = 16;      // object sizes are rounded up to this
+constexpr size_t FIRST_SLOT = 64; // the block's header, then the slots
 constexpr size_t CLASSES = LARGEST_POOLED / GRAIN + 1;
 
 enum : uint32_t { NEVER_USED = 0, LIVE = 0x4C495645, ENDED = 0x454E4444 };
 
 struct Slot {
-    Slot* next; // the next free slot (while free)
+    Slot* next; // the next ready slot (while ready)
     uint32_t state;
-    uint32_t unused;
+    uint32_t sizeClass; // which pool the slot belongs to
 };
 static_assert(sizeof(Slot) == GRAIN, "the slot header keeps objects aligned");
 
@@ -51,10 +56,10 @@ struct Block {
     uint32_t slots;
 };
 
+// Slots that have waited out the quarantine, ready to serve again (last in, first out).
 struct Pool {
-    Slot* head = nullptr; // the free slot that ended longest ago
-    Slot* tail = nullptr;
-    size_t waiting = 0;
+    Slot* ready = nullptr;
+    size_t readyCount = 0;
     Block* carving = nullptr; // the block new slots come from
 };
 
@@ -74,8 +79,13 @@ struct Layout {
 
 struct Pools {
     Pool bySize[CLASSES];
+    // The last QUARANTINE slots to end, whatever their size, oldest at `oldest`: a slot leaves the ring
+    // for its pool when the QUARANTINE-th slot after it ends.
+    Slot* waiting[QUARANTINE] = {};
+    size_t oldest = 0;
     FlatTable<uintptr_t, uintptr_t> blocks; // by address / BLOCK: the block's Layout
 };
+static_assert((QUARANTINE & (QUARANTINE - 1)) == 0, "the ring's size is a power of two");
 
 // Never destroyed: node objects may end during the process's exit.
 Pools* pools = nullptr;
@@ -84,7 +94,22 @@ Pools& all() {
     return *pools;
 }
 
-size_t rounded(size_t size) { return (size + GRAIN - 1) / GRAIN * GRAIN; }
+size_t rounded(size_t size) {
+    return (size + GRAIN - 1) / GRAIN * GRAIN;
+}
+
+// Elements, text and attribute nodes share one slot size, the largest of the three: a slot that waited
+// out the quarantine serves whichever kind of node is made next, so a workload that ends elements and
+// makes attribute nodes reuses the same memory instead of growing a pool per kind.
+constexpr size_t NODE_BYTES =
+    (std::max({sizeof(ElementImpl), sizeof(TextImpl), sizeof(AttrImpl)}) + GRAIN - 1) / GRAIN * GRAIN;
+static_assert(NODE_BYTES <= LARGEST_POOLED, "node objects are pooled");
+
+// The object part of the slot for an object of `size` bytes.
+size_t objectBytesFor(size_t size) {
+    const size_t bytes = rounded(size ? size : 1);
+    return bytes <= NODE_BYTES ? NODE_BYTES : bytes;
+}
 
 Slot* slotAt(Block* block, size_t index) {
     return reinterpret_cast<Slot*>(reinterpret_cast<char*>(block) + FIRST_SLOT + index * block->slotBytes);
@@ -114,24 +139,26 @@ Block* newBlock(size_t slotBytes) {
 
 void* allocate(size_t size) {
     if (size > LARGEST_POOLED) return ::operator new(size);
-    const size_t objectBytes = rounded(size ? size : 1);
-    Pool& pool = all().bySize[objectBytes / GRAIN];
+    const size_t objectBytes = objectBytesFor(size);
+    const size_t sizeClass = objectBytes / GRAIN;
+    Pool& pool = all().bySize[sizeClass];
     Slot* slot;
-    if (pool.waiting > QUARANTINE) {
-        slot = pool.head;
-        pool.head = slot->next;
-        if (!pool.head) pool.tail = nullptr;
-        --pool.waiting;
-        // The slot after it ended long ago and has left the cache: it is fetched while this one is used.
-        if (pool.head) __builtin_prefetch(pool.head, 1);
+    if (pool.ready) {
+        slot = pool.ready;
+        DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
+        pool.ready = slot->next;
+        --pool.readyCount;
+        // The next one ended long ago and has left the cache: it is fetched while this one is used.
+        if (pool.ready) __builtin_prefetch(pool.ready, 1);
     } else {
         const size_t slotBytes = sizeof(Slot) + objectBytes;
         if (!pool.carving || pool.carving->carved == pool.carving->slots) pool.carving = newBlock(slotBytes);
         slot = slotAt(pool.carving, pool.carving->carved++);
+        DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
     }
-    DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
     slot->next = nullptr;
     slot->state = LIVE;
+    slot->sizeClass = static_cast<uint32_t>(sizeClass);
     return slot + 1;
 }
 
@@ -141,19 +168,21 @@ void release(void* storage, size_t size) noexcept {
         ::operator delete(storage);
         return;
     }
-    const size_t objectBytes = rounded(size ? size : 1);
-    Pool& pool = all().bySize[objectBytes / GRAIN];
+    Pools& p = all();
     Slot* slot = static_cast<Slot*>(storage) - 1;
     slot->state = ENDED;
     slot->next = nullptr;
     // Whatever touches an ended node object is still reported at once.
-    DOMKW_POISON(storage, objectBytes);
-    if (pool.tail)
-        pool.tail->next = slot;
-    else
-        pool.head = slot;
-    pool.tail = slot;
-    ++pool.waiting;
+    DOMKW_POISON(storage, objectBytesFor(size));
+    // The slot that ended QUARANTINE ends ago may serve again; this one takes its place in the ring.
+    if (Slot* done = p.waiting[p.oldest]) {
+        Pool& pool = p.bySize[done->sizeClass];
+        done->next = pool.ready;
+        pool.ready = done;
+        ++pool.readyCount;
+    }
+    p.waiting[p.oldest] = slot;
+    p.oldest = (p.oldest + 1) & (QUARANTINE - 1);
 }
 
 bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
@@ -175,16 +204,20 @@ bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
 
 size_t slotBytes(size_t size) {
     if (size > LARGEST_POOLED) return 0;
-    return sizeof(Slot) + rounded(size ? size : 1);
+    return sizeof(Slot) + objectBytesFor(size);
 }
 
-size_t waitingSlots(size_t size) {
+size_t readySlots(size_t size) {
     if (size > LARGEST_POOLED || !pools) return 0;
-    return pools->bySize[rounded(size ? size : 1) / GRAIN].waiting;
+    return pools->bySize[objectBytesFor(size) / GRAIN].readyCount;
 }
 
 } // namespace domImpl::lifetime
 
-void* domImpl::Disposable::operator new(std::size_t size) { return lifetime::allocate(size); }
+void* domImpl::Disposable::operator new(std::size_t size) {
+    return lifetime::allocate(size);
+}
 
-void domImpl::Disposable::operator delete(void* storage, std::size_t size) { lifetime::release(storage, size); }
+void domImpl::Disposable::operator delete(void* storage, std::size_t size) {
+    lifetime::release(storage, size);
+}

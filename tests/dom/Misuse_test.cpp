@@ -72,31 +72,32 @@ TEST_F(Misuse, aNodeEndedAThousandEndsAgoIsStillRecognised) {
     EXPECT_EQ(domExceptionCode([&] { dom::dispose(first); }), DOMException::INVALID_STATE_ERR);
 }
 
-// Node objects come from pools: an ended object's slot waits behind 4096 others of its size before it is
-// handed out again. Until then its address is still recognised; after that the same few slots serve
-// again, so making and ending nodes for ever does not grow memory.
+// Node objects come from pools: an ended object's slot waits until 4096 more node objects have ended
+// before it is handed out again. Until then its address is still recognised; after that the same slots
+// serve again, so making and ending nodes for ever does not grow memory.
 TEST_F(Misuse, endedSlotsWaitOutTheQuarantineAndAreThenReusedSoMemoryStaysBounded) {
+    using domImpl::lifetime::QUARANTINE;
     Owned run(at("project/story/paragraph/textRun"));
     DOMNode* first = run->getFirstChild();
     dom::dispose(first);
-    // Slots other tests ended wait too: the pool cycles through all of them.
-    const size_t waiting = domImpl::lifetime::waitingSlots(sizeof(domImpl::TextImpl));
-    ASSERT_GE(waiting, 1u);
+    // Slots other tests ended serve too.
+    const size_t ready = domImpl::lifetime::readySlots(sizeof(domImpl::TextImpl));
     std::set<DOMNode*> addresses;
-    const size_t rounds = 3 * std::max(waiting, domImpl::lifetime::QUARANTINE);
-    for (size_t i = 0; i < rounds; ++i) {
-        DOMNode* node = run->getFirstChild();
-        if (i < domImpl::lifetime::QUARANTINE) {
+    for (size_t i = 0; i < 3 * QUARANTINE; ++i) {
+        DOMNode* node = run->getFirstChild(); // each round ends exactly one node object
+        if (i < QUARANTINE) {
             ASSERT_NE(node, first) << i; // not handed out while it may still be disposed again
             ASSERT_TRUE(domImpl::lifetime::hasEnded(first)) << i;
         }
+        // Once the quarantine holds only this loop's nodes, every slot is one it has had before.
+        if (i >= 2 * QUARANTINE) ASSERT_EQ(addresses.count(node), 1u) << i;
         addresses.insert(node);
         ASSERT_FALSE(domImpl::lifetime::hasEnded(node));
         dom::dispose(node);
         ASSERT_TRUE(domImpl::lifetime::hasEnded(node));
     }
-    EXPECT_LE(addresses.size(), std::max(waiting, domImpl::lifetime::QUARANTINE) + 2);
-    EXPECT_LE(domImpl::lifetime::waitingSlots(sizeof(domImpl::TextImpl)), std::max(waiting, domImpl::lifetime::QUARANTINE + 1));
+    EXPECT_LE(addresses.size(), ready + 2 * QUARANTINE + 2);
+    EXPECT_LE(domImpl::lifetime::readySlots(sizeof(domImpl::TextImpl)), ready + QUARANTINE + 1);
     // What is not a pooled node object is never taken for an ended one.
     int onTheStack = 0;
     EXPECT_FALSE(domImpl::lifetime::hasEnded(reinterpret_cast<DOMNode*>(&onTheStack)));

@@ -214,8 +214,10 @@ TEST_F(Walk, namesAttributesAndPrefixesReadWithoutCopiesAnswerAsBeforeWithTheSam
     struct Case {
         const XMLCh* set;
         std::u16string expected;
-    } cases[] = {{u"p", u"p"}, {u"a longer prefix than any inline buffer", u"a longer prefix than any inline buffer"},
-                 {nullptr, u""}, {u"", u""}};
+    } cases[] = {{u"p", u"p"},
+                 {u"a longer prefix than any inline buffer", u"a longer prefix than any inline buffer"},
+                 {nullptr, u""},
+                 {u"", u""}};
     Owned run(at("project/story/paragraph/textRun"));
     Owned textNode(run->getFirstChild());
     for (DOMNode* node : {box.node, run.node, textNode.node}) {

@@ -27,8 +27,8 @@ public:
 // that sits in a tree is left to its document. Null does nothing.
 //
 // A node object that has already ended (disposed, or freed by its document's release()) is refused with
-// DOMException 11 (INVALID_STATE_ERR), nothing else done, as long as fewer than 4096 node objects of its
-// size (in practice: of its class) have ended since. Not detected, and undefined: a node ended longer ago than that; an element object
+// DOMException 11 (INVALID_STATE_ERR), nothing else done, as long as it ended within the last 4096 node
+// objects to end. Not detected, and undefined: a node ended longer ago than that; an element object
 // disposed more often than it was handed out while another hand-out of it still lives (elements are
 // shared: the extra dispose ends the other holder's share, and that holder's later use is undefined).
 void dispose(XERCES_CPP_NAMESPACE::DOMNode* node);
