@@ -12,7 +12,10 @@ const DOMBTString& AttributeRef::read(bool* isDefault) {
     const HostStatus status =
         useNS ? callbacks().GetAttributeValueNS(&text, owner.get(), nsKey.value(), name.value(), isDefault)
               : callbacks().GetAttributeValue(&text, owner.get(), name.value(), isDefault);
-    value = textOrEmpty(status, text);
+    checkRead(status);
+    // Straight into `value`, which keeps its buffer from one read to the next.
+    if (status != 0 || !text) text = u"";
+    value.SetTo(text, static_cast<long>(std::char_traits<XMLCh>::length(text)));
     return value;
 }
 

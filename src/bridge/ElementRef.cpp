@@ -96,6 +96,14 @@ DOMBTString ElementRef::GetTextValue() const {
     return textOrEmpty(status, text);
 }
 
+void ElementRef::readTextValue(DOMBTString& into) const {
+    const XMLCh* text = nullptr;
+    const HostStatus status = callbacks().GetTextValue(&text, handle);
+    checkRead(status);
+    if (status != 0 || !text) text = u"";
+    into.SetTo(text, static_cast<long>(std::char_traits<XMLCh>::length(text)));
+}
+
 void ElementRef::SetTextValue(int position, const DOMBTString& text) const {
     checkStatus(callbacks().SetTextValue(handle, position, text.GetUChar16()));
 }
@@ -114,6 +122,16 @@ DOMBTString ElementRef::get_TagName() const {
     checkRead(status);
     if (status != 0) return DOMBTString();
     return keyText(key);
+}
+
+const XMLCh* ElementRef::tagNameText() const {
+    HostKey key = NO_KEY;
+    const HostStatus status = callbacks().GetElementNameKey(&key, 0, handle);
+    checkRead(status);
+    if (status != 0 || key == NO_KEY) return u"";
+    const XMLCh* text = nullptr;
+    checkStatus(callbacks().KeyToString(&text, key));
+    return text ? text : u"";
 }
 
 DOMBTString ElementRef::get_URI() const {

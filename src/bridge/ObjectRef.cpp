@@ -159,4 +159,12 @@ std::vector<StringKey> ObjectRef::get_AttributeKeys() const {
     return result;
 }
 
+int32_t ObjectRef::countAttributeKeys() const {
+    HostKey keys[255];
+    int32_t count = 0;
+    checkRead(callbacks().GetAttributeKeys(&count, handle, keys, 255));
+    if (count < 1) return 0;
+    return count > 255 ? 255 : count;
+}
+
 } // namespace Kw

@@ -107,8 +107,9 @@ const XMLCh* AttrImpl::lookupNamespaceURI(const XMLCh* prefix) const {
 }
 
 const XMLCh* AttrImpl::getName() const {
-    nameCache = DOMBTString(attribute.name.GetUChar16());
-    return nameCache.GetUChar16();
+    // The host's own text of the name key: it lives as long as the key.
+    const XMLCh* name = attribute.name.GetUChar16();
+    return name ? name : u"";
 }
 
 bool AttrImpl::getSpecified() const {

@@ -92,7 +92,6 @@ private:
     DOMDocument* ownerDocument;
     DocumentImpl* ownerImpl;
     mutable std::unique_ptr<DOMNodeList> childList;
-    mutable DOMBTString nameCache;
 };
 
 } // namespace domImpl

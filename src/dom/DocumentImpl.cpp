@@ -41,10 +41,7 @@ DocumentImpl::~DocumentImpl() {
     left.swap(alive);
     trackedNodes.clear();
     elementCache.clear();
-    left.forEach([](DOMNode* node, Disposable* object) {
-        lifetime::ended(node);
-        delete object;
-    });
+    left.forEach([](DOMNode*, Disposable* object) { delete object; });
     xpathSlot.reset();
     if (scratchDocument) scratchDocument->release();
 }
@@ -66,7 +63,6 @@ void DocumentImpl::unregisterNode(DOMNode* node) {
     if (!trackedNodes.empty()) trackedNodes.take(node);
     Disposable* object = alive.take(node);
     if (!object) return;
-    lifetime::ended(node);
     delete object;
 }
 

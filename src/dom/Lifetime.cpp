@@ -2,8 +2,17 @@
 
 #include <DOMKw/dom/Object.hpp>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <new>
+
+#include <DOMKw/dom/ElementImpl.hpp>
+
+#include "dom/AttrImpl.hpp"
+#include "dom/FlatTable.hpp"
+#include "dom/TextImpl.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define DOMKW_ASAN 1
@@ -14,126 +23,201 @@
 #endif
 #ifdef DOMKW_ASAN
 #include <sanitizer/asan_interface.h>
+#define DOMKW_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define DOMKW_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define DOMKW_POISON(p, n) ((void)(p), (void)(n))
+#define DOMKW_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
 namespace domImpl::lifetime {
 
 namespace {
 
-// Every node object ends here, so nothing on this path allocates: the ended addresses sit in a fixed
-// open-addressed set, their storage in a fixed ring.
+// Every node object starts and ends here, so the common path is a few pointer moves: no lookup, no
+// allocation. Blocks are aligned to their size, so the block of any address is found by masking it.
+constexpr size_t BLOCK = size_t(1) << 16;
+constexpr size_t GRAIN = 16;      // object sizes are rounded up to this
+constexpr size_t FIRST_SLOT = 64; // the block's header, then the slots
+constexpr size_t CLASSES = LARGEST_POOLED / GRAIN + 1;
 
-// Addresses of ended nodes whose storage waits. Twice as many slots as the quarantine holds, so probes
-// stay short; linear probing, and deletion by shifting back what follows.
-class AddressSet {
-public:
-    bool contains(const void* p) const {
-        for (size_t i = home(p);; i = next(i)) {
-            if (!slot[i]) return false;
-            if (slot[i] == p) return true;
-        }
-    }
-    void insert(const void* p) {
-        size_t i = home(p);
-        while (slot[i] && slot[i] != p) i = next(i);
-        slot[i] = p;
-    }
-    void erase(const void* p) {
-        size_t i = home(p);
-        for (; slot[i] != p; i = next(i))
-            if (!slot[i]) return;
-        // Entries after the hole that could not sit at their home move into it, one by one.
-        for (size_t j = next(i); slot[j]; j = next(j)) {
-            const size_t k = home(slot[j]);
-            const bool staysPut = i <= j ? (i < k && k <= j) : (i < k || k <= j);
-            if (staysPut) continue;
-            slot[i] = slot[j];
-            i = j;
-        }
-        slot[i] = nullptr;
-    }
+enum : uint32_t { NEVER_USED = 0, LIVE = 0x4C495645, ENDED = 0x454E4444 };
 
-private:
-    static constexpr size_t SLOTS = 2 * QUARANTINE; // a power of two
-    static_assert((SLOTS & (SLOTS - 1)) == 0, "the slot count is a power of two");
-    static size_t next(size_t i) { return (i + 1) & (SLOTS - 1); }
-    static size_t home(const void* p) {
-        const uint64_t h = (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) >> 4) * 0x9E3779B97F4A7C15ull;
-        return static_cast<size_t>(h >> 40) & (SLOTS - 1);
-    }
-    const void* slot[SLOTS] = {};
+struct Slot {
+    Slot* next; // the next ready slot (while ready)
+    uint32_t state;
+    uint32_t sizeClass; // which pool the slot belongs to
+};
+static_assert(sizeof(Slot) == GRAIN, "the slot header keeps objects aligned");
+
+struct Block {
+    uint32_t slotBytes;
+    uint32_t carved; // slots handed out at least once, from the front
+    uint32_t slots;
 };
 
-struct Parked {
-    void* storage = nullptr;
-    size_t size = 0;
-    const void* node = nullptr; // the ended node address inside the storage, if any
+// Slots that have waited out the quarantine, ready to serve again (last in, first out).
+struct Pool {
+    Slot* ready = nullptr;
+    size_t readyCount = 0;
+    Block* carving = nullptr; // the block new slots come from
 };
 
-struct Registry {
-    AddressSet ended;
-    const void* pending = nullptr; // ended, its storage not deleted yet
-    Parked ring[QUARANTINE];
-    size_t oldest = 0, count = 0;
+// What hasEnded needs of a block, kept in the table so that the block itself is not read: its slot size,
+// and the reciprocal that finds a slot without a division.
+struct Layout {
+    static uintptr_t of(size_t slotBytes) {
+        const uint64_t reciprocal = ((uint64_t(1) << 32) + slotBytes - 1) / slotBytes;
+        return static_cast<uintptr_t>(reciprocal << 16 | slotBytes);
+    }
+    static size_t slotBytes(uintptr_t layout) { return layout & 0xFFFF; }
+    // Exact for offsets below 2^16 and slot sizes below 2^16.
+    static size_t slotIndex(uintptr_t layout, size_t offset) {
+        return static_cast<size_t>((uint64_t(offset) * (layout >> 16)) >> 32);
+    }
 };
+
+struct Pools {
+    Pool bySize[CLASSES];
+    // The last QUARANTINE slots to end, whatever their size, oldest at `oldest`: a slot leaves the ring
+    // for its pool when the QUARANTINE-th slot after it ends.
+    Slot* waiting[QUARANTINE] = {};
+    size_t oldest = 0;
+    FlatTable<uintptr_t, uintptr_t> blocks; // by address / BLOCK: the block's Layout
+};
+static_assert((QUARANTINE & (QUARANTINE - 1)) == 0, "the ring's size is a power of two");
 
 // Never destroyed: node objects may end during the process's exit.
-Registry& registry() {
-    static Registry* r = new Registry;
-    return *r;
+Pools* pools = nullptr;
+Pools& all() {
+    if (!pools) pools = new Pools;
+    return *pools;
 }
 
-void release(Parked& p) {
-    if (p.node) registry().ended.erase(p.node);
-#ifdef DOMKW_ASAN
-    ASAN_UNPOISON_MEMORY_REGION(p.storage, p.size);
-#endif
-    ::operator delete(p.storage);
-    p = Parked();
+size_t rounded(size_t size) {
+    return (size + GRAIN - 1) / GRAIN * GRAIN;
+}
+
+// Elements, text and attribute nodes share one slot size, the largest of the three: a slot that waited
+// out the quarantine serves whichever kind of node is made next, so a workload that ends elements and
+// makes attribute nodes reuses the same memory instead of growing a pool per kind.
+constexpr size_t NODE_BYTES =
+    (std::max({sizeof(ElementImpl), sizeof(TextImpl), sizeof(AttrImpl)}) + GRAIN - 1) / GRAIN * GRAIN;
+static_assert(NODE_BYTES <= LARGEST_POOLED, "node objects are pooled");
+
+// The object part of the slot for an object of `size` bytes.
+size_t objectBytesFor(size_t size) {
+    const size_t bytes = rounded(size ? size : 1);
+    return bytes <= NODE_BYTES ? NODE_BYTES : bytes;
+}
+
+Slot* slotAt(Block* block, size_t index) {
+    return reinterpret_cast<Slot*>(reinterpret_cast<char*>(block) + FIRST_SLOT + index * block->slotBytes);
+}
+
+Block* newBlock(size_t slotBytes) {
+    void* memory = std::aligned_alloc(BLOCK, BLOCK);
+    if (!memory) throw std::bad_alloc();
+    std::memset(memory, 0, BLOCK);
+    Block* block = static_cast<Block*>(memory);
+    block->slotBytes = static_cast<uint32_t>(slotBytes);
+    block->slots = static_cast<uint32_t>((BLOCK - FIRST_SLOT) / slotBytes);
+    try {
+        all().blocks.set(reinterpret_cast<uintptr_t>(memory) / BLOCK, Layout::of(slotBytes));
+    } catch (...) {
+        std::free(memory);
+        throw;
+    }
+    // Nothing has a slot here yet: the objects' part of every slot is off limits (a header not yet
+    // carved reads as zero, never as ended).
+    for (uint32_t i = 0; i < block->slots; ++i)
+        DOMKW_POISON(reinterpret_cast<char*>(slotAt(block, i) + 1), slotBytes - sizeof(Slot));
+    return block;
 }
 
 } // namespace
 
-void ended(const XERCES_CPP_NAMESPACE::DOMNode* node) {
-    if (!node) return;
-    Registry& r = registry();
-    // An ended node's storage follows at once; should one never have come, that address is forgotten
-    // rather than kept (its storage would be freed, and could be taken by another object).
-    if (r.pending) r.ended.erase(r.pending);
-    r.ended.insert(node);
-    r.pending = node;
+void* allocate(size_t size) {
+    if (size > LARGEST_POOLED) return ::operator new(size);
+    const size_t objectBytes = objectBytesFor(size);
+    const size_t sizeClass = objectBytes / GRAIN;
+    Pool& pool = all().bySize[sizeClass];
+    Slot* slot;
+    if (pool.ready) {
+        slot = pool.ready;
+        DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
+        pool.ready = slot->next;
+        --pool.readyCount;
+        // The next one ended long ago and has left the cache: it is fetched while this one is used.
+        if (pool.ready) __builtin_prefetch(pool.ready, 1);
+    } else {
+        const size_t slotBytes = sizeof(Slot) + objectBytes;
+        if (!pool.carving || pool.carving->carved == pool.carving->slots) pool.carving = newBlock(slotBytes);
+        slot = slotAt(pool.carving, pool.carving->carved++);
+        DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
+    }
+    slot->next = nullptr;
+    slot->state = LIVE;
+    slot->sizeClass = static_cast<uint32_t>(sizeClass);
+    return slot + 1;
+}
+
+void release(void* storage, size_t size) noexcept {
+    if (!storage) return;
+    if (size > LARGEST_POOLED) {
+        ::operator delete(storage);
+        return;
+    }
+    Pools& p = all();
+    Slot* slot = static_cast<Slot*>(storage) - 1;
+    slot->state = ENDED;
+    slot->next = nullptr;
+    // Whatever touches an ended node object is still reported at once.
+    DOMKW_POISON(storage, objectBytesFor(size));
+    // The slot that ended QUARANTINE ends ago may serve again; this one takes its place in the ring.
+    if (Slot* done = p.waiting[p.oldest]) {
+        Pool& pool = p.bySize[done->sizeClass];
+        done->next = pool.ready;
+        pool.ready = done;
+        ++pool.readyCount;
+    }
+    p.waiting[p.oldest] = slot;
+    p.oldest = (p.oldest + 1) & (QUARANTINE - 1);
 }
 
 bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
-    return node && registry().ended.contains(node);
+    if (!node || !pools) return false;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(node);
+    const uintptr_t layout = pools->blocks.find(at / BLOCK);
+    if (!layout) return false;
+    const uintptr_t block = at & ~(BLOCK - 1);
+    const size_t offset = at - block;
+    if (offset < FIRST_SLOT) return false;
+    const size_t size = Layout::slotBytes(layout);
+    const size_t index = Layout::slotIndex(layout, offset - FIRST_SLOT);
+    if (FIRST_SLOT + (index + 1) * size > BLOCK) return false; // the block's unused tail
+    const Slot* slot = reinterpret_cast<const Slot*>(block + FIRST_SLOT + index * size);
+    // An address inside a slot's header is no object's.
+    if (at < reinterpret_cast<uintptr_t>(slot + 1)) return false;
+    return slot->state == ENDED;
 }
 
-void park(void* storage, size_t size) {
-    if (!storage) return;
-    Registry& r = registry();
-    Parked p{storage, size, nullptr};
-    // The pending ended address belongs to this storage when it lies inside it.
-    const char* begin = static_cast<const char*>(storage);
-    const char* node = static_cast<const char*>(r.pending);
-    if (node && node >= begin && node < begin + size) {
-        p.node = r.pending;
-        r.pending = nullptr;
-    }
-#ifdef DOMKW_ASAN
-    // Whatever touches an ended node object is still reported at once.
-    ASAN_POISON_MEMORY_REGION(storage, size);
-#endif
-    if (r.count == QUARANTINE) {
-        release(r.ring[r.oldest]);
-        r.oldest = (r.oldest + 1) % QUARANTINE;
-        --r.count;
-    }
-    r.ring[(r.oldest + r.count) % QUARANTINE] = p;
-    ++r.count;
+size_t slotBytes(size_t size) {
+    if (size > LARGEST_POOLED) return 0;
+    return sizeof(Slot) + objectBytesFor(size);
+}
+
+size_t readySlots(size_t size) {
+    if (size > LARGEST_POOLED || !pools) return 0;
+    return pools->bySize[objectBytesFor(size) / GRAIN].readyCount;
 }
 
 } // namespace domImpl::lifetime
 
+void* domImpl::Disposable::operator new(std::size_t size) {
+    return lifetime::allocate(size);
+}
+
 void domImpl::Disposable::operator delete(void* storage, std::size_t size) {
-    lifetime::park(storage, size);
+    lifetime::release(storage, size);
 }

@@ -1,7 +1,10 @@
-// Node objects that have ended. A node object's storage is not handed back to the allocator at once: it
-// waits in a short quarantine, and while it waits the node's address is known to be ended. So
-// dom::dispose can refuse a node disposed twice, or disposed after its document's release(), before it
-// touches the object, and without the risk of mistaking another object that took the same address.
+// Storage of node objects. Node objects come from pools of fixed slots carved from large blocks, each slot
+// a small header before the object; elements, text and attribute nodes share one slot size. A slot whose
+// object has ended keeps a mark in its header, and it is handed out again only after 4096 more node
+// objects (of any size) have ended. So dom::dispose can refuse a node disposed twice, or disposed after
+// its document's release(), by its address alone: it reads the slot's mark, never the object, and no
+// object that took the same address can be mistaken for it.
+// Under AddressSanitizer the object part of a free slot is poisoned: a use of an ended node is reported.
 #pragma once
 
 #include <xercesc/util/XercesDefs.hpp>
@@ -14,15 +17,23 @@ XERCES_CPP_NAMESPACE_END
 
 namespace domImpl::lifetime {
 
-// How many ended node objects wait before their storage is freed. A node ended longer ago than that is
-// no longer recognised (its address may belong to a new object by then).
+// How many ended node objects wait before the slot of the oldest is handed out again. A node ended
+// longer ago than that may no longer be recognised (its address may belong to a new object by then).
 constexpr size_t QUARANTINE = 4096;
 
-// The node object at `node` is about to be deleted.
-void ended(const XERCES_CPP_NAMESPACE::DOMNode* node);
-// Whether `node` is the address of a node object that has ended (and whose storage still waits).
+// Objects larger than this do not come from the pools (nor are they recognised once ended).
+constexpr size_t LARGEST_POOLED = 1024;
+
+// Storage for an object of `size` bytes, and its return once the object has been destroyed.
+void* allocate(size_t size);
+void release(void* storage, size_t size) noexcept;
+
+// Whether `node` lies in pooled storage whose object has ended.
 bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node);
-// Storage of a deleted node object: it waits in the quarantine.
-void park(void* storage, size_t size);
+
+// The bytes one object of `size` takes in its pool: the slot, header included (0 when not pooled).
+size_t slotBytes(size_t size);
+// How many slots for objects of `size` have waited out the quarantine and are ready to serve again.
+size_t readySlots(size_t size);
 
 } // namespace domImpl::lifetime

@@ -93,8 +93,11 @@ DOMNodeList* NodeImpl::keepList(DOMNodeList* list) const {
 }
 
 const XMLCh* NodeImpl::nodeName() const {
-    if (nodeNameCache.IsEmpty()) nodeNameCache = ref().get_TagName();
-    return nodeNameCache.GetUChar16();
+    if (nodeNameText) return nodeNameText;
+    const XMLCh* name = ref().tagNameText();
+    // No name yet (refused, or empty): asked again next time.
+    if (*name) nodeNameText = name;
+    return name;
 }
 
 DOMNode* NodeImpl::parentNode() const { return wrapElement(ref().get_Parent()); }
@@ -135,7 +138,7 @@ const XMLCh* NodeImpl::localName() const {
     return local.GetUChar16();
 }
 
-bool NodeImpl::hasAttributes() const { return !ref().get_AttributeKeys().empty(); }
+bool NodeImpl::hasAttributes() const { return ref().countAttributeKeys() > 0; }
 
 bool NodeImpl::sameByTypeNameValue(const DOMNode* other) const {
     if (!other) return false;

@@ -25,7 +25,7 @@ TextImpl::TextImpl(Kw::ElementRef ref, DocumentImpl* owner)
 }
 
 const XMLCh* TextImpl::getNodeValue() const {
-    value = textRef.GetTextValue();
+    textRef.readTextValue(value);
     return value.GetUChar16();
 }
 

@@ -4,9 +4,23 @@
 #include <DOMKw/events/Events.hpp>
 
 #include "dom/DomFixture.hpp"
+#include "dom/Lifetime.hpp"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <set>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define MISUSE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MISUSE_ASAN 1
+#endif
+#endif
+#ifdef MISUSE_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
 
 using namespace testing_support;
 
@@ -56,6 +70,71 @@ TEST_F(Misuse, aNodeEndedAThousandEndsAgoIsStillRecognised) {
     dom::dispose(first);
     for (int i = 0; i < 1000; ++i) dom::dispose(run->getFirstChild());
     EXPECT_EQ(domExceptionCode([&] { dom::dispose(first); }), DOMException::INVALID_STATE_ERR);
+}
+
+// Node objects come from pools: an ended object's slot waits until 4096 more node objects have ended
+// before it is handed out again. Until then its address is still recognised; after that the same slots
+// serve again, so making and ending nodes for ever does not grow memory.
+TEST_F(Misuse, endedSlotsWaitOutTheQuarantineAndAreThenReusedSoMemoryStaysBounded) {
+    using domImpl::lifetime::QUARANTINE;
+    Owned run(at("project/story/paragraph/textRun"));
+    DOMNode* first = run->getFirstChild();
+    dom::dispose(first);
+    // Slots other tests ended serve too.
+    const size_t ready = domImpl::lifetime::readySlots(sizeof(domImpl::TextImpl));
+    std::set<DOMNode*> addresses;
+    for (size_t i = 0; i < 3 * QUARANTINE; ++i) {
+        DOMNode* node = run->getFirstChild(); // each round ends exactly one node object
+        if (i < QUARANTINE) {
+            ASSERT_NE(node, first) << i; // not handed out while it may still be disposed again
+            ASSERT_TRUE(domImpl::lifetime::hasEnded(first)) << i;
+        }
+        // Once the quarantine holds only this loop's nodes, every slot is one it has had before.
+        if (i >= 2 * QUARANTINE) ASSERT_EQ(addresses.count(node), 1u) << i;
+        addresses.insert(node);
+        ASSERT_FALSE(domImpl::lifetime::hasEnded(node));
+        dom::dispose(node);
+        ASSERT_TRUE(domImpl::lifetime::hasEnded(node));
+    }
+    EXPECT_LE(addresses.size(), ready + 2 * QUARANTINE + 2);
+    EXPECT_LE(domImpl::lifetime::readySlots(sizeof(domImpl::TextImpl)), ready + QUARANTINE + 1);
+    // What is not a pooled node object is never taken for an ended one.
+    int onTheStack = 0;
+    EXPECT_FALSE(domImpl::lifetime::hasEnded(reinterpret_cast<DOMNode*>(&onTheStack)));
+    DOMElement* scratch = doc->createElement(u"box");
+    EXPECT_FALSE(domImpl::lifetime::hasEnded(scratch));
+    dom::dispose(scratch);
+}
+
+TEST_F(Misuse, anEndedNodeObjectIsPoisonedForTheAddressSanitizer) {
+#ifdef MISUSE_ASAN
+    struct Case {
+        const char* what;
+        std::function<DOMNode*()> make;
+    } cases[] = {
+        {"element", [&] { return at("project/layout/spread/page/box"); }},
+        {"text",
+         [&] {
+             Owned run(at("project/story/paragraph/textRun"));
+             return run->getFirstChild();
+         }},
+        {"attribute",
+         [&] {
+             Owned box(at("project/layout/spread/page/box"));
+             return box.element()->getAttributeNode(u"id");
+         }},
+    };
+    for (const Case& c : cases) {
+        DOMNode* node = c.make();
+        EXPECT_FALSE(__asan_address_is_poisoned(node)) << c.what;
+        dom::dispose(node);
+        // Any read of the ended object is reported (a use after free in all but name).
+        EXPECT_TRUE(__asan_address_is_poisoned(node)) << c.what;
+        EXPECT_TRUE(__asan_address_is_poisoned(reinterpret_cast<char*>(node) + sizeof(void*))) << c.what;
+    }
+#else
+    GTEST_SKIP() << "built without AddressSanitizer";
+#endif
 }
 
 TEST_F(Misuse, aNodeDisposedAfterItsDocumentsReleaseIsRefused) {

@@ -35,11 +35,16 @@ public:
     bool IsTextNode() const;
     bool IsReadOnly() const;
     DOMBTString GetTextValue() const;
+    // The same read into `into` ("" when refused), which keeps its buffer from one read to the next.
+    void readTextValue(DOMBTString& into) const;
     void SetTextValue(int position, const DOMBTString& text) const;
     void DeleteTextValue(int start, int count) const;
     void ValidateElement(XERCES_CPP_NAMESPACE::DOMNode* node) const;
 
     DOMBTString get_TagName() const;
+    // The same host calls as get_TagName, answering the host's own text of the name key (it lives as
+    // long as the connection) instead of a copy: "" when there is none.
+    const XMLCh* tagNameText() const;
     DOMBTString get_URI() const;
     DOMBTString get_localName() const;
     DOMBTString GetAttributeValue(StringKey name) const;

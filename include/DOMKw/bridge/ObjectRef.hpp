@@ -68,6 +68,8 @@ public:
     DoubleRef SetAttribute(StringKey name, const DoubleRef& value) const;
     // The element's attribute keys in the host's order, at most 255.
     std::vector<StringKey> get_AttributeKeys() const;
+    // How many keys get_AttributeKeys would answer (the same host call and checks), without the list.
+    int32_t countAttributeKeys() const;
 
 protected:
     HostRef handle = NIL;

@@ -87,13 +87,16 @@ protected:
     template <class> friend class NodeBase;
 
     mutable std::vector<std::unique_ptr<DOMNodeList>> childLists;
-    mutable DOMBTString nodeNameCache;
+    // The tag name: the host's own text of the name key (keys and their texts live as long as the
+    // connection), read on the first getNodeName that finds a name.
+    mutable const XMLCh* nodeNameText = nullptr;
     DOMDocument* ownerDocument;
     // The bookkeeping that holds this node object and the ones it makes: the owner document as the
     // library's document (for the document's own node part, the document itself), null for a node of
     // some other document.
     DocumentImpl* ownerImpl;
-    DOMBTString prefix;
+    // What setPrefix stored; none ("") until the first setPrefix, which few nodes ever see.
+    std::unique_ptr<DOMBTString> prefix;
 };
 
 // The host reference behind any node: handle -1 for nodes that are not host nodes (null, attributes,
@@ -128,8 +131,13 @@ public:
     void normalize() override {}
     bool isSupported(const XMLCh* feature, const XMLCh* version) const override;
     const XMLCh* getNamespaceURI() const override { return namespaceURI(); }
-    const XMLCh* getPrefix() const override { return prefix.GetUChar16(); }
-    void setPrefix(const XMLCh* p) override { prefix = DOMBTString(p); }
+    const XMLCh* getPrefix() const override { return prefix ? prefix->GetUChar16() : u""; }
+    void setPrefix(const XMLCh* p) override {
+        if (prefix)
+            *prefix = DOMBTString(p);
+        else
+            prefix = std::make_unique<DOMBTString>(p);
+    }
     const XMLCh* getLocalName() const override { return localName(); }
     bool hasAttributes() const override { return NodeImpl::hasAttributes(); }
     bool isSameNode(const DOMNode* other) const override { return sameByTypeNameValue(other); }

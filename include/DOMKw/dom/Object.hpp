@@ -42,11 +42,10 @@ class Disposable {
 public:
     virtual ~Disposable() = default;
     virtual void dispose() = 0;
-    // An ended node object's storage waits a while before it is freed, so that dom::dispose recognises
+    // Node objects live in pooled slots that remember an ended object, so that dom::dispose recognises
     // the node if it is ended again.
+    static void* operator new(std::size_t size);
     static void operator delete(void* storage, std::size_t size);
-    // Its partner, so that every new of a node object meets the delete above.
-    static void* operator new(std::size_t size) { return ::operator new(size); }
 };
 
 } // namespace domImpl
