@@ -90,7 +90,9 @@ TEST_F(Misuse, endedSlotsWaitOutTheQuarantineAndAreThenReusedSoMemoryStaysBounde
             ASSERT_TRUE(domImpl::lifetime::hasEnded(first)) << i;
         }
         // Once the quarantine holds only this loop's nodes, every slot is one it has had before.
-        if (i >= 2 * QUARANTINE) ASSERT_EQ(addresses.count(node), 1u) << i;
+        if (i >= 2 * QUARANTINE) {
+            ASSERT_EQ(addresses.count(node), 1u) << i;
+        }
         addresses.insert(node);
         ASSERT_FALSE(domImpl::lifetime::hasEnded(node));
         dom::dispose(node);

@@ -161,7 +161,9 @@ TEST_F(Walk, aValueReadAgainLeavesTheBufferHandedOutBeforeReadable) {
         const std::u16string before = first ? std::u16string(first) : std::u16string();
         const XMLCh* second = c.read();
         ASSERT_EQ(first == nullptr, second == nullptr) << c.what;
-        if (first) EXPECT_EQ(std::u16string(first), before) << c.what; // read under AddressSanitizer
+        if (first) {
+            EXPECT_EQ(std::u16string(first), before) << c.what; // read under AddressSanitizer
+        }
     }
 }
 
