@@ -243,8 +243,12 @@ bool HostText::isIndexed() const {
     return number != 0;
 }
 
+HostText::HostText(HostTree& tree, HostRef handle) : HostChild(tree, handle, true), data(memory()) {}
+
 const XalanDOMString& HostText::getData() const {
-    return tree->keep(reads::textValue(handle));
+    const XMLCh* now = reads::textValue(handle);
+    if (data != now) data = now;
+    return data;
 }
 
 bool HostText::isWhitespace() const {
@@ -269,8 +273,13 @@ const XalanDOMString& HostAttr::getNamespaceURI() const {
     return tree.document().names(namespaceKey).qualified;
 }
 
+HostAttr::HostAttr(const HostElement& element, HostKey name, const NameTexts& texts)
+    : element(element), nameKey(name), texts(texts), value(memory()) {}
+
 const XalanDOMString& HostAttr::getValue() const {
-    return element.owner().keep(reads::attributeValue(element.hostHandle(), nameKey));
+    const XMLCh* now = reads::attributeValue(element.hostHandle(), nameKey);
+    if (value != now) value = now;
+    return value;
 }
 
 // HostDocument.
@@ -496,14 +505,10 @@ void HostTree::pin(const xalan::NodeRefListBase& nodes) {
     }
 }
 
-const XalanDOMString& HostTree::keep(const XMLCh* text) {
-    kept.emplace_back(text, memory());
-    return kept.back();
-}
-
 const XalanNodeList* HostTree::childList(const XalanNode& parent) {
-    lists.emplace_back(new Children(parent));
-    return lists.back().get();
+    std::unique_ptr<XalanNodeList>& list = lists[&parent];
+    if (!list) list.reset(new Children(parent));
+    return list.get();
 }
 
 const XalanNodeList* HostTree::emptyList() {

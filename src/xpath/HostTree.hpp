@@ -185,7 +185,7 @@ private:
 
 class HostText : public xalan::XalanText, public HostChild {
 public:
-    HostText(HostTree& tree, HostRef handle) : HostChild(tree, handle, true) {}
+    HostText(HostTree& tree, HostRef handle);
 
     // XalanNode
     const XalanDOMString& getNodeName() const override;
@@ -207,13 +207,16 @@ public:
     // XalanCharacterData, XalanText
     const XalanDOMString& getData() const override;
     bool isWhitespace() const override;
+
+private:
+    // The characters as last read: Xalan holds on to the texts it is given by reference.
+    mutable XalanDOMString data;
 };
 
 // One attribute of an element, by its name key.
 class HostAttr : public xalan::XalanAttr {
 public:
-    HostAttr(const HostElement& element, HostKey name, const NameTexts& texts)
-        : element(element), nameKey(name), texts(texts) {}
+    HostAttr(const HostElement& element, HostKey name, const NameTexts& texts);
 
     HostKey name() const { return nameKey; }
     const HostElement& ownerElementNode() const { return element; }
@@ -248,6 +251,7 @@ private:
     const NameTexts& texts;
     mutable HostKey namespaceKey = Kw::NO_KEY;
     mutable bool namespaceRead = false;
+    mutable XalanDOMString value; // as last read (Xalan holds on to it by reference)
 };
 
 // The document node: the same object for every evaluation of one document. XPath sees the tree a reader
@@ -322,8 +326,7 @@ public:
     // One host reference for each node of `nodes`, held while the tree lives.
     void pin(const xalan::NodeRefListBase& nodes);
 
-    // A text kept until the tree ends (Xalan holds on to the texts it is given by reference).
-    const XalanDOMString& keep(const XMLCh* text);
+    // The list of a node's children, made on first use and kept.
     const xalan::XalanNodeList* childList(const XalanNode& parent);
     static const xalan::XalanNodeList* emptyList();
 
@@ -344,8 +347,7 @@ private:
     NodeBlocks<HostElement> elements;
     NodeBlocks<HostText> texts;
     NodeBlocks<HostAttr> attrs;
-    std::deque<XalanDOMString> kept;
-    std::deque<std::unique_ptr<xalan::XalanNodeList>> lists;
+    std::unordered_map<const XalanNode*, std::unique_ptr<xalan::XalanNodeList>> lists;
     std::unordered_map<HostRef, HostChild*> byHandle;
     std::vector<Kw::ElementRef> pins;
     std::deque<HostElement::Attributes> attributeRecords;

@@ -1,12 +1,15 @@
-// Document order, however it is decided: node by node for small node-sets, by Xalan's own numbering over a
-// wrapper built up front for large ones and for searches from the root, node by node again for a context
-// the host has taken out of the tree.
+// Document order, however it is decided: node by node for small node-sets, by the numbers of a tree read
+// whole up front for large ones and for searches from the root, node by node again for a context the host
+// has taken out of the tree.
 #include <DOMKwHost/ProjectGenerator.hpp>
 
 #include <algorithm>
+#include <set>
 
-#include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
+#include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
 
+#include "xpath/DocumentXPathState.hpp"
+#include "xpath/HostTree.hpp"
 #include "xpath/XPathFixture.hpp"
 
 using namespace testing_support;
@@ -87,6 +90,40 @@ TEST_F(XPathOrdering, SearchFromTheRootRunsFromEveryKindOfContextOverTheNumbered
         EXPECT_EQ(found.front(), u"/");
         EXPECT_NE(std::find(found.begin(), found.end(), u"/application/project[1]/stories[1]/story[1]"),
                   found.end());
+    }
+}
+
+// Every node of a tree in document order: a node, its attributes in the element's order, then its children.
+void walk(const XALAN_CPP_NAMESPACE::XalanNode* node, std::vector<const XALAN_CPP_NAMESPACE::XalanNode*>& out) {
+    out.push_back(node);
+    if (const auto* attrs = node->getAttributes())
+        for (XALAN_CPP_NAMESPACE::XalanSize_t i = 0; i < attrs->getLength(); ++i) out.push_back(attrs->item(i));
+    for (const auto* c = node->getFirstChild(); c; c = c->getNextSibling()) walk(c, out);
+}
+
+TEST_F(XPathOrdering, NodeByNodeAndNumberedTreesOrderEveryPairAsTheWalkDoes) {
+    // The two ways a tree of an evaluation decides document order (its numbers when it was read whole up
+    // front, walking up to the common ancestor otherwise) against the order of a walk of the same tree,
+    // for every pair of its nodes: document, elements, attributes and texts.
+    host.loadString(kwhost::generateProject(40));
+    openDocument();
+    using domImpl::xpathImpl::isAfterInTree;
+    std::shared_ptr<domImpl::xpathImpl::HostDocument> node = domImpl::xpathImpl::hostDocument(*doc);
+    for (const bool numbered : {true, false}) {
+        SCOPED_TRACE(numbered ? "numbered" : "node by node");
+        std::shared_ptr<domImpl::xpathImpl::HostTree> tree = node->newTree(numbered);
+        std::vector<const XALAN_CPP_NAMESPACE::XalanNode*> nodes;
+        walk(node.get(), nodes);
+        ASSERT_GT(nodes.size(), 160u);
+        std::set<int> kinds;
+        for (const auto* n : nodes) kinds.insert(n->getNodeType());
+        EXPECT_EQ(kinds.size(), 4u);
+        EXPECT_EQ(nodes[1]->isIndexed(), numbered);
+        size_t disagreements = 0;
+        for (size_t i = 0; i < nodes.size(); ++i)
+            for (size_t j = 0; j < nodes.size(); ++j)
+                if (isAfterInTree(*nodes[i], *nodes[j]) != (i > j)) ++disagreements;
+        EXPECT_EQ(disagreements, 0u);
     }
 }
 

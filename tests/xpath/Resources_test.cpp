@@ -134,6 +134,21 @@ TEST_F(XPathResources, NodeSetsHeldAcrossWholeTreeSearchesStayIntactAndGiveTheir
     EXPECT_LT(heapInUse(), heap + 64 * 1024) << "grew by " << heapInUse() - heap << " bytes";
 }
 
+TEST_F(XPathResources, AResultHoldsOneHostReferencePerNodeAndTheDocumentNone) {
+    // Host references are the price of the nodes a result holds, not of a query: one per node of a
+    // node-set (an attribute holds its element), none for a number, all given back with the result.
+    const int64_t before = host.outstandingReferences();
+    EXPECT_EQ(number(u"count(//*) + count(//@*)"), number(u"count(//*) + count(//@*)"));
+    EXPECT_EQ(host.outstandingReferences(), before);
+    {
+        Result nodes(evaluate(u"//box | //box/@id | //textRun/text()", docNode(),
+                              DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+        ASSERT_GT(nodes->getSnapshotLength(), 5u);
+        EXPECT_EQ(host.outstandingReferences() - before, static_cast<int64_t>(nodes->getSnapshotLength()));
+    }
+    EXPECT_EQ(host.outstandingReferences(), before);
+}
+
 TEST_F(XPathResources, ResolverStaysUsableWhateverIsMadeAfterIt) {
     DOMDocument* d = doc;
     Owned colors(at("colors"));
@@ -157,6 +172,25 @@ TEST_F(XPathResources, ResolverStaysUsableWhateverIsMadeAfterIt) {
     EXPECT_EQ(typed(nullptr), 1);
     EXPECT_EQ(typed(first.get()), 1);
     EXPECT_EQ(text(first->lookupNamespaceURI(u"xsi")), XSI_NAMESPACE);
+}
+
+TEST_F(XPathResources, AResolverUsedForManyEvaluationsKeepsItsMemoryFlat) {
+    // A resolver reads the host at every question through a tree of its own, which lives as long as it
+    // does: what it reads replaces what it read before instead of piling up.
+    DOMDocument* d = doc;
+    Owned app(doc->getDocumentElement());
+    std::unique_ptr<DOMXPathNSResolver> resolver(d->createNSResolver(app.node));
+    auto typed = [&] {
+        Result r(d->evaluate(u"count(//color[@xsi:type = 'ProcessColor'])", d, resolver.get(),
+                             DOMXPathResult::NUMBER_TYPE, nullptr));
+        return r->getNumberValue();
+    };
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(typed(), 1);
+    const size_t heap = heapInUse();
+    const int64_t references = host.outstandingReferences();
+    for (int i = 0; i < 2000; ++i) typed();
+    EXPECT_EQ(host.outstandingReferences(), references);
+    EXPECT_LT(heapInUse(), heap + 16 * 1024) << "grew by " << heapInUse() - heap << " bytes";
 }
 
 TEST_F(XPathResources, ResultsAndResolversMayOutliveTheirDocument) {
