@@ -4,7 +4,7 @@
 // a CheckedReads scope; refusals the facade throws go through checkStatus. Text answers are the host's
 // own buffers, valid until the next call that may replace them: copy what you keep.
 //
-// For callers that hold handles of their own (the XPath node model), not ObjectRefs. The reads met at
+// For callers that hold handles of their own (XPath's trees), not ObjectRefs. The reads met at
 // every step of a walk are inline.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Document order, one algorithm for every tree XPath runs over: the library's node model and any
+// Document order, one algorithm for every tree XPath runs over: the trees read from the host and any
 // Xerces-C DOM. The node comes before its attributes, its attributes (in the element's order) before its
 // children, and children in sibling order. Nodes of different trees get a fixed, arbitrary order.
 #pragma once

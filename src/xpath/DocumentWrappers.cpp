@@ -8,7 +8,7 @@
 #include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
 #include "xpath/DocumentXPathState.hpp"
-#include "xpath/ModelNodes.hpp"
+#include "xpath/HostTree.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 using XALAN_CPP_NAMESPACE::XercesDocumentWrapper;
@@ -42,8 +42,7 @@ WrappedDocument wrapDocument(const DOMDocument* doc) {
     WrappedDocument wrapped;
     if (!doc) return wrapped;
     if (DocumentImpl* own = asDocumentImpl(doc)) {
-        wrapped.view = currentModel(*own);
-        wrapped.wrapper = &wrapped.view->wrapper();
+        wrapped.host = hostDocument(*own);
         return wrapped;
     }
     if (void* kept = doc->getUserData(wrapperKey)) {
@@ -57,15 +56,6 @@ WrappedDocument wrapDocument(const DOMDocument* doc) {
         wrapperKey, static_cast<XALAN_CPP_NAMESPACE::XalanDocument*>(made.get()), &deleteFunctor());
     wrapped.wrapper = made.release();
     return wrapped;
-}
-
-XALAN_CPP_NAMESPACE::XalanNode* WrappedDocument::map(const DOMNode* node) const {
-    if (!wrapper || !node) return nullptr;
-    if (view) {
-        const DOMNode* mine = view->viewOf(node);
-        return mine ? wrapper->mapNode(mine) : nullptr;
-    }
-    return wrapper->mapNode(node);
 }
 
 } // namespace domImpl::xpathImpl

@@ -1,5 +1,6 @@
-// The Xalan-C wrapper of a document: a document of the library evaluates over its view; any other
-// Xerces-C document keeps a wrapper of its own as user data "XalanDocument" until it is deleted.
+// What Xalan-C evaluates over for a document: a document of the library over its own Xalan nodes
+// (HostTree); any other Xerces-C document over a wrapper of its own kept as user data "XalanDocument"
+// until it is deleted.
 #pragma once
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
@@ -23,7 +24,7 @@ class DocumentImpl;
 
 namespace domImpl::xpathImpl {
 
-class NodeModel;
+class HostDocument;
 
 // Deletes a wrapper kept as user data when its document is deleted.
 class DeleteXalanDocFunctor : public XERCES_CPP_NAMESPACE::DOMUserDataHandler {
@@ -32,15 +33,12 @@ public:
                 const XERCES_CPP_NAMESPACE::DOMNode* src, XERCES_CPP_NAMESPACE::DOMNode* dst) override;
 };
 
-// A document as Xalan sees it.
+// A document as Xalan sees it: one of the two is set (neither for no document).
 struct WrappedDocument {
+    // Any other Xerces-C document.
     XALAN_CPP_NAMESPACE::XercesDocumentWrapper* wrapper = nullptr;
-    // For a document of the library: the view the wrapper wraps (what results and resolvers keep).
-    std::shared_ptr<NodeModel> view;
-
-    // The Xalan node of a node of this document (a node object of the library for a library document);
-    // null when the node is not one of its nodes.
-    XALAN_CPP_NAMESPACE::XalanNode* map(const XERCES_CPP_NAMESPACE::DOMNode* node) const;
+    // A document of the library.
+    std::shared_ptr<HostDocument> host;
 };
 
 // The wrapper of `doc`, made on first use.

@@ -2,23 +2,19 @@
 
 #include "dom/DocumentImpl.hpp"
 
-#include "xpath/NodeModel.hpp"
+#include "xpath/HostTree.hpp"
 
 namespace domImpl::xpathImpl {
 
 DocumentXPathState::DocumentXPathState(DocumentImpl& document)
-    : link(std::make_shared<DocumentLink>(DocumentLink{&document})) {}
+    : link(std::make_shared<DocumentLink>(DocumentLink{&document})),
+      node(std::make_shared<HostDocument>(document, link)) {}
 
 DocumentXPathState::~DocumentXPathState() {
-    link->document = nullptr; // models that results or resolvers still hold no longer reach the document
+    link->document = nullptr; // trees that results or resolvers still hold no longer reach the document
 }
 
-std::shared_ptr<NodeModel> DocumentXPathState::currentModel(DocumentImpl& document) {
-    if (!model || model->worn()) model = std::make_shared<NodeModel>(document, link);
-    return model;
-}
-
-std::shared_ptr<NodeModel> currentModel(DocumentImpl& document) {
+std::shared_ptr<HostDocument> hostDocument(DocumentImpl& document) {
     // Only this layer fills the slot.
     auto* state = static_cast<DocumentXPathState*>(document.xpathState());
     if (!state) {
@@ -26,7 +22,7 @@ std::shared_ptr<NodeModel> currentModel(DocumentImpl& document) {
         state = made.get();
         document.setXPathState(std::move(made));
     }
-    return state->currentModel(document);
+    return state->hostDocument();
 }
 
 } // namespace domImpl::xpathImpl

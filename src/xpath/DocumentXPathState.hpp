@@ -1,5 +1,6 @@
-// What a document of the library keeps for XPath: its current node model, and the link through which
-// models that results and resolvers still hold learn that the document has ended.
+// What a document of the library keeps for XPath: its Xalan document node (with the host's name texts),
+// and the link through which trees that results and resolvers still hold learn that the document has
+// ended.
 #pragma once
 
 #include <memory>
@@ -12,7 +13,7 @@ class DocumentImpl;
 
 namespace domImpl::xpathImpl {
 
-class NodeModel;
+class HostDocument;
 struct DocumentLink;
 
 class DocumentXPathState : public XPathDocumentState {
@@ -20,15 +21,14 @@ public:
     explicit DocumentXPathState(DocumentImpl& document);
     ~DocumentXPathState() override;
 
-    // The model the document evaluates over now: made on first use, replaced when worn.
-    std::shared_ptr<NodeModel> currentModel(DocumentImpl& document);
+    std::shared_ptr<HostDocument> hostDocument() const { return node; }
 
 private:
     std::shared_ptr<DocumentLink> link;
-    std::shared_ptr<NodeModel> model;
+    std::shared_ptr<HostDocument> node;
 };
 
-// The model a document of the library evaluates over now (its state made on first use).
-std::shared_ptr<NodeModel> currentModel(DocumentImpl& document);
+// The Xalan document node of a document of the library (its state made on first use).
+std::shared_ptr<HostDocument> hostDocument(DocumentImpl& document);
 
 } // namespace domImpl::xpathImpl

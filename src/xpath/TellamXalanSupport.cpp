@@ -4,7 +4,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "xpath/DocumentOrder.hpp"
-#include "xpath/ModelNodes.hpp"
+#include "xpath/HostTree.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -30,12 +30,10 @@ bool TellamXalanSupport::isNodeAfter(const XALAN_CPP_NAMESPACE::XalanNode& node1
     // (unions, positions over them, reverse axes), not only the caller.
     if (questionsLeft == 0) throw NeedsDocumentOrder();
     if (questionsLeft != ~size_t(0)) --questionsLeft;
-    if (!navigator) return base.isNodeAfter(node1, node2);
+    // Without a navigator the evaluation runs over a document of the library, whose nodes answer.
+    if (!navigator) return xpathImpl::isAfterInTree(node1, node2);
     const DOMNode* dom1 = navigator->mapNode(const_cast<XALAN_CPP_NAMESPACE::XalanNode*>(&node1));
     const DOMNode* dom2 = navigator->mapNode(const_cast<XALAN_CPP_NAMESPACE::XalanNode*>(&node2));
-    xpathImpl::ModelNode* view1 = xpathImpl::asModelNode(dom1);
-    xpathImpl::ModelNode* view2 = xpathImpl::asModelNode(dom2);
-    if (view1 && view2 && &view1->model() == &view2->model()) return view1->model().isAfter(*view1, *view2);
     return xpathImpl::isNodeAfter(dom1, dom2);
 }
 

@@ -26,7 +26,8 @@ public:
     bool isNodeAfter(const XALAN_CPP_NAMESPACE::XalanNode& node1,
                      const XALAN_CPP_NAMESPACE::XalanNode& node2) const override;
 
-    // The navigator of the running evaluation, through which Xalan nodes are mapped to DOM nodes.
+    // The navigator of the running evaluation over a Xerces-C document, through which Xalan nodes are
+    // mapped to DOM nodes; null over a document of the library.
     XALAN_CPP_NAMESPACE::XercesWrapperNavigator* navigator = nullptr;
     // For an evaluation that can be run again over a wrapper whose nodes Xalan orders itself: the questions
     // of document order answered before the next one ends it with NeedsDocumentOrder.

@@ -185,9 +185,9 @@ public:
         }
     }
 
-    XObjectPtr execute(XalanNode* context, const PrefixResolver& resolver, XercesWrapperNavigator& navigator,
+    XObjectPtr execute(XalanNode* context, const PrefixResolver& resolver, XercesWrapperNavigator* navigator,
                        size_t orderQuestions, size_t treeNodes) override {
-        domSupport->navigator = &navigator;
+        domSupport->navigator = navigator;
         domSupport->questionsLeft = orderQuestions;
         struct Room {
             EngineContext& context;

@@ -27,13 +27,13 @@ public:
     virtual void compile(const XMLCh* expression, const XALAN_CPP_NAMESPACE::PrefixResolver& resolver) = 0;
     static constexpr size_t unlimited = ~size_t(0);
     // Runs the last compiled expression at `context`; the navigator maps Xalan nodes to DOM nodes for
-    // document order. The value owns what it refers to apart from the nodes of a node-set. An evaluation
+    // document order (null over a document of the library, whose nodes answer it themselves). The value owns what it refers to apart from the nodes of a node-set. An evaluation
     // that asks more than `orderQuestions` questions of document order ends with NeedsDocumentOrder.
-    // `treeNodes`: the nodes of the tree it runs over when they are known (a wrapper built up front), else
+    // `treeNodes`: the nodes of the tree it runs over when they are known (a tree read up front), else
     // 0; the node lists of the evaluation are made that large before it starts.
     virtual XALAN_CPP_NAMESPACE::XObjectPtr execute(XALAN_CPP_NAMESPACE::XalanNode* context,
                                                     const XALAN_CPP_NAMESPACE::PrefixResolver& resolver,
-                                                    XALAN_CPP_NAMESPACE::XercesWrapperNavigator& navigator,
+                                                    XALAN_CPP_NAMESPACE::XercesWrapperNavigator* navigator,
                                                     size_t orderQuestions, size_t treeNodes = 0) = 0;
     // Whether the last compiled expression searches the whole tree from its root ("//name").
     virtual bool searchesFromTheRoot() const = 0;

@@ -14,8 +14,7 @@
 
 #include "bridge/HostStatus.hpp"
 #include "xpath/DocumentWrappers.hpp"
-#include "xpath/ModelNodes.hpp"
-#include "xpath/NumberedWrapper.hpp"
+#include "xpath/HostTree.hpp"
 #include "xpath/TellamXalanSupport.hpp"
 #include "xpath/XPathEngine.hpp"
 #include "xpath/XPathExpressionImpl.hpp"
@@ -38,8 +37,8 @@ using dom::xpath::XPathException;
     throw XPathException(XPathException::INVALID_EXPRESSION_ERR);
 }
 
-// The questions of document order an evaluation over a view's own wrapper may ask before it runs over a
-// wrapper built up front (the answers cost a few steps each; a node-set of n nodes asks about n*n/2).
+// The questions of document order an evaluation over a tree read node by node may ask before it runs over
+// a tree read whole up front (the answers cost a few steps each; a node-set of n nodes asks about n*n/2).
 constexpr size_t orderQuestions = 4096;
 
 // The text checks made before compiling: there must be a text, and a path of two or more characters
@@ -78,31 +77,7 @@ private:
     std::unique_ptr<ForeignPrefixResolver> foreign;
 };
 
-// A document in use by one step of an evaluation: its wrapper, and for a document of the library its
-// view, which remembers the host's answers until the step ends.
-class DocumentUse {
-public:
-    // `executing`: the step that runs the expression (the other compiles it).
-    DocumentUse(const XERCES_CPP_NAMESPACE::DOMDocument* doc, bool executing)
-        : wrapped(wrapDocument(doc)), executing(executing) {
-        if (wrapped.view) wrapped.view->beginEvaluation();
-    }
-    ~DocumentUse() {
-        if (wrapped.view) wrapped.view->endEvaluation(executing);
-    }
-    DocumentUse(const DocumentUse&) = delete;
-    DocumentUse& operator=(const DocumentUse&) = delete;
-
-    WrappedDocument wrapped;
-
-private:
-    bool executing;
-};
-
-void compileWith(XPathEngine& xp, const XMLCh* text, const DOMNode* resolverNode,
-                 const PrefixResolver& prefixes) {
-    // Prefixes are read through the resolver node's document, which is in use while the text compiles.
-    DocumentUse use(resolverNode ? documentOf(resolverNode) : nullptr, false);
+void compileWith(XPathEngine& xp, const XMLCh* text, const PrefixResolver& prefixes) {
     xp.compile(text, prefixes);
 }
 
@@ -110,10 +85,11 @@ void compileWith(XPathEngine& xp, const XMLCh* text, const DOMNode* resolverNode
 // and the engine forgets the evaluation.
 class EvaluationEnd {
 public:
-    // `wrapper`: the wrapper the evaluation runs over, which may change while it runs.
-    EvaluationEnd(XPathEngine& xp, XercesDocumentWrapper* const& wrapper) : xp(xp), wrapper(wrapper) {}
+    // `document`: the Xalan document the evaluation runs over.
+    EvaluationEnd(XPathEngine& xp, const XALAN_CPP_NAMESPACE::XalanDocument* document)
+        : xp(xp), document(document) {}
     ~EvaluationEnd() {
-        Kw::KWLIB::ReleaseDocXPathCache(wrapper);
+        Kw::KWLIB::ReleaseDocXPathCache(document);
         xp.clear();
     }
     EvaluationEnd(const EvaluationEnd&) = delete;
@@ -121,13 +97,26 @@ public:
 
 private:
     XPathEngine& xp;
-    XercesDocumentWrapper* const& wrapper;
+    const XALAN_CPP_NAMESPACE::XalanDocument* document;
 };
 
-// What a result made over a built wrapper keeps: the wrapper, and the view its nodes are made of.
-struct OrderedAnchor {
-    std::shared_ptr<NodeModel> view;
-    std::shared_ptr<NumberedWrapper> built;
+// Ends the evaluation of the trees read for it, whatever way it leaves: from then on they answer from
+// the host.
+class TreesInUse {
+public:
+    TreesInUse() = default;
+    TreesInUse(const TreesInUse&) = delete;
+    TreesInUse& operator=(const TreesInUse&) = delete;
+    ~TreesInUse() {
+        for (const auto& t : trees) t->endEvaluation();
+    }
+    std::shared_ptr<HostTree> take(std::shared_ptr<HostTree> tree) {
+        trees.push_back(tree);
+        return tree;
+    }
+
+private:
+    std::vector<std::shared_ptr<HostTree>> trees;
 };
 
 } // namespace
@@ -145,7 +134,7 @@ void XPathEvaluatorImpl::check(const XMLCh* expression, const DOMXPathNSResolver
     }
     const Resolution how(resolver, nullptr);
     if (!how.node || !how.prefixes) invalid();
-    compileWith(xp, expression, how.node, *how.prefixes);
+    compileWith(xp, expression, *how.prefixes);
 }
 
 DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* contextNode,
@@ -162,68 +151,72 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
     const Resolution how(resolver, contextNode);
     checkText(expression);
     if (!how.node || !how.prefixes || !contextNode) invalid();
-    compileWith(xp, expression, how.node, *how.prefixes);
+    compileWith(xp, expression, *how.prefixes);
 
-    // The context node's document and its Xalan node.
-    DocumentUse use(documentOf(contextNode), true);
-    XalanNode* context = use.wrapped.map(contextNode);
-    if (!use.wrapped.wrapper || !context) invalid();
-
-    // The wrapper to run over, with a navigator for it: the reused result's own when it has one for it.
+    const WrappedDocument wrapped = wrapDocument(documentOf(contextNode));
+    if (!wrapped.host && !wrapped.wrapper) invalid();
     auto* reusable = dynamic_cast<XPathResultImpl*>(result);
-    XercesDocumentWrapper* wrapper = nullptr;
+    XObjectPtr value;
     XercesWrapperNavigator* navigator = nullptr;
     std::unique_ptr<XercesWrapperNavigator> made;
-    auto runOver = [&](XercesDocumentWrapper* chosen) {
-        wrapper = chosen;
-        navigator = reusable ? reusable->getWrapperNavigator() : nullptr;
-        if (navigator && navigator->getOwnerDocument() == chosen) {
-            made.reset();
-        } else {
-            made.reset(new XercesWrapperNavigator(chosen));
-            navigator = made.get();
-        }
-    };
-    runOver(use.wrapped.wrapper);
-    std::shared_ptr<void> anchor = use.wrapped.view;
+    std::shared_ptr<HostTree> tree;
 
-    XObjectPtr value;
-    {
-        const EvaluationEnd end(xp, wrapper);
-        // Over a library document an evaluation runs over the view's own wrapper, which reads only what the
-        // expression reaches, while it needs few questions of document order. One that needs many (Xalan
-        // keeps a node-set of such nodes in order by comparing each new node with every node already in
-        // it) runs over a wrapper built up front instead, whose nodes Xalan numbers: at once when the
-        // expression searches the whole tree from the root, else once the questions pass a budget.
-        const std::shared_ptr<NodeModel>& view = use.wrapped.view;
+    if (wrapped.host) {
+        // A document of the library: a tree of its own for this evaluation. It reads only what the
+        // expression reaches while it needs few questions of document order. One that needs many (Xalan
+        // keeps a node-set in order by comparing each new node with every node already in it) runs over a
+        // tree read whole up front instead, whose nodes are numbered: at once when the expression searches
+        // the whole tree from the root, else once the questions pass a budget.
+        HostDocument& host = *wrapped.host;
+        TreesInUse inUse;
+        const EvaluationEnd end(xp, &host);
         auto runNumbered = [&]() -> bool {
-            std::shared_ptr<NumberedWrapper> built = view->orderedWrapper();
-            XalanNode* numbered = built->map(view->viewOf(contextNode));
+            std::shared_ptr<HostTree> whole = inUse.take(host.newTree(true));
+            XalanNode* numbered = whole->nodeOf(contextNode);
             if (!numbered) return false; // a context outside the tree (a node the host has taken out)
-            runOver(&built->wrapper());
-            const size_t treeNodes = built->treeSize();
-            anchor = std::make_shared<OrderedAnchor>(OrderedAnchor{view, std::move(built)});
-            value = xp.execute(numbered, *how.prefixes, *navigator, XPathEngine::unlimited, treeNodes);
+            tree = whole;
+            value = xp.execute(numbered, *how.prefixes, nullptr, XPathEngine::unlimited, whole->size());
             return true;
         };
-        if (!view || !xp.searchesFromTheRoot() || !runNumbered()) {
+        auto runLazily = [&](size_t questions) {
+            tree = inUse.take(host.newTree(false));
+            XalanNode* context = tree->nodeOf(contextNode);
+            if (!context) invalid();
+            value = xp.execute(context, *how.prefixes, nullptr, questions);
+        };
+        if (!xp.searchesFromTheRoot() || !runNumbered()) {
             try {
-                value = xp.execute(context, *how.prefixes, *navigator,
-                                   view ? orderQuestions : XPathEngine::unlimited);
+                runLazily(orderQuestions);
             } catch (const NeedsDocumentOrder&) {
                 xp.clear();
-                runOver(use.wrapped.wrapper);
-                if (!runNumbered())
-                    value = xp.execute(context, *how.prefixes, *navigator, XPathEngine::unlimited);
+                if (!runNumbered()) runLazily(XPathEngine::unlimited);
             }
         }
+    } else {
+        // Any other Xerces-C document: over its wrapper, with a navigator for it (the reused result's own
+        // when it has one for it).
+        XercesDocumentWrapper* wrapper = wrapped.wrapper;
+        XalanNode* context = wrapper->mapNode(contextNode);
+        if (!context) invalid();
+        navigator = reusable ? reusable->getWrapperNavigator() : nullptr;
+        if (!navigator || navigator->getOwnerDocument() != wrapper) {
+            made.reset(new XercesWrapperNavigator(wrapper));
+            navigator = made.get();
+        }
+        const EvaluationEnd end(xp, wrapper);
+        value = xp.execute(context, *how.prefixes, navigator, XPathEngine::unlimited);
     }
 
     if (Kw::unexaminedFailures().count != refusedBefore)
         Kw::throwDOMException(static_cast<short>(Kw::unexaminedFailures().last & 0xFFFF));
 
-    // Nodes of another document than the context node's are mapped through their own wrapper.
-    if (value->getType() == XObject::eTypeNodeSet || value->getType() == XObject::eTypeNodeSetNodeProxy) {
+    const bool nodeSet =
+        value->getType() == XObject::eTypeNodeSet || value->getType() == XObject::eTypeNodeSetNodeProxy;
+    if (nodeSet && tree) {
+        // The nodes handed out later stay valid while the result lives: one host reference for each.
+        tree->pin(value->nodeset());
+    } else if (nodeSet && navigator) {
+        // Nodes of another document than the context node's are mapped through their own wrapper.
         const XALAN_CPP_NAMESPACE::NodeRefListBase& nodes = value->nodeset();
         if (nodes.getLength() > 0) {
             XalanNode* first = nodes.item(0);
@@ -231,7 +224,7 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
                 first->getNodeType() == XalanNode::DOCUMENT_NODE
                     ? static_cast<XALAN_CPP_NAMESPACE::XalanDocument*>(first)
                     : first->getOwnerDocument();
-            if (owner != wrapper)
+            if (owner != navigator->getOwnerDocument())
                 if (auto* other = dynamic_cast<XercesDocumentWrapper*>(owner)) {
                     made.reset(new XercesWrapperNavigator(other));
                     navigator = made.get();
@@ -244,12 +237,12 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
     if (reusable) {
         reusable->SetResult(value, navigator, type);
         made.release();
-        reusable->keepAlive(std::move(anchor));
+        reusable->keepAlive(std::move(tree));
         return result;
     }
     std::unique_ptr<XPathResultImpl> answer(new XPathResultImpl(value, navigator, type));
     made.release();
-    answer->keepAlive(std::move(anchor));
+    answer->keepAlive(std::move(tree));
     return answer.release();
 }
 

@@ -12,7 +12,7 @@
 #include "dom/Identity.hpp"
 #include "dom/TextImpl.hpp"
 #include "xpath/DocumentWrappers.hpp"
-#include "xpath/ModelNodes.hpp"
+#include "xpath/HostTree.hpp"
 #include "xpath/XPathEngine.hpp"
 #include "xpath/XPathStartup.hpp"
 
@@ -48,11 +48,21 @@ XPathNSResolverImpl::XPathNSResolverImpl(const DOMNode* nodeResolver, bool ownHa
     if (!nodeResolver) return;
     startXPath();
     const WrappedDocument doc = wrapDocument(documentOf(nodeResolver));
-    if (!doc.wrapper) return;
-    view = doc.view;
+    const XALAN_CPP_NAMESPACE::XalanElement* element = nullptr;
+    if (doc.host) {
+        // A tree of its own, read at every question.
+        tree = std::make_shared<HostTree>(doc.host, false);
+        tree->endEvaluation();
+        HostChild* app = tree->application();
+        if (app && !app->isTextNode()) element = static_cast<HostElement*>(app);
+    } else if (doc.wrapper) {
+        element = doc.wrapper->getDocumentElement();
+    } else {
+        return;
+    }
     prefixResolver.reset(new XALAN_CPP_NAMESPACE::ElementPrefixResolverProxy(
-        doc.wrapper->getDocumentElement(), engine().getEnvSupport(), engine().getDOMSupport(), memory()));
-    if (ownHandOut && view) {
+        element, engine().getEnvSupport(), engine().getDOMSupport(), memory()));
+    if (ownHandOut && tree) {
         handOut = takeHandOut(nodeResolver);
         if (handOut) node = handOut;
     }
@@ -61,7 +71,7 @@ XPathNSResolverImpl::XPathNSResolverImpl(const DOMNode* nodeResolver, bool ownHa
 XPathNSResolverImpl::~XPathNSResolverImpl() {
     prefixResolver.reset();
     // Once the document is gone, so is every node object it made, ours included.
-    if (handOut && view && view->document()) dom::dispose(handOut);
+    if (handOut && tree && tree->document().document()) dom::dispose(handOut);
 }
 
 const XMLCh* XPathNSResolverImpl::lookupNamespaceURI(const XMLCh* prefix) const {

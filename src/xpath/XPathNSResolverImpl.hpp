@@ -14,12 +14,12 @@ namespace domImpl::xpathImpl {
 
 using XERCES_CPP_NAMESPACE::DOMNode;
 
-class NodeModel;
+class HostTree;
 
 // Resolves the prefixes declared on the document element of the node's document, read live through
-// that document's wrapper. Each resolver owns what it reads through (its own prefix resolver, the
-// document view, and for a node object of the library a hand-out of its own), so resolvers made
-// earlier stay usable whatever is made later.
+// that document's Xalan nodes. Each resolver owns what it reads through (its own prefix resolver, for a
+// document of the library a tree of its own that asks the host at every question, and for a node object
+// of the library a hand-out of its own), so resolvers made earlier stay usable whatever is made later.
 class XPathNSResolverImpl : public virtual dom::xpath::XPathNSResolver {
 public:
     // Null node: a resolver without prefix resolver (evaluations refuse it with XPathException 51).
@@ -45,7 +45,7 @@ protected:
 private:
     const DOMNode* node = nullptr;
     DOMNode* handOut = nullptr;
-    std::shared_ptr<NodeModel> view;
+    std::shared_ptr<HostTree> tree;
     std::unique_ptr<XALAN_CPP_NAMESPACE::PrefixResolver> prefixResolver;
 };
 

@@ -3,13 +3,14 @@
 
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
+#include <xercesc/dom/DOMException.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
 #include <climits>
 #include <cmath>
 
 #include "bridge/HostStatus.hpp"
-#include "xpath/ModelNodes.hpp"
+#include "xpath/HostTree.hpp"
 #include "xpath/XPathEngine.hpp"
 
 using XALAN_CPP_NAMESPACE::XercesWrapperNavigator;
@@ -130,7 +131,8 @@ const DOMTypeInfo* XPathResultImpl::getTypeInfo() const {
 
 bool XPathResultImpl::isNode() const {
     // Whether there is a node at the cursor, without handing one out.
-    if (cursor >= GetResultLength() || !navigator) return false;
+    if (cursor >= GetResultLength()) return false;
+    if (!navigator) return anchor != nullptr; // a node of a document of the library
     return navigator->mapNode(value->nodeset().item(static_cast<XALAN_CPP_NAMESPACE::XalanSize_t>(cursor))) !=
            nullptr;
 }
@@ -197,11 +199,11 @@ uint64_t XPathResultImpl::GetResultLength() const {
 }
 
 DOMNode* XPathResultImpl::GetNthNode(unsigned int index) const {
-    if (index >= GetResultLength() || !navigator) return nullptr;
-    const DOMNode* mapped = navigator->mapNode(value->nodeset().item(index));
-    // A node of a library document's view becomes the library's own node object for the same host object.
-    if (const ModelNode* node = asModelNode(mapped)) return node->model().handOut(*node);
-    return const_cast<DOMNode*>(mapped);
+    if (index >= GetResultLength()) return nullptr;
+    XALAN_CPP_NAMESPACE::XalanNode* node = value->nodeset().item(index);
+    // A node of a document of the library becomes the library's own node object for the same host object.
+    if (!navigator) return anchor && node ? handOut(*node) : nullptr;
+    return const_cast<DOMNode*>(navigator->mapNode(node));
 }
 
 } // namespace domImpl::xpathImpl

@@ -1,12 +1,15 @@
-// Document order, however it is decided: node by node for small node-sets, by Xalan's own numbering over a
-// wrapper built up front for large ones and for searches from the root, node by node again for a context
-// the host has taken out of the tree.
+// Document order, however it is decided: node by node for small node-sets, by the numbers of a tree read
+// whole up front for large ones and for searches from the root, node by node again for a context the host
+// has taken out of the tree.
 #include <DOMKwHost/ProjectGenerator.hpp>
 
 #include <algorithm>
+#include <set>
 
-#include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
+#include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
 
+#include "xpath/DocumentXPathState.hpp"
+#include "xpath/HostTree.hpp"
 #include "xpath/XPathFixture.hpp"
 
 using namespace testing_support;
@@ -20,17 +23,16 @@ protected:
         host.loadString(kwhost::generateProject(2000));
         openDocument();
     }
-    // The wrapper a result's nodes belong to.
-    const void* wrapperOf(DOMXPathResult* r) {
-        return dynamic_cast<domImpl::xpathImpl::XPathResultImpl*>(r)
-            ->getWrapperNavigator()
-            ->getOwnerDocument();
+    // Whether a result's nodes were read with the whole tree, numbered in document order.
+    static bool numbered(DOMXPathResult* r) {
+        const auto& nodes = dynamic_cast<domImpl::xpathImpl::XPathResultImpl*>(r)->getValue()->nodeset();
+        return nodes.getLength() > 0 && nodes.item(nodes.getLength() - 1)->isIndexed();
     }
 };
 
 TEST_F(XPathOrdering, EveryWayOfDecidingOrderGivesTheSameNodes) {
     Owned app(doc->getDocumentElement());
-    // From the root: over a wrapper built up front at once.
+    // From the root: over the tree read whole up front at once.
     Result fromRoot(
         evaluate(u"//textRun | //paragraph", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
     // The same nodes from the application element: node by node until too many questions are asked.
@@ -44,8 +46,9 @@ TEST_F(XPathOrdering, EveryWayOfDecidingOrderGivesTheSameNodes) {
     const std::vector<std::u16string> all = snapshotPaths(fromRoot.get());
     ASSERT_GT(all.size(), 1000u);
     EXPECT_EQ(snapshotPaths(relative.get()), all);
-    EXPECT_EQ(wrapperOf(relative.get()), wrapperOf(fromRoot.get()));
-    EXPECT_NE(wrapperOf(few.get()), wrapperOf(fromRoot.get()));
+    EXPECT_TRUE(numbered(fromRoot.get()));
+    EXPECT_TRUE(numbered(relative.get()));
+    EXPECT_FALSE(numbered(few.get()));
     const std::vector<std::u16string> some = snapshotPaths(few.get());
     ASSERT_EQ(some.size(), 7u);
     EXPECT_EQ(some[0], u"/application/project[1]/stories[1]");
@@ -57,8 +60,8 @@ TEST_F(XPathOrdering, EveryWayOfDecidingOrderGivesTheSameNodes) {
 }
 
 TEST_F(XPathOrdering, SearchFromTheRootRunsFromEveryKindOfContextOverTheNumberedTree) {
-    // A search from the root runs over the wrapper built up front, wherever its context node is: the
-    // context is found in that wrapper, and what the expression reads around it is what the node-by-node
+    // A search from the root runs over the tree read whole up front, wherever its context node is: the
+    // context is found in that tree, and what the expression reads around it is what the node-by-node
     // evaluation reads.
     Owned app(doc->getDocumentElement());
     Owned box(at("project/layout[1]/spread[4]/page[2]/box[2]"));
@@ -81,12 +84,46 @@ TEST_F(XPathOrdering, SearchFromTheRootRunsFromEveryKindOfContextOverTheNumbered
                   alone);
         Result around(evaluate(u"ancestor-or-self::node() | //story[1]", c.context,
                                DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
-        EXPECT_EQ(wrapperOf(around.get()), wrapperOf(all.get()));
+        EXPECT_TRUE(numbered(around.get()));
         const std::vector<std::u16string> found = snapshotPaths(around.get());
         ASSERT_FALSE(found.empty());
         EXPECT_EQ(found.front(), u"/");
         EXPECT_NE(std::find(found.begin(), found.end(), u"/application/project[1]/stories[1]/story[1]"),
                   found.end());
+    }
+}
+
+// Every node of a tree in document order: a node, its attributes in the element's order, then its children.
+void walk(const XALAN_CPP_NAMESPACE::XalanNode* node, std::vector<const XALAN_CPP_NAMESPACE::XalanNode*>& out) {
+    out.push_back(node);
+    if (const auto* attrs = node->getAttributes())
+        for (XALAN_CPP_NAMESPACE::XalanSize_t i = 0; i < attrs->getLength(); ++i) out.push_back(attrs->item(i));
+    for (const auto* c = node->getFirstChild(); c; c = c->getNextSibling()) walk(c, out);
+}
+
+TEST_F(XPathOrdering, NodeByNodeAndNumberedTreesOrderEveryPairAsTheWalkDoes) {
+    // The two ways a tree of an evaluation decides document order (its numbers when it was read whole up
+    // front, walking up to the common ancestor otherwise) against the order of a walk of the same tree,
+    // for every pair of its nodes: document, elements, attributes and texts.
+    host.loadString(kwhost::generateProject(40));
+    openDocument();
+    using domImpl::xpathImpl::isAfterInTree;
+    std::shared_ptr<domImpl::xpathImpl::HostDocument> node = domImpl::xpathImpl::hostDocument(*doc);
+    for (const bool numbered : {true, false}) {
+        SCOPED_TRACE(numbered ? "numbered" : "node by node");
+        std::shared_ptr<domImpl::xpathImpl::HostTree> tree = node->newTree(numbered);
+        std::vector<const XALAN_CPP_NAMESPACE::XalanNode*> nodes;
+        walk(node.get(), nodes);
+        ASSERT_GT(nodes.size(), 160u);
+        std::set<int> kinds;
+        for (const auto* n : nodes) kinds.insert(n->getNodeType());
+        EXPECT_EQ(kinds.size(), 4u);
+        EXPECT_EQ(nodes[1]->isIndexed(), numbered);
+        size_t disagreements = 0;
+        for (size_t i = 0; i < nodes.size(); ++i)
+            for (size_t j = 0; j < nodes.size(); ++j)
+                if (isAfterInTree(*nodes[i], *nodes[j]) != (i > j)) ++disagreements;
+        EXPECT_EQ(disagreements, 0u);
     }
 }
 

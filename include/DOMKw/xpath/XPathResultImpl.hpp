@@ -35,8 +35,9 @@ public:
     // When `type` does not fit `value` it throws XPathException 52 and the result stays as it was.
     void SetResult(const XALAN_CPP_NAMESPACE::XObjectPtr& value,
                    XALAN_CPP_NAMESPACE::XercesWrapperNavigator* navigator, ResultType type);
-    // What the nodes of the value need to stay valid (the document view they belong to); kept until the
-    // value is replaced or the result ends.
+    // What the nodes of the value need to stay valid (for a document of the library, the tree they belong
+    // to, which holds a host reference for each); kept until the value is replaced or the result ends.
+    // A result without a navigator whose value has nodes has one.
     void keepAlive(std::shared_ptr<void> owner) { anchor = std::move(owner); }
 
     // DOMXPathResult
@@ -55,7 +56,9 @@ public:
     XMLSize_t getSnapshotLength() const override;
     void release() override;
 
+    // The navigator over a Xerces-C document's wrapper; null for a document of the library.
     XALAN_CPP_NAMESPACE::XercesWrapperNavigator* getWrapperNavigator() const { return navigator.get(); }
+    const XALAN_CPP_NAMESPACE::XObjectPtr& getValue() const { return value; }
 
 private:
     void SetResultType(ResultType requested);
