@@ -48,25 +48,3 @@ TEST_F(TypedWrites, unsignedAndSizeTypesCompileAndWriteTheHostsNumberOrAreRefuse
 }
 
 } // namespace
-
-#include <DOMKw/strings/SimpleType.hpp>
-
-namespace {
-
-TEST(TypedText, everyStandardIntegerTypeFormatsWithoutAmbiguity) {
-    struct Case {
-        DOMBTString text;
-        const char16_t* expected;
-    };
-    const Case cases[] = {
-        {XSD::SimpleType::ToString(18446744073709551615ull), u"18446744073709551615"},
-        {XSD::SimpleType::ToString(uint64_t{5}), u"5"},
-        {XSD::SimpleType::ToString(size_t{7}), u"7"},
-        {XSD::SimpleType::ToString(int64_t{-5}), u"-5"},
-        {XSD::SimpleType::ToString(int8_t{-3}), u"-3"},
-        {XSD::SimpleType::ToString(uint8_t{200}), u"200"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.text.str(), c.expected);
-}
-
-} // namespace

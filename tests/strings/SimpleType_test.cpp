@@ -110,6 +110,12 @@ TEST(SimpleType, FormatsAsWrittenOut) {
         {SimpleType::ToString(static_cast<long>(INT32_MIN)), u"-2147483648"},
         {SimpleType::ToString(int64_t{-5}), u"-5"},
         {SimpleType::ToString(-5LL), u"18446744073709551611"},
+        // Every standard integer type picks an overload without ambiguity.
+        {SimpleType::ToString(18446744073709551615ull), u"18446744073709551615"},
+        {SimpleType::ToString(uint64_t{5}), u"5"},
+        {SimpleType::ToString(size_t{7}), u"7"},
+        {SimpleType::ToString(int8_t{-3}), u"-3"},
+        {SimpleType::ToString(uint8_t{200}), u"200"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(text.str(), expected);
 }
