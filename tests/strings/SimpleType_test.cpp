@@ -182,24 +182,6 @@ protected:
     }
   };
 
-TEST_F(HostConversions, aLongAttributeIsStoredWithItsSigned32BitMeaningAndAWiderOneIsRefused) {
-    const Kw::ObjectRef box = Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"));
-    const Kw::StringKey key(u"count");
-    box.SetAttribute(key, 5L);
-    EXPECT_EQ(box.GetAttribute(key).str(), u"5");
-    EXPECT_EQ(box.SetAttribute(key, -7L), 5);
-    EXPECT_EQ(box.GetAttribute(key).str(), u"-7");
-    EXPECT_EQ(box.SetAttribute(key, static_cast<long long>(INT32_MAX)), -7);
-    EXPECT_EQ(box.GetAttributeLong(key), INT32_MAX);
-    // Wider than the host's numbers: refused before the write, the attribute keeps its text.
-    for (long long wide :
-         {static_cast<long long>(INT32_MAX) + 1, static_cast<long long>(INT32_MIN) - 1, -(1LL << 40)}) {
-        EXPECT_EQ(domExceptionCode([&] { box.SetAttribute(key, wide); }), 16) << wide;
-        EXPECT_EQ(domExceptionCode([&] { box.SetAttribute(key, static_cast<long>(wide)); }), 16) << wide;
-    }
-    EXPECT_EQ(box.GetAttributeLong(key), INT32_MAX);
-}
-
 // Measurements and enumerations through the host: each row a text the call gives, or the code it throws.
 TEST_F(HostConversions, MeasurementsAndEnumerations) {
     using namespace kwhost::units;

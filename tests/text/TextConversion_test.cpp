@@ -51,21 +51,16 @@ TEST(ConverterCache, SamePairGivesTheSameConverterAndAnotherPairReplacesIt) {
     EXPECT_EQ(consumed + written, 0u);
 }
 
+// The entry points convert a whole buffer: a trailing lead byte is substituted, not held back; the
+// checking entry points refuse bad arguments and encodings that do not open.
 TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     char16_t units[16];
-    uint32_t consumed = 6, written = 16;
-    ASSERT_TRUE(ToUnicode(8, "a\x82\xA0\x93\xFA!", consumed, units, written));
-    EXPECT_EQ(std::u16string(units, written - 1), u"a\u3042\u65E5!");
     char bytes[16];
-    consumed = 3, written = 16;
-    ASSERT_TRUE(FromUnicode(8, u"a\u3042\u65E5", consumed, bytes, written));
-    EXPECT_EQ(std::string(bytes, written - 1), "a\x82\xA0\x93\xFA");
-    // The final flag is set: a trailing lead byte is substituted, not held back.
-    consumed = 2, written = 16;
+    uint32_t consumed = 2, written = 16;
     ASSERT_TRUE(ConvertToUnicode(8, "a\x82", consumed, units, written));
     EXPECT_EQ(std::u16string(units, written - 1), u"a\x1A");
     consumed = 2, written = 16;
-    EXPECT_FALSE(ConvertFromUnicode(8, nullptr, consumed, bytes, written)); // checked arguments
+    EXPECT_FALSE(ConvertFromUnicode(8, nullptr, consumed, bytes, written));
     consumed = 1, written = 16;
     EXPECT_FALSE(ConvertFromUnicode(34, u"a", consumed, bytes, written)); // Apple_Symbols does not open
 }
