@@ -266,6 +266,22 @@ TYPED_TEST(ConverterContract, SubstitutionCharsNeedRoomForAllOfThem) {
     EXPECT_EQ(chars[1], '#') << "written past the room given";
 }
 
+// The same guard over ICU's other kinds of encoding: single byte, UTF-8, stateful JIS (shift sequences
+// at the end) and gb18030 (four-byte characters).
+TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
+    const std::u16string text = u"\u65E5\u672C\u8A9E and \u00E9\u20AC";
+    for (uint32_t id : {0u, 3u, 10u, 49u}) {
+        for (uint32_t capacity = 1; capacity < 40; ++capacity) {
+            ICUConverter c(id, Direction::fromUnicode, false, true);
+            std::string out(capacity + 8, '\x5A');
+            uint32_t consumed = static_cast<uint32_t>(text.size()), written = capacity;
+            c.ConvertBuffer(text.data(), consumed, out.data(), written, true);
+            EXPECT_EQ(out.substr(capacity), std::string(8, '\x5A')) << id << " " << capacity;
+            EXPECT_LE(written, capacity);
+        }
+    }
+}
+
 // Identifiers that ICU has no converter for make an object that refuses everything.
 TEST(ICUConverter, UnknownEncodingNamesAnswerFiveOrFour) {
     for (uint32_t id : {11u, 12u, 20u, 21u, 34u, 39u, 43u, 45u, 46u, 50u}) {
