@@ -1,0 +1,300 @@
+// What every converter promises, whatever it converts with: the same cases run over the ICU converter
+// and the mapping-table converter, both converting Shift_JIS (the mapping table from samples/mappings).
+#include "text/ICUConverter.hpp"
+
+#include "TextTestSupport.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace ZuText {
+namespace {
+
+using testing::Converted;
+using testing::fromUnicode;
+using testing::toUnicode;
+
+template <typename Kind>
+class ConverterContract : public ::testing::Test {
+protected:
+    std::unique_ptr<IConverter> make(Direction d, bool substitute = true, const char* subst = nullptr,
+                                     uint32_t substLength = 0) {
+        return CreateConverter(Kind::kId, d, false, substitute, subst, substLength);
+    }
+    Kind fKind; // keeps the mapping table registered while the test runs
+};
+
+struct IcuShiftJis {
+    static constexpr uint32_t kId = 8;
+};
+struct MappedShiftJis {
+    static constexpr uint32_t kId = 57;
+    testing::RegisteredMapping fMapping{kId, testing::readFile(testing::samplePath("SHIFT_JIS.map"))};
+};
+struct KindNames {
+    template <typename T>
+    static std::string GetName(int) {
+        return std::is_same_v<T, IcuShiftJis> ? "ICU" : "MappingTable";
+    }
+};
+using Kinds = ::testing::Types<IcuShiftJis, MappedShiftJis>;
+TYPED_TEST_SUITE(ConverterContract, Kinds, KindNames);
+
+const std::string kBytes = "ab\x82\xA0\x93\xFA\x96\x7B\x8C\xEA!";       // "ab" + hiragana A + three kanji + "!"
+const std::u16string kUnits = u"ab\u3042\u65E5\u672C\u8A9E!";
+
+TYPED_TEST(ConverterContract, StatusValuesAndSubstituteVersusStop) {
+    EXPECT_EQ(fromUnicode(*this->make(Direction::fromUnicode), kUnits).bytes, kBytes);
+    EXPECT_EQ(toUnicode(*this->make(Direction::toUnicode), kBytes).units, kUnits);
+
+    char subst[8];
+    uint32_t substLength = sizeof subst;
+    auto substituting = this->make(Direction::fromUnicode);
+    ASSERT_EQ(substituting->GetSubstitutionChars(subst, substLength), kConverted);
+    const Converted substituted = fromUnicode(*substituting, u"a\U0001F600b");
+    EXPECT_EQ(substituted.status, kSubstituted);
+    EXPECT_EQ(substituted.bytes, "a" + std::string(subst, substLength) + "b");
+
+    auto pending = this->make(Direction::toUnicode);
+    Converted r = toUnicode(*pending, "a\x82\xA0\x82", false);
+    EXPECT_EQ(r.status, kPending);
+    EXPECT_EQ(r.units, u"a\u3042");
+    EXPECT_EQ(r.consumed, 4u);
+    uint32_t held = 0;
+    EXPECT_EQ(pending->CountPending(held), kConverted);
+    EXPECT_EQ(held, 1u);
+    EXPECT_EQ(toUnicode(*pending, "\xA2").units, u"\u3044");
+
+    auto stopping = this->make(Direction::fromUnicode, false);
+    r = fromUnicode(*stopping, u"ab\U0001F600c");
+    EXPECT_EQ(r.status, kStopped);
+    EXPECT_EQ(r.bytes, "ab");
+    EXPECT_EQ(r.consumed, 2u);
+    char16_t bad[kMaxInvalidChars];
+    uint32_t badLength = kMaxInvalidChars;
+    EXPECT_EQ(stopping->GetInvalidChars(bad, badLength), kConverted);
+    EXPECT_EQ(std::u16string(bad, badLength), u"\U0001F600");
+
+    // A lead byte cut off by the end of the text stops a converter that may not substitute.
+    r = toUnicode(*this->make(Direction::toUnicode, false), "a\x82", true);
+    EXPECT_EQ(r.status, kStopped);
+    EXPECT_EQ(r.units, u"a");
+    EXPECT_EQ(r.consumed, 1u);
+
+    char out[4] = {'x', 'x', 'x', 'x'};
+    uint32_t consumed = 3, written = 4;
+    EXPECT_EQ(substituting->Convert(nullptr, consumed, out, written, true), kConversionError);
+    EXPECT_EQ(out[0], '\0');
+    EXPECT_EQ(consumed + written, 0u);
+    consumed = 3, written = 0;
+    EXPECT_EQ(substituting->Convert(u"abc", consumed, out, written, true), kNoRoom);
+    consumed = 3, written = 4;
+    EXPECT_EQ(substituting->Convert(u"abc", consumed, nullptr, written, true), kNoRoom);
+}
+
+TYPED_TEST(ConverterContract, CapacityOneReceivesOnlyTheTerminator) {
+    for (Direction d : {Direction::toUnicode, Direction::fromUnicode}) {
+        auto c = this->make(d);
+        char16_t units[3] = {u'\x1111', u'\x2222', u'\x3333'};
+        char bytes[3] = {'x', 'y', 'z'};
+        const bool toU = d == Direction::toUnicode;
+        uint32_t consumed = 2, written = 1;
+        EXPECT_EQ(toU ? c->ConvertBuffer("ab", consumed, units, written, true)
+                      : c->ConvertBuffer(u"ab", consumed, bytes, written, true),
+                  kNoRoom);
+        EXPECT_EQ(consumed + written, 0u);
+        EXPECT_TRUE(toU ? units[0] == 0 && units[1] == u'\x2222' : bytes[0] == 0 && bytes[1] == 'y');
+        consumed = 0, written = 1; // an empty source fits
+        EXPECT_EQ(toU ? c->ConvertBuffer("", consumed, units, written, true)
+                      : c->ConvertBuffer(u"", consumed, bytes, written, true),
+                  kConverted);
+        EXPECT_EQ(written, 1u);
+    }
+}
+
+// Every capacity below what the text needs fails without touching the units after the capacity, and
+// leaves the converter as it was (a lead byte held back from the first call included): a retry with
+// enough room gives the whole text. Capacities that suffice fill exactly what is needed.
+TYPED_TEST(ConverterContract, NoRoomNeverWritesPastTheCapacityAndLosesNothing) {
+    for (Direction d : {Direction::toUnicode, Direction::fromUnicode}) {
+        const bool toU = d == Direction::toUnicode;
+        const size_t length = toU ? kBytes.size() : kUnits.size();
+        const size_t split = toU ? 3 : 2; // the first call leaves a lead byte (to Unicode) behind
+        const uint32_t needed = static_cast<uint32_t>((toU ? kUnits.size() : kBytes.size()) + 1);
+        for (uint32_t capacity = 1; capacity <= needed; ++capacity) {
+            SCOPED_TRACE(::testing::Message() << (toU ? "to" : "from") << " capacity " << capacity);
+            auto c = this->make(d);
+            const Converted first = toU ? toUnicode(*c, kBytes.substr(0, split), false)
+                                        : fromUnicode(*c, kUnits.substr(0, split), false);
+            ASSERT_TRUE(Succeeded(first.status));
+            std::u16string units(capacity + 4, u'\x5A5A');
+            std::string bytes(capacity + 4, '\x5A');
+            uint32_t consumed = static_cast<uint32_t>(length - split), written = capacity;
+            Status status = toU ? c->ConvertBuffer(kBytes.data() + split, consumed, units.data(), written, true)
+                                : c->ConvertBuffer(kUnits.data() + split, consumed, bytes.data(), written, true);
+            EXPECT_TRUE(toU ? units.substr(capacity) == std::u16string(4, u'\x5A5A')
+                            : bytes.substr(capacity) == std::string(4, '\x5A'))
+                << "written past the capacity";
+            if (status == kNoRoom) {
+                EXPECT_EQ(consumed + written, 0u);
+                EXPECT_TRUE(toU ? units[0] == 0 : bytes[0] == 0);
+                units.assign(needed, u'\0');
+                bytes.assign(needed, '\0');
+                consumed = static_cast<uint32_t>(length - split), written = needed;
+                status = toU ? c->ConvertBuffer(kBytes.data() + split, consumed, units.data(), written, true)
+                             : c->ConvertBuffer(kUnits.data() + split, consumed, bytes.data(), written, true);
+            }
+            ASSERT_EQ(status, kConverted);
+            if (toU) {
+                EXPECT_EQ(first.units + units.substr(0, written - 1), kUnits);
+            } else {
+                EXPECT_EQ(first.bytes + bytes.substr(0, written - 1), kBytes);
+            }
+        }
+    }
+}
+
+// Converting a text in two pieces, split anywhere, gives what converting it whole gives.
+TYPED_TEST(ConverterContract, SplitAnywhereEqualsWhole) {
+    const std::u16string text = kUnits + u"\uFF76\uFF85 \U0001F600 \u3044" + kUnits;
+    const Converted whole = fromUnicode(*this->make(Direction::fromUnicode), text);
+    const Converted decoded = toUnicode(*this->make(Direction::toUnicode), whole.bytes);
+    for (size_t split = 0; split <= text.size(); ++split) {
+        auto c = this->make(Direction::fromUnicode);
+        const std::string a = fromUnicode(*c, text.substr(0, split), false).bytes;
+        EXPECT_EQ(a + fromUnicode(*c, text.substr(split), true).bytes, whole.bytes) << split;
+    }
+    for (size_t split = 0; split <= whole.bytes.size(); ++split) {
+        auto c = this->make(Direction::toUnicode);
+        const std::u16string a = toUnicode(*c, whole.bytes.substr(0, split), false).units;
+        EXPECT_EQ(a + toUnicode(*c, whole.bytes.substr(split), true).units, decoded.units) << split;
+    }
+}
+
+// Offsets point into the caller's source; a byte held back from the call before counts as offset 0.
+TYPED_TEST(ConverterContract, OffsetsCountFromUnitsHeldBack) {
+    auto c = this->make(Direction::toUnicode);
+    char16_t out[8];
+    int32_t offsets[8];
+    uint32_t consumed = 4, written = 8;
+    ASSERT_EQ(c->ConvertBuffer("a\x82\xA0\x82", consumed, out, written, false, offsets), kPending);
+    ASSERT_EQ(written, 3u);
+    EXPECT_EQ(offsets[0], 0);
+    EXPECT_EQ(offsets[1], 1);
+    consumed = 2, written = 8;
+    ASSERT_EQ(c->ConvertBuffer("\xA2z", consumed, out, written, true, offsets), kConverted);
+    ASSERT_EQ(written, 3u);
+    EXPECT_EQ(std::u16string(out, 2), u"\u3044z");
+    EXPECT_EQ(offsets[0], 0);
+    EXPECT_EQ(offsets[1], 2); // "z": index 1 of this source, after one held-back byte
+}
+
+TYPED_TEST(ConverterContract, ConvertCharacterAndConvertAllocating) {
+    auto toU = this->make(Direction::toUnicode);
+    char16_t units[4];
+    uint32_t consumed = 2, written = 1;
+    EXPECT_EQ(toU->ConvertCharacter("\x82\xA0", consumed, units, written, true), kNoRoom);
+    EXPECT_EQ(consumed + written, 0u);
+    consumed = 2, written = 4;
+    EXPECT_EQ(toU->ConvertCharacter("\x82\xA0", consumed, units, written, true), kConverted);
+    EXPECT_EQ(std::u16string(units, written), std::u16string(u"\u3042\0", 2));
+
+    auto fromU = this->make(Direction::fromUnicode);
+    char bytes[8];
+    consumed = 2, written = sizeof bytes;
+    EXPECT_EQ(fromU->ConvertCharacter(u"\u65E5x", consumed, bytes, written, true), kConverted);
+    EXPECT_EQ(consumed, 1u);
+    EXPECT_EQ(std::string(bytes, written), std::string("\x93\xFA", 3));
+
+    void* allocated = nullptr;
+    consumed = 1, written = 0;
+    ASSERT_EQ(fromU->ConvertAllocating(u"\u8A9E", consumed, allocated, written, true), kConverted);
+    ASSERT_NE(allocated, nullptr);
+    EXPECT_EQ(std::string(static_cast<char*>(allocated), written), std::string("\x8C\xEA", 3));
+    std::free(allocated);
+}
+
+// The size asked for is enough for the worst text of that length, held-back units counted.
+TYPED_TEST(ConverterContract, MaxOutputSizeIsEnough) {
+    for (Direction d : {Direction::toUnicode, Direction::fromUnicode}) {
+        auto c = this->make(d);
+        const bool toU = d == Direction::toUnicode;
+        if (toU) {
+            toUnicode(*c, "\x82", false);
+        } else {
+            fromUnicode(*c, std::u16string(1, char16_t{0xD83D}), false);
+        }
+        uint32_t size = 0;
+        ASSERT_EQ(c->GetMaxOutputSize(8, size), kConverted);
+        const Converted worst = toU ? toUnicode(*c, "\x80\x81\xA0\x82\xFF\xA0\x82\xA0", true, size)
+                                    : fromUnicode(*c, std::u16string{0xDE00, 0xD83D, 0xDE00, 0x65E5, 0x3042, 0xD800, 0xE9}, true, size);
+        EXPECT_TRUE(Succeeded(worst.status)) << worst.status;
+        EXPECT_EQ(c->GetMaxOutputSize(UINT32_MAX, size), kQueryFailed);
+    }
+}
+
+TYPED_TEST(ConverterContract, CharacterQueries) {
+    uint8_t minSize = 0, maxSize = 0, starters[256] = {};
+    EXPECT_EQ(this->make(Direction::toUnicode)->GetCharSizeInfo(minSize, maxSize, starters), kConverted);
+    EXPECT_EQ(minSize, 1);
+    EXPECT_EQ(maxSize, 2);
+    EXPECT_EQ(starters[0x82] + starters[0x93] + starters[0xE0], 3);
+    EXPECT_EQ(starters[0x80] + starters[0xFD], 0);
+    Direction direction = Direction::toUnicode;
+    uint32_t encoding = 0;
+    auto fromU = this->make(Direction::fromUnicode);
+    EXPECT_EQ(fromU->GetDirection(direction), kConverted);
+    EXPECT_EQ(fromU->GetEncoding(encoding), kConverted);
+    EXPECT_EQ(direction, Direction::fromUnicode);
+    EXPECT_EQ(encoding, TypeParam::kId);
+}
+
+// The caller's substitution bytes are used, and handed back only into room for all of them: one byte
+// short is refused and nothing is written past that room.
+TYPED_TEST(ConverterContract, SubstitutionCharsNeedRoomForAllOfThem) {
+    auto c = this->make(Direction::fromUnicode, true, "\x81\x48", 2);
+    EXPECT_EQ(fromUnicode(*c, u"a\U0001F600").bytes, "a\x81\x48");
+    char chars[4] = {'#', '#', '#', '#'};
+    uint32_t length = 2;
+    EXPECT_EQ(c->GetSubstitutionChars(chars, length), kConverted);
+    EXPECT_EQ(std::string(chars, 3), "\x81\x48#");
+    std::fill(chars, chars + 4, '#');
+    length = 1;
+    EXPECT_EQ(c->GetSubstitutionChars(chars, length), kQueryFailed);
+    EXPECT_EQ(chars[1], '#') << "written past the room given";
+}
+
+// The same guard over ICU's other kinds of encoding: single byte, UTF-8, stateful JIS (shift sequences
+// at the end) and gb18030 (four-byte characters).
+TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
+    const std::u16string text = u"\u65E5\u672C\u8A9E and \u00E9\u20AC";
+    for (uint32_t id : {0u, 3u, 10u, 49u}) {
+        for (uint32_t capacity = 1; capacity < 40; ++capacity) {
+            ICUConverter c(id, Direction::fromUnicode, false, true);
+            std::string out(capacity + 8, '\x5A');
+            uint32_t consumed = static_cast<uint32_t>(text.size()), written = capacity;
+            c.ConvertBuffer(text.data(), consumed, out.data(), written, true);
+            EXPECT_EQ(out.substr(capacity), std::string(8, '\x5A')) << id << " " << capacity;
+            EXPECT_LE(written, capacity);
+        }
+    }
+}
+
+// Identifiers that ICU has no converter for make an object that refuses everything.
+TEST(ICUConverter, UnknownEncodingNamesAnswerFiveOrFour) {
+    for (uint32_t id : {11u, 12u, 20u, 21u, 34u, 39u, 43u, 45u, 46u, 50u}) {
+        ICUConverter c(id, Direction::fromUnicode, false, true);
+        EXPECT_FALSE(c.IsOpen()) << id;
+        char out[8] = {'x'};
+        uint32_t consumed = 1, written = sizeof out, n = 8;
+        EXPECT_EQ(c.ConvertBuffer(u"a", consumed, out, written, true), kNoConverter);
+        EXPECT_EQ(out[0], '\0');
+        EXPECT_EQ(c.GetSubstitutionChars(out, n), kQueryFailed);
+        EXPECT_EQ(c.GetMaxOutputSize(10, n), kQueryFailed);
+    }
+}
+
+} // namespace
+} // namespace ZuText
