@@ -1,5 +1,5 @@
 // Text and attribute nodes over host objects.
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 
 using namespace testing_support;
 

@@ -1,5 +1,5 @@
 // Element sharing, node lifetimes and the document's bookkeeping.
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 
 #include <algorithm>
 #include <functional>

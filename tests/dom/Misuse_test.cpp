@@ -3,7 +3,7 @@
 // the document they were made through. Run under AddressSanitizer: any use of freed memory fails here.
 #include <DOMKw/events/Events.hpp>
 
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 #include "dom/Lifetime.hpp"
 
 #include <algorithm>

@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "common/NativeDom.hpp"
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 
 using namespace testing_support;
 

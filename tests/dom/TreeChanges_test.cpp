@@ -1,7 +1,7 @@
 // Insertion, moves, replacement and removal through the DOM, checked against the host tree.
 #include <functional>
 
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 
 using namespace testing_support;
 

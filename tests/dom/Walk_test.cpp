@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 
 using namespace testing_support;
 

@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "common/NativeDom.hpp"
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 #include "serialize/WriterFilterImpl.hpp"
 #include "serialize/WriterImpl.hpp"
 

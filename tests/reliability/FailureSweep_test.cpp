@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 
 using namespace testing_support;
 using namespace Kw::host;

@@ -28,7 +28,7 @@
 #include <sstream>
 
 #include "common/NativeDom.hpp"
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 #include "serialize/WriterImpl.hpp"
 
 using namespace testing_support;
