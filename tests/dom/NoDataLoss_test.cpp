@@ -330,9 +330,79 @@ TEST_F(NoDataLoss, copiesAndSavesEndAtARefusedReadInsteadOfComingOutShort) {
     host.disarm();
 }
 
-TEST_F(NoDataLoss, documentTextContentIsNotProvided) {
-    EXPECT_EQ(domExceptionCode([&] { doc->getTextContent(); }), -1);
-    EXPECT_EQ(domExceptionCode([&] { doc->setTextContent(u"x"); }), -1);
+// Every refused call answers its own code and changes nothing in the host tree.
+TEST_F(NoDataLoss, refusedCallsAnswerTheirCodeAndKeepTheTree) {
+    const std::string before = host.toXml();
+    Owned page(at("project/layout/spread/page")), project(at("project")), story(at("project/story"));
+    Owned text1(at("project/story/paragraph/textRun")->getFirstChild());
+    dom::dispose(domImpl::ElementImpl::create_(domImpl::refOf(text1.node).get_Parent(), doc));
+    DOMAttr* attr = page.element()->getAttributeNode(u"number");
+    Owned attrGuard(attr);
+    const dom::Owned<DOMElement> scratchGuard(doc->createElement(u"x"));
+    DOMElement* scratch = scratchGuard.get();
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        int code;
+    } cases[] = {
+        {"insertBefore a reference that is no child", [&] { page->insertBefore(story.node, scratch); }, 8},
+        {"insert null", [&] { page->insertBefore(nullptr, nullptr); }, 16},
+        {"insert an attribute", [&] { page->appendChild(attr); }, 9},
+        {"append to itself", [&] { page->appendChild(page.node); }, 3},
+        {"replace with an ancestor", [&] { Owned c(page->getFirstChild()); page->replaceChild(project.node, c.node); }, 3},
+        {"replace a stranger", [&] { page->replaceChild(scratch, project.node); }, 8},
+        {"remove a Xerces-C node", [&] { page->removeChild(scratch); }, 8},
+        {"document insertBefore", [&] { doc->insertBefore(scratch, nullptr); }, 3},
+        {"document appendChild", [&] { doc->appendChild(scratch); }, 3},
+        {"document removeChild", [&] { doc->removeChild(page.node); }, 9},
+        {"document replaceChild", [&] { doc->replaceChild(scratch, page.node); }, 9},
+        {"document getTextContent", [&] { doc->getTextContent(); }, -1},
+        {"document setTextContent", [&] { doc->setTextContent(u"x"); }, -1},
+        {"importNode null", [&] { doc->importNode(nullptr, true); }, 11},
+        {"createComment", [&] { doc->createComment(u"c"); }, 9},
+        {"createRange", [&] { doc->createRange(); }, -1},
+        {"document getElementsByTagName", [&] { doc->getElementsByTagName(u"x"); }, -1},
+        {"removeAttribute", [&] { page.element()->removeAttribute(u"number"); }, -1},
+        {"setNamedItem", [&] { page->getAttributes()->setNamedItem(scratch); }, 9},
+        {"element getTextContent", [&] { page->getTextContent(); }, 9},
+        {"attribute insertBefore", [&] { attr->appendChild(scratch); }, -1},
+        {"attribute getAttributes", [&] { attr->getAttributes(); }, -1},
+        {"text getAttributes", [&] { text1->getAttributes(); }, 9},
+        {"text replaceChild", [&] { text1->replaceChild(scratch, scratch); }, 9},
+        {"text splitText", [&] { static_cast<DOMText*>(text1.node)->splitText(1); }, 9},
+        {"text appendChild (thrown by value)", [&] { text1->appendChild(scratch); }, 3},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(codeOf(c.call), c.code) << c.what;
+        EXPECT_EQ(host.toXml(), before) << c.what;
+    }
+    Owned parent(story->getParentNode());
+    EXPECT_EQ(domImpl::refOf(parent.node).get(), host.find("project"));
+}
+
+// A host that refuses a step of an insertion (validation, the insertion, the navigation after it) leaves
+// the tree as it was, for new content and for a move alike.
+TEST_F(NoDataLoss, refusedInsertionKeepsTheTree) {
+    const std::string before = host.toXml();
+    Owned story(at("project/story")), page(at("project/layout/spread/page"));
+    struct Case {
+        int selector;
+        int32_t status;
+        bool newContent;
+    } cases[] = {{Kw::host::ValidateElement, 0x10010, false}, {Kw::host::InsertBeforeChild, 0x10003, false},
+                 {Kw::host::NavigateElement, 0x10007, false}, {Kw::host::ValidateElement, 0x10010, true},
+                 {Kw::host::InsertNewChild, 0x10003, true}};
+    for (const Case& c : cases) {
+        dom::Owned<DOMElement> fresh(doc->createElement(u"box"));
+        host.failAt(c.selector, c.status);
+        EXPECT_EQ(codeOf([&] { dom::dispose(page->appendChild(c.newContent ? fresh.get() : story.node)); }),
+                  c.status & 0xFFFF)
+            << c.selector;
+        EXPECT_FALSE(host.failureArmed()) << c.selector;
+        host.disarm();
+        fresh.reset();
+        EXPECT_EQ(host.toXml(), before) << c.selector;
+    }
 }
 
 TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
