@@ -2,6 +2,7 @@
 // around it (instances, value maps, import, configuration, XPath cache, element rules).
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
+#include <DOMKw/bridge/StringKey.hpp>
 
 // Xalan-C's own declaration of its document: the bridge's forward declaration must name the same type.
 #include <xalanc/Include/PlatformDefinitions.hpp>
@@ -60,6 +61,26 @@ TEST_F(Registration, SeperatePrefixName) {
     const K::PrefixNamePair empty = K::seperatePrefixName(DOMBTString());
     EXPECT_TRUE(empty.prefix.isNone() && empty.localName.isNone());
     EXPECT_EQ(host.callCount(host::StringToKey), before);
+}
+
+// Pairs split at a separator ("UIEvent,DOMFocusIn"): no separator gives two empty keys; a null out pointer
+// is skipped and its part is not interned.
+TEST_F(Registration, SeparatePair) {
+    struct Case {
+        const char16_t *text, *first, *second;
+    } cases[] = {{u"UIEvent,DOMFocusIn", u"UIEvent", u"DOMFocusIn"}, {u"UIEvent", u"", u""}, {u",DOMFocusIn", u",DOMFocusIn", u""},
+                 {u"a,b,c", u"a", u"b,c"}, {u"a,", u"a", u""}, {u"", u"", u""}};
+    for (const Case& c : cases) {
+        StringKey first, second;
+        SeparatePair(DOMBTString(c.text), u',', &first, &second);
+        EXPECT_EQ(first.value(), host.keyOf(c.first)) << std::u16string(c.text).size();
+        EXPECT_EQ(second.value(), host.keyOf(c.second));
+    }
+    StringKey first;
+    const uint64_t before = host.callCount(host::StringToKey);
+    SeparatePair(DOMBTString(u"MouseEvent,click"), u',', &first, nullptr);
+    EXPECT_EQ(host.callCount(host::StringToKey), before + 1);
+    EXPECT_EQ(first.value(), host.keyOf(u"MouseEvent"));
 }
 
 TEST_F(Registration, ComplexTypesSendTheirRecordByKind) {

@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "common/SmallStack.hpp"
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 
 using namespace testing_support;
 

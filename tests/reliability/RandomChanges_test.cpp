@@ -1,6 +1,7 @@
 // Random sequences of DOM changes applied to the library over the reference host and to a native
-// Xerces-C DOM of the same start document: after every step both serialize the same way, and now and
-// then an XPath question gets the same answer from both; random subtrees written by the library parse
+// Xerces-C DOM of the same start document: after every step both serialize the same way, an XPath
+// question gets the same answer from both, and listeners on the document element heard exactly the
+// mutation events the change must announce; random subtrees written by the library parse
 // back into what the native tree holds, copies equal the native copies, and the library holds no more
 // host references than the open document needs.
 //
@@ -27,8 +28,9 @@
 #include <random>
 #include <sstream>
 
+#include "common/FnListener.hpp"
 #include "common/NativeDom.hpp"
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 #include "serialize/WriterImpl.hpp"
 
 using namespace testing_support;
@@ -135,6 +137,7 @@ std::string withoutNamespaceDeclarations(std::string xml) {
 // Subtrees the library wrote that are well-formed but not namespace-well-formed (a prefix used without
 // its declaration in the written part), counted across the run.
 int namespaceFaults = 0;
+int eventsHeard = 0; // mutation events heard across the run
 
 // The code of what a call threw: a DOMException's code, or the library's own code plus 1000; 0 when it
 // returned.
@@ -232,6 +235,23 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
         }
     } snapshotGuard{nativeSnapshot};
 
+    // Mutation events heard at the document element, by kind; a step sets what it must announce (-1: not
+    // predicted, as for copyInto's attribute writes and an abort's undoing).
+    const char16_t* const kinds[] = {u"MutationEvent,DOMNodeInserted", u"MutationEvent,DOMNodeRemoved",
+                                     u"MutationEvent,DOMAttrModified", u"MutationEvent,DOMCharacterDataModified"};
+    FnListener heard[4];
+    auto* target = dynamic_cast<dom::events::EventTarget*>(ours.node);
+    for (int k = 0; k < 4; ++k) target->addEventListener(kinds[k], &heard[k], false);
+    struct Unlisten {
+        std::function<void()> f;
+        ~Unlisten() { f(); }
+    } unlisten{[&] {
+        for (int k = 0; k < 4; ++k) {
+            target->removeEventListener(kinds[k], &heard[k], false);
+            eventsHeard += heard[k].calls;
+        }
+    }};
+
     for (int step = 0; step < steps; ++step, ++made) {
         std::vector<Path> elements, texts;
         Path path;
@@ -244,6 +264,8 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
         what << "step " << step << " op " << op;
         SCOPED_TRACE(what.str());
         auto mine = [&](const Path& p) { return Owned(byPath(ours.node, p, true)); };
+        int before[4], announced[4] = {0, 0, 0, 0}; // inserted, removed, attribute, character data
+        for (int k = 0; k < 4; ++k) before[k] = heard[k].calls;
         auto theirs = [&](const Path& p) { return byPath(native, p, false); };
 
         switch (op) {
@@ -252,6 +274,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             const std::u16string name = u"n" + std::u16string(1, char16_t(u'0' + rng() % 5));
             const std::u16string value = randomText(rng), text = randomText(rng);
             const bool first = rng() % 2;
+            announced[0] = 1; // one insertion: the element comes with its attribute and text
             for (bool isNative : {false, true}) {
                 DOMDocument* factory = isNative ? nativeDoc : static_cast<DOMDocument*>(doc);
                 DOMElement* e = factory->createElement(name.c_str());
@@ -272,6 +295,8 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
         case 1: { // a move, ancestors into their own descendants included
             const Path from = pick(), to = pick();
             const bool cycle = isPrefix(from, to);
+            const bool staysPut = theirs(to)->getLastChild() == theirs(from);
+            announced[0] = announced[1] = cycle || staysPut ? 0 : 1;
             Owned node = mine(from), target = mine(to);
             const int code = refusal([&] { Owned moved(target->appendChild(node.node)); });
             ASSERT_EQ(code, cycle ? 3 : 0);
@@ -282,6 +307,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             const Path victim = pick();
             if (victim.size() < 2) break;
             const Path parent(victim.begin(), victim.end() - 1);
+            announced[1] = 1;
             Owned p = mine(parent), v = mine(victim);
             Owned removed(p->removeChild(v.node));
             DOMNode* n = theirs(victim);
@@ -295,6 +321,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             if (victim.size() < 2) break;
             const Path parent(victim.begin(), victim.end() - 1);
             Owned p = mine(parent), v = mine(victim);
+            announced[0] = announced[1] = 1;
             Owned fresh(doc->createElement(u"replacement"));
             Owned old(p->replaceChild(fresh.node, v.node));
             theirs(parent)->replaceChild(nativeDoc->createElement(u"replacement"), theirs(victim))->release();
@@ -305,6 +332,10 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             if (victim.size() < 2 || victim == by) break;
             const Path parent(victim.begin(), victim.end() - 1);
             const bool cycle = isPrefix(by, parent);
+            // The element moves in before the old child (unless it is there already), then the old one goes.
+            const bool inPlace = theirs(by)->getNextSibling() == theirs(victim);
+            announced[0] = cycle || inPlace ? 0 : 1;
+            announced[1] = cycle ? 0 : inPlace ? 1 : 2;
             Owned p = mine(parent), v = mine(victim), n = mine(by);
             const int code = refusal([&] { Owned old(p->replaceChild(n.node, v.node)); });
             ASSERT_EQ(code, cycle ? 3 : 0);
@@ -318,6 +349,8 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             const Path at = pick();
             const std::u16string value = randomText(rng);
             const std::u16string name = rng() % 2 ? u"id" : u"extra";
+            auto* nativeElement = static_cast<DOMElement*>(theirs(at));
+            announced[2] = nativeElement->hasAttribute(name.c_str()) && value == nativeElement->getAttribute(name.c_str()) ? 0 : 1;
             Owned e = mine(at);
             e.element()->setAttribute(name.c_str(), value.c_str());
             static_cast<DOMElement*>(theirs(at))->setAttribute(name.c_str(), value.c_str());
@@ -371,6 +404,8 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             });
             ASSERT_EQ(code, expected) << "kind " << kind << " at " << offset << " of " << length;
             if (code) break;
+            // Each edit is at most one deletion, then one insertion, each announced.
+            announced[3] = kind == 3 ? 0 : kind == 0 || kind == 4 ? 1 : (end > offset) + (kind == 2);
             switch (kind) {
             case 0:
                 n->insertData(offset, value.c_str());
@@ -401,6 +436,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             } catch (int c) {
                 expected = c;
             }
+            announced[0] = announced[2] = announced[3] = -1; // copies never remove
             Owned target = mine(to), source = mine(from);
             const int code = refusal(
                 [&] { static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, deep); });
@@ -454,6 +490,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             const std::u16string value = randomText(rng);
             Owned t = mine(at);
             ASSERT_NE(t.node, nullptr);
+            announced[3] = (*static_cast<DOMText*>(theirs(at))->getData() ? 1 : 0) + 1;
             static_cast<DOMText*>(t.node)->setData(value.c_str());
             static_cast<DOMText*>(theirs(at))->setData(value.c_str());
             break;
@@ -470,6 +507,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
                 ASSERT_TRUE(transaction->Commit());
                 nativeSnapshot->release();
             } else {
+                std::fill(announced, announced + 4, -1); // undoing is announced as the host sees fit
                 ASSERT_TRUE(transaction->Abort());
                 nativeDoc->replaceChild(nativeSnapshot, native)->release();
                 native = static_cast<DOMElement*>(nativeSnapshot);
@@ -480,11 +518,13 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
         }
         if (std::getenv("DOMKW_DEBUG")) std::printf("step %d op %d: %s\n", step, op, host.toXml().c_str());
         ASSERT_TRUE(sameText(canonicalXml(writer.get(), ours.node), canonicalXml(xerces.get(), native)));
-        if (step % 16 == 15) {
-            const char16_t* query = kQueries[rng() % (sizeof kQueries / sizeof *kQueries)];
-            ASSERT_EQ(ourAnswer(query), nativeAnswer(nativeDoc, query))
-                << std::string(query, query + std::char_traits<char16_t>::length(query));
-        }
+        for (int k = 0; k < 4; ++k)
+            if (announced[k] >= 0) {
+                ASSERT_EQ(heard[k].calls - before[k], announced[k]) << std::u16string(kinds[k]).size() << " (kind " << k << ")";
+            }
+        const char16_t* query = kQueries[rng() % (sizeof kQueries / sizeof *kQueries)];
+        ASSERT_EQ(ourAnswer(query), nativeAnswer(nativeDoc, query))
+            << std::string(query, query + std::char_traits<char16_t>::length(query));
         ASSERT_EQ(host.outstandingReferences(), baseline);
     }
     if (transaction) transaction->Commit();
@@ -500,7 +540,8 @@ TEST_F(RandomChanges, LibraryAndNativeDomStayAlike) {
     int made = 0;
     for (uint32_t seed = first; made < total && !HasFatalFailure(); ++seed)
         run(seed, std::min(perSequence, total - made), made);
-    std::printf("random changes: %d steps made\n", made);
+    std::printf("random changes: %d steps made, %d mutation events heard\n", made, eventsHeard);
+    EXPECT_GT(eventsHeard, made / 2);
     std::printf("random changes: %d written subtree(s) use a prefix they do not declare\n", namespaceFaults);
     EXPECT_EQ(namespaceFaults, 0);
 }

@@ -1,0 +1,58 @@
+// A document over the reference host's application element, released before the reference check.
+#pragma once
+
+#include <DOMKw/bridge/Exceptions.hpp>
+#include <DOMKw/dom/ElementImpl.hpp>
+#include <DOMKw/dom/NodeLists.hpp>
+#include <DOMKw/dom/Owned.hpp>
+#include "dom/TextImpl.hpp"
+
+#include <xercesc/dom/DOM.hpp>
+
+#include "common/HostFixture.hpp"
+#include "dom/AttrImpl.hpp"
+#include "dom/DocumentImpl.hpp"
+#include "dom/NodeLists.hpp"
+
+#include <string>
+
+namespace testing_support {
+
+using namespace XERCES_CPP_NAMESPACE;
+
+inline std::u16string text(const XMLCh* s) { return s ? std::u16string(s) : std::u16string(u"(null)"); }
+
+// Disposes a node object at the end of a scope.
+struct Owned {
+    explicit Owned(DOMNode* n = nullptr) : node(n) {}
+    ~Owned() { dom::dispose(node); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    DOMNode* operator->() const { return node; }
+    DOMElement* element() const { return static_cast<DOMElement*>(node); }
+    DOMNode* node;
+};
+
+class DomTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        openDocument();
+    }
+    void TearDown() override {
+        if (doc) doc->release();
+        doc = nullptr;
+        HostTest::TearDown();
+    }
+    void openDocument() {
+        if (doc) doc->release();
+        doc = static_cast<domImpl::DocumentImpl*>(domImpl::DocumentImpl::create(Kw::ElementRef::get_Application()));
+    }
+    // The element at a path of tag names below the application ("project/layout[2]").
+    DOMElement* at(const std::string& path) {
+        return domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find(path)), doc);
+    }
+    domImpl::DocumentImpl* doc = nullptr;
+};
+
+} // namespace testing_support
