@@ -42,21 +42,6 @@ TEST_F(HandleEvent, anObjectThatIsNoListenerIsDeliveredNothing) {
     EXPECT_EQ(host.lastDeliveryResult(), 0);
 }
 
-TEST_F(HandleEvent, anUnknownInterfaceIsDeliveredAsACustomEvent) {
-    for (const XMLCh* type : {u"Unknown,thing", u"BTMMenuClick", u"BTMExportAsXML"}) {
-        std::unique_ptr<Event> evt = create(type);
-        std::u16string seenType;
-        bool custom = false;
-        FnListener listener([&](Event* e) {
-            custom = dynamic_cast<CustomEvent*>(e) != nullptr;
-            seenType = str(e->getType());
-        });
-        EXPECT_EQ(Kw::HandleEvent(asRegistered(&listener), 0, handleOf(evt.get())), 0);
-        EXPECT_TRUE(custom);
-        EXPECT_EQ(seenType, type);
-    }
-}
-
 TEST_F(HandleEvent, nestedDeliveriesShareOneEventDocument) {
     Owned box(at("project/layout/spread/page/box")), page(at("project/layout/spread/page"));
     XERCES_CPP_NAMESPACE::DOMDocument *outerBefore = nullptr, *inner = nullptr, *outerAfter = nullptr;
@@ -129,33 +114,6 @@ TEST_F(HandleEvent, deliveryEndedByAnExceptionLeavesNoEventDocument) {
         EXPECT_EQ(next.calls, 1);
         EXPECT_EQ(host.outstandingReferences(), references);
         host.clearListeners();
-    }
-}
-
-TEST_F(HandleEvent, hostFailuresDuringADeliveryEndItCleanly) {
-    struct Row {
-        const char* name;
-        int selector;
-        int nth;
-    };
-    const std::vector<Row> rows = {
-        {"application element of the event document", Selector::NavigateElement, 1},
-        {"reference to the application element", Selector::AdjustReference, 1},
-        {"interface name of the event type", Selector::StringToKey, 1},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::unique_ptr<Event> evt = create(u"UIEvent,DOMFocusOut");
-        const int64_t onEvent = host.referencesOn(hostEventOf(evt.get()).get());
-        const int64_t references = host.outstandingReferences();
-        FnListener listener;
-        host.failAt(row.selector, 0x20000 | 12, row.nth);
-        EXPECT_EQ(Kw::HandleEvent(asRegistered(&listener), 0, handleOf(evt.get())), 12);
-        EXPECT_FALSE(host.failureArmed());
-        EXPECT_EQ(listener.calls, 0);
-        EXPECT_EQ(domImpl::eventsImpl::eventDocument(), nullptr);
-        EXPECT_EQ(host.referencesOn(hostEventOf(evt.get()).get()), onEvent);
-        EXPECT_EQ(host.outstandingReferences(), references);
     }
 }
 
