@@ -68,18 +68,6 @@ TEST_F(Writer, OutermostElementForms) {
     w->release();
 }
 
-TEST_F(Writer, ElementsOwnAttributeWinsOverAHeaderOfTheSameName) {
-    // The attribute map of an element object is read when the object is made: write first.
-    Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"))
-        .SetAttribute(Kw::StringKey(u"schemaVersion"), DOMBTString(u"7.0"));
-    Owned b1(at("project/layout/spread/page/box"));
-    DOMLSSerializer* w = serializer();
-    const std::u16string out = write(w, b1.node);
-    w->release();
-    EXPECT_EQ(out.find(u"schemaVersion=\"6.0\""), std::u16string::npos);
-    EXPECT_NE(out.find(u"schemaVersion=\"7.0\""), std::u16string::npos);
-}
-
 class Decide : public DOMLSSerializerFilter {
 public:
     Decide(FilterAction action, ShowType show) : action(action), show(show) {}
