@@ -165,7 +165,12 @@ TEST_F(Dispatch, registrationsByNames) {
 
     static_cast<DOMElement*>(box.node)->setAttribute(u"id", u"changed");
     EXPECT_EQ(onBoxes.calls, 1);
-    EXPECT_EQ(onEverything.calls, 6); // at the box, then at each of its five ancestors while it bubbles
+    // At the box, then at each of its ancestors (the host's own count) while it bubbles.
+    int ancestors = 0;
+    for (Kw::ElementRef e = Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")).get_Parent();
+         !e.isNil(); e = e.get_Parent())
+        ++ancestors;
+    EXPECT_EQ(onEverything.calls, 1 + ancestors);
 
     EventTarget::removeEventListener(type, u"box", &onBoxes, false);
     EXPECT_EQ(domExceptionCode([&] { EventTarget::removeEventListener(type, u"box", &onBoxes, false); }), 8);
