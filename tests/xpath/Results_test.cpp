@@ -201,25 +201,6 @@ TEST_F(XPathResults, IsNodeHandsOutNoNodeObject) {
     EXPECT_EQ(doc->liveNodeCount(), before);
 }
 
-TEST_F(XPathResults, RootIsTheDocumentAboveTheApplicationElement) {
-    // XPath sees one consistent tree: the root is the document itself, its one child the application
-    // element, whose parent it is.
-    Result root(evaluate(u"/", docNode()));
-    DOMNode* node = root->getNodeValue();
-    EXPECT_EQ(node, docNode());
-    dom::dispose(node); // does nothing to a document
-    Owned app(doc->getDocumentElement());
-    Result top(evaluate(u"/*", docNode()));
-    Owned first(top->getNodeValue());
-    EXPECT_EQ(first.node, app.node);
-    EXPECT_FALSE(top->iterateNext());
-    EXPECT_EQ(number(u"count(/application/project/layout)"), 2);
-    EXPECT_EQ(number(u"count(//*)"), 1 + number(u"count(descendant::*)", app.node));
-    Result up(evaluate(u"//box[@id='b3']/ancestor::node()[last()]", docNode()));
-    EXPECT_EQ(up->getNodeValue(), docNode());
-    EXPECT_EQ(number(u"count(/application/project/.. | /*)"), 1);
-}
-
 TEST_F(XPathResults, InvalidExpressionsAreRefusedWithoutLeaks) {
     const XMLCh* invalid[] = {u"//box[", u"count(", u"@@id", u"unknownFunction()", u"", u"1 +", u"//box/",
                               u"a/",     u"//",     nullptr};
