@@ -30,6 +30,20 @@ protected:
     std::vector<std::u16string> journal;
 };
 
+// An event the library did not make.
+struct ForeignEvent : Event {
+    bool getBubbles() const override { return false; }
+    bool getCancelable() const override { return false; }
+    EventTarget* getCurrentTarget() const override { return nullptr; }
+    unsigned short getEventPhase() const override { return 0; }
+    EventTarget* getTarget() const override { return nullptr; }
+    uint64_t getTimeStamp() const override { return 0; }
+    DOMBTString getType() const override { return DOMBTString(u"CustomEvent,x"); }
+    void stopPropagation() override {}
+    void preventDefault() override {}
+    void initEvent(const XMLCh*, bool, bool) override {}
+};
+
 const XMLCh* const INSERTED = u"MutationEvent,DOMNodeInserted";
 
 TEST_F(Dispatch, anAppendedChildIsAnnouncedAlongTheTreeCaptureFirst) {
@@ -151,7 +165,12 @@ TEST_F(Dispatch, registrationsByNames) {
 
     static_cast<DOMElement*>(box.node)->setAttribute(u"id", u"changed");
     EXPECT_EQ(onBoxes.calls, 1);
-    EXPECT_EQ(onEverything.calls, 6); // at the box, then at each of its five ancestors while it bubbles
+    // At the box, then at each of its ancestors (the host's own count) while it bubbles.
+    int ancestors = 0;
+    for (Kw::ElementRef e = Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")).get_Parent();
+         !e.isNil(); e = e.get_Parent())
+        ++ancestors;
+    EXPECT_EQ(onEverything.calls, 1 + ancestors);
 
     EventTarget::removeEventListener(type, u"box", &onBoxes, false);
     EXPECT_EQ(domExceptionCode([&] { EventTarget::removeEventListener(type, u"box", &onBoxes, false); }), 8);
@@ -180,18 +199,7 @@ TEST_F(Dispatch, registrationFailures) {
 
 TEST_F(Dispatch, dispatchFailures) {
     Owned box(at("project/layout/spread/page/box"));
-    struct Foreign : Event {
-        bool getBubbles() const override { return false; }
-        bool getCancelable() const override { return false; }
-        EventTarget* getCurrentTarget() const override { return nullptr; }
-        unsigned short getEventPhase() const override { return 0; }
-        EventTarget* getTarget() const override { return nullptr; }
-        uint64_t getTimeStamp() const override { return 0; }
-        DOMBTString getType() const override { return DOMBTString(u"CustomEvent,x"); }
-        void stopPropagation() override {}
-        void preventDefault() override {}
-        void initEvent(const XMLCh*, bool, bool) override {}
-    } foreign;
+    ForeignEvent foreign;
     host.resetCallCounts();
     EXPECT_EQ(domExceptionCode([&] { on(box)->dispatchEvent(&foreign); }), 9);
     EXPECT_EQ(domExceptionCode([&] { on(box)->dispatchEvent(nullptr); }), 9);
@@ -223,18 +231,7 @@ TEST_F(Dispatch, dispatchFailures) {
 // class: every class is found again (cross-checked against the run-time search), a foreign event still is
 // not, before and after.
 TEST_F(Dispatch, everyEventClassIsFoundAgainAndAForeignOneStaysRefused) {
-    struct Foreign : Event {
-        bool getBubbles() const override { return false; }
-        bool getCancelable() const override { return false; }
-        EventTarget* getCurrentTarget() const override { return nullptr; }
-        unsigned short getEventPhase() const override { return 0; }
-        EventTarget* getTarget() const override { return nullptr; }
-        uint64_t getTimeStamp() const override { return 0; }
-        DOMBTString getType() const override { return DOMBTString(u"CustomEvent,x"); }
-        void stopPropagation() override {}
-        void preventDefault() override {}
-        void initEvent(const XMLCh*, bool, bool) override {}
-    } foreign;
+    ForeignEvent foreign;
     Owned box(at("project/layout/spread/page/box"));
     EXPECT_EQ(domExceptionCode([&] { on(box)->dispatchEvent(&foreign); }), 9);
     for (int round = 0; round < 2; ++round)

@@ -42,53 +42,6 @@ TEST_F(HandleEvent, anObjectThatIsNoListenerIsDeliveredNothing) {
     EXPECT_EQ(host.lastDeliveryResult(), 0);
 }
 
-TEST_F(HandleEvent, anUnknownInterfaceIsDeliveredAsACustomEvent) {
-    for (const XMLCh* type : {u"Unknown,thing", u"BTMMenuClick", u"BTMExportAsXML"}) {
-        std::unique_ptr<Event> evt = create(type);
-        std::u16string seenType;
-        bool custom = false;
-        FnListener listener([&](Event* e) {
-            custom = dynamic_cast<CustomEvent*>(e) != nullptr;
-            seenType = str(e->getType());
-        });
-        EXPECT_EQ(Kw::HandleEvent(asRegistered(&listener), 0, handleOf(evt.get())), 0);
-        EXPECT_TRUE(custom);
-        EXPECT_EQ(seenType, type);
-    }
-}
-
-TEST_F(HandleEvent, nestedDeliveriesShareOneEventDocument) {
-    Owned box(at("project/layout/spread/page/box")), page(at("project/layout/spread/page"));
-    XERCES_CPP_NAMESPACE::DOMDocument *outerBefore = nullptr, *inner = nullptr, *outerAfter = nullptr;
-    const XERCES_CPP_NAMESPACE::DOMDocument* innerTargetOwner = nullptr;
-    long innerResult = 0;
-    std::unique_ptr<Event> innerEvent = create(u"CustomEvent,inner");
-    FnListener innerListener([&](Event* e) {
-        inner = domImpl::eventsImpl::eventDocument();
-        innerTargetOwner = dynamic_cast<DOMNode*>(e->getTarget())->getOwnerDocument();
-        throw std::runtime_error("ends the inner delivery only");
-    });
-    FnListener outerListener([&](Event*) {
-        outerBefore = domImpl::eventsImpl::eventDocument();
-        on(page)->dispatchEvent(innerEvent.get());
-        innerResult = host.lastDeliveryResult();
-        outerAfter = domImpl::eventsImpl::eventDocument();
-    });
-    on(page)->addEventListener(u"CustomEvent,inner", &innerListener, false);
-    on(box)->addEventListener(u"CustomEvent,outer", &outerListener, false);
-    std::unique_ptr<Event> outerEvent = create(u"CustomEvent,outer");
-    on(box)->dispatchEvent(outerEvent.get());
-
-    ASSERT_NE(outerBefore, nullptr);
-    EXPECT_EQ(inner, outerBefore);
-    EXPECT_EQ(innerTargetOwner, outerBefore);
-    EXPECT_EQ(innerResult, -2);
-    // The inner delivery ended by an exception, and still left the outer one's document in place.
-    EXPECT_EQ(outerAfter, outerBefore);
-    EXPECT_EQ(host.lastDeliveryResult(), 0);
-    EXPECT_EQ(domImpl::eventsImpl::eventDocument(), nullptr);
-}
-
 TEST_F(HandleEvent, deliveryEndedByAnExceptionLeavesNoEventDocument) {
     struct Row {
         const char* name;
@@ -129,33 +82,6 @@ TEST_F(HandleEvent, deliveryEndedByAnExceptionLeavesNoEventDocument) {
         EXPECT_EQ(next.calls, 1);
         EXPECT_EQ(host.outstandingReferences(), references);
         host.clearListeners();
-    }
-}
-
-TEST_F(HandleEvent, hostFailuresDuringADeliveryEndItCleanly) {
-    struct Row {
-        const char* name;
-        int selector;
-        int nth;
-    };
-    const std::vector<Row> rows = {
-        {"application element of the event document", Selector::NavigateElement, 1},
-        {"reference to the application element", Selector::AdjustReference, 1},
-        {"interface name of the event type", Selector::StringToKey, 1},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::unique_ptr<Event> evt = create(u"UIEvent,DOMFocusOut");
-        const int64_t onEvent = host.referencesOn(hostEventOf(evt.get()).get());
-        const int64_t references = host.outstandingReferences();
-        FnListener listener;
-        host.failAt(row.selector, 0x20000 | 12, row.nth);
-        EXPECT_EQ(Kw::HandleEvent(asRegistered(&listener), 0, handleOf(evt.get())), 12);
-        EXPECT_FALSE(host.failureArmed());
-        EXPECT_EQ(listener.calls, 0);
-        EXPECT_EQ(domImpl::eventsImpl::eventDocument(), nullptr);
-        EXPECT_EQ(host.referencesOn(hostEventOf(evt.get()).get()), onEvent);
-        EXPECT_EQ(host.outstandingReferences(), references);
     }
 }
 
@@ -230,41 +156,55 @@ TEST_F(HandleEvent, anObjectMadeWhereAListenerEndedIsLookedAtAfresh) {
     second->~FnListener();
 }
 
-// Each delivery of a nesting has an event object of its own: the outer one still reads its own event
-// after an inner delivery, and each one's references are given back.
-TEST_F(HandleEvent, nestedDeliveriesEachHaveTheirOwnEventObject) {
+// The deliveries of a nesting share the outermost one's event document, and each has an event object of
+// its own: the outer one still reads its own event after an inner delivery, an exception ends the
+// innermost delivery only, and each one's references are given back.
+TEST_F(HandleEvent, nestedDeliveriesShareOneEventDocumentAndEachHasItsOwnEventObject) {
     Owned box(at("project/layout/spread/page/box")), page(at("project/layout/spread/page"));
-    std::unique_ptr<Event> outerEvent = create(u"MouseEvent,click");
-    std::vector<std::unique_ptr<Event>> innerEvents;
+    std::vector<std::unique_ptr<Event>> events;
     std::vector<int64_t> before;
-    for (int i = 0; i < 4; ++i) innerEvents.push_back(create(u"TextEvent,textInput"));
-    innerEvents.push_back(std::move(outerEvent));
-    for (const auto& e : innerEvents) before.push_back(host.referencesOn(hostEventOf(e.get()).get()));
+    for (int i = 0; i < 4; ++i) events.push_back(create(u"TextEvent,textInput"));
+    events.push_back(create(u"MouseEvent,click")); // the outer one
+    for (const auto& e : events) before.push_back(host.referencesOn(hostEventOf(e.get()).get()));
+    XERCES_CPP_NAMESPACE::DOMDocument *outerDocument = nullptr, *afterInner = nullptr;
     std::vector<std::u16string> seen;
-    size_t depth = 0;
+    size_t depth = 0, sharedDocument = 0;
+    long innermostResult = 0;
     FnListener innerListener([&](Event* e) {
         const size_t mine = depth;
+        sharedDocument += domImpl::eventsImpl::eventDocument() == outerDocument &&
+                          dynamic_cast<DOMNode*>(e->getTarget())->getOwnerDocument() == outerDocument;
         // Deeper still, with the next event each time; then this one is read again.
-        if (++depth < 4) on(page)->dispatchEvent(innerEvents[depth].get());
-        seen.push_back(num(mine) + u" " + str(e->getType()) +
-                       (dynamic_cast<TextEvent*>(e) ? u" text" : u" ?"));
-        EXPECT_EQ(hostEventOf(e).get(), hostEventOf(innerEvents[mine].get()).get());
+        if (++depth < 4) {
+            on(page)->dispatchEvent(events[depth].get());
+            if (mine == 2) innermostResult = host.lastDeliveryResult();
+        }
+        seen.push_back(num(mine) + u" " + str(e->getType()) + (dynamic_cast<TextEvent*>(e) ? u" text" : u" ?"));
+        EXPECT_EQ(hostEventOf(e).get(), hostEventOf(events[mine].get()).get());
+        if (mine == 3) throw std::runtime_error("ends the innermost delivery only");
     });
     FnListener outerListener([&](Event* e) {
-        on(page)->dispatchEvent(innerEvents[0].get());
+        outerDocument = domImpl::eventsImpl::eventDocument();
+        on(page)->dispatchEvent(events[0].get());
+        afterInner = domImpl::eventsImpl::eventDocument();
         seen.push_back(str(e->getType()) + (dynamic_cast<MouseEvent*>(e) ? u" mouse" : u" ?"));
         EXPECT_EQ(nameOf(e->getTarget()), u"box");
     });
     on(page)->addEventListener(u"TextEvent,textInput", &innerListener, false);
     on(box)->addEventListener(u"MouseEvent,click", &outerListener, false);
-    on(box)->dispatchEvent(innerEvents[4].get());
+    on(box)->dispatchEvent(events[4].get());
     const std::vector<std::u16string> expected = {
         u"3 TextEvent,textInput text", u"2 TextEvent,textInput text", u"1 TextEvent,textInput text",
         u"0 TextEvent,textInput text", u"MouseEvent,click mouse"};
     EXPECT_EQ(seen, expected);
+    ASSERT_NE(outerDocument, nullptr);
+    EXPECT_EQ(sharedDocument, 4u);
+    EXPECT_EQ(afterInner, outerDocument);
+    EXPECT_EQ(innermostResult, -2);
     EXPECT_EQ(host.lastDeliveryResult(), 0);
-    for (size_t i = 0; i < innerEvents.size(); ++i)
-        EXPECT_EQ(host.referencesOn(hostEventOf(innerEvents[i].get()).get()), before[i]) << i;
+    EXPECT_EQ(domImpl::eventsImpl::eventDocument(), nullptr);
+    for (size_t i = 0; i < events.size(); ++i)
+        EXPECT_EQ(host.referencesOn(hostEventOf(events[i].get()).get()), before[i]) << i;
 }
 
 // An event class put in the factory table from elsewhere has no room of its own: its object comes from

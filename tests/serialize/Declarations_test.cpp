@@ -77,26 +77,6 @@ TEST_F(Declarations, aDestinationWithoutAnEncodingIsWrittenInTheEncodingXercesCh
     xerces->release();
 }
 
-TEST_F(Declarations, aDestinationWithOnlyASystemIdGetsTheWholeOutputAsAFile) {
-    char path[] = "/tmp/domkw-declarations-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    const std::u16string uri(path, path + std::strlen(path));
-    Owned colors(at("colors"));
-    DOMLSSerializer* w = serializer();
-    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-    output.setSystemId(uri.c_str());
-    output.setEncoding(u"UTF-8");
-    EXPECT_TRUE(w->write(colors.node, &output));
-    const std::u16string expected = write(w, colors.node);
-    w->release();
-    std::ifstream file(path, std::ios::binary);
-    const std::string written((std::istreambuf_iterator<char>(file)), {});
-    std::remove(path);
-    EXPECT_EQ(written, utf8(expected));
-}
-
 TEST_F(Declarations, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
     NativeDom native(smallXml());
     DOMLSSerializer* xerces =

@@ -62,31 +62,6 @@ protected:
     }
 };
 
-TEST_F(XPathBounds, MeasuresNestingAndOperatorsButNotLiterals) {
-    struct Case {
-        const char16_t* text;
-        size_t nesting, operators;
-    } cases[] = {
-        {u"", 0, 0},
-        {u"/", 0, 1},
-        {u"//box[@id = 'b2']/@name", 1, 4},
-        {u"count(//*) div 2 mod 3", 1, 4},
-        {u"concat('a(b[c', \"(((\", 'x/y+z')", 1, 2},
-        {u"not(not(1)) or (1 and (2))", 2, 2},
-        {u"a-b + -1 - 2", 0, 3},
-        {u"1 != 2 <= 3 >= 4 < 5 > 6 = 7", 0, 6},
-        {u"a | b | c", 0, 2},
-        {u"'never closed (((", 0, 0},
-        {u"))))(", 1, 0},
-    };
-    for (const Case& c : cases) {
-        const auto shape = measureExpression(c.text);
-        EXPECT_EQ(shape.nesting, c.nesting) << narrow(c.text);
-        EXPECT_EQ(shape.operators, c.operators) << narrow(c.text);
-    }
-    EXPECT_EQ(measureExpression(nullptr).nesting, 0u);
-}
-
 TEST_F(XPathBounds, ExpressionsPastTheBoundsAreRefusedWith51BeforeParsing) {
     const std::u16string refused[] = {
         nestedParentheses(25000),

@@ -1,6 +1,15 @@
-// The one document-order algorithm, over a native Xerces-C DOM, against Xerces-C's own
-// compareDocumentPosition and against Xalan-C's numbering of a wrapper built over the same DOM.
+// Document order. The one algorithm, over a native Xerces-C DOM, for every pair against Xerces-C's own
+// compareDocumentPosition and Xalan-C's numbering of a wrapper built over the same DOM; then over the host,
+// however the order is decided: node by node for small node-sets, by the numbers of a tree read whole up
+// front for large ones and for searches from the root, node by node again for a context the host has taken
+// out of the tree.
+#include <DOMKwHost/ProjectGenerator.hpp>
+
+#include <algorithm>
+#include <set>
+
 #include <xalanc/Include/XalanMemoryManagement.hpp>
+#include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
 #include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
 #include <xercesc/dom/DOM.hpp>
@@ -11,9 +20,13 @@
 
 #include "common/NativeDom.hpp"
 #include "xpath/DocumentOrder.hpp"
+#include "xpath/DocumentXPathState.hpp"
+#include "xpath/HostTree.hpp"
+#include "xpath/XPathFixture.hpp"
 #include "xpath/XPathStartup.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
+using namespace testing_support;
 using domImpl::xpathImpl::isNodeAfter;
 
 namespace {
@@ -21,12 +34,12 @@ namespace {
 const char* const kXml = "<r a='1' b='2'><x c='3'>t1<y d='4'/>t2</x><z/>t3<x e='5' f='6'><y/></x></r>";
 
 // Every node below the document in document order: a node, its attributes in the element's order,
-// then its children.
-void collect(DOMNode* node, std::vector<DOMNode*>& out) {
+// then its children. Over a Xerces-C DOM and over a tree of an evaluation alike.
+template <class Node> void collect(Node* node, std::vector<Node*>& out) {
     out.push_back(node);
-    if (DOMNamedNodeMap* attrs = node->getAttributes())
-        for (XMLSize_t i = 0; i < attrs->getLength(); ++i) out.push_back(attrs->item(i));
-    for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling()) collect(c, out);
+    if (const auto* attrs = node->getAttributes())
+        for (decltype(attrs->getLength()) i = 0; i < attrs->getLength(); ++i) out.push_back(attrs->item(i));
+    for (auto* c = node->getFirstChild(); c; c = c->getNextSibling()) collect<Node>(c, out);
 }
 
 class DocumentOrder : public testing::Test {
@@ -34,38 +47,12 @@ protected:
     void SetUp() override {
         domImpl::xpathImpl::startXPath();
         dom = std::make_unique<testing_support::NativeDom>(kXml);
-        collect(dom->document(), nodes);
+        collect<DOMNode>(dom->document(), nodes);
+        ASSERT_EQ(nodes.size(), 16u);
     }
     std::unique_ptr<testing_support::NativeDom> dom;
     std::vector<DOMNode*> nodes;
 };
-
-TEST_F(DocumentOrder, NamedPairsAreOrderedAsXPathOrdersThem) {
-    // Indexes into the walk: 0 document, 1 r, 2 @a, 3 @b, 4 x, 5 @c, 6 t1, 7 y, 8 @d, 9 t2, 10 z, 11 t3,
-    // 12 x, 13 @e, 14 @f, 15 y.
-    ASSERT_EQ(nodes.size(), 16u);
-    struct Pair {
-        int a, b;
-        bool after;
-        const char* what;
-    };
-    const Pair pairs[] = {
-        {1, 0, true, "element after the document"},
-        {15, 1, true, "descendant after its ancestor"},
-        {1, 15, false, "ancestor before its descendant"},
-        {2, 1, true, "attribute after its element"},
-        {4, 2, true, "child after its element's attributes"},
-        {3, 2, true, "attributes in the element's order"},
-        {2, 3, false, "attributes in the element's order, reversed"},
-        {9, 7, true, "text sibling after an element sibling"},
-        {6, 9, false, "text before a later text sibling"},
-        {8, 6, true, "attribute of a later sibling after a text"},
-        {13, 8, true, "attribute of a later branch after a deeper attribute"},
-        {11, 15, false, "text before a later branch's descendant"},
-        {5, 5, false, "a node is not after itself"},
-    };
-    for (const Pair& p : pairs) EXPECT_EQ(isNodeAfter(nodes[p.a], nodes[p.b]), p.after) << p.what;
-}
 
 TEST_F(DocumentOrder, EveryPairAgreesWithXercesAndXalan) {
     XALAN_CPP_NAMESPACE::XercesDocumentWrapper numbered(
@@ -102,6 +89,128 @@ TEST_F(DocumentOrder, NodesOfDifferentTreesGetOneFixedOrder) {
     DOMNode* mine = nodes[4];
     DOMNode* theirs = other.root();
     EXPECT_NE(isNodeAfter(mine, theirs), isNodeAfter(theirs, mine));
+}
+
+class XPathOrdering : public XPathTest {
+protected:
+    void SetUp() override {
+        XPathTest::SetUp();
+        host.loadString(kwhost::generateProject(2000));
+        openDocument();
+    }
+    // Whether a result's nodes were read with the whole tree, numbered in document order.
+    static bool numbered(DOMXPathResult* r) {
+        const auto& nodes = dynamic_cast<domImpl::xpathImpl::XPathResultImpl*>(r)->getValue()->nodeset();
+        return nodes.getLength() > 0 && nodes.item(nodes.getLength() - 1)->isIndexed();
+    }
+};
+
+TEST_F(XPathOrdering, EveryWayOfDecidingOrderGivesTheSameNodes) {
+    Owned app(doc->getDocumentElement());
+    // From the root: over the tree read whole up front at once.
+    Result fromRoot(
+        evaluate(u"//textRun | //paragraph", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    // The same nodes from the application element: node by node until too many questions are asked.
+    Result relative(
+        evaluate(u".//paragraph | .//textRun", app.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    // A few nodes: node by node throughout.
+    Owned story(at("project/stories/story[7]"));
+    Result few(
+        evaluate(u".//textRun | .//paragraph | ..", story.node, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+
+    const std::vector<std::u16string> all = snapshotPaths(fromRoot.get());
+    ASSERT_GT(all.size(), 1000u);
+    EXPECT_EQ(snapshotPaths(relative.get()), all);
+    EXPECT_TRUE(numbered(fromRoot.get()));
+    EXPECT_TRUE(numbered(relative.get()));
+    EXPECT_FALSE(numbered(few.get()));
+    const std::vector<std::u16string> some = snapshotPaths(few.get());
+    ASSERT_EQ(some.size(), 7u);
+    EXPECT_EQ(some[0], u"/application/project[1]/stories[1]");
+    EXPECT_EQ(some[1].substr(some[1].size() - 12), u"paragraph[1]");
+    EXPECT_EQ(some[2].substr(some[2].size() - 10), u"textRun[1]");
+    EXPECT_EQ(some[3].substr(some[3].size() - 10), u"textRun[2]");
+    EXPECT_EQ(some[4].substr(some[4].size() - 12), u"paragraph[2]");
+    for (size_t i = 1; i < some.size(); ++i) EXPECT_NE(std::find(all.begin(), all.end(), some[i]), all.end());
+}
+
+TEST_F(XPathOrdering, SearchFromTheRootRunsFromEveryKindOfContextOverTheNumberedTree) {
+    // A search from the root runs over the tree read whole up front, wherever its context node is: the
+    // context is found in that tree, and what the expression reads around it is what the node-by-node
+    // evaluation reads.
+    Owned app(doc->getDocumentElement());
+    Owned box(at("project/layout[1]/spread[4]/page[2]/box[2]"));
+    Owned id(box.element()->getAttributeNode(u"story"));
+    Owned run(at("project/stories/story[9]/paragraph[2]/textRun[1]"));
+    Owned words(run->getFirstChild());
+    Result all(evaluate(u"//story", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    struct Case {
+        const char* name;
+        DOMNode* context;
+    };
+    const Case cases[] = {{"document", docNode()}, {"application", app.node}, {"element", box.node},
+                          {"attribute", id.node},  {"text", words.node}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(c.context, nullptr);
+        const double alone = number(u"count(preceding::node()) * 100000 + count(ancestor-or-self::node())", c.context);
+        EXPECT_EQ(number(u"count(preceding::node()) * 100000 + count(ancestor-or-self::node()) + count(//story) * 0",
+                         c.context),
+                  alone);
+        Result around(evaluate(u"ancestor-or-self::node() | //story[1]", c.context,
+                               DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+        EXPECT_TRUE(numbered(around.get()));
+        const std::vector<std::u16string> found = snapshotPaths(around.get());
+        ASSERT_FALSE(found.empty());
+        EXPECT_EQ(found.front(), u"/");
+        EXPECT_NE(std::find(found.begin(), found.end(), u"/application/project[1]/stories[1]/story[1]"),
+                  found.end());
+    }
+}
+
+TEST_F(XPathOrdering, NodeByNodeAndNumberedTreesOrderEveryPairAsTheWalkDoes) {
+    // The two ways a tree of an evaluation decides document order (its numbers when it was read whole up
+    // front, walking up to the common ancestor otherwise) against the order of a walk of the same tree,
+    // for every pair of its nodes: document, elements, attributes and texts.
+    host.loadString(kwhost::generateProject(40));
+    openDocument();
+    using domImpl::xpathImpl::isAfterInTree;
+    std::shared_ptr<domImpl::xpathImpl::HostDocument> node = domImpl::xpathImpl::hostDocument(*doc);
+    for (const bool numbered : {true, false}) {
+        SCOPED_TRACE(numbered ? "numbered" : "node by node");
+        std::shared_ptr<domImpl::xpathImpl::HostTree> tree = node->newTree(numbered);
+        std::vector<const XALAN_CPP_NAMESPACE::XalanNode*> nodes;
+        collect<const XALAN_CPP_NAMESPACE::XalanNode>(node.get(), nodes);
+        ASSERT_GT(nodes.size(), 160u);
+        std::set<int> kinds;
+        for (const auto* n : nodes) kinds.insert(n->getNodeType());
+        EXPECT_EQ(kinds.size(), 4u);
+        EXPECT_EQ(nodes[1]->isIndexed(), numbered);
+        size_t disagreements = 0;
+        for (size_t i = 0; i < nodes.size(); ++i)
+            for (size_t j = 0; j < nodes.size(); ++j)
+                if (isAfterInTree(*nodes[i], *nodes[j]) != (i > j)) ++disagreements;
+        EXPECT_EQ(disagreements, 0u);
+    }
+}
+
+TEST_F(XPathOrdering, ContextTakenOutOfTheTreeIsOrderedNodeByNode) {
+    Owned stories(at("project/stories"));
+    Owned story(at("project/stories/story[3]"));
+    Owned copy(stories->removeChild(story.node));
+    // The element object still stands for the host object, now outside the tree.
+    Result inside(evaluate(u"descendant::textRun | descendant::paragraph | .", story.node,
+                           DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
+    std::vector<std::u16string> names;
+    for (XMLSize_t i = 0; i < inside->getSnapshotLength(); ++i) {
+        inside->snapshotItem(i);
+        Owned n(inside->getNodeValue());
+        names.push_back(text(n->getNodeName()));
+    }
+    const std::vector<std::u16string> expected = {u"story",     u"paragraph", u"textRun", u"textRun",
+                                                  u"paragraph", u"textRun",   u"textRun"};
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(number(u"count(//story)"), number(u"count(//box[@type='text'])") - 1);
 }
 
 } // namespace
