@@ -7,14 +7,18 @@ namespace Kw {
 
 using host::callbacks;
 
-const DOMBTString& AttributeRef::read(bool* isDefault) {
+const XMLCh* AttributeRef::readText(bool* isDefault) const {
     const XMLCh* text = nullptr;
     const HostStatus status =
         useNS ? callbacks().GetAttributeValueNS(&text, owner.get(), nsKey.value(), name.value(), isDefault)
               : callbacks().GetAttributeValue(&text, owner.get(), name.value(), isDefault);
     checkRead(status);
+    return status != 0 || !text ? u"" : text;
+}
+
+const DOMBTString& AttributeRef::read(bool* isDefault) {
     // Straight into `value`, which keeps its buffer from one read to the next.
-    if (status != 0 || !text) text = u"";
+    const XMLCh* text = readText(isDefault);
     value.SetTo(text, static_cast<long>(std::char_traits<XMLCh>::length(text)));
     return value;
 }

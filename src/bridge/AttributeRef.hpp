@@ -17,9 +17,14 @@ struct AttributeRef {
 
     AttributeRef() = default;
     AttributeRef(const ElementRef& owner, StringKey name) : owner(owner), name(name) {}
+    // Takes over the reference `owner` holds.
+    AttributeRef(ElementRef&& owner, StringKey name) : owner(std::move(owner)), name(name) {}
 
     // Reads the value into `value` ("" when the host refuses) and returns it.
     const DOMBTString& read(bool* isDefault = nullptr);
+    // The same host call, answering the host's own text ("" when it refuses) without touching `value`:
+    // borrowed, to be read before the next host call.
+    const XMLCh* readText(bool* isDefault = nullptr) const;
     void write(const DOMBTString& text) const;
     bool isImplied() const;
     bool isUncopyable() const;

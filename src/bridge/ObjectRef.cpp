@@ -7,6 +7,7 @@
 #include "bridge/AttributeRef.hpp"
 #include "bridge/CallbackTable.hpp"
 #include "bridge/HostStatus.hpp"
+#include "bridge/PairText.hpp"
 
 namespace Kw {
 
@@ -14,18 +15,33 @@ using host::callbacks;
 
 namespace {
 // "first/second" as two 32-bit numbers, each sign-extended; a number the text does not hold is 0. The
-// text is scanned from its first 255 bytes, always terminated (GetUCharC alone leaves a long text
-// unterminated).
-ObjectRef::DoubleRef parsePair(const DOMBTString& text) {
+// text is scanned from its first 255 bytes in windows-1252, always terminated (GetUCharC alone leaves a
+// long text unterminated).
+ObjectRef::DoubleRef parsePairThrough8Bit(const DOMBTString& text) {
     unsigned char bytes[256];
     text.GetUCharC(bytes, sizeof bytes - 1);
     bytes[sizeof bytes - 1] = 0;
+    long first = 0, second = 0;
+    std::sscanf(reinterpret_cast<const char*>(bytes), "%ld/%ld", &first, &second);
+    ObjectRef::DoubleRef pair;
+    pair.first = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(first)));
+    pair.second = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(second)));
+    return pair;
+}
+
+// The same read straight from the UTF-16 text; only a text with units outside ASCII where the read looks
+// goes through the 8-bit conversion.
+ObjectRef::DoubleRef parsePair(const XMLCh* text, size_t length) {
     int32_t first = 0, second = 0;
-    std::sscanf(reinterpret_cast<const char*>(bytes), "%d/%d", &first, &second);
+    if (!readPairText(text, length, first, second)) return parsePairThrough8Bit(DOMBTString(text, 0, static_cast<long>(length)));
     ObjectRef::DoubleRef pair;
     pair.first = first;
     pair.second = second;
     return pair;
+}
+
+ObjectRef::DoubleRef parsePair(const DOMBTString& text) {
+    return parsePair(text.GetUChar16(), static_cast<size_t>(text.GetLength()));
 }
 } // namespace
 
@@ -71,12 +87,15 @@ ObjectRef::~ObjectRef() {
 
 // Attributes.
 
+// The temporary record takes the one reference it holds straight from a new ElementRef: no copy of it.
 DOMBTString ObjectRef::GetAttribute(StringKey name) const {
-    return AttributeRef(ElementRef(*this), name).read();
+    AttributeRef attr(ElementRef::fromHandle(handle), name);
+    attr.read();
+    return std::move(attr.value);
 }
 
 DOMBTString ObjectRef::SetAttribute(StringKey name, const DOMBTString& value) const {
-    AttributeRef attr(ElementRef(*this), name);
+    AttributeRef attr(ElementRef::fromHandle(handle), name);
     DOMBTString previous = attr.read();
     attr.write(value);
     return previous;
@@ -99,7 +118,10 @@ int32_t ObjectRef::GetAttributeLong(StringKey name) const {
 }
 
 ObjectRef::DoubleRef ObjectRef::GetAttributeDoubleRef(StringKey name) const {
-    return parsePair(GetAttribute(name));
+    AttributeRef attr(ElementRef::fromHandle(handle), name);
+    // The host's text is read in place, before any other host call.
+    const XMLCh* text = attr.readText();
+    return parsePair(text, std::char_traits<XMLCh>::length(text));
 }
 
 bool ObjectRef::SetAttribute(StringKey name, bool value) const {

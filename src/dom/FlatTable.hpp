@@ -21,6 +21,7 @@ template <class Key, class Value> class FlatTable {
 
 public:
     FlatTable() = default;
+    ~FlatTable() { giveBack(std::move(slots), capacity); }
     FlatTable(const FlatTable&) = delete;
     FlatTable& operator=(const FlatTable&) = delete;
     FlatTable(FlatTable&& other) noexcept { swap(other); }
@@ -113,7 +114,7 @@ private:
 
     // The slot of `key`, made (with no value) when it has none.
     Slot& slotOf(Key key) {
-        if ((count + 1) * 2 > capacity) rehash(capacity ? capacity * 2 : 16);
+        if ((count + 1) * 2 > capacity) rehash(capacity ? capacity * 2 : kFirst);
         size_t i = home(key);
         while (slots[i].key != vacant() && slots[i].key != key) i = next(i);
         if (slots[i].key == vacant()) {
@@ -134,8 +135,27 @@ private:
         return static_cast<size_t>((bits * 0x9E3779B97F4A7C15ull) >> 32) & (capacity - 1);
     }
 
+    // The first array a table takes: small tables that come and go (those of the document made for each
+    // event delivery) take and give back the same one instead of allocating it each time. One array per
+    // kind of table waits, never freed; like every node object's bookkeeping it belongs to the host's
+    // thread.
+    static constexpr size_t kFirst = 16;
+    static Slot*& spare() {
+        static Slot* first = nullptr;
+        return first;
+    }
+    static void giveBack(std::unique_ptr<Slot[]> old, size_t oldCapacity) noexcept {
+        if (oldCapacity != kFirst || !old || spare()) return;
+        for (size_t i = 0; i < kFirst; ++i) old[i] = Slot();
+        spare() = old.release();
+    }
+
     void rehash(size_t newCapacity) {
-        std::unique_ptr<Slot[]> fresh(new Slot[newCapacity]); // the table is untouched should this throw
+        std::unique_ptr<Slot[]> fresh;
+        if (newCapacity == kFirst && spare())
+            fresh.reset(std::exchange(spare(), nullptr));
+        else
+            fresh.reset(new Slot[newCapacity]); // the table is untouched should this throw
         std::unique_ptr<Slot[]> old = std::move(slots);
         const size_t oldCapacity = capacity;
         slots = std::move(fresh);
@@ -146,6 +166,7 @@ private:
             while (slots[j].key != vacant()) j = next(j);
             slots[j] = old[i];
         }
+        giveBack(std::move(old), oldCapacity);
     }
 
     std::unique_ptr<Slot[]> slots;

@@ -40,6 +40,7 @@ constexpr size_t BLOCK = size_t(1) << 16;
 constexpr size_t GRAIN = 16;      // object sizes are rounded up to this
 constexpr size_t FIRST_SLOT = 64; // the block's header, then the slots
 constexpr size_t CLASSES = LARGEST_POOLED / GRAIN + 1;
+static_assert(CLASSES <= 256, "a size class fits a byte");
 
 enum : uint32_t { NEVER_USED = 0, LIVE = 0x4C495645, ENDED = 0x454E4444 };
 
@@ -82,6 +83,9 @@ struct Pools {
     // The last QUARANTINE slots to end, whatever their size, oldest at `oldest`: a slot leaves the ring
     // for its pool when the QUARANTINE-th slot after it ends.
     Slot* waiting[QUARANTINE] = {};
+    // The pool of each waiting slot, kept beside it: the slot that leaves the ring ended thousands of
+    // objects ago and has left the cache, and its own header is then only written, never read.
+    uint8_t waitingClass[QUARANTINE] = {};
     size_t oldest = 0;
     FlatTable<uintptr_t, uintptr_t> blocks; // by address / BLOCK: the block's Layout
 };
@@ -176,13 +180,16 @@ void release(void* storage, size_t size) noexcept {
     DOMKW_POISON(storage, objectBytesFor(size));
     // The slot that ended QUARANTINE ends ago may serve again; this one takes its place in the ring.
     if (Slot* done = p.waiting[p.oldest]) {
-        Pool& pool = p.bySize[done->sizeClass];
+        Pool& pool = p.bySize[p.waitingClass[p.oldest]];
         done->next = pool.ready;
         pool.ready = done;
         ++pool.readyCount;
     }
     p.waiting[p.oldest] = slot;
+    p.waitingClass[p.oldest] = static_cast<uint8_t>(slot->sizeClass);
     p.oldest = (p.oldest + 1) & (QUARANTINE - 1);
+    // The header the next end writes (the slot that then leaves the ring) is fetched meanwhile.
+    if (Slot* next = p.waiting[p.oldest]) __builtin_prefetch(next, 1);
 }
 
 bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {

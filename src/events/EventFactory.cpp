@@ -3,7 +3,9 @@
 #include <DOMKw/bridge/StringKey.hpp>
 
 #include <new>
+#include <string>
 
+#include "bridge/AttributeRef.hpp"
 #include "events/EventImpl.hpp"
 #include "events/EventsStartup.hpp"
 
@@ -35,27 +37,33 @@ constexpr std::pair<EventCreator, EventPlacer> kKinds[] = {
 
 // The key of the interface part of the event's type: the text before the first comma when the comma
 // is past the start, the whole text when it starts it, "" when there is none. The host interns it
-// whatever it is, exactly as a split with Kw::SeparatePair would, without copying either part.
+// whatever it is, exactly as a split with Kw::SeparatePair would. The type is read as GetAttribute reads
+// it (its temporary record's reference, the read, the release), the host's text copied only as far as
+// the part the key is made of, and that before the next host call.
 Kw::StringKey interfaceKey(const Kw::EventRef& event) {
-    const DOMBTString type = event.GetAttribute(Kw::EVENT_TYPE_KEY);
-    const XMLCh* text = type.GetUChar16();
-    const long length = type.GetLength();
-    long comma = -1;
-    for (long i = 0; text && i < length; ++i)
-        if (text[i] == u',') {
-            comma = i;
-            break;
+    constexpr size_t kShort = 64;
+    XMLCh shortPart[kShort];
+    std::u16string longPart;
+    const XMLCh* part = u"";
+    {
+        Kw::AttributeRef attr(Kw::ElementRef::fromHandle(event.get()), Kw::EVENT_TYPE_KEY);
+        const XMLCh* text = attr.readText();
+        const XMLCh* comma = std::char_traits<XMLCh>::find(text, std::char_traits<XMLCh>::length(text), u',');
+        if (comma) {
+            // Up to the comma, or the whole text when the comma starts it.
+            const size_t length =
+                comma == text ? std::char_traits<XMLCh>::length(text) : static_cast<size_t>(comma - text);
+            if (length < kShort) {
+                std::char_traits<XMLCh>::copy(shortPart, text, length);
+                shortPart[length] = 0;
+                part = shortPart;
+            } else {
+                longPart.assign(text, length);
+                part = longPart.c_str();
+            }
         }
-    if (comma == 0) return Kw::StringKey(type);
-    if (comma < 0) return Kw::StringKey(u"");
-    constexpr long kShort = 64;
-    if (comma < kShort) {
-        XMLCh part[kShort];
-        std::char_traits<XMLCh>::copy(part, text, static_cast<size_t>(comma));
-        part[comma] = 0;
-        return Kw::StringKey(part);
     }
-    return Kw::StringKey(std::u16string(text, static_cast<size_t>(comma)).c_str());
+    return Kw::StringKey(part);
 }
 
 EventCreator creatorOf(const Kw::EventRef& event) {

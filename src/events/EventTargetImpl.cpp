@@ -67,6 +67,7 @@ void remember(const Registration& added) {
         if (e.sameAs(added) && e.owner == added.owner) return;
     r.entries.push_back(added);
     if (added.owner) ++r.perOwner[added.owner];
+    EventTargetImpl::ownersHoldingRegistrations = r.perOwner.size();
 }
 
 void forget(const Registration& removed) {
@@ -77,6 +78,7 @@ void forget(const Registration& removed) {
         return true;
     });
     r.entries.erase(gone, r.entries.end());
+    EventTargetImpl::ownersHoldingRegistrations = r.perOwner.size();
 }
 
 // The host's removal of a registration the library takes back by itself; one the host no longer has
@@ -100,6 +102,7 @@ template <class Match> void takeBack(Match match) {
         return true;
     });
     r.entries.erase(gone, r.entries.end());
+    EventTargetImpl::ownersHoldingRegistrations = r.perOwner.size();
     for (size_t i = 0; i < dropped.size(); ++i) {
         const Registration& e = dropped[i];
         const bool again = std::any_of(dropped.begin(), dropped.begin() + static_cast<std::ptrdiff_t>(i),
@@ -187,11 +190,12 @@ void registerByNames(ListenerChange operation, const XMLCh* first, const XMLCh* 
 
 } // namespace
 
-EventTargetImpl::~EventTargetImpl() {
+size_t EventTargetImpl::ownersHoldingRegistrations = 0;
+
+void EventTargetImpl::takeBackOwnRegistrations() noexcept {
     // A document takes back the registrations made on its nodes; any other node has none of its own.
-    // Every node object ends here: with no registration anywhere, nothing is looked up.
     Registrations& r = registrations();
-    if (r.perOwner.empty() || r.perOwner.count(this) == 0) return;
+    if (r.perOwner.count(this) == 0) return;
     takeBack([this](const Registration& e) { return e.owner == this; });
 }
 

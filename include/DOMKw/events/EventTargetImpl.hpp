@@ -13,8 +13,11 @@ namespace domImpl::eventsImpl {
 
 class EventTargetImpl : public virtual dom::events::EventTarget {
 public:
-    // A document's release() takes back the registrations made on its nodes.
-    ~EventTargetImpl() override;
+    // A document's release() takes back the registrations made on its nodes. Every node object ends
+    // here: while no document holds a registration (the walk, a write) the end is one test, inline.
+    ~EventTargetImpl() override {
+        if (ownersHoldingRegistrations != 0) takeBackOwnRegistrations();
+    }
 
     // The host's name for this node: an element (or text) handle and an attribute key, the key being
     // that of "null" for the node itself.
@@ -33,6 +36,12 @@ public:
 
     // The target reference of a host element or text object itself.
     static Kw::ObjectRef::DoubleRef nodeTarget(Kw::HostRef handle);
+
+    // How many targets (documents) hold registrations made on their nodes; kept by the registry.
+    static size_t ownersHoldingRegistrations;
+
+private:
+    void takeBackOwnRegistrations() noexcept;
 };
 
 } // namespace domImpl::eventsImpl

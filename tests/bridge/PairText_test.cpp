@@ -1,0 +1,198 @@
+// The "first/second" read of node references straight from UTF-16, against the 8-bit route it replaces
+// (the text converted to windows-1252 through ICU, its first 255 bytes read by the C library's sscanf),
+// and the host references one attribute read takes.
+#include <DOMKw/bridge/ObjectRef.hpp>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bridge/CallbackTable.hpp"
+#include "bridge/PairText.hpp"
+#include "common/HostFixture.hpp"
+
+using namespace Kw;
+
+namespace {
+
+struct Pair {
+    int64_t first = 0, second = 0;
+    bool operator==(const Pair& o) const { return first == o.first && second == o.second; }
+};
+
+// The 8-bit route: "%ld" as the format of the read, "%d" as the library used to write it; both keep
+// each number's low 32 bits, sign-extended.
+Pair through8Bit(const std::u16string& text, const char* format) {
+    const DOMBTString s(text.data(), 0, static_cast<long>(text.size()));
+    unsigned char bytes[256];
+    s.GetUCharC(bytes, sizeof bytes - 1);
+    bytes[sizeof bytes - 1] = 0;
+    Pair pair;
+    if (format[1] == 'l') {
+        long a = 0, b = 0;
+        std::sscanf(reinterpret_cast<const char*>(bytes), format, &a, &b);
+        pair.first = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(a)));
+        pair.second = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(b)));
+    } else {
+        int a = 0, b = 0;
+        std::sscanf(reinterpret_cast<const char*>(bytes), format, &a, &b);
+        pair.first = a;
+        pair.second = b;
+    }
+    return pair;
+}
+
+std::string printable(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[12];
+            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+            out += hex;
+        }
+    }
+    return out;
+}
+
+const std::vector<std::u16string>& edgeTexts() {
+    static const std::vector<std::u16string> texts = [] {
+        std::vector<std::u16string> t = {
+            u"", u"12/-3", u"4", u"x/5", u"2147483648/1", u" 8 / 9", u"-1/-1", u"+5/+6", u"5/ 6", u"5 /6",
+            u" \t\n5/\v\f\r-6", u"--5/1", u"+-5/1", u"-/5", u"/5", u"5/", u"5//6", u"0005/0006", u"-0/-0",
+            u"4294967295/4294967296", u"4294967297/-4294967297", u"9223372036854775807/9223372036854775808",
+            u"-9223372036854775808/-9223372036854775809", u"18446744073709551615/18446744073709551616",
+            u"123456789012345678901234567890/-123456789012345678901234567890", u"2147483647/-2147483648",
+            u"-2147483649/2147483648", u"7x/8", u"7/8x", u"7/8/9", u"\x1A" u"5/6", u"\x7F" u"5", u"5/\x7F" u"6",
+            u"\u00A05/6", u"5/\u00A06", u"\uFF11/\uFF12", u"\u22125/6", u"5/\u22126", u"\u00B2/3", u"\u0660/1",
+            u"\U0001F600" u"5", u"5/\U0001F600", u"\xD800" u"5/6", u"5/\xDC00", u"5/6\u00E9", u"\u00E95/6",
+            u"\u20AC", u"\u0085" u"5/6", u"5\u00AD/6", u"+\uFF15",
+            std::u16string(u"5\0/6", 4), std::u16string(u"\0" u"5/6", 4), std::u16string(u"5/\0" u"6", 4),
+        };
+        // Around the 255th unit: padding, then a number cut by the end of what the 8-bit route sees.
+        for (size_t pad = 248; pad <= 258; ++pad) {
+            t.push_back(std::u16string(pad, u' ') + u"12/34");
+            t.push_back(u"7/" + std::u16string(pad, u'0') + u"999");
+            t.push_back(std::u16string(pad, u'1') + u"/2");
+            t.push_back(u"9/" + std::u16string(pad, u' ') + u"\u00E9");
+            t.push_back(std::u16string(pad, u'\t') + u"\uFF11");
+        }
+        return t;
+    }();
+    return texts;
+}
+
+// Random texts from units the read treats specially, a sprinkling of any ASCII unit, and units outside
+// ASCII (some of which the conversion may turn into digits or signs).
+std::u16string randomText(std::mt19937& rng) {
+    static const char16_t special[] = u"0123456789 \t\n\v\f\r+-/x";
+    static const char16_t foreign[] = {0x00A0, 0xFF10, 0xFF11, 0xFF0B, 0xFF0D, 0xFF0F, 0x2212, 0x00B2, 0x0660,
+                                       0xD83D, 0xDE00, 0x0085, 0x00E9, 0x20AC, 0x2044, 0x3000, 0x2002, 0xFFFD};
+    std::uniform_int_distribution<int> kind(0, 99);
+    std::uniform_int_distribution<int> ascii(0, 0x7F);
+    const int lengthKind = kind(rng);
+    size_t length = lengthKind < 90 ? static_cast<size_t>(kind(rng) % 24) : 240 + static_cast<size_t>(kind(rng) % 30);
+    std::u16string text;
+    for (size_t i = 0; i < length; ++i) {
+        const int k = kind(rng);
+        if (k < 80)
+            text += special[static_cast<size_t>(kind(rng)) % (sizeof special / sizeof special[0] - 1)];
+        else if (k < 92)
+            text += static_cast<char16_t>(ascii(rng));
+        else
+            text += foreign[static_cast<size_t>(kind(rng)) % (sizeof foreign / sizeof foreign[0])];
+    }
+    return text;
+}
+
+// Every edge text and 200,000 random ones: the direct read answers what the 8-bit route answers whenever
+// it answers at all, and leaves to that route only texts with a unit outside ASCII.
+TEST(PairText, ReadsWhatTheEightBitRouteReads) {
+    std::mt19937 rng(20261207);
+    std::vector<std::u16string> texts = edgeTexts();
+    for (int i = 0; i < 200000; ++i) texts.push_back(randomText(rng));
+    size_t direct = 0, handedOver = 0, mismatches = 0;
+    for (const std::u16string& text : texts) {
+        const Pair expected = through8Bit(text, "%ld/%ld");
+        // The format the library used before, same answers.
+        ASSERT_EQ(through8Bit(text, "%d/%d"), expected) << printable(text);
+        int32_t first = 12345, second = 12345;
+        if (!readPairText(text.data(), text.size(), first, second)) {
+            ++handedOver;
+            bool foreignUnit = false;
+            for (char16_t c : text) foreignUnit |= c >= 0x80;
+            EXPECT_TRUE(foreignUnit) << printable(text);
+            EXPECT_EQ(first, 12345);
+            continue;
+        }
+        ++direct;
+        if (!(Pair{first, second} == expected)) {
+            ++mismatches;
+            ADD_FAILURE() << printable(text) << " read " << first << "/" << second << ", the 8-bit route "
+                          << expected.first << "/" << expected.second;
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_GT(direct, texts.size() * 3 / 4);
+    std::printf("pair texts: %zu read directly, %zu handed to the 8-bit route\n", direct, handedOver);
+}
+
+TEST(PairText, ANullTextReadsAsNoNumbers) {
+    int32_t first = 1, second = 1;
+    ASSERT_TRUE(readPairText(nullptr, 5, first, second));
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 0);
+}
+
+class AttributeReads : public testing_support::HostTest {};
+
+// Through the host: the attribute's text read by GetAttributeDoubleRef as the 8-bit route reads it,
+// foreign units included, and one read holds exactly one reference for its temporary record.
+TEST_F(AttributeReads, DoubleRefReadTakesOneReferenceAndReadsAsTheEightBitRoute) {
+    const ElementRef box = ElementRef::fromHandle(host.find("project/layout/spread/page/box"));
+    const StringKey bounds(u"bounds");
+    std::mt19937 rng(7);
+    std::vector<std::u16string> texts = edgeTexts();
+    for (int i = 0; i < 3000; ++i) texts.push_back(randomText(rng));
+    size_t checked = 0;
+    for (const std::u16string& text : texts) {
+        // The host's texts end at their first zero unit.
+        if (text.find(u'\0') != std::u16string::npos) continue;
+        box.SetAttribute(bounds, DOMBTString(text.c_str()));
+        const uint64_t adjustBefore = host.callCount(host::AdjustReference);
+        const uint64_t readsBefore = host.callCount(host::GetAttributeValue);
+        const ObjectRef::DoubleRef pair = box.GetAttributeDoubleRef(bounds);
+        ASSERT_EQ(host.callCount(host::AdjustReference) - adjustBefore, 2u);
+        ASSERT_EQ(host.callCount(host::GetAttributeValue) - readsBefore, 1u);
+        const Pair expected = through8Bit(text, "%ld/%ld");
+        EXPECT_EQ(pair.first, expected.first) << printable(text);
+        EXPECT_EQ(pair.second, expected.second) << printable(text);
+        ++checked;
+    }
+    EXPECT_GT(checked, 3000u);
+    EXPECT_EQ(host.referencesOn(box.get()), 1);
+}
+
+TEST_F(AttributeReads, TextReadTakesOneReferenceAndFallsBackToEmptyOnRefusal) {
+    const ElementRef box = ElementRef::fromHandle(host.find("project/layout/spread/page/box"));
+    const StringKey bounds(u"bounds");
+    box.SetAttribute(bounds, DOMBTString(u"3/4"));
+    const uint64_t adjustBefore = host.callCount(host::AdjustReference);
+    EXPECT_EQ(box.GetAttribute(bounds).str(), u"3/4");
+    EXPECT_EQ(host.callCount(host::AdjustReference) - adjustBefore, 2u);
+
+    host.failAt(host::GetAttributeValue, 5);
+    EXPECT_EQ(box.GetAttribute(bounds).str(), u"");
+    host.failAt(host::GetAttributeValue, 5);
+    const ObjectRef::DoubleRef pair = box.GetAttributeDoubleRef(bounds);
+    EXPECT_EQ(pair.first, 0);
+    EXPECT_EQ(pair.second, 0);
+    // A refused acquire of the temporary record's reference is thrown, and nothing stays held.
+    host.failAt(host::AdjustReference, 5);
+    EXPECT_EQ(testing_support::domExceptionCode([&] { box.GetAttributeDoubleRef(bounds); }), 5);
+    EXPECT_EQ(host.referencesOn(box.get()), 1);
+}
+
+} // namespace
