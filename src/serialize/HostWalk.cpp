@@ -174,7 +174,7 @@ bool writeHostChildren(const DOMNode* node, HostWalkMode mode, const XMLCh* enco
                 for (int32_t i = 0; i < count; ++i) {
                     if (!specified(at, keys[i], attribute)) continue;
                     kept = true;
-                    if (!isXmlName(attribute.name) || !isXmlText(attribute.value)) return unwritable();
+                    if (!isXmlAttribute(attribute.name, attribute.value)) return unwritable();
                     guard.noteWritten(attribute.name, true);
                     if (isTypeAttribute(attribute.name)) guard.noteTypeValue(attribute.value);
                     out << XMLFormatter::NoEscapes << u' ' << attribute.name << u"=\""

@@ -69,7 +69,7 @@ bool WriteRun::element(const DOMNode* node, short decision) {
         std::vector<const DOMBTString*> names;
         for (const std::vector<Attribute>* list : {&header, &own})
             for (const Attribute& a : *list) {
-                if (!isXmlName(a.first.GetUChar16()) || !isXmlText(a.second.GetUChar16())) return false;
+                if (!isXmlAttribute(a.first.GetUChar16(), a.second.GetUChar16())) return false;
                 names.push_back(&a.first);
             }
         for (size_t i = 0; i < names.size(); ++i)

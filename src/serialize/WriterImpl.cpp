@@ -139,7 +139,7 @@ bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
         if (decision == DOMNodeFilter::FILTER_REJECT) return true;
         const DOMBTString attrName(node->getNodeName()), value(node->getNodeValue());
         watch.check();
-        if (!isXmlName(attrName.GetUChar16()) || !isXmlText(value.GetUChar16())) return false;
+        if (!isXmlAttribute(attrName.GetUChar16(), value.GetUChar16())) return false;
         run.attribute(attrName.GetUChar16(), value.GetUChar16());
         return true;
     }

@@ -30,8 +30,27 @@ inline bool isXmlText(const XMLCh* text) {
     return true;
 }
 
+// A name a namespace-aware parser reads back: an XML name, and with a colon a QName ("p:x", not "p:",
+// ":x" or "a:b:c").
 inline bool isXmlName(const XMLCh* name) {
-    return name && *name && XMLChar1_0::isValidName(name);
+    if (!name || !*name || !XMLChar1_0::isValidName(name)) return false;
+    const XMLSize_t length = XERCES_CPP_NAMESPACE::XMLString::stringLen(name);
+    return XERCES_CPP_NAMESPACE::XMLString::indexOf(name, u':') < 0 || XMLChar1_0::isValidQName(name, length);
+}
+
+// An attribute written name="value" that a namespace-aware parser reads back: besides a name and text,
+// a declaration "xmlns:p" must bind p to a namespace (XML 1.0 cannot unbind a prefix), "xmlns" itself
+// cannot be declared, and "xml" and its namespace belong to each other only.
+inline bool isXmlAttribute(const XMLCh* name, const XMLCh* value) {
+    if (!isXmlName(name) || !isXmlText(value)) return false;
+    static const std::u16string xmlNamespace = u"http://www.w3.org/XML/1998/namespace";
+    static const std::u16string xmlnsNamespace = u"http://www.w3.org/2000/xmlns/";
+    const std::u16string text(name), bound(value ? value : u"");
+    if (text == u"xmlns") return bound != xmlNamespace && bound != xmlnsNamespace;
+    if (text.compare(0, 6, u"xmlns:") != 0) return true;
+    const std::u16string prefix = text.substr(6);
+    if (prefix == u"xmlns" || bound.empty() || bound == xmlnsNamespace) return false;
+    return (prefix == u"xml") == (bound == xmlNamespace);
 }
 
 // xsi:type, whose value is a QName: its prefix is bound like the prefix of a name.
@@ -58,7 +77,7 @@ inline bool writable(const DOMNode* node) {
     case DOMNode::ELEMENT_NODE:
         return isXmlName(node->getNodeName());
     case DOMNode::ATTRIBUTE_NODE:
-        return isXmlName(node->getNodeName()) && isXmlText(node->getNodeValue());
+        return isXmlAttribute(node->getNodeName(), node->getNodeValue());
     case DOMNode::TEXT_NODE:
     case DOMNode::CDATA_SECTION_NODE:
     case DOMNode::COMMENT_NODE:

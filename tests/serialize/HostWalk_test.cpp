@@ -91,8 +91,8 @@ TEST_F(HostWalk, writesTheBytesOfTheNodeByNodePathUnderRandomEdits) {
                                    u"\"", u"'",  u"\u00E9", u"\u20AC", u"\u4E2D", u"\U0001F600", u"\t",
                                    u"\n", u"\r", u"]]>",    u"kw:C",   u"q:x",    u";"};
     const std::u16string bad[] = {u"\u0001", u"\uFFFE", u"\uFFFF", u"\xD800", u"\xDC00", u"\u001F"};
-    const char16_t* names[] = {u"note",     u"a",      u"x-y",     u"q.r", u"_k",
-                               u"xsi:type", u"kw:tag", u"xmlns:q", u"q:z"};
+    const char16_t* names[] = {u"note",   u"a",       u"x-y",       u"q.r", u"_k",  u"xsi:type",
+                               u"kw:tag", u"xmlns:q", u"xmlns:xml", u"q:z", u"q:", u"xmlns"};
     std::mt19937 rng(static_cast<unsigned>(seed));
     auto randomText = [&] {
         std::u16string value;
@@ -100,7 +100,7 @@ TEST_F(HostWalk, writesTheBytesOfTheNodeByNodePathUnderRandomEdits) {
         for (size_t k = 0; k < length; ++k) value += rng() % 60 == 0 ? bad[rng() % 6] : pool[rng() % 20];
         return value;
     };
-    unsigned long same = 0, bothFailed = 0, savedDiffer = 0, unbound = 0;
+    unsigned long same = 0, bothFailed = 0, savedDiffer = 0;
     for (unsigned long step = 0; step < steps; ++step) {
         try {
             const unsigned kind = rng() % 4;
@@ -123,7 +123,7 @@ TEST_F(HostWalk, writesTheBytesOfTheNodeByNodePathUnderRandomEdits) {
                 t.SetTextValue(0, DOMBTString(randomText().c_str()));
             } else {
                 Kw::ElementRef::fromHandle(elements[1 + rng() % (elements.size() - 1)])
-                    .SetAttribute(Kw::StringKey(rng() % 40 == 0 ? u"a>b" : names[rng() % 9]),
+                    .SetAttribute(Kw::StringKey(rng() % 40 == 0 ? u"a>b" : names[rng() % (sizeof names / sizeof *names)]),
                                   DOMBTString(randomText().c_str()));
             }
         } catch (const DOMException&) {
@@ -148,15 +148,12 @@ TEST_F(HostWalk, writesTheBytesOfTheNodeByNodePathUnderRandomEdits) {
         savedDiffer += savedOwn != own;
         const bool failed = own.compare(0, 6, "(null)") == 0;
         if (!failed) {
-            // The bytes both paths agree on are XML a namespace-aware parser reads back. Known gap, left
-            // out here: a host attribute "xmlns:p" with an empty value is written as it stands, and
-            // unbinding a prefix is no namespace-well-formed XML 1.0.
+            // The bytes both paths agree on are XML a namespace-aware parser reads back: an empty
+            // "xmlns:q", which would unbind a prefix, fails the write instead.
             XMLCh* text = w->writeToString(subject);
             const std::u16string out = text ? std::u16string(text) : u"(null)";
             XMLPlatformUtils::fgMemoryManager->deallocate(text);
-            const bool unbindsAPrefix = out.find(u"xmlns:q=\"\"") != std::u16string::npos;
-            unbound += unbindsAPrefix;
-            EXPECT_TRUE(unbindsAPrefix || parsesBack(out, false, whole))
+            EXPECT_TRUE(parsesBack(out, false, whole))
                 << "seed " << seed << " step " << step << ": " << narrow(out);
         }
         if (HasFailure()) break;
@@ -164,8 +161,8 @@ TEST_F(HostWalk, writesTheBytesOfTheNodeByNodePathUnderRandomEdits) {
     }
     std::printf(
         "[ cases    ] seed %lu: %lu writes, %lu byte-identical, %lu failed on both paths; with the save "
-        "filter %lu pruned something; %lu unbound a prefix\n",
-        seed, steps, same, bothFailed, savedDiffer, unbound);
+        "filter %lu pruned something\n",
+        seed, steps, same, bothFailed, savedDiffer);
     EXPECT_GT(same, 0u);
     EXPECT_GT(bothFailed, 0u);
     EXPECT_GT(savedDiffer, 0u);

@@ -69,16 +69,25 @@ TEST_F(WellFormed, aCharacterXmlCannotHoldFailsTheWriteInsteadOfBeingWritten) {
     std::printf("[ cases    ] %d writes of characters XML cannot hold\n", cases);
 }
 
-TEST_F(WellFormed, namesThatAreNotXmlNamesFailTheWrite) {
-    for (const char16_t* name :
-         {u"bad name", u"a>b", u"1a", u"a\"b", u"x=\"1\"><injected evil=\"yes\"/><dummy"}) {
+TEST_F(WellFormed, namesAndDeclarationsANamespaceAwareParserRefusesFailTheWrite) {
+    struct Case {
+        const char16_t* name;
+        const char16_t* value;
+    } cases[] = {{u"bad name", u"v"}, {u"a>b", u"v"}, {u"1a", u"v"}, {u"a\"b", u"v"},
+                 {u"x=\"1\"><injected evil=\"yes\"/><dummy", u"v"},
+                 // names XML 1.0 takes but namespaces do not
+                 {u"p:", u"v"}, {u":p", u"v"}, {u"a:b:c", u"v"},
+                 // declarations: a prefix cannot be unbound, xmlns never declared, xml bound elsewhere
+                 {u"xmlns:q", u""}, {u"xmlns:xmlns", u"urn:x"}, {u"xmlns:xml", u"urn:x"},
+                 {u"xmlns:q", u"http://www.w3.org/XML/1998/namespace"}, {u"xmlns", u"http://www.w3.org/2000/xmlns/"}};
+    for (const Case& c : cases) {
         host.loadFile(testDataPath("small.xml"));
         openDocument();
         Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"))
-            .SetAttribute(Kw::StringKey(name), DOMBTString(u"v"));
+            .SetAttribute(Kw::StringKey(c.name), DOMBTString(c.value));
         Owned box(at("project/layout/spread/page/box")), page(at("project/layout/spread/page"));
-        EXPECT_EQ(write(box.node), u"(null)") << narrow(name);
-        EXPECT_EQ(write(page.node), u"(null)") << narrow(name);
+        EXPECT_EQ(write(box.node), u"(null)") << narrow(c.name);
+        EXPECT_EQ(write(page.node), u"(null)") << narrow(c.name);
     }
 }
 
