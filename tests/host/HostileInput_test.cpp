@@ -98,15 +98,12 @@ TEST_F(HostileInput, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
         {"<application>\n<box" + attributes(256) + "/></application>", 2, "255 attributes"},
         {"<application>\n" + repeat("<e>", levels) + repeat("</e>", levels) + "</application>", 2, "nested deeper"},
         // Header names that would inject markup, or repeat.
-        {withHeaders("<host:header name='x=\"1\"&gt;&lt;injected evil=\"yes\"/&gt;&lt;dummy' value='1'/>"), 2,
-         "not an XML name"},
-        {withHeaders("<host:header name='' value='1'/>"), 2, "not an XML name"},
-        {withHeaders("<host:header value='1'/>"), 2, "not an XML name"},
-        {withHeaders("<host:header name='1abc' value='1'/>"), 2, "not an XML name"},
-        {withHeaders("<host:header name='a b' value='1'/>"), 2, "not an XML name"},
         {withHeaders("<host:header name='x' value='1'/><host:header name='x' value='2'/>"), 2, "repeats"},
     };
     for (const auto& c : cases) expectRefused(c.xml, c.line, c.words);
+    for (const char* name : {" name='x=\"1\"&gt;&lt;injected evil=\"yes\"/&gt;&lt;dummy'", " name=''", "",
+                             " name='1abc'", " name='a b'"})
+        expectRefused(withHeaders(std::string("<host:header") + name + " value='1'/>"), 2, "not an XML name");
 
     // A document type that declares neither still loads, and so do headers with names.
     host.loadString("<?xml version=\"1.0\"?>\n<!DOCTYPE application [<!ELEMENT application ANY>]>\n"

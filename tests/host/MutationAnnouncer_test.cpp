@@ -11,14 +11,8 @@ using namespace Kw;
 namespace {
 
 // The distinct events a listener by names heard (it hears one event at every node on the event's way).
-struct Heard {
-    std::set<void*> events;
-};
-
-long hear(void* listener, int, void* event) {
-    static_cast<Heard*>(listener)->events.insert(event);
-    return 0;
-}
+using Heard = std::set<void*>;
+long hear(void* listener, int, void* event) { return static_cast<Heard*>(listener)->insert(event), 0; }
 
 class MutationAnnouncer : public testing_support::HostTest {
 protected:
@@ -71,7 +65,7 @@ TEST_F(MutationAnnouncer, EveryAnnouncedOperationOfTheTableIsHeard) {
         Heard heard;
         listen(c.type, heard);
         EXPECT_EQ(c.change(), 0) << c.name;
-        EXPECT_EQ(heard.events.size(), 1u) << c.name;
+        EXPECT_EQ(heard.size(), 1u) << c.name;
         host.clearListeners();
     }
     EXPECT_EQ(cb().AdjustReference(added, false), 0);
@@ -118,12 +112,12 @@ TEST_F(MutationAnnouncer, ARefusedMoveOrRemovalIsNeverAnnounced) {
         EXPECT_EQ(status, c.status) << c.name;
         if (status != 0) {
             EXPECT_EQ(host.toXml(), before) << c.name;
-            EXPECT_TRUE(removed.events.empty()) << c.name;
-            EXPECT_TRUE(modified.events.empty()) << c.name;
+            EXPECT_TRUE(removed.empty()) << c.name;
+            EXPECT_TRUE(modified.empty()) << c.name;
         } else {
-            EXPECT_EQ(removed.events.size(), 1u) << c.name;
+            EXPECT_EQ(removed.size(), 1u) << c.name;
         }
-        EXPECT_EQ(inserted.events.size(), status == 0 && c.move ? 1u : 0u) << c.name;
+        EXPECT_EQ(inserted.size(), status == 0 && c.move ? 1u : 0u) << c.name;
         host.clearListeners();
         host.reset();
     }

@@ -25,33 +25,25 @@ TEST_F(ReferenceHost, LoadsContentAndDropsHostProperties) {
     EXPECT_EQ(host.toXml(host.application()).find("urn:domkw:reference-host"), std::string::npos);
 }
 
+// Malformed files are refused at their line (hostile ones: HostileInput) and keep the loaded project.
 TEST_F(ReferenceHost, MalformedXmlKeepsThePreviousProject) {
     const HostRef app = host.application();
-    struct Case {
-        const char* xml;
-        uint64_t line;
-    } cases[] = {
-        {"<application>\n  <project>\n</application>", 3},
-        {"<application attr=\"x></application>", 1},
-        {"", 1},
-        {"<a/><b/>", 1},
-        {"<?xml version=\"1.0\"?>\n<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/passwd\">]>\n<a>&e;</a>", 0},
+    const std::string before = host.toXml();
+    const std::pair<const char*, uint64_t> cases[] = {
+        {"<application>\n  <project>\n</application>", 3}, {"<application attr=\"x></application>", 1},
+        {"", 1}, {"<a/><b/>", 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& [xml, line] : cases) {
         try {
-            host.loadString(c.xml, "bad.xml");
-            if (c.line) {
-                ADD_FAILURE() << "loaded: " << c.xml;
-            }
+            host.loadString(xml, "bad.xml");
+            ADD_FAILURE() << "loaded: " << xml;
         } catch (const LoadError& e) {
-            if (c.line) {
-                EXPECT_EQ(e.line, c.line) << e.what();
-            }
+            EXPECT_EQ(e.line, line) << e.what();
             EXPECT_NE(std::string(e.what()).find("bad.xml"), std::string::npos);
         }
+        EXPECT_EQ(host.application(), app);
+        EXPECT_EQ(host.toXml(), before);
     }
-    // External entities are never read.
-    EXPECT_EQ(host.toXml().find("root:"), std::string::npos);
     host.loadFile(testing_support::testDataPath("small.xml"));
     EXPECT_NE(host.application(), app);
     EXPECT_THROW(host.loadFile("/nonexistent/project.xml"), LoadError);

@@ -162,18 +162,6 @@ TEST(DOMBTString, threadsReadingOneConstStringNeverFreeEachOthersViews) {
     EXPECT_EQ(shared.GetUChar(), shared.GetUChar());
 }
 
-TEST(DOMBTString, EightBitViewIsWindows1252WithSubstitution) {
-    // Euro sign and e-acute exist in windows-1252; a CJK character and a surrogate pair do not.
-    DOMBTString s(u"\u20AC\u00E9\u6771\U0001F600!");
-    const unsigned char* v = s.GetUChar();
-    EXPECT_EQ(v[0], 0x80);
-    EXPECT_EQ(v[1], 0xE9);
-    EXPECT_EQ(v[2], 0x1A);
-    EXPECT_EQ(v[3], 0x1A); // one substitution for the whole pair
-    EXPECT_EQ(v[4], '!');
-    EXPECT_EQ(v[5], 0);
-}
-
 TEST(DOMBTString, EightBitTextRoundTripsThroughTheEightBitView) {
     // Every byte but NUL: read as windows-1252 (as ICU reads it), and given back unchanged by GetUChar.
     UErrorCode status = U_ZERO_ERROR;

@@ -109,32 +109,23 @@ TEST(SystemLanguage, LcAllThenLcCtypeThenLang) {
     const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
     std::string saved[3];
     bool had[3];
-    for (int i = 0; i < 3; ++i) {
-        const char* v = std::getenv(names[i]);
-        had[i] = v != nullptr;
-        if (v) saved[i] = v;
-    }
+    for (int i = 0; i < 3; ++i)
+        if ((had[i] = std::getenv(names[i]) != nullptr)) saved[i] = std::getenv(names[i]);
+    // LC_ALL, LC_CTYPE, LANG (nullptr: unset) -> the language identifier chosen.
+    const std::tuple<const char*, const char*, const char*, int> rows[] = {
+        {"", "ja_JP.UTF-8", "ko_KR.UTF-8", 0x0411},   {"zh_TW.UTF-8", "ja_JP.UTF-8", "ko_KR.UTF-8", 0x0404},
+        {nullptr, nullptr, "ko_KR.UTF-8", 0x0412},    {nullptr, nullptr, nullptr, 0x0409},
+    };
     Kw::platform::overrideSystemLangID(-1);
-    setenv("LANG", "ko_KR.UTF-8", 1);
-    setenv("LC_CTYPE", "ja_JP.UTF-8", 1);
-    setenv("LC_ALL", "", 1);
-    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0411);
-    setenv("LC_ALL", "zh_TW.UTF-8", 1);
-    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0404);
-    unsetenv("LC_ALL");
-    unsetenv("LC_CTYPE");
-    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0412);
-    unsetenv("LANG");
-    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0409);
+    for (const auto& [all, ctype, lang, expected] : rows) {
+        const char* values[] = {all, ctype, lang};
+        for (int i = 0; i < 3; ++i) values[i] ? setenv(names[i], values[i], 1) : unsetenv(names[i]);
+        EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), expected) << (all ? all : "-");
+    }
     Kw::platform::overrideSystemLangID(0x0419);
     EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0419);
     Kw::platform::overrideSystemLangID(-1);
-    for (int i = 0; i < 3; ++i) {
-        if (had[i])
-            setenv(names[i], saved[i].c_str(), 1);
-        else
-            unsetenv(names[i]);
-    }
+    for (int i = 0; i < 3; ++i) had[i] ? setenv(names[i], saved[i].c_str(), 1) : unsetenv(names[i]);
 }
 
 // DOMBTString::GetUChar goes through the cache to windows-1252: the same bytes as ICU's own
