@@ -26,29 +26,19 @@ namespace {
 
 class Registration : public testing_support::HostTest {
 protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        host.clearRegistrations();
-    }
-    void TearDown() override {
-        host.clearRegistrations();
-        HostTest::TearDown();
-    }
+    void SetUp() override { HostTest::SetUp(), host.clearRegistrations(); }
+    void TearDown() override { host.clearRegistrations(), HostTest::TearDown(); }
     // The host's key pair of a qualified name, split as the library does.
     std::pair<HostKey, HostKey> keys(const std::u16string& prefix, const std::u16string& local) {
         return {prefix.empty() ? NO_KEY : host.keyOf(prefix), local.empty() ? NO_KEY : host.keyOf(local)};
     }
-    static std::pair<HostKey, HostKey> of(const K::PrefixNamePair& p) {
-        return {p.prefix.value(), p.localName.value()};
-    }
+    static std::pair<HostKey, HostKey> of(const K::PrefixNamePair& p) { return {p.prefix.value(), p.localName.value()}; }
     ElementRef at(const std::string& path) { return ElementRef::fromHandle(host.find(path)); }
 };
 
 TEST_F(Registration, SeperatePrefixName) {
     struct Case {
-        const char16_t* qname;
-        const char16_t* prefix;
-        const char16_t* local;
+        const char16_t *qname, *prefix, *local;
     } cases[] = {{u"p:Box", u"p", u"Box"},
                  {u":Box", u"", u":Box"},
                  {u"Box", u"", u"Box"},
