@@ -14,6 +14,8 @@
 #include <xercesc/dom/DOMText.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include <functional>
+
 #include "common/HostFixture.hpp"
 
 using namespace Kw;
@@ -24,29 +26,19 @@ namespace {
 
 class Registration : public testing_support::HostTest {
 protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        host.clearRegistrations();
-    }
-    void TearDown() override {
-        host.clearRegistrations();
-        HostTest::TearDown();
-    }
+    void SetUp() override { HostTest::SetUp(), host.clearRegistrations(); }
+    void TearDown() override { host.clearRegistrations(), HostTest::TearDown(); }
     // The host's key pair of a qualified name, split as the library does.
     std::pair<HostKey, HostKey> keys(const std::u16string& prefix, const std::u16string& local) {
         return {prefix.empty() ? NO_KEY : host.keyOf(prefix), local.empty() ? NO_KEY : host.keyOf(local)};
     }
-    static std::pair<HostKey, HostKey> of(const K::PrefixNamePair& p) {
-        return {p.prefix.value(), p.localName.value()};
-    }
+    static std::pair<HostKey, HostKey> of(const K::PrefixNamePair& p) { return {p.prefix.value(), p.localName.value()}; }
     ElementRef at(const std::string& path) { return ElementRef::fromHandle(host.find(path)); }
 };
 
 TEST_F(Registration, SeperatePrefixName) {
     struct Case {
-        const char16_t* qname;
-        const char16_t* prefix;
-        const char16_t* local;
+        const char16_t *qname, *prefix, *local;
     } cases[] = {{u"p:Box", u"p", u"Box"},
                  {u":Box", u"", u":Box"},
                  {u"Box", u"", u"Box"},
@@ -83,82 +75,69 @@ TEST_F(Registration, SeparatePair) {
     EXPECT_EQ(first.value(), host.keyOf(u"MouseEvent"));
 }
 
-TEST_F(Registration, ComplexTypesSendTheirRecordByKind) {
+// Each registration function against the record the host received: (call, kind, name, the three slots
+// as qualified names, the two numbers, the second flag, the argument values).
+TEST_F(Registration, EachFunctionSendsItsRecord) {
     K::RegArgs args[2];
-    args[0].name = u"minOccurs";
-    args[0].value = u"0";
+    args[0].name = u"minOccurs", args[0].value = u"0";
     args[1].name = u"fixed"; // value left null
     const DOMBTString name(u"kw:FrameType"), s2(u"kw:Base"), s3(u"Third"), s4(u"x:Fourth");
-    for (int kind = 0; kind <= 4; ++kind) {
-        SCOPED_TRACE(kind);
-        ASSERT_TRUE(K::RegisterComplexType(kind, name, s2, s3, s4, 2, args, true, 17, -5, true));
+    auto complex = [&](int kind) {
+        return [&, kind] { return K::RegisterComplexType(kind, name, s2, s3, s4, 2, args, true, 17, -5, true); };
+    };
+    const std::vector<std::u16string> two{u"0", u""}, none;
+    struct Row {
+        std::function<bool()> call;
+        int kind;
+        const char16_t *name, *slots[3];
+        int number1, number2, flag2;
+        std::vector<std::u16string> values;
+    } rows[] = {
+        {complex(0), 0, u"kw:FrameType", {u"x:Fourth", u"kw:Base", u"Third"}, 17, -5, 1, two},
+        {complex(1), 1, u"kw:FrameType", {u"", u"kw:Base", u""}, -1, 0, 0, two},
+        {complex(2), 2, u"kw:FrameType", {u"x:Fourth", u"kw:Base", u"Third"}, 17, -5, 1, two},
+        {complex(3), 3, u"kw:FrameType", {u"", u"kw:Base", u""}, -1, 0, 0, two},
+        {complex(4), 4, u"kw:FrameType", {u"", u"kw:Base", u""}, -1, 0, 0, two},
+        {[] { return K::RegisterElement(DOMBTString(u"kw:Slug"), DOMBTString(u"box"), DOMBTString(u"kw:SlugType")); },
+         5, u"kw:Slug", {u"box", u"kw:SlugType", u""}, -1, 0, 0, none},
+        {[&] {
+             return K::RegisterAttribute(DOMBTString(u"kw:tag"), DOMBTString(u"kw:Slug"), DOMBTString(u"xsd:string"), 1, args);
+         },
+         6, u"kw:tag", {u"kw:Slug", u"xsd:string", u""}, -1, 0, 0, {u"0"}},
+        {[] { return K::RegisterDefaultElement(DOMBTString(u"kw:Default"), DOMBTString(), DOMBTString(u"t"), 0, nullptr); },
+         7, u"kw:Default", {u"", u"t", u""}, -1, 0, 0, none},
+    };
+    auto split = [&](std::u16string q) {
+        const size_t colon = q.find(u':');
+        return colon == q.npos ? keys(u"", q) : keys(q.substr(0, colon), q.substr(colon + 1));
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.kind);
+        ASSERT_TRUE(row.call());
         const kwhost::DeclarationRegistration& d = host.declarations().back();
-        EXPECT_EQ(d.kind, kind);
-        EXPECT_EQ(of(d.name), keys(u"kw", u"FrameType"));
+        EXPECT_EQ(d.kind, row.kind);
+        EXPECT_EQ(of(d.name), split(row.name));
         ASSERT_TRUE(d.hasRecord);
-        const K::DeclarationRecord& r = d.record;
-        const bool full = kind == 0 || kind == 2;
-        EXPECT_EQ(of(r.slots[0]), full ? keys(u"x", u"Fourth") : keys(u"", u""));
-        EXPECT_EQ(of(r.slots[1]), keys(u"kw", u"Base"));
-        EXPECT_EQ(of(r.slots[2]), full ? keys(u"", u"Third") : keys(u"", u""));
-        EXPECT_EQ(r.number1, full ? 17 : -1);
-        EXPECT_EQ(r.number2, full ? -5 : 0);
-        EXPECT_EQ(r.flag1, 0);
-        EXPECT_EQ(r.flag2, full ? 1 : 0);
-        EXPECT_EQ(d.count, 2);
-        ASSERT_EQ(d.args.size(), 2u);
-        EXPECT_EQ(d.args[0].name, u"minOccurs");
-        EXPECT_EQ(d.args[0].value, u"0");
-        EXPECT_EQ(d.args[1].value, u"");
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(of(d.record.slots[i]), split(row.slots[i])) << i;
+        EXPECT_EQ(d.record.number1, row.number1);
+        EXPECT_EQ(d.record.number2, row.number2);
+        EXPECT_EQ(d.record.flag1, 0);
+        EXPECT_EQ(d.record.flag2, row.flag2);
+        EXPECT_EQ(d.count, int(row.values.size()));
+        ASSERT_EQ(d.args.size(), row.values.size());
+        for (size_t i = 0; i < row.values.size(); ++i) EXPECT_EQ(d.args[i].value, row.values[i]);
     }
-    // Kind 5 and beyond: false and no host call, although the names have been interned.
-    const uint64_t declarations = host.callCount(host::RegisterDeclaration);
+    EXPECT_EQ(host.declarations()[0].args[0].name, u"minOccurs");
+    // Refused: kinds beyond 0..4 (no host call, although the names have been interned), and what the
+    // host cannot keep.
     const uint64_t interned = host.callCount(host::StringToKey);
     EXPECT_FALSE(K::RegisterComplexType(5, DOMBTString(u"a:b"), s2, s3, s4, 0, nullptr, false, 0, 0, false));
     EXPECT_FALSE(K::RegisterComplexType(-1, name, s2, s3, s4, 0, nullptr, false, 0, 0, false));
-    EXPECT_EQ(host.callCount(host::RegisterDeclaration), declarations);
     EXPECT_EQ(host.callCount(host::StringToKey), interned + 2 * 7);
-    EXPECT_EQ(host.declarations().size(), 5u);
-}
-
-TEST_F(Registration, ElementsAttributesAndDefaultElements) {
-    K::RegArgs arg;
-    arg.name = u"use";
-    arg.value = u"required";
-    ASSERT_TRUE(
-        K::RegisterElement(DOMBTString(u"kw:Slug"), DOMBTString(u"box"), DOMBTString(u"kw:SlugType")));
-    ASSERT_TRUE(K::RegisterAttribute(DOMBTString(u"kw:tag"), DOMBTString(u"kw:Slug"),
-                                     DOMBTString(u"xsd:string"), 1, &arg));
-    ASSERT_TRUE(
-        K::RegisterDefaultElement(DOMBTString(u"kw:Default"), DOMBTString(), DOMBTString(u"t"), 0, nullptr));
-    const auto& d = host.declarations();
-    ASSERT_EQ(d.size(), 3u);
-    const int kinds[] = {5, 6, 7};
-    const std::pair<HostKey, HostKey> names[] = {keys(u"kw", u"Slug"), keys(u"kw", u"tag"),
-                                                 keys(u"kw", u"Default")};
-    const std::pair<HostKey, HostKey> first[] = {keys(u"", u"box"), keys(u"kw", u"Slug"), keys(u"", u"")};
-    const std::pair<HostKey, HostKey> second[] = {keys(u"kw", u"SlugType"), keys(u"xsd", u"string"),
-                                                  keys(u"", u"t")};
-    for (size_t i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(d[i].kind, kinds[i]);
-        EXPECT_EQ(of(d[i].name), names[i]);
-        EXPECT_EQ(of(d[i].record.slots[0]), first[i]);
-        EXPECT_EQ(of(d[i].record.slots[1]), second[i]);
-        EXPECT_EQ(of(d[i].record.slots[2]), keys(u"", u""));
-        EXPECT_EQ(d[i].record.number1, -1);
-        EXPECT_EQ(d[i].record.number2, 0);
-        EXPECT_EQ(d[i].record.flag1 | d[i].record.flag2, 0);
-    }
-    EXPECT_EQ(d[0].count, 0); // RegisterElement: always count 0 and no arguments
-    EXPECT_TRUE(d[0].args.empty());
-    ASSERT_EQ(d[1].args.size(), 1u);
-    EXPECT_EQ(d[1].args[0].value, u"required");
-    // The host refuses what it cannot keep.
     EXPECT_FALSE(K::RegisterAttribute(DOMBTString(u"kw:a"), DOMBTString(), DOMBTString(), 3, nullptr));
-    EXPECT_FALSE(K::RegisterAttribute(DOMBTString(u"kw:a"), DOMBTString(), DOMBTString(), -1, &arg));
+    EXPECT_FALSE(K::RegisterAttribute(DOMBTString(u"kw:a"), DOMBTString(), DOMBTString(), -1, args));
     EXPECT_FALSE(K::RegisterElement(DOMBTString(), DOMBTString(), DOMBTString()));
-    EXPECT_EQ(host.declarations().size(), 3u);
+    EXPECT_EQ(host.declarations().size(), std::size(rows));
 }
 
 TEST_F(Registration, NamespacesEnumerationsAndTypes) {

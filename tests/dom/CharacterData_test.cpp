@@ -12,12 +12,7 @@ protected:
         run.node = at("project/story/paragraph/textRun");
         textNode = static_cast<DOMText*>(run->getFirstChild());
     }
-    void TearDown() override {
-        dom::dispose(textNode);
-        dom::dispose(run.node);
-        run.node = nullptr;
-        DomTest::TearDown();
-    }
+    void TearDown() override { dom::dispose(textNode), dom::dispose(run.node), run.node = nullptr, DomTest::TearDown(); }
     int indexError(const std::function<void()>& call) {
         try {
             call();
@@ -67,9 +62,7 @@ TEST_F(CharacterData, OffsetsAreUtf16UnitsAndBoundariesAreChecked) {
         const std::u16string after = Kw::ElementRef::fromHandle(host.find("project/story/paragraph/textRun"))
                                          .get_FirstChild().GetTextValue().str();
         EXPECT_EQ(after, c.op != Substring && c.result ? c.result : u"Hello, world");
-        if (c.op == Substring && c.result) {
-            EXPECT_EQ(got, c.result);
-        }
+        EXPECT_EQ(got, c.op == Substring && c.result ? c.result : u"");
     }
     textNode->setData(u"\U0001F600 x");
     EXPECT_EQ(textNode->getLength(), 4u);
@@ -78,10 +71,7 @@ TEST_F(CharacterData, OffsetsAreUtf16UnitsAndBoundariesAreChecked) {
 // replaceWholeText hands back the node itself, or null for an empty text (which it leaves alone); a
 // read-only text refuses; a refused host read falls back to "".
 TEST_F(CharacterData, WholeTextReadOnlyTextsAndRefusedReads) {
-    dom::Owned<DOMText> again(textNode->replaceWholeText(u"whole"));
-    ASSERT_TRUE(again);
-    EXPECT_TRUE(again->isSameNode(textNode));
-    again.reset();
+    EXPECT_TRUE(dom::Owned<DOMText>(textNode->replaceWholeText(u"whole"))->isSameNode(textNode));
     EXPECT_EQ(textNode->replaceWholeText(u""), nullptr);
     EXPECT_EQ(text(textNode->getData()), u"whole");
     Owned prefs(at("preferences"));

@@ -27,14 +27,9 @@ template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, 
             auto it = reference.find(k);
             ASSERT_EQ(table.find(k), it == reference.end() ? 0 : it->second) << step;
         }
-        size_t visited = 0;
-        table.forEach([&](Key k, uintptr_t v) {
-            ++visited;
-            auto it = reference.find(k);
-            ASSERT_TRUE(it != reference.end()) << step;
-            EXPECT_EQ(it->second, v) << step;
-        });
-        ASSERT_EQ(visited, reference.size()) << step;
+        std::unordered_map<Key, uintptr_t> visited;
+        table.forEach([&](Key k, uintptr_t v) { EXPECT_TRUE(visited.emplace(k, v).second) << step; });
+        ASSERT_EQ(visited, reference) << step;
     };
     size_t step = 0;
     for (int phase = 0; phase < (keep ? 4 : 2); ++phase) {
@@ -46,11 +41,9 @@ template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, 
             const uintptr_t v = 1 + random() % 1000;
             const unsigned dice = random() % 100;
             if (dice < addPercent / 2) {
-                table.add(k, v);
-                reference.emplace(k, v); // keeps an existing value, as add does
+                table.add(k, v), reference.emplace(k, v); // keeps an existing value, as add does
             } else if (dice < addPercent) {
-                table.set(k, v);
-                reference[k] = v;
+                table.set(k, v), reference[k] = v;
             } else {
                 // On the way down, half the removals hit a present entry, so the table does empty.
                 auto it = phase % 2 == 1 && !reference.empty() && random() % 2 ? reference.begin() : reference.find(k);
@@ -64,10 +57,8 @@ template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, 
         check(step);
     }
     EXPECT_TRUE(table.empty());
-    table.set(pool[0], 7);
-    table.clear();
-    EXPECT_EQ(table.find(pool[0]), 0u);
-    EXPECT_EQ(table.size(), 0u);
+    table.set(pool[0], 7), table.clear();
+    EXPECT_EQ(table.find(pool[0]) + table.size(), 0u);
 }
 
 TEST(FlatTable, agreesWithAReferenceMapForAddressesAndHandles) {
@@ -79,24 +70,18 @@ TEST(FlatTable, agreesWithAReferenceMapForAddressesAndHandles) {
     std::vector<int64_t> handles;
     for (int64_t i = 0; i < 4000; ++i) handles.push_back(i);
     for (int64_t i = 1; i <= 64; ++i) handles.push_back(INT64_MAX - i * 4096);
-    for (unsigned seed : {1u, 2u, 3u}) {
-        for (bool keep : {false, true}) {
-            agreesWithAReferenceMap(addresses, seed, keep);
-            agreesWithAReferenceMap(handles, seed, keep);
-        }
-    }
+    for (unsigned seed : {1u, 2u, 3u})
+        for (bool keep : {false, true}) agreesWithAReferenceMap(addresses, seed, keep), agreesWithAReferenceMap(handles, seed, keep);
 }
 
 TEST(FlatTable, theVacantKeyIsNeverFound) {
     FlatTable<int64_t, uintptr_t> handles;
     handles.set(0, 1);
-    EXPECT_EQ(handles.find(INT64_MIN), 0u);
-    EXPECT_EQ(handles.take(INT64_MIN), 0u);
+    EXPECT_EQ(handles.find(INT64_MIN) + handles.take(INT64_MIN), 0u);
     EXPECT_EQ(handles.size(), 1u);
     FlatTable<const void*, uintptr_t> addresses;
     addresses.set(&handles, 1);
-    EXPECT_EQ(addresses.find(nullptr), 0u);
-    EXPECT_EQ(addresses.take(nullptr), 0u);
+    EXPECT_EQ(addresses.find(nullptr) + addresses.take(nullptr), 0u);
     EXPECT_EQ(addresses.find(&handles), 1u);
 }
 

@@ -33,31 +33,21 @@ static_assert(std::is_nothrow_move_constructible_v<Owned<DOMNode>> &&
 class Guard : public testing_support::HostTest {
 protected:
     void SetUp() override {
-        HostTest::SetUp();
-        doc.reset(DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createDocument());
+        HostTest::SetUp(), doc.reset(newDocument());
         ASSERT_TRUE(doc);
     }
-    void TearDown() override {
-        doc.reset(); // before the fixture counts the references left
-        HostTest::TearDown();
-    }
+    void TearDown() override { doc.reset(), HostTest::TearDown(); } // the document ends before the count
     int64_t held() const { return host.outstandingReferences(); }
-
+    static DOMDocument* newDocument() {
+        return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createDocument();
+    }
     Owned<DOMDocument> doc;
 };
 
 // Every kind of hand-out × every way out of a scope, with the host's reference count as the witness.
-DOMElement* root(DOMDocument* d) {
-    return d->getDocumentElement();
-}
-DOMNode* firstOf(DOMNode* parent) {
-    Owned<DOMNode> p(parent);
-    return p->getFirstChild();
-}
-DOMNode* secondOf(DOMNode* parent) {
-    Owned<DOMNode> c(firstOf(parent));
-    return c->getNextSibling();
-}
+DOMElement* root(DOMDocument* d) { return d->getDocumentElement(); }
+DOMNode* firstOf(DOMNode* parent) { return Owned<DOMNode>(parent)->getFirstChild(); }
+DOMNode* secondOf(DOMNode* parent) { return Owned<DOMNode>(firstOf(parent))->getNextSibling(); }
 struct HandOut {
     const char* what;
     std::function<DOMNode*(DOMDocument*)> get;
@@ -125,12 +115,10 @@ TEST_F(Guard, ObjectsEndedWithReleaseAreReleased) {
         Owned<DOMNode> box(result->getNodeValue());
         Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
         XMLCh* xml = writer->writeToString(box.get());
-        ASSERT_TRUE(xml);
-        EXPECT_NE(std::u16string(xml).find(u"id=\"b3\"/>"), std::u16string::npos);
+        EXPECT_NE(std::u16string(xml ? xml : u"").find(u"id=\"b3\"/>"), std::u16string::npos);
         XMLString::release(&xml);
     }
-    DOMElement* forgotten = doc->getDocumentElement(); // never ended by hand
-    (void)forgotten;
+    doc->getDocumentElement(); // never ended by hand
     EXPECT_GT(held(), 0);
     doc.reset();
     EXPECT_EQ(held(), 0);
@@ -150,19 +138,13 @@ TEST_F(Guard, NativeXercesNodesAreEndedTheSameWay) {
     EXPECT_EQ(std::u16string(kept->getNodeName()), u"kept");
 }
 
-} // namespace
-
-namespace {
-
 // A node guard declared before its document's guard ends after it: the node has already ended with the
 // document, the library refuses to end it again, and the guard drops that refusal rather than end the
 // process from a destructor.
 TEST_F(Guard, ANodeGuardOutlivingItsDocumentEndsNothingAndDoesNotAbort) {
     Owned<DOMNode> child;
     {
-        Owned<DOMDocument> other(
-            DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createDocument());
-        ASSERT_TRUE(other);
+        Owned<DOMDocument> other(newDocument());
         child.reset(other->getDocumentElement());
         ASSERT_TRUE(child);
     }
