@@ -40,6 +40,13 @@ ICUConverter::ICUConverter(uint32_t encoding, Direction direction, bool useFallb
     if (!name) return; // ucnv_open(nullptr) would open the platform default instead
     UErrorCode error = U_ZERO_ERROR;
     fConverter = ucnv_open(name, &error);
+    if (U_FAILURE(error) && std::strcmp(name, "windows-932-2000") == 0) {
+        // ICU builds have the tables of Windows code pages 936, 949 and 950 under their "-2000" names,
+        // but code page 932 only as "windows-932": without it, Japanese text (and the system default of
+        // a Japanese system) could not be converted at all.
+        error = U_ZERO_ERROR;
+        fConverter = ucnv_open("windows-932", &error);
+    }
     if (U_FAILURE(error)) {
         fConverter = nullptr;
         return;

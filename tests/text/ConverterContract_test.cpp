@@ -284,7 +284,7 @@ TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
 
 // Identifiers that ICU has no converter for make an object that refuses everything.
 TEST(ICUConverter, UnknownEncodingNamesAnswerFiveOrFour) {
-    for (uint32_t id : {11u, 12u, 20u, 21u, 34u, 39u, 43u, 45u, 46u, 50u}) {
+    for (uint32_t id : {12u, 20u, 21u, 34u, 39u, 43u, 45u, 46u, 50u}) {
         ICUConverter c(id, Direction::fromUnicode, false, true);
         EXPECT_FALSE(c.IsOpen()) << id;
         char out[8] = {'x'};
