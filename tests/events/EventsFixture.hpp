@@ -7,7 +7,8 @@
 #include <DOMKw/events/HandleEvent.hpp>
 
 #include "bridge/CallbackTable.hpp"
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
+#include "common/FnListener.hpp"
 #include "events/EventDocument.hpp"
 #include "events/EventImpl.hpp"
 
@@ -19,17 +20,6 @@
 namespace testing_support {
 
 using namespace dom::events;
-
-// Calls `fn` with every event it receives.
-struct FnListener : EventListener {
-    explicit FnListener(std::function<void(Event*)> fn = {}) : fn(std::move(fn)) {}
-    void handleEvent(Event* evt) override {
-        ++calls;
-        if (fn) fn(evt);
-    }
-    std::function<void(Event*)> fn;
-    int calls = 0;
-};
 
 class EventsTest : public DomTest {
 protected:
