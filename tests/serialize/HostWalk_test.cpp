@@ -24,11 +24,6 @@ namespace {
 
 using HostWalk = WriterTest;
 
-unsigned long fromEnv(const char* name, unsigned long fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? std::strtoul(v, nullptr, 10) : fallback;
-}
-
 // The host's nodes in document order, elements and text apart.
 void hostNodes(Kw::HostRef at, std::vector<Kw::HostRef>& elements, std::vector<Kw::HostRef>& texts) {
     const Kw::host::CallbackTable& cb = Kw::host::callbacks();

@@ -22,11 +22,6 @@ namespace {
 
 using RandomWrites = WriterTest;
 
-unsigned long fromEnv(const char* name, unsigned long fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? std::strtoul(v, nullptr, 10) : fallback;
-}
-
 // The host's elements in document order.
 void hostElements(Kw::HostRef at, std::vector<Kw::HostRef>& out) {
     const Kw::host::CallbackTable& cb = Kw::host::callbacks();

@@ -9,12 +9,19 @@
 #include <xercesc/sax/HandlerBase.hpp>
 #include <xercesc/util/TransService.hpp>
 
+#include <cstdlib>
 #include <string>
 
 #include "dom/DomFixture.hpp"
 #include "serialize/WriterFilterImpl.hpp"
 
 namespace testing_support {
+
+// A count or seed a random test takes from the environment, to replay or extend a run.
+inline unsigned long fromEnv(const char* name, unsigned long fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::strtoul(v, nullptr, 10) : fallback;
+}
 
 inline std::string narrow(const std::u16string& s) {
     std::string out;
