@@ -37,9 +37,14 @@ Outcome domkw(const std::string& arguments, bool withErrors = false, const std::
     return r;
 }
 
+// A path of the temporary directory that no other run of the tests shares.
+std::string tempPath(const std::string& name) {
+    return testing::TempDir() + std::to_string(getpid()) + "-" + name;
+}
+
 // A file written for the test, removed at the end of the scope.
 struct TempFile {
-    explicit TempFile(const std::string& name, const std::string& text) : path(testing::TempDir() + name) {
+    explicit TempFile(const std::string& name, const std::string& text) : path(tempPath(name)) {
         std::ofstream(path, std::ios::binary) << text;
     }
     ~TempFile() { std::remove(path.c_str()); }
@@ -233,7 +238,7 @@ TEST(Cli, ConvertKeepsCharactersCutBetweenPiecesOfInput) {
     std::string text(65535, 'x');
     text += "\xC3\xA9";
     for (int i = 0; i < 40000; ++i) text += "\xF0\x9F\x98\x80";
-    const std::string path = testing::TempDir() + "pieces.txt";
+    const std::string path = tempPath("pieces.txt");
     std::ofstream(path, std::ios::binary) << text;
     const Outcome r = domkw("convert --from 3 --to 4 <" + path + " | " + DOMKW_CLI + " convert --from 4 --to 6 | " +
                             DOMKW_CLI + " convert --from 6 --to 3");
@@ -262,7 +267,7 @@ TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
         {"sjis", "\xE6\x9D\xB1\xE4\xBA\xAC"},      {"koi8-r", "\xD0\x9C\xD0\xB8\xD1\x80"},
         {"EUC-JP", "\xE6\x9D\xB1"},                 {"big5", "\xE4\xB8\xAD"},     {"gb18030", "\xF0\x9F\x98\x80"},
     };
-    const std::string input = testing::TempDir() + "alias-input.txt";
+    const std::string input = tempPath("alias-input.txt");
     for (const Case& c : cases) {
         std::ofstream(input, std::ios::binary | std::ios::trunc) << c.utf8;
         const std::string expected = icuBytes(c.alias, c.utf8);
