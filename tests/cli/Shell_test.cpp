@@ -78,7 +78,7 @@ private:
 TEST(Shell, ASessionThroughAPseudoTerminal) {
     Terminal t(std::string(DOMKW_TEST_DATA_DIR) + "/small.xml");
     ASSERT_NE(t.readUntil("domkw /application > ").find("domkw /application > "), std::string::npos) << t.all();
-    const std::string saved = testing::TempDir() + "shell-saved.xml";
+    const std::string saved = testing::TempDir() + std::to_string(getpid()) + "-shell-saved.xml";
     struct Step {
         std::string line;
         std::string expected; // in the output of the line

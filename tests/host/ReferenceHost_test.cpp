@@ -147,44 +147,29 @@ TEST_F(ReferenceHost, KeysAreSharedAndBadKeysAreRefused) {
 // Calls are counted whether or not a failure is armed; each armed selector fails at its own call, once;
 // arming a selector again replaces its failure; disarming ends all of them.
 TEST_F(ReferenceHost, failuresArmedOnSeveralSelectorsEachFireAtTheirOwnCall) {
-    struct Row {
-        const char* name;
-        std::vector<std::pair<int, int>> armed; // (selector, nth)
-        std::vector<int> calls;                 // selectors called in this order
-        std::vector<int32_t> expected;          // their statuses
-    };
-    const std::vector<Row> rows = {
-        {"one selector",
-         {{host::StringToKey, 2}},
-         {host::StringToKey, host::StringToKey, host::StringToKey},
-         {0, 0x55, 0}},
-        {"two selectors",
-         {{host::StringToKey, 2}, {host::KeyToString, 1}},
-         {host::StringToKey, host::KeyToString, host::StringToKey, host::KeyToString},
-         {0, 0x55, 0x55, 0}},
-        {"armed again",
-         {{host::StringToKey, 1}, {host::StringToKey, 3}},
-         {host::StringToKey, host::StringToKey, host::StringToKey, host::StringToKey},
-         {0, 0, 0x55, 0}},
-        {"nothing armed", {}, {host::KeyToString, host::StringToKey}, {0, 0}},
+    // Failures armed (S: StringToKey, K: KeyToString; n-th call), the calls made, their statuses.
+    const std::tuple<std::vector<std::pair<char, int>>, std::string, std::vector<int32_t>> rows[] = {
+        {{{'S', 2}}, "SSS", {0, 0x55, 0}},
+        {{{'S', 2}, {'K', 1}}, "SKSK", {0, 0x55, 0x55, 0}},
+        {{{'S', 1}, {'S', 3}}, "SSSS", {0, 0, 0x55, 0}}, // armed again
+        {{}, "KS", {0, 0}},
     };
     HostKey key = NO_KEY;
     cb().StringToKey(&key, u"known");
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [armed, calls, expected] : rows) {
+        SCOPED_TRACE(calls);
         host.resetCallCounts();
-        for (const auto& [selector, nth] : row.armed) host.failAt(selector, 0x55, nth);
-        EXPECT_EQ(host.failureArmed(), !row.armed.empty());
+        for (const auto& [c, nth] : armed) host.failAt(c == 'S' ? host::StringToKey : host::KeyToString, 0x55, nth);
+        EXPECT_EQ(host.failureArmed(), !armed.empty());
         std::vector<int32_t> statuses;
-        for (int selector : row.calls) {
+        for (char c : calls) {
             const XMLCh* text = nullptr;
             HostKey k = NO_KEY;
-            statuses.push_back(selector == host::StringToKey ? cb().StringToKey(&k, u"known")
-                                                             : cb().KeyToString(&text, key));
+            statuses.push_back(c == 'S' ? cb().StringToKey(&k, u"known") : cb().KeyToString(&text, key));
         }
-        EXPECT_EQ(statuses, row.expected);
+        EXPECT_EQ(statuses, expected);
         EXPECT_FALSE(host.failureArmed());
-        EXPECT_EQ(host.totalCalls(), row.calls.size());
+        EXPECT_EQ(host.totalCalls(), calls.size());
     }
     host.failAt(host::StringToKey, 0x55, 1);
     host.failAt(host::KeyToString, 0x55, 1);

@@ -85,10 +85,6 @@ TEST(DOMBTString, movesTakeTheTextOverAndLeaveNoStaleView) {
              target = DOMBTString(source.GetUChar16());
              source = DOMBTString();
          }},
-        {"assignment from a concatenation", [](DOMBTString& target, DOMBTString& source) {
-             target = DOMBTString(u"new ") + DOMBTString(u"text");
-             source = DOMBTString();
-         }},
         {"construction from a mutator temporary", [](DOMBTString& target, DOMBTString& source) {
              target = DOMBTString(BTStringMutator(source) + BTString());
              source = DOMBTString();
