@@ -1,5 +1,7 @@
 #include "common/NativeDom.hpp"
 
+#include <DOMKw/dom/Object.hpp>
+
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/TransService.hpp>
@@ -144,6 +146,37 @@ std::string canonicalXml(DOMLSSerializer* writer, const DOMNode* node) {
     // The attribute part ends with a quote, never with the slash of a nested empty element.
     static const std::regex emptyElement(R"(<([^\s/<>]+)((?:\s[^<>]*")?)></\1>)");
     return sortAttributes(std::regex_replace(out, emptyElement, "<$1$2/>"));
+}
+
+void collect(DOMNode* node, DOMNode::NodeType type, Path& path, std::vector<Path>& out) {
+    int index = 0;
+    for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling(), ++index) {
+        path.push_back(index);
+        if (c->getNodeType() == type) out.push_back(path);
+        if (c->getNodeType() == DOMNode::ELEMENT_NODE) collect(c, type, path, out);
+        path.pop_back();
+    }
+}
+
+DOMNode* byPath(DOMNode* root, const Path& path, bool host) {
+    DOMNode* at = root;
+    bool owned = false;
+    for (int step : path) {
+        DOMNode* c = at->getFirstChild();
+        for (int i = 0; i < step && c; ++i) {
+            DOMNode* next = c->getNextSibling();
+            if (host) dom::dispose(c);
+            c = next;
+        }
+        if (host && owned) dom::dispose(at);
+        at = c;
+        owned = host;
+    }
+    return at;
+}
+
+bool isPrefix(const Path& a, const Path& b) {
+    return a.size() <= b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
 } // namespace testing_support

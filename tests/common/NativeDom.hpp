@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -29,5 +30,14 @@ std::string canonicalXml(XERCES_CPP_NAMESPACE::DOMLSSerializer* writer, const XE
 
 // Sorts the attributes within each start tag of XML text.
 std::string sortAttributes(const std::string& xml);
+
+// Child-index paths: `collect` lists those of the elements (or texts) of a native tree in document
+// order; `byPath` finds a node by one (native nodes directly, host nodes as new node objects the caller
+// ends); `isPrefix` says whether `a` leads to `b` or to one of its ancestors.
+using Path = std::vector<int>;
+void collect(XERCES_CPP_NAMESPACE::DOMNode* node, XERCES_CPP_NAMESPACE::DOMNode::NodeType type, Path& path,
+             std::vector<Path>& out);
+XERCES_CPP_NAMESPACE::DOMNode* byPath(XERCES_CPP_NAMESPACE::DOMNode* root, const Path& path, bool host);
+bool isPrefix(const Path& a, const Path& b);
 
 } // namespace testing_support

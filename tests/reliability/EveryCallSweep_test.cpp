@@ -30,31 +30,14 @@ std::vector<Operation> mutations() {
              Owned inserted(s[0]->insertBefore(fresh, s[1]));
              return done;
          }},
-        {"appendChild of new text",
-         {"project/layout/spread/page"},
-         [](DOMDocument* doc, const Subjects& s) -> Result {
-             Owned fresh(doc->createTextNode(u"tail & end"));
-             Owned inserted(s[0]->appendChild(fresh.node));
-             return done;
-         }},
-        {"appendChild moving a story",
-         {"project/layout[2]/spread", "project/story"},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             Owned moved(s[0]->appendChild(s[1]));
-             return done;
-         }},
-        {"appendChild moving a text",
-         {"project/layout[2]/spread/page", kText},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             Owned moved(s[0]->appendChild(s[1]));
-             return done;
-         }},
-        {"insertBefore moving a box before its sibling",
-         {"project/layout/spread/page", kBox, "project/layout/spread/page/box[2]"},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             Owned moved(s[0]->insertBefore(s[2], s[1]));
-             return done;
-         }},
+        {"appendChild of new text", {"project/layout/spread/page"},
+         [](DOMDocument* doc, const Subjects& s) -> Result { Owned fresh(doc->createTextNode(u"tail & end")); Owned inserted(s[0]->appendChild(fresh.node)); return done; }},
+        {"appendChild moving a story", {"project/layout[2]/spread", "project/story"},
+         [](DOMDocument*, const Subjects& s) -> Result { Owned moved(s[0]->appendChild(s[1])); return done; }},
+        {"appendChild moving a text", {"project/layout[2]/spread/page", kText},
+         [](DOMDocument*, const Subjects& s) -> Result { Owned moved(s[0]->appendChild(s[1])); return done; }},
+        {"insertBefore moving a box before its sibling", {"project/layout/spread/page", kBox, "project/layout/spread/page/box[2]"},
+         [](DOMDocument*, const Subjects& s) -> Result { Owned moved(s[0]->insertBefore(s[2], s[1])); return done; }},
         {"insertBefore of an ancestor (refused)",
          {"project/story/paragraph/textRun", "project/story"},
          [](DOMDocument*, const Subjects& s) -> Result {
@@ -75,18 +58,10 @@ std::vector<Operation> mutations() {
              Owned old(s[0]->replaceChild(fresh, s[1]));
              return copyText(old.node ? old->cloneNode(true) : nullptr);
          }},
-        {"replaceChild by a moved host element",
-         {"project/layout/spread/page", kBox, "project/layout[2]/spread/page/box"},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             Owned old(s[0]->replaceChild(s[2], s[1]));
-             return copyText(old.node ? old->cloneNode(true) : nullptr);
-         }},
-        {"setAttribute (new)",
-         {kBox},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             E(s, 0)->setAttribute(u"added", u"yes");
-             return done;
-         }},
+        {"replaceChild by a moved host element", {"project/layout/spread/page", kBox, "project/layout[2]/spread/page/box"},
+         [](DOMDocument*, const Subjects& s) -> Result { Owned old(s[0]->replaceChild(s[2], s[1])); return copyText(old.node ? old->cloneNode(true) : nullptr); }},
+        {"setAttribute (new)", {kBox},
+         [](DOMDocument*, const Subjects& s) -> Result { E(s, 0)->setAttribute(u"added", u"yes"); return done; }},
         {"setAttributeNode",
          {kBox},
          [](DOMDocument* doc, const Subjects& s) -> Result {
@@ -105,62 +80,24 @@ std::vector<Operation> mutations() {
              Owned result(E(s, 0)->setAttributeNodeNS(a));
              return done;
          }},
-        {"Attr setValue",
-         {kBox},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             Owned a(E(s, 0)->getAttributeNode(u"bounds"));
-             static_cast<DOMAttr*>(a.node)->setValue(u"1/2");
-             return done;
-         }},
-        {"Attr setNodeValue",
-         {kBox},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             Owned a(E(s, 0)->getAttributeNode(u"id"));
-             a->setNodeValue(u"b7");
-             return done;
-         }},
-        {"setData",
-         {kText},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             T(s, 0)->setData(u"new text");
-             return done;
-         }},
-        {"setNodeValue to empty",
-         {kText},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             T(s, 0)->setNodeValue(u"");
-             return done;
-         }},
-        {"insertData at 0",
-         {kText},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             T(s, 0)->insertData(0, u">");
-             return done;
-         }},
-        {"insertData at the end",
-         {kText},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             T(s, 0)->insertData(12, u"<");
-             return done;
-         }},
-        {"replaceData",
-         {kText},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             T(s, 0)->replaceData(0, 5, u"Howdy");
-             return done;
-         }},
-        {"replaceWholeText",
-         {kText},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             Owned whole(T(s, 0)->replaceWholeText(u"whole"));
-             return done;
-         }},
-        {"copyInto, deep",
-         {"colors/color[2]", "project/layout/spread/page"},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             own(s, 0)->copyInto(s[1], true);
-             return done;
-         }},
+        {"Attr setValue", {kBox},
+         [](DOMDocument*, const Subjects& s) -> Result { Owned a(E(s, 0)->getAttributeNode(u"bounds")); static_cast<DOMAttr*>(a.node)->setValue(u"1/2"); return done; }},
+        {"Attr setNodeValue", {kBox},
+         [](DOMDocument*, const Subjects& s) -> Result { Owned a(E(s, 0)->getAttributeNode(u"id")); a->setNodeValue(u"b7"); return done; }},
+        {"setData", {kText},
+         [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->setData(u"new text"); return done; }},
+        {"setNodeValue to empty", {kText},
+         [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->setNodeValue(u""); return done; }},
+        {"insertData at 0", {kText},
+         [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->insertData(0, u">"); return done; }},
+        {"insertData at the end", {kText},
+         [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->insertData(12, u"<"); return done; }},
+        {"replaceData", {kText},
+         [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->replaceData(0, 5, u"Howdy"); return done; }},
+        {"replaceWholeText", {kText},
+         [](DOMDocument*, const Subjects& s) -> Result { Owned whole(T(s, 0)->replaceWholeText(u"whole")); return done; }},
+        {"copyInto, deep", {"colors/color[2]", "project/layout/spread/page"},
+         [](DOMDocument*, const Subjects& s) -> Result { own(s, 0)->copyInto(s[1], true); return done; }},
         {"copyInto of a typed element: its children take from their namesakes",
          {"colors/color", "project/layout/spread/page"},
          [](DOMDocument*, const Subjects& s) -> Result {
@@ -176,12 +113,8 @@ std::vector<Operation> mutations() {
              Owned b(box), added(c1->appendChild(box));
              Owned paragraph(doc->createElement(u"paragraph")), added2(c1->appendChild(paragraph.node));
          }},
-        {"copyInto, attributes only",
-         {"project/layout[2]/spread/page/box", kBox},
-         [](DOMDocument*, const Subjects& s) -> Result {
-             own(s, 0)->copyInto(s[1], false);
-             return done;
-         }},
+        {"copyInto, attributes only", {"project/layout[2]/spread/page/box", kBox},
+         [](DOMDocument*, const Subjects& s) -> Result { own(s, 0)->copyInto(s[1], false); return done; }},
         {"Transaction Begin",
          {},
          [&transaction](DOMDocument*, const Subjects&) -> Result {

@@ -37,41 +37,6 @@ using namespace testing_support;
 
 namespace {
 
-using Path = std::vector<int>;
-
-// Child-index paths of the elements (or texts) of a native tree, in document order.
-void collect(DOMNode* node, DOMNode::NodeType type, Path& path, std::vector<Path>& out) {
-    int index = 0;
-    for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling(), ++index) {
-        path.push_back(index);
-        if (c->getNodeType() == type) out.push_back(path);
-        if (c->getNodeType() == DOMNode::ELEMENT_NODE) collect(c, type, path, out);
-        path.pop_back();
-    }
-}
-
-// A node by its child-index path from `root`: native nodes directly, host nodes as new node objects.
-DOMNode* byPath(DOMNode* root, const Path& path, bool host) {
-    DOMNode* at = root;
-    bool owned = false;
-    for (int step : path) {
-        DOMNode* c = at->getFirstChild();
-        for (int i = 0; i < step && c; ++i) {
-            DOMNode* next = c->getNextSibling();
-            if (host) dom::dispose(c);
-            c = next;
-        }
-        if (host && owned) dom::dispose(at);
-        at = c;
-        owned = host;
-    }
-    return at;
-}
-
-bool isPrefix(const Path& a, const Path& b) {
-    return a.size() <= b.size() && std::equal(a.begin(), a.end(), b.begin());
-}
-
 // XPath answers that must agree between the two trees.
 const char16_t* const kQueries[] = {
     u"count(//*)",
