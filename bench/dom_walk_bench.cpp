@@ -2,12 +2,9 @@
 // calls such a walk must make, and through a Xerces-C DOM parsed from the same XML.
 #include <DOMKw/bridge/Connect.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKwHost/ProjectGenerator.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
 
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
 
 #include <memory>
 #include <cstdlib>
@@ -15,6 +12,7 @@
 #include <new>
 
 #include "BenchSupport.hpp"
+#include "ProjectWorld.hpp"
 #include "bridge/CallbackTable.hpp"
 #include "dom/DocumentImpl.hpp"
 #include "dom/Lifetime.hpp"
@@ -45,27 +43,10 @@ namespace {
 
 constexpr size_t kElements = 100000;
 
-struct World {
-    World() {
-        xml = kwhost::generateProject(kElements);
-        kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
-        host.loadString(xml, "generated");
-        Kw::Connect(host.activateRec());
-        doc = static_cast<domImpl::DocumentImpl*>(domImpl::DocumentImpl::create(Kw::ElementRef::get_Application()));
-        MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "generated");
-        parser = std::make_unique<XercesDOMParser>(); // Xerces-C is started by now
-        parser->setDoNamespaces(true);
-        parser->parse(source);
-        native = parser->getDocument();
-    }
-    std::string xml;
-    domImpl::DocumentImpl* doc;
-    std::unique_ptr<XercesDOMParser> parser;
-    DOMDocument* native;
-};
+using World = bench_support::ProjectWorld;
 
 World& world() {
-    static World w;
+    static World w(kElements);
     return w;
 }
 

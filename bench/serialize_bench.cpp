@@ -4,17 +4,15 @@
 // for an element), so the settings are the same on both sides.
 #include <DOMKw/bridge/Connect.hpp>
 #include <DOMKw/dom/ElementImpl.hpp>
-#include <DOMKwHost/ProjectGenerator.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
 
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include <memory>
 
 #include "BenchSupport.hpp"
+#include "ProjectWorld.hpp"
 #include "dom/DocumentImpl.hpp"
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -23,25 +21,10 @@ namespace {
 
 constexpr size_t kElements = 100000;
 
-struct World {
-    World() {
-        xml = kwhost::generateProject(kElements);
-        kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
-        host.loadString(xml, "generated");
-        Kw::Connect(host.activateRec());
-        doc = static_cast<domImpl::DocumentImpl*>(domImpl::DocumentImpl::create(Kw::ElementRef::get_Application()));
-        root = doc->getDocumentElement();
-        MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "generated");
-        parser = std::make_unique<XercesDOMParser>();
-        parser->setDoNamespaces(true);
-        parser->parse(source);
-        native = parser->getDocument();
-    }
-    std::string xml;
-    domImpl::DocumentImpl* doc;
+// The project, with its document element kept at hand.
+struct World : bench_support::ProjectWorld {
+    World() : ProjectWorld(kElements), root(doc->getDocumentElement()) {}
     DOMElement* root;
-    std::unique_ptr<XercesDOMParser> parser;
-    DOMDocument* native;
 };
 
 World& world() {
