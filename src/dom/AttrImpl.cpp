@@ -36,7 +36,7 @@ AttrImpl::~AttrImpl() = default;
 
 void AttrImpl::dispose() {
     if (ownerImpl)
-        ownerImpl->unregisterNode(this);
+        ownerImpl->unregisterNode(this, this);
     else
         delete this;
 }

@@ -36,11 +36,14 @@ public:
     Kw::ObjectRef::DoubleRef getTargetRef() const override { return nodeTarget(application.get()); }
     const DOMNode* targetNode() const override { return this; }
 
-    // Bookkeeping of the node objects of this document.
+    // Bookkeeping of the node objects of this document: a node object joins when it is made (a shared
+    // element handed out again during an evaluation is only counted as another hand-out) and leaves,
+    // ended, at its last dispose.
     void registerNode(DOMNode* node);
     // The same for a node whose ending interface the caller has at hand (no lookup).
     void registerNode(DOMNode* node, Disposable* object);
-    void unregisterNode(DOMNode* node);
+    // Ends `object`, a node object of this document (`node` is the same object as a DOMNode).
+    void unregisterNode(DOMNode* node, Disposable* object);
     ElementImpl* cachedElement(Kw::HostRef handle) const;
     void cacheElement(Kw::HostRef handle, ElementImpl* element);
     void uncacheElement(Kw::HostRef handle);
@@ -49,7 +52,7 @@ public:
     // Removes one tracked entry of `node`.
     void untrackOnce(DOMNode* node);
     // The number of node objects alive (for tests and leak checks).
-    size_t liveNodeCount() const { return alive.size(); }
+    size_t liveNodeCount() const { return liveCount; }
 
     // Tracking scope: on while an evaluation runs; scopes nest, the outermost switches it off.
     class TrackingScope {
@@ -174,9 +177,13 @@ private:
     DOMBTString xmlEncoding;
     DOMBTString xmlVersion{u"1.0"};
     mutable XERCES_CPP_NAMESPACE::DOMDocument* scratchDocument = nullptr;
-    // Every node object alive, whichever mode registered it, with the interface that ends it: the
-    // bookkeeping never touches a node that is gone.
-    FlatTable<DOMNode*, Disposable*> alive;
+    // Every node object alive, whichever mode registered it, newest first, linked through the objects
+    // themselves: the bookkeeping never touches a node that is gone.
+    bool isLive(const Disposable* object) const { return object->livePrevious || liveHead == object; }
+    Disposable* liveHead = nullptr;
+    size_t liveCount = 0;
+    // Set while the document ends what is left: a node object ended meanwhile is ended by that sweep.
+    bool releasing = false;
     Kw::ElementRef application;
 };
 
