@@ -88,6 +88,10 @@ struct Pools {
     uint8_t waitingClass[QUARANTINE] = {};
     size_t oldest = 0;
     FlatTable<uintptr_t, uintptr_t> blocks; // by address / BLOCK: the block's Layout
+    // The block hasEnded found last, with its Layout: nodes made one after another mostly share a block,
+    // and blocks are never given back, so the pair stays true.
+    uintptr_t lastBlock = 0;
+    uintptr_t lastLayout = 0;
 };
 static_assert((QUARANTINE & (QUARANTINE - 1)) == 0, "the ring's size is a power of two");
 
@@ -195,9 +199,15 @@ void release(void* storage, size_t size) noexcept {
 bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
     if (!node || !pools) return false;
     const uintptr_t at = reinterpret_cast<uintptr_t>(node);
-    const uintptr_t layout = pools->blocks.find(at / BLOCK);
-    if (!layout) return false;
     const uintptr_t block = at & ~(BLOCK - 1);
+    uintptr_t layout = pools->lastLayout;
+    if (block != pools->lastBlock) {
+        layout = pools->blocks.find(at / BLOCK);
+        if (!layout) return false;
+        pools->lastBlock = block;
+        pools->lastLayout = layout;
+    }
+    if (!layout) return false; // the first address below BLOCK, before any block was found
     const size_t offset = at - block;
     if (offset < FIRST_SLOT) return false;
     const size_t size = Layout::slotBytes(layout);
