@@ -58,33 +58,7 @@ void DocumentImpl::release() { delete this; }
 
 void DocumentImpl::registerNode(DOMNode* node) { registerNode(node, asDisposable(node)); }
 
-void DocumentImpl::registerNode(DOMNode* node, Disposable* object) {
-    // A node registered again (a shared element handed out during an evaluation) keeps its place.
-    if (!isLive(object)) {
-        object->livePrevious = nullptr;
-        object->liveNext = liveHead;
-        if (liveHead) liveHead->livePrevious = object;
-        liveHead = object;
-        ++liveCount;
-    }
-    if (trackingMode) trackedNodes.set(node, trackedNodes.find(node) + 1);
-}
-
-void DocumentImpl::unregisterNode(DOMNode* node, Disposable* object) {
-    if (!object || releasing) return;
-    if (!trackedNodes.empty()) trackedNodes.take(node);
-    if (!isLive(object)) return;
-    Disposable* previous = object->livePrevious;
-    Disposable* next = object->liveNext;
-    if (previous)
-        previous->liveNext = next;
-    else
-        liveHead = next;
-    if (next) next->livePrevious = previous;
-    object->livePrevious = object->liveNext = nullptr;
-    --liveCount;
-    delete object;
-}
+void DocumentImpl::countHandOut(DOMNode* node) { trackedNodes.set(node, trackedNodes.find(node) + 1); }
 
 void DocumentImpl::untrackOnce(DOMNode* node) {
     if (const size_t handOuts = trackedNodes.find(node)) {

@@ -41,9 +41,33 @@ public:
     // ended, at its last dispose.
     void registerNode(DOMNode* node);
     // The same for a node whose ending interface the caller has at hand (no lookup).
-    void registerNode(DOMNode* node, Disposable* object);
+    void registerNode(DOMNode* node, Disposable* object) {
+        // A node registered again (a shared element handed out during an evaluation) keeps its place.
+        if (!isLive(object)) {
+            object->livePrevious = nullptr;
+            object->liveNext = liveHead;
+            if (liveHead) liveHead->livePrevious = object;
+            liveHead = object;
+            ++liveCount;
+        }
+        if (trackingMode) countHandOut(node);
+    }
     // Ends `object`, a node object of this document (`node` is the same object as a DOMNode).
-    void unregisterNode(DOMNode* node, Disposable* object);
+    void unregisterNode(DOMNode* node, Disposable* object) {
+        if (!object || releasing) return;
+        if (!trackedNodes.empty()) trackedNodes.take(node);
+        if (!isLive(object)) return;
+        Disposable* previous = object->livePrevious;
+        Disposable* next = object->liveNext;
+        if (previous)
+            previous->liveNext = next;
+        else
+            liveHead = next;
+        if (next) next->livePrevious = previous;
+        object->livePrevious = object->liveNext = nullptr;
+        --liveCount;
+        delete object;
+    }
     ElementImpl* cachedElement(Kw::HostRef handle) const;
     void cacheElement(Kw::HostRef handle, ElementImpl* element);
     void uncacheElement(Kw::HostRef handle);
@@ -169,6 +193,7 @@ public:
     const XMLCh* saveToString(DOMNode* node) override;
 
 private:
+    void countHandOut(DOMNode* node);
     // Hand-outs made while tracking, counted per node object.
     FlatTable<DOMNode*, size_t> trackedNodes;
     bool trackingMode = false;
