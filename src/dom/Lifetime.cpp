@@ -88,10 +88,15 @@ struct Pools {
     uint8_t waitingClass[QUARANTINE] = {};
     size_t oldest = 0;
     FlatTable<uintptr_t, uintptr_t> blocks; // by address / BLOCK: the block's Layout
-    // The block hasEnded found last, with its Layout: nodes made one after another mostly share a block,
-    // and blocks are never given back, so the pair stays true.
-    uintptr_t lastBlock = 0;
-    uintptr_t lastLayout = 0;
+    // The blocks hasEnded found lately, with their Layouts, each at the place its address picks: a walk
+    // ends its nodes in a few dozen blocks, so the table is seldom asked. Blocks are never given back, so
+    // an entry stays true.
+    struct Found {
+        uintptr_t block = 0;
+        uintptr_t layout = 0;
+    };
+    static constexpr size_t FOUND = 64;
+    Found found[FOUND];
 };
 static_assert((QUARANTINE & (QUARANTINE - 1)) == 0, "the ring's size is a power of two");
 
@@ -200,14 +205,14 @@ bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
     if (!node || !pools) return false;
     const uintptr_t at = reinterpret_cast<uintptr_t>(node);
     const uintptr_t block = at & ~(BLOCK - 1);
-    uintptr_t layout = pools->lastLayout;
-    if (block != pools->lastBlock) {
+    Pools::Found& found = pools->found[(at / BLOCK) & (Pools::FOUND - 1)];
+    uintptr_t layout = found.layout;
+    if (block != found.block || !layout) {
         layout = pools->blocks.find(at / BLOCK);
         if (!layout) return false;
-        pools->lastBlock = block;
-        pools->lastLayout = layout;
+        found.block = block;
+        found.layout = layout;
     }
-    if (!layout) return false; // the first address below BLOCK, before any block was found
     const size_t offset = at - block;
     if (offset < FIRST_SLOT) return false;
     const size_t size = Layout::slotBytes(layout);
