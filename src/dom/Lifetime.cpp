@@ -102,10 +102,11 @@ static_assert((QUARANTINE & (QUARANTINE - 1)) == 0, "the ring's size is a power 
 
 // Never destroyed: node objects may end during the process's exit.
 Pools* pools = nullptr;
-Pools& all() {
-    if (!pools) pools = new Pools;
+__attribute__((noinline)) Pools& firstPools() {
+    pools = new Pools;
     return *pools;
 }
+Pools& all() { return pools ? *pools : firstPools(); }
 
 size_t rounded(size_t size) {
     return (size + GRAIN - 1) / GRAIN * GRAIN;
@@ -150,24 +151,34 @@ Block* newBlock(size_t slotBytes) {
 
 } // namespace
 
+namespace {
+
+// A slot carved from the pool's block, a new block when that one is used up: kept out of allocate, whose
+// common path (a ready slot) then needs no registers saved.
+__attribute__((noinline)) Slot* carve(Pool& pool, size_t objectBytes) {
+    const size_t slotBytes = sizeof(Slot) + objectBytes;
+    if (!pool.carving || pool.carving->carved == pool.carving->slots) pool.carving = newBlock(slotBytes);
+    Slot* slot = slotAt(pool.carving, pool.carving->carved++);
+    DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
+    return slot;
+}
+
+} // namespace
+
 void* allocate(size_t size) {
     if (size > LARGEST_POOLED) return ::operator new(size);
     const size_t objectBytes = objectBytesFor(size);
     const size_t sizeClass = objectBytes / GRAIN;
     Pool& pool = all().bySize[sizeClass];
-    Slot* slot;
-    if (pool.ready) {
-        slot = pool.ready;
+    Slot* slot = pool.ready;
+    if (slot) {
         DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
         pool.ready = slot->next;
         --pool.readyCount;
         // The next one ended long ago and has left the cache: it is fetched while this one is used.
         if (pool.ready) __builtin_prefetch(pool.ready, 1);
     } else {
-        const size_t slotBytes = sizeof(Slot) + objectBytes;
-        if (!pool.carving || pool.carving->carved == pool.carving->slots) pool.carving = newBlock(slotBytes);
-        slot = slotAt(pool.carving, pool.carving->carved++);
-        DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
+        slot = carve(pool, objectBytes);
     }
     slot->next = nullptr;
     slot->state = LIVE;
