@@ -17,7 +17,8 @@ protected:
     // Elements (one handed out twice), text nodes and attribute nodes, in the order they were made.
     std::vector<DOMNode*> holdMixedNodes() {
         std::vector<DOMNode*> held;
-        for (const char* path : {"colors", "project/layout/spread/page/box", "project/story/paragraph/textRun"}) {
+        for (const char* path :
+             {"colors", "project/layout/spread/page/box", "project/story/paragraph/textRun"}) {
             DOMElement* element = at(path);
             held.push_back(element);
             if (DOMNode* first = element->getFirstChild()) held.push_back(first);
