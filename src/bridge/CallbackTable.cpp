@@ -7,10 +7,10 @@ namespace {
 
 template <class... Args> HostStatus notConnected(Args...) { return NOT_CONNECTED; }
 
-template <class R, class... Args> void stub(R (*&slot)(Args...)) { slot = &notConnected<Args...>; }
+template <class R, class... Args> constexpr void stub(R (*&slot)(Args...)) { slot = &notConnected<Args...>; }
 
-CallbackTable makeUnconnected() {
-    CallbackTable t;
+constexpr CallbackTable makeUnconnected() {
+    CallbackTable t{};
     stub(t.StringToKey), stub(t.KeyToString), stub(t.GetAttributeValue), stub(t.SetAttributeValue);
     stub(t.GetAttributeKeys), stub(t.NavigateElement), stub(t.GetElementNameKey), stub(t.AdjustReference);
     stub(t.GetNumChildren), stub(t.InsertBeforeChild), stub(t.InsertNewChild), stub(t.RemoveChild);
@@ -25,17 +25,14 @@ CallbackTable makeUnconnected() {
     return t;
 }
 
-CallbackTable& table() {
-    static CallbackTable t = makeUnconnected();
-    return t;
-}
-
 } // namespace
 
-const CallbackTable& callbacks() { return table(); }
+// Filled at compile time: a call made before Connect, even from another file's static initialisation,
+// finds the stubs.
+CallbackTable installedTable = makeUnconnected();
 
 void installCallbacks(const uint64_t (&words)[SelectorCount]) {
-    CallbackTable& t = table();
+    CallbackTable& t = installedTable;
     static_assert(sizeof(words) == sizeof(t), "the table is the host's words, in selector order");
     const CallbackTable unconnected = makeUnconnected();
     uint64_t filled[SelectorCount];

@@ -58,8 +58,9 @@ struct CallbackTable {
 };
 static_assert(sizeof(CallbackTable) == SelectorCount * sizeof(void*), "one pointer per selector");
 
-// The table the facade calls through.
-const CallbackTable& callbacks();
+// The table the facade calls through (every host call reads it: inline).
+extern CallbackTable installedTable;
+inline const CallbackTable& callbacks() { return installedTable; }
 
 // Copies the 43 words the host filled in, selector by selector.
 void installCallbacks(const uint64_t (&words)[SelectorCount]);

@@ -32,11 +32,17 @@ AttrImpl::AttrImpl(Kw::AttributeRef attr, DOMDocument* doc, DocumentImpl* owner)
     if (ownerImpl) ownerImpl->registerNode(this, this);
 }
 
+AttrImpl::AttrImpl(const Kw::ElementRef& element, Kw::StringKey name, DOMDocument* doc, DocumentImpl* owner)
+    : attribute(element, name), ownerDocument(doc), ownerImpl(owner) {
+    attribute.resolveName();
+    if (ownerImpl) ownerImpl->registerNode(this, this);
+}
+
 AttrImpl::~AttrImpl() = default;
 
 void AttrImpl::dispose() {
     if (ownerImpl)
-        ownerImpl->unregisterNode(this);
+        ownerImpl->unregisterNode(this, this);
     else
         delete this;
 }

@@ -25,6 +25,8 @@ public:
     AttrImpl(Kw::AttributeRef attribute, DOMDocument* doc);
     // `owner` is the library document behind `doc` (null when `doc` is not one): no lookup.
     AttrImpl(Kw::AttributeRef attribute, DOMDocument* doc, DocumentImpl* owner);
+    // The attribute `name` of `element`, the record made in place.
+    AttrImpl(const Kw::ElementRef& element, Kw::StringKey name, DOMDocument* doc, DocumentImpl* owner);
     ~AttrImpl() override;
 
     // Null when the attribute is uncopyable; otherwise a copy in the scratch document.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "bridge/HostStatus.hpp"
@@ -37,11 +38,16 @@ DocumentImpl::~DocumentImpl() {
     if (!trackedNodes.empty()) disposeTracked();
     // Whatever the callers left: the whole document goes, so every object is freed outright, however
     // many hand-outs of it are still counted.
-    FlatTable<DOMNode*, Disposable*> left;
-    left.swap(alive);
+    releasing = true;
+    Disposable* left = std::exchange(liveHead, nullptr);
+    liveCount = 0;
     trackedNodes.clear();
     elementCache.clear();
-    left.forEach([](DOMNode*, Disposable* object) { delete object; });
+    while (left) {
+        Disposable* object = left;
+        left = object->liveNext;
+        delete object;
+    }
     xpathSlot.reset();
     if (scratchDocument) scratchDocument->release();
 }
@@ -52,19 +58,7 @@ void DocumentImpl::release() { delete this; }
 
 void DocumentImpl::registerNode(DOMNode* node) { registerNode(node, asDisposable(node)); }
 
-void DocumentImpl::registerNode(DOMNode* node, Disposable* object) {
-    // A node registered again (a shared element handed out during an evaluation) keeps its entry.
-    alive.add(node, object);
-    if (trackingMode) trackedNodes.set(node, trackedNodes.find(node) + 1);
-}
-
-void DocumentImpl::unregisterNode(DOMNode* node) {
-    if (!node) return;
-    if (!trackedNodes.empty()) trackedNodes.take(node);
-    Disposable* object = alive.take(node);
-    if (!object) return;
-    delete object;
-}
+void DocumentImpl::countHandOut(DOMNode* node) { trackedNodes.set(node, trackedNodes.find(node) + 1); }
 
 void DocumentImpl::untrackOnce(DOMNode* node) {
     if (const size_t handOuts = trackedNodes.find(node)) {
@@ -88,8 +82,15 @@ void DocumentImpl::disposeTracked() {
     // the table and are passed over) or, in principle, track new ones (the next round takes them).
     // The next write hands out as many objects again: the tables keep the room this one needed rather
     // than give it back now and grow into fresh memory then.
+    // A node object leaves the table when it ends: a node still in it is alive, and is touched only then.
+    // The counts are kept here, so the ends made here are not counted off a second time.
+    struct Suspended {
+        bool& mode;
+        const bool previous;
+        explicit Suspended(bool& m) : mode(m), previous(m) { mode = false; }
+        ~Suspended() { mode = previous; }
+    } suspended(trackingMode);
     trackedNodes.keepCapacity();
-    alive.keepCapacity();
     std::vector<DOMNode*> round;
     while (!trackedNodes.empty()) {
         round.clear();
@@ -97,11 +98,12 @@ void DocumentImpl::disposeTracked() {
         trackedNodes.forEach([&round](DOMNode* node, size_t) { round.push_back(node); });
         std::sort(round.begin(), round.end(), std::less<DOMNode*>());
         for (DOMNode* node : round) {
-            const size_t handOuts = trackedNodes.take(node);
-            for (size_t i = 0; i < handOuts; ++i) {
-                Disposable* object = alive.find(node);
-                if (!object) break;
-                object->dispose();
+            for (size_t handOuts = trackedNodes.find(node); handOuts; handOuts = trackedNodes.find(node)) {
+                if (handOuts > 1)
+                    trackedNodes.set(node, handOuts - 1);
+                else
+                    trackedNodes.take(node);
+                asDisposable(node)->dispose();
             }
         }
     }

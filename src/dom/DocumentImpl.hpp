@@ -36,11 +36,38 @@ public:
     Kw::ObjectRef::DoubleRef getTargetRef() const override { return nodeTarget(application.get()); }
     const DOMNode* targetNode() const override { return this; }
 
-    // Bookkeeping of the node objects of this document.
+    // Bookkeeping of the node objects of this document: a node object joins when it is made (a shared
+    // element handed out again during an evaluation is only counted as another hand-out) and leaves,
+    // ended, at its last dispose.
     void registerNode(DOMNode* node);
     // The same for a node whose ending interface the caller has at hand (no lookup).
-    void registerNode(DOMNode* node, Disposable* object);
-    void unregisterNode(DOMNode* node);
+    void registerNode(DOMNode* node, Disposable* object) {
+        // A node registered again (a shared element handed out during an evaluation) keeps its place.
+        if (!isLive(object)) {
+            object->livePrevious = nullptr;
+            object->liveNext = liveHead;
+            if (liveHead) liveHead->livePrevious = object;
+            liveHead = object;
+            ++liveCount;
+        }
+        if (trackingMode) countHandOut(node);
+    }
+    // Ends `object`, a node object of this document (`node` is the same object as a DOMNode).
+    void unregisterNode(DOMNode* node, Disposable* object) {
+        if (!object || releasing) return;
+        if (!trackedNodes.empty()) trackedNodes.take(node);
+        if (!isLive(object)) return;
+        Disposable* previous = object->livePrevious;
+        Disposable* next = object->liveNext;
+        if (previous)
+            previous->liveNext = next;
+        else
+            liveHead = next;
+        if (next) next->livePrevious = previous;
+        object->livePrevious = object->liveNext = nullptr;
+        --liveCount;
+        delete object;
+    }
     ElementImpl* cachedElement(Kw::HostRef handle) const;
     void cacheElement(Kw::HostRef handle, ElementImpl* element);
     void uncacheElement(Kw::HostRef handle);
@@ -49,7 +76,7 @@ public:
     // Removes one tracked entry of `node`.
     void untrackOnce(DOMNode* node);
     // The number of node objects alive (for tests and leak checks).
-    size_t liveNodeCount() const { return alive.size(); }
+    size_t liveNodeCount() const { return liveCount; }
 
     // Tracking scope: on while an evaluation runs; scopes nest, the outermost switches it off.
     class TrackingScope {
@@ -166,6 +193,7 @@ public:
     const XMLCh* saveToString(DOMNode* node) override;
 
 private:
+    void countHandOut(DOMNode* node);
     // Hand-outs made while tracking, counted per node object.
     FlatTable<DOMNode*, size_t> trackedNodes;
     bool trackingMode = false;
@@ -174,9 +202,13 @@ private:
     DOMBTString xmlEncoding;
     DOMBTString xmlVersion{u"1.0"};
     mutable XERCES_CPP_NAMESPACE::DOMDocument* scratchDocument = nullptr;
-    // Every node object alive, whichever mode registered it, with the interface that ends it: the
-    // bookkeeping never touches a node that is gone.
-    FlatTable<DOMNode*, Disposable*> alive;
+    // Every node object alive, whichever mode registered it, newest first, linked through the objects
+    // themselves: the bookkeeping never touches a node that is gone.
+    bool isLive(const Disposable* object) const { return object->livePrevious || liveHead == object; }
+    Disposable* liveHead = nullptr;
+    size_t liveCount = 0;
+    // Set while the document ends what is left: a node object ended meanwhile is ended by that sweep.
+    bool releasing = false;
     Kw::ElementRef application;
 };
 

@@ -212,7 +212,7 @@ DOMElement* ElementImpl::getElementByTagName(const XMLCh* name) {
 }
 
 DOMAttr* ElementImpl::getAttributeNode(const Kw::StringKey& name) const {
-    return new AttrImpl(Kw::AttributeRef(elementRef, name), ownerDocument, ownerImpl);
+    return new AttrImpl(elementRef, name, ownerDocument, ownerImpl);
 }
 
 // Copies.

@@ -88,15 +88,25 @@ struct Pools {
     uint8_t waitingClass[QUARANTINE] = {};
     size_t oldest = 0;
     FlatTable<uintptr_t, uintptr_t> blocks; // by address / BLOCK: the block's Layout
+    // The blocks hasEnded found lately, with their Layouts, each at the place its address picks: a walk
+    // ends its nodes in a few dozen blocks, so the table is seldom asked. Blocks are never given back, so
+    // an entry stays true.
+    struct Found {
+        uintptr_t block = 0;
+        uintptr_t layout = 0;
+    };
+    static constexpr size_t FOUND = 64;
+    Found found[FOUND];
 };
 static_assert((QUARANTINE & (QUARANTINE - 1)) == 0, "the ring's size is a power of two");
 
 // Never destroyed: node objects may end during the process's exit.
 Pools* pools = nullptr;
-Pools& all() {
-    if (!pools) pools = new Pools;
+__attribute__((noinline)) Pools& firstPools() {
+    pools = new Pools;
     return *pools;
 }
+Pools& all() { return pools ? *pools : firstPools(); }
 
 size_t rounded(size_t size) {
     return (size + GRAIN - 1) / GRAIN * GRAIN;
@@ -141,24 +151,34 @@ Block* newBlock(size_t slotBytes) {
 
 } // namespace
 
+namespace {
+
+// A slot carved from the pool's block, a new block when that one is used up: kept out of allocate, whose
+// common path (a ready slot) then needs no registers saved.
+__attribute__((noinline)) Slot* carve(Pool& pool, size_t objectBytes) {
+    const size_t slotBytes = sizeof(Slot) + objectBytes;
+    if (!pool.carving || pool.carving->carved == pool.carving->slots) pool.carving = newBlock(slotBytes);
+    Slot* slot = slotAt(pool.carving, pool.carving->carved++);
+    DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
+    return slot;
+}
+
+} // namespace
+
 void* allocate(size_t size) {
     if (size > LARGEST_POOLED) return ::operator new(size);
     const size_t objectBytes = objectBytesFor(size);
     const size_t sizeClass = objectBytes / GRAIN;
     Pool& pool = all().bySize[sizeClass];
-    Slot* slot;
-    if (pool.ready) {
-        slot = pool.ready;
+    Slot* slot = pool.ready;
+    if (slot) {
         DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
         pool.ready = slot->next;
         --pool.readyCount;
         // The next one ended long ago and has left the cache: it is fetched while this one is used.
         if (pool.ready) __builtin_prefetch(pool.ready, 1);
     } else {
-        const size_t slotBytes = sizeof(Slot) + objectBytes;
-        if (!pool.carving || pool.carving->carved == pool.carving->slots) pool.carving = newBlock(slotBytes);
-        slot = slotAt(pool.carving, pool.carving->carved++);
-        DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
+        slot = carve(pool, objectBytes);
     }
     slot->next = nullptr;
     slot->state = LIVE;
@@ -195,9 +215,15 @@ void release(void* storage, size_t size) noexcept {
 bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
     if (!node || !pools) return false;
     const uintptr_t at = reinterpret_cast<uintptr_t>(node);
-    const uintptr_t layout = pools->blocks.find(at / BLOCK);
-    if (!layout) return false;
     const uintptr_t block = at & ~(BLOCK - 1);
+    Pools::Found& found = pools->found[(at / BLOCK) & (Pools::FOUND - 1)];
+    uintptr_t layout = found.layout;
+    if (block != found.block || !layout) {
+        layout = pools->blocks.find(at / BLOCK);
+        if (!layout) return false;
+        found.block = block;
+        found.layout = layout;
+    }
     const size_t offset = at - block;
     if (offset < FIRST_SLOT) return false;
     const size_t size = Layout::slotBytes(layout);

@@ -67,7 +67,7 @@ DOMNode* NodeImpl::exportCopy(bool) const { throwDOMException(-1); }
 void NodeImpl::dispose() {
     childLists.clear();
     if (ownerImpl)
-        ownerImpl->unregisterNode(asNode());
+        ownerImpl->unregisterNode(asNode(), this);
     else
         delete this;
 }

@@ -1,6 +1,7 @@
 #include <DOMKw/platform/BTString.hpp>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -160,10 +161,18 @@ XMLCh* BTStringMutator::GetBuffer(long size) {
 }
 
 void BTStringMutator::SetTo(const XMLCh* text, long count) {
+    const std::less<const XMLCh*> before;
+    const XMLCh* here = fText.data();
+    const XMLCh* hereEnd = here + fText.size() + 1; // the terminator included
     if (!text || count <= 0) {
         fText.clear();
+    } else if (!before(text, hereEnd) || !before(here, text + count)) {
+        // Text from elsewhere (the common case: a host's buffer) is copied over what was here, in place
+        // when it fits.
+        fText.clear();
+        fText.append(text, static_cast<size_t>(count));
     } else {
-        fText.assign(text, static_cast<size_t>(count));
+        fText.assign(text, static_cast<size_t>(count)); // a part of this text itself
     }
     textChanged();
 }

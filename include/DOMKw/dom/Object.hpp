@@ -37,15 +37,27 @@ void dispose(XERCES_CPP_NAMESPACE::DOMNode* node);
 
 namespace domImpl {
 
+class DocumentImpl;
+
 // The node objects of the library end with dispose(); release() does nothing on them.
 class Disposable {
 public:
+    Disposable() = default;
+    Disposable(const Disposable&) = delete;
+    Disposable& operator=(const Disposable&) = delete;
     virtual ~Disposable() = default;
     virtual void dispose() = 0;
     // Node objects live in pooled slots that remember an ended object, so that dom::dispose recognises
     // the node if it is ended again.
     static void* operator new(std::size_t size);
     static void operator delete(void* storage, std::size_t size);
+
+private:
+    // The document that owns a node object keeps its live objects in a list that runs through them: no
+    // table to grow, and joining or leaving it touches only the neighbours.
+    friend class DocumentImpl;
+    Disposable* livePrevious = nullptr;
+    Disposable* liveNext = nullptr;
 };
 
 } // namespace domImpl
