@@ -13,7 +13,10 @@
 #include <memory>
 
 #include "bridge/HostStatus.hpp"
+#include "dom/DocumentImpl.hpp"
+#include "dom/Identity.hpp"
 #include "xpath/DocumentWrappers.hpp"
+#include "xpath/DocumentXPathState.hpp"
 #include "xpath/HostTree.hpp"
 #include "xpath/TellamXalanSupport.hpp"
 #include "xpath/XPathEngine.hpp"
@@ -151,9 +154,14 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
     const Resolution how(resolver, contextNode);
     checkText(expression);
     if (!how.node || !how.prefixes || !contextNode) invalid();
-    compileWith(xp, expression, *how.prefixes);
+    // Over a document of the library, through the expressions it keeps.
+    const XERCES_CPP_NAMESPACE::DOMDocument* owner = documentOf(contextNode);
+    if (DocumentImpl* own = asDocumentImpl(owner))
+        xp.compile(expression, *how.prefixes, compiledExpressions(*own));
+    else
+        compileWith(xp, expression, *how.prefixes);
 
-    const WrappedDocument wrapped = wrapDocument(documentOf(contextNode));
+    const WrappedDocument wrapped = wrapDocument(owner);
     if (!wrapped.host && !wrapped.wrapper) invalid();
     auto* reusable = dynamic_cast<XPathResultImpl*>(result);
     XObjectPtr value;
