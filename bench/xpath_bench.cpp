@@ -9,7 +9,9 @@
 //    wrapper built up front, no maps), made new for each sequence; its build counts in the first evaluation.
 //  - Xalan "lazy" (the positional query only): `XercesDocumentWrapper(manager, document, false, false,
 //    false)`, which wraps nodes as the evaluation reaches them.
-//  Both compile the expression at every evaluation (`XPathEvaluator::evaluate` with a text).
+//  Both are handed the expression's text at every evaluation (`XPathEvaluator::evaluate` with a text).
+//  Xalan compiles it each time; the library compiles a text once per document and keeps it (the last 16
+//  texts), so its first evaluation of a sequence compiles and its repeats do not.
 //  Two more library sequences: a whole-tree search on a document that answered a small query first, and
 //  one result object reused by every evaluation (the Xalan side is the same as for the query alone).
 //  The library reads a tree of its own from the host at each evaluation and keeps nothing the size of the

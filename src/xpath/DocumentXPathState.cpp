@@ -14,7 +14,9 @@ DocumentXPathState::~DocumentXPathState() {
     link->document = nullptr; // trees that results or resolvers still hold no longer reach the document
 }
 
-std::shared_ptr<HostDocument> hostDocument(DocumentImpl& document) {
+namespace {
+
+DocumentXPathState& stateOf(DocumentImpl& document) {
     // Only this layer fills the slot.
     auto* state = static_cast<DocumentXPathState*>(document.xpathState());
     if (!state) {
@@ -22,7 +24,17 @@ std::shared_ptr<HostDocument> hostDocument(DocumentImpl& document) {
         state = made.get();
         document.setXPathState(std::move(made));
     }
-    return state->hostDocument();
+    return *state;
+}
+
+} // namespace
+
+std::shared_ptr<HostDocument> hostDocument(DocumentImpl& document) {
+    return stateOf(document).hostDocument();
+}
+
+CompiledExpressions& compiledExpressions(DocumentImpl& document) {
+    return stateOf(document).compiledExpressions();
 }
 
 } // namespace domImpl::xpathImpl

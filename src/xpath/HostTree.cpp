@@ -64,6 +64,26 @@ bool isXmlSpace(XMLCh c) {
 
 } // namespace
 
+// NodesByHandle.
+
+void NodesByHandle::add(HostRef handle, HostChild* node) {
+    if (handle < 0) return;
+    if (2 * (used + 1) > slots.size()) {
+        std::vector<Slot> old(slots.empty() ? 128 : 2 * slots.size(), Slot{-1, nullptr});
+        old.swap(slots);
+        shift = 64;
+        for (size_t n = slots.size(); n > 1; n >>= 1) --shift;
+        used = 0;
+        for (const Slot& s : old)
+            if (s.handle >= 0) add(s.handle, s.node);
+    }
+    size_t i = start(handle);
+    for (; slots[i].handle >= 0; i = (i + 1) & (slots.size() - 1))
+        if (slots[i].handle == handle) return;
+    slots[i] = Slot{handle, node};
+    ++used;
+}
+
 // HostChild.
 
 XalanNode* HostChild::asXalan() {
@@ -150,8 +170,12 @@ const NameTexts& HostElement::names() const {
 }
 
 const XalanDOMString& HostElement::getNamespaceURI() const {
-    if (namespaceKey == unread) namespaceKey = reads::elementNameKey(handle, 1);
-    return tree->doc->names(namespaceKey).qualified;
+    if (!namespaceNames) {
+        // Read once for the node's life, as the name is.
+        if (namespaceKey == unread) namespaceKey = reads::elementNameKey(handle, 1);
+        namespaceNames = &tree->doc->names(namespaceKey);
+    }
+    return namespaceNames->qualified;
 }
 
 bool HostElement::isIndexed() const {
@@ -376,7 +400,7 @@ HostChild* HostTree::makeNode(HostRef handle) {
 
 HostChild* HostTree::make(HostRef handle) {
     HostChild* node = makeNode(handle);
-    byHandle.emplace(handle, node);
+    byHandle.add(handle, node);
     return node;
 }
 
@@ -442,7 +466,7 @@ HostChild* HostTree::findNumbered(HostRef handle) {
         while (c && c->handle != *step) c = c->links[HostChild::NextSibling];
         node = c;
     }
-    if (node) byHandle.emplace(handle, node);
+    if (node) byHandle.add(handle, node);
     return node;
 }
 
@@ -456,8 +480,7 @@ HostChild* HostTree::application() {
 
 HostChild* HostTree::nodeAt(HostRef handle) {
     if (handle < 0) return nullptr;
-    auto it = byHandle.find(handle);
-    if (it != byHandle.end()) return it->second;
+    if (HostChild* known = byHandle.find(handle)) return known;
     if (isNumbered && running) return findNumbered(handle);
     if (handle == doc->applicationHandle() && appRead && app) return app;
     return make(handle);

@@ -29,6 +29,7 @@
 #include <xalanc/XalanDOM/XalanText.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -66,38 +67,77 @@ struct NameTexts {
     XalanDOMString qualified, local, prefix;
 };
 
-// Objects of one kind made by a tree, in blocks, at addresses that never move; ended with the tree.
+// Objects of one kind made by a tree, in blocks, at addresses that never move; ended with the tree. The
+// blocks start small (a path from the context reads a few dozen nodes) and double up to a largest size
+// (a tree read whole has a node for every host object).
 template <class T> class NodeBlocks {
 public:
     NodeBlocks() = default;
     NodeBlocks(const NodeBlocks&) = delete;
     NodeBlocks& operator=(const NodeBlocks&) = delete;
     ~NodeBlocks() {
-        for (size_t b = 0; b < blocks.size(); ++b) {
-            const size_t n = b + 1 == blocks.size() ? used : perBlock;
-            T* at = reinterpret_cast<T*>(blocks[b].get());
-            for (size_t i = 0; i < n; ++i) at[i].~T();
+        for (Block& b : blocks) {
+            T* at = reinterpret_cast<T*>(b.slots.get());
+            for (size_t i = 0; i < b.used; ++i) at[i].~T();
         }
     }
     template <class... A> T* make(A&&... args) {
-        if (blocks.empty() || used == perBlock) {
-            blocks.emplace_back(new Slot[perBlock]);
-            used = 0;
+        if (blocks.empty() || blocks.back().used == blocks.back().room) {
+            const size_t room = blocks.empty() ? smallest : std::min(blocks.back().room * 2, largest);
+            blocks.push_back(Block{std::unique_ptr<Slot[]>(new Slot[room]), room, 0});
         }
-        T* at = reinterpret_cast<T*>(blocks.back().get()) + used;
+        Block& b = blocks.back();
+        T* at = reinterpret_cast<T*>(b.slots.get()) + b.used;
         new (at) T(std::forward<A>(args)...);
-        ++used;
+        ++b.used;
+        ++count;
         return at;
     }
-    size_t size() const { return blocks.empty() ? 0 : (blocks.size() - 1) * perBlock + used; }
+    size_t size() const { return count; }
 
 private:
-    static constexpr size_t perBlock = 1024;
+    static constexpr size_t smallest = 16;
+    static constexpr size_t largest = 1024;
     struct alignas(T) Slot {
         unsigned char bytes[sizeof(T)];
     };
-    std::vector<std::unique_ptr<Slot[]>> blocks;
+    struct Block {
+        std::unique_ptr<Slot[]> slots;
+        size_t room, used;
+    };
+    std::vector<Block> blocks;
+    size_t count = 0;
+};
+
+class HostChild;
+
+// The nodes of a tree by host handle: open addressing over a table that doubles when half full, so that
+// a node costs no allocation of its own.
+class NodesByHandle {
+public:
+    // The node of a handle, or null.
+    HostChild* find(HostRef handle) const {
+        if (slots.empty() || handle < 0) return nullptr;
+        for (size_t i = start(handle);; i = (i + 1) & (slots.size() - 1)) {
+            if (slots[i].handle == handle) return slots[i].node;
+            if (slots[i].handle < 0) return nullptr;
+        }
+    }
+    // Adds the node of a handle (one already there keeps its node; a negative handle is never added).
+    void add(HostRef handle, HostChild* node);
+
+private:
+    struct Slot {
+        HostRef handle;
+        HostChild* node;
+    };
+    size_t start(HostRef handle) const {
+        // Fibonacci hashing: the high bits of the product pick the slot.
+        return static_cast<size_t>((static_cast<uint64_t>(handle) * 0x9E3779B97F4A7C15ull) >> shift);
+    }
+    std::vector<Slot> slots;
     size_t used = 0;
+    unsigned shift = 64;
 };
 
 // The part of an element or text node that is a host object in the tree: its handle and its links, read
@@ -180,6 +220,7 @@ private:
     mutable HostKey tagKey = unread;
     mutable HostKey namespaceKey = unread;
     mutable const NameTexts* tagNames = nullptr;
+    mutable const NameTexts* namespaceNames = nullptr;
     mutable Attributes* attributes = nullptr;
 };
 
@@ -348,7 +389,7 @@ private:
     NodeBlocks<HostText> texts;
     NodeBlocks<HostAttr> attrs;
     std::unordered_map<const XalanNode*, std::unique_ptr<xalan::XalanNodeList>> lists;
-    std::unordered_map<HostRef, HostChild*> byHandle;
+    NodesByHandle byHandle;
     std::vector<Kw::ElementRef> pins;
     std::deque<HostElement::Attributes> attributeRecords;
 };

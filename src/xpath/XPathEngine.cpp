@@ -18,6 +18,7 @@
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/util/XMLException.hpp>
 
+#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -61,6 +62,41 @@ XPathConstructionContextDefault& constructionContext() {
     static QuietConstructionContext context;
     return context;
 }
+
+// The strings a kept compilation points into: the strings its compilation pooled, each kept once. The
+// scratch strings a compilation borrows come from the process-wide construction context.
+class KeptStrings : public XPathConstructionContext {
+public:
+    KeptStrings() : XPathConstructionContext(memory()) {}
+    void problem(eSource, eClassification classification, const XalanDOMString& message,
+                 const Locator* locator, const XalanNode*) override {
+        if (classification == eError) throw XalanXPathException(message, memory(), locator);
+    }
+    void problem(eSource source, eClassification classification, const XalanDOMString& message,
+                 const XalanNode* node) override {
+        problem(source, classification, message, nullptr, node);
+    }
+    void reset() override { pooled.clear(); }
+    const XalanDOMString& getPooledString(const XalanDOMString& text) override {
+        return getPooledString(text.c_str(), text.length());
+    }
+    const XalanDOMString& getPooledString(const XalanDOMChar* text,
+                                          XalanDOMString::size_type length) override {
+        if (!text) length = 0;
+        if (length == XalanDOMString::npos) length = XalanDOMString::length(text);
+        for (const XalanDOMString& s : pooled)
+            if (s.length() == length && XalanDOMString::equals(s.c_str(), length, text, length)) return s;
+        pooled.emplace_back(text, memory(), length);
+        return pooled.back();
+    }
+    XalanDOMString& getCachedString() override { return constructionContext().getCachedString(); }
+    bool releaseCachedString(XalanDOMString& text) override {
+        return constructionContext().releaseCachedString(text);
+    }
+
+private:
+    std::deque<XalanDOMString> pooled; // addresses that never move
+};
 
 // The execution context of every evaluation.
 //
@@ -161,6 +197,83 @@ XPathProcessorImpl& processor() {
     return processor;
 }
 
+// Whether a compiled expression searches the whole tree from its root: a step from the root and a
+// descendant axis among its operations. A value that only looks like one costs time, never a wrong answer.
+bool searchesFromRoot(const XPath& xpath) {
+    const XPathExpression& ops = xpath.getExpression();
+    bool root = false, down = false;
+    for (XPathExpression::OpCodeMapSizeType i = 0; i < ops.opCodeMapSize(); ++i) {
+        const int op = ops.getOpCodeMapValue(i);
+        root = root || op == XPathExpression::eFROM_ROOT;
+        down = down || op == XPathExpression::eFROM_DESCENDANTS ||
+               op == XPathExpression::eFROM_DESCENDANTS_OR_SELF;
+    }
+    return root && down;
+}
+
+} // namespace
+
+// One kept compilation. Everything the compiled form points into is its own: the text, the pooled
+// strings of its construction context and the namespaces its prefixes were given.
+struct CompiledExpressions::Compiled {
+    // A prefix the compilation asked about and what it was given (`found` false for no namespace).
+    struct Answer {
+        XalanDOMString prefix, uri;
+        bool found;
+    };
+
+    explicit Compiled(const XMLCh* expression) : text(expression, memory()), uri(memory()), xpath(memory()) {}
+
+    // Whether `resolver` gives every answer the compilation was given: then compiling again with it would
+    // make the same expression.
+    bool stillResolves(const PrefixResolver& resolver) const {
+        for (const Answer& a : answers) {
+            const XalanDOMString* now = resolver.getNamespaceForPrefix(a.prefix);
+            if ((now != nullptr) != a.found || (now && !(*now == a.uri))) return false;
+        }
+        return !uriAsked || resolver.getURI() == uri;
+    }
+
+    XalanDOMString text;
+    KeptStrings strings;
+    std::deque<Answer> answers; // stable addresses: the compiled form may point at the namespaces
+    bool uriAsked = false;
+    XalanDOMString uri;
+    bool fromRoot = false;
+    XPath xpath; // declared last, ended first
+};
+
+CompiledExpressions::CompiledExpressions() = default;
+CompiledExpressions::~CompiledExpressions() = default;
+
+namespace {
+
+// A resolver passed through while an expression compiles for keeping: each question and its answer are
+// noted in the compilation, and the answer handed on is the noted copy.
+class NotingResolver : public PrefixResolver {
+public:
+    NotingResolver(const PrefixResolver& given, CompiledExpressions::Compiled& compiled)
+        : given(given), compiled(compiled) {}
+
+    const XalanDOMString* getNamespaceForPrefix(const XalanDOMString& prefix) const override {
+        const XalanDOMString* found = given.getNamespaceForPrefix(prefix);
+        compiled.answers.push_back({XalanDOMString(prefix, memory()),
+                                    found ? XalanDOMString(*found, memory()) : XalanDOMString(memory()),
+                                    found != nullptr});
+        return found ? &compiled.answers.back().uri : nullptr;
+    }
+
+    const XalanDOMString& getURI() const override {
+        compiled.uri = given.getURI();
+        compiled.uriAsked = true;
+        return compiled.uri;
+    }
+
+private:
+    const PrefixResolver& given;
+    CompiledExpressions::Compiled& compiled;
+};
+
 class XalanXPathEngine : public XPathEngine {
 public:
     // Every part is owned, so a failure while the later ones are made frees the earlier ones.
@@ -171,18 +284,43 @@ public:
           xpath(xpathFactory().create()) {}
 
     void compile(const XMLCh* expression, const PrefixResolver& resolver) override {
+        release();
         // Xalan's parser and evaluator recurse: what would run the stack out never reaches them.
         checkExpressionBounds(expression);
-        try {
-            // The construction context only pools what one compilation needs.
-            constructionContext().reset();
-            const XalanDOMString text(expression, memory());
-            processor().initXPath(*xpath, constructionContext(), text, resolver, nullptr, true, true);
-        } catch (const XSLException&) {
-            throw dom::xpath::XPathException(dom::xpath::XPathException::INVALID_EXPRESSION_ERR);
-        } catch (const XERCES_CPP_NAMESPACE::XMLException&) {
-            throw dom::xpath::XPathException(dom::xpath::XPathException::INVALID_EXPRESSION_ERR);
+        // The construction context only pools what one compilation needs.
+        constructionContext().reset();
+        const XalanDOMString text(expression, memory());
+        initXPath(*xpath, constructionContext(), text, resolver);
+    }
+
+    void compile(const XMLCh* expression, const PrefixResolver& resolver,
+                 CompiledExpressions& kept) override {
+        release();
+        std::vector<std::shared_ptr<CompiledExpressions::Compiled>>& list = keptOf(kept);
+        const XalanDOMString::size_type length = expression ? XalanDOMString::length(expression) : 0;
+        for (auto it = list.begin(); it != list.end(); ++it) {
+            const XalanDOMString& text = (*it)->text;
+            if (text.length() != length || !XalanDOMString::equals(text.c_str(), length, expression, length))
+                continue;
+            std::shared_ptr<CompiledExpressions::Compiled> found = *it;
+            const bool same = found->stillResolves(resolver);
+            list.erase(it);
+            if (!same) break; // a prefix now means something else: compiled again below
+            list.push_back(found);
+            run(std::move(found));
+            return;
         }
+        checkExpressionBounds(expression);
+        auto made = std::make_shared<CompiledExpressions::Compiled>(expression);
+        const NotingResolver noting(resolver, *made);
+        initXPath(made->xpath, made->strings, made->text, noting);
+        made->xpath.shrink();
+        made->fromRoot = searchesFromRoot(made->xpath);
+        if (length <= CompiledExpressions::longestKept) {
+            if (list.size() >= CompiledExpressions::bound) list.erase(list.begin());
+            list.push_back(made);
+        }
+        run(std::move(made));
     }
 
     XObjectPtr execute(XalanNode* context, const PrefixResolver& resolver, XercesWrapperNavigator* navigator,
@@ -195,7 +333,7 @@ public:
             ~Room() { context.giveBackRoom(); }
         } room(*executionContext, treeNodes);
         try {
-            XObjectPtr value = standalone(xpath->execute(context, resolver, *executionContext));
+            XObjectPtr value = standalone(running->execute(context, resolver, *executionContext));
             // A node-set handed out keeps its list until it is released: no more room than its nodes.
             if (value->getType() == XObject::eTypeNodeSet && treeNodes > 0)
                 executionContext->fit(const_cast<NodeRefListBase&>(value->nodeset()));
@@ -215,17 +353,12 @@ public:
     }
 
     bool searchesFromTheRoot() const override {
-        // A look through the compiled operations for a step from the root and a descendant axis; a value
-        // that only looks like one costs time, never a wrong answer.
-        const XPathExpression& ops = xpath->getExpression();
-        bool root = false, down = false;
-        for (XPathExpression::OpCodeMapSizeType i = 0; i < ops.opCodeMapSize(); ++i) {
-            const int op = ops.getOpCodeMapValue(i);
-            root = root || op == XPathExpression::eFROM_ROOT;
-            down = down || op == XPathExpression::eFROM_DESCENDANTS ||
-                   op == XPathExpression::eFROM_DESCENDANTS_OR_SELF;
-        }
-        return root && down;
+        return runningKept ? runningKept->fromRoot : searchesFromRoot(*running);
+    }
+
+    void release() override {
+        runningKept.reset();
+        running = xpath.get();
     }
 
     XPathExecutionContext& getExecutionContext() override { return *executionContext; }
@@ -233,6 +366,23 @@ public:
     const DOMSupport& getDOMSupport() const override { return *domSupport; }
 
 private:
+    static void initXPath(XPath& into, XPathConstructionContext& strings, const XalanDOMString& text,
+                          const PrefixResolver& resolver) {
+        try {
+            processor().initXPath(into, strings, text, resolver, nullptr, true, true);
+        } catch (const XSLException&) {
+            throw dom::xpath::XPathException(dom::xpath::XPathException::INVALID_EXPRESSION_ERR);
+        } catch (const XERCES_CPP_NAMESPACE::XMLException&) {
+            throw dom::xpath::XPathException(dom::xpath::XPathException::INVALID_EXPRESSION_ERR);
+        }
+    }
+
+    // Runs a kept compilation from now on; the evaluation holds it while it lasts.
+    void run(std::shared_ptr<CompiledExpressions::Compiled> compiled) {
+        running = &compiled->xpath;
+        runningKept = std::move(compiled);
+    }
+
     // A scalar value that no longer points into the compiled expression (literals are handed out as
     // adapters over its tokens) or into strings owned elsewhere: the next compilation replaces those.
     XObjectPtr standalone(const XObjectPtr& value) {
@@ -257,6 +407,9 @@ private:
         void operator()(XPath* x) const { xpathFactory().returnObject(x); }
     };
     std::unique_ptr<XPath, ReturnToFactory> xpath;
+    // What execute runs: the engine's own XPath object or a kept compilation (held while it runs).
+    XPath* running = xpath.get();
+    std::shared_ptr<CompiledExpressions::Compiled> runningKept;
 };
 
 } // namespace
@@ -269,6 +422,7 @@ XPathEngine::Use::Use(XPathEngine& engine) : engine(engine) {
 }
 
 XPathEngine::Use::~Use() {
+    engine.release();
     engine.busy = false;
 }
 

@@ -6,6 +6,9 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include <memory>
+#include <vector>
+
 namespace XALAN_CPP_NAMESPACE {
 class DOMSupport;
 class PrefixResolver;
@@ -17,6 +20,31 @@ class XPathExecutionContext;
 
 namespace domImpl::xpathImpl {
 
+// Expressions compiled for one document, kept for its next evaluations: at most `bound` of them, the
+// least recently used one given up first. Each keeps its text, its compiled form with the strings that
+// form points into, and the prefixes its compilation asked of the resolver with their answers; no
+// resolver and nothing of the host tree.
+class CompiledExpressions {
+public:
+    static constexpr size_t bound = 16;
+    // Longer texts are compiled at each evaluation and not kept.
+    static constexpr size_t longestKept = 1024;
+
+    CompiledExpressions();
+    ~CompiledExpressions();
+    CompiledExpressions(const CompiledExpressions&) = delete;
+    CompiledExpressions& operator=(const CompiledExpressions&) = delete;
+
+    size_t size() const { return kept.size(); }
+
+    struct Compiled;
+
+private:
+    friend class XPathEngine;
+    // Most recently used last; shared with the evaluation running one, which may outlive the document.
+    std::vector<std::shared_ptr<Compiled>> kept;
+};
+
 // The engine as the evaluations see it; the one implementation over Xalan-C lives in XPathEngine.cpp.
 class XPathEngine {
 public:
@@ -25,6 +53,11 @@ public:
     // Compiles `expression` into the engine's XPath object, resolving prefixes with `resolver`. Throws
     // XPathException 51 for text that is not an expression.
     virtual void compile(const XMLCh* expression, const XALAN_CPP_NAMESPACE::PrefixResolver& resolver) = 0;
+    // As above, through the expressions kept for a document: one compiled before from the same text,
+    // whose prefixes `resolver` still resolves as they were then, is run again without compiling; a new
+    // compilation is kept there.
+    virtual void compile(const XMLCh* expression, const XALAN_CPP_NAMESPACE::PrefixResolver& resolver,
+                         CompiledExpressions& kept) = 0;
     static constexpr size_t unlimited = ~size_t(0);
     // Runs the last compiled expression at `context`; the navigator maps Xalan nodes to DOM nodes for
     // document order (null over a document of the library, whose nodes answer it themselves). The value owns what it refers to apart from the nodes of a node-set. An evaluation
@@ -39,6 +72,8 @@ public:
     virtual bool searchesFromTheRoot() const = 0;
     // Forgets the state of the last evaluation (context, resolver, navigator).
     virtual void clear() = 0;
+    // Lets go of a kept expression the last compilation chose (at the end of every use).
+    virtual void release() = 0;
 
     virtual XALAN_CPP_NAMESPACE::XPathExecutionContext& getExecutionContext() = 0;
     virtual const XALAN_CPP_NAMESPACE::XPathEnvSupport& getEnvSupport() const = 0;
@@ -59,6 +94,9 @@ public:
     };
 
 protected:
+    static std::vector<std::shared_ptr<CompiledExpressions::Compiled>>& keptOf(CompiledExpressions& c) {
+        return c.kept;
+    }
     bool busy = false;
 };
 

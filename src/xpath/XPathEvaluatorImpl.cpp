@@ -4,6 +4,7 @@
 #include <DOMKw/xpath/XPathException.hpp>
 #include <DOMKw/xpath/XPathResultImpl.hpp>
 
+#include <xalanc/Include/XalanMemoryManagement.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XalanDOM/XalanDocument.hpp>
 #include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
@@ -13,7 +14,10 @@
 #include <memory>
 
 #include "bridge/HostStatus.hpp"
+#include "dom/DocumentImpl.hpp"
+#include "dom/Identity.hpp"
 #include "xpath/DocumentWrappers.hpp"
+#include "xpath/DocumentXPathState.hpp"
 #include "xpath/HostTree.hpp"
 #include "xpath/TellamXalanSupport.hpp"
 #include "xpath/XPathEngine.hpp"
@@ -50,15 +54,44 @@ void checkText(const XMLCh* text) {
     if (length >= 2 && text[length - 1] == u'/') invalid();
 }
 
+// The prefixes of the context node's document, for an evaluation given no resolver: the adapter that
+// reads them is made the first time a prefix is asked, which most expressions never do.
+class ContextPrefixes : public PrefixResolver {
+public:
+    explicit ContextPrefixes(const DOMNode* contextNode)
+        : node(contextNode), none(XALAN_CPP_NAMESPACE::XalanMemMgrs::getDefaultXercesMemMgr()) {}
+
+    const XALAN_CPP_NAMESPACE::XalanDOMString*
+    getNamespaceForPrefix(const XALAN_CPP_NAMESPACE::XalanDOMString& prefix) const override {
+        const PrefixResolver* prefixes = resolver();
+        return prefixes ? prefixes->getNamespaceForPrefix(prefix) : nullptr;
+    }
+    const XALAN_CPP_NAMESPACE::XalanDOMString& getURI() const override {
+        const PrefixResolver* prefixes = resolver();
+        return prefixes ? prefixes->getURI() : none;
+    }
+
+private:
+    const PrefixResolver* resolver() const {
+        if (!adapter) adapter.reset(new NSResolverAdapter(node));
+        return adapter->getPrefixResolver();
+    }
+
+    const DOMNode* node;
+    mutable std::unique_ptr<NSResolverAdapter> adapter;
+    const XALAN_CPP_NAMESPACE::XalanDOMString none;
+};
+
 // The resolver an evaluation compiles and runs with: the caller's (the library's own, or any other
-// DOMXPathNSResolver, asked prefix by prefix), or an adapter over the context node.
+// DOMXPathNSResolver, asked prefix by prefix), or the prefixes of the context node's document.
 class Resolution {
 public:
     Resolution(const DOMXPathNSResolver* given, const DOMNode* contextNode) {
         if (!given) {
-            adapter.reset(new NSResolverAdapter(contextNode));
-            node = adapter->getNode();
-            prefixes = adapter->getPrefixResolver();
+            if (!contextNode) return;
+            context.reset(new ContextPrefixes(contextNode));
+            node = contextNode;
+            prefixes = context.get();
         } else if (const auto* own = dynamic_cast<const dom::xpath::XPathNSResolver*>(given)) {
             node = own->getNode();
             prefixes = own->getPrefixResolver();
@@ -73,7 +106,7 @@ public:
     const PrefixResolver* prefixes = nullptr;
 
 private:
-    std::unique_ptr<NSResolverAdapter> adapter;
+    std::unique_ptr<ContextPrefixes> context;
     std::unique_ptr<ForeignPrefixResolver> foreign;
 };
 
@@ -151,9 +184,14 @@ DOMXPathResult* XPathEvaluatorImpl::run(const XMLCh* expression, const DOMNode* 
     const Resolution how(resolver, contextNode);
     checkText(expression);
     if (!how.node || !how.prefixes || !contextNode) invalid();
-    compileWith(xp, expression, *how.prefixes);
+    // Over a document of the library, through the expressions it keeps.
+    const XERCES_CPP_NAMESPACE::DOMDocument* owner = documentOf(contextNode);
+    if (DocumentImpl* own = asDocumentImpl(owner))
+        xp.compile(expression, *how.prefixes, compiledExpressions(*own));
+    else
+        compileWith(xp, expression, *how.prefixes);
 
-    const WrappedDocument wrapped = wrapDocument(documentOf(contextNode));
+    const WrappedDocument wrapped = wrapDocument(owner);
     if (!wrapped.host && !wrapped.wrapper) invalid();
     auto* reusable = dynamic_cast<XPathResultImpl*>(result);
     XObjectPtr value;
