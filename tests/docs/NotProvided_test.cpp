@@ -5,7 +5,6 @@
 
 #include <xercesc/dom/DOM.hpp>
 
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -160,11 +159,6 @@ TEST_F(NotProvided, TheDocumentedTableIsExactlyWhatTheLibraryRefuses) {
     Table refused;
     for (const auto& [key, code] : found)
         if (code == -1 || code == 9) refused[key] = code;
-    if (std::getenv("DOMKW_PRINT_TABLE"))
-        for (const auto& [key, code] : refused)
-            std::printf("| `%s` | `%s` | %d |\n", key.substr(0, key.find(' ')).c_str(),
-                        key.substr(key.find(' ') + 1).c_str(), code);
-
     const Table documented = readDocs();
     EXPECT_FALSE(documented.empty());
     for (const auto& [key, code] : documented) {

@@ -251,19 +251,5 @@ TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
     }
 }
 
-// Identifiers that ICU has no converter for make an object that refuses everything.
-TEST(ICUConverter, UnknownEncodingNamesAnswerFiveOrFour) {
-    for (uint32_t id : {12u, 20u, 21u, 34u, 39u, 43u, 45u, 46u, 50u}) {
-        ICUConverter c(id, Direction::fromUnicode, false, true);
-        EXPECT_FALSE(c.IsOpen()) << id;
-        char out[8] = {'x'};
-        uint32_t consumed = 1, written = sizeof out, n = 8;
-        EXPECT_EQ(c.ConvertBuffer(u"a", consumed, out, written, true), kNoConverter);
-        EXPECT_EQ(out[0], '\0');
-        EXPECT_EQ(c.GetSubstitutionChars(out, n), kQueryFailed);
-        EXPECT_EQ(c.GetMaxOutputSize(10, n), kQueryFailed);
-    }
-}
-
 } // namespace
 } // namespace ZuText

@@ -1,9 +1,7 @@
 #include <DOMKw/strings/DOMBTString.hpp>
 #include <DOMKw/text/TextConversion.hpp>
 
-#include "platform/SystemLanguage.hpp"
 #include "text/ConverterCache.hpp"
-#include "text/EncodingTable.hpp"
 
 #include "TextTestSupport.hpp"
 
@@ -57,35 +55,6 @@ TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     EXPECT_FALSE(ToUnicode(59, "a", consumed, units, written));
     EXPECT_EQ(units[0], 0);
     EXPECT_EQ(consumed + written, 0u);
-}
-
-// The system language decides what identifier 21 converts with: for Japanese, what ICU opens as
-// windows-932 (ICU has no "windows-932-2000"); a language without an encoding of its own falls back to
-// windows-1252, and the answer is kept until reset.
-TEST(SystemDefaultEncoding, FromTheSystemLanguage) {
-    Kw::platform::overrideSystemLangID(0x0411);
-    ResetSystemDefaultEncoding();
-    const char* sample = "\x82\xA0\x93\xFA";
-    UErrorCode error = U_ZERO_ERROR;
-    UConverter* theirs = ucnv_open("windows-932", &error);
-    ASSERT_TRUE(U_SUCCESS(error));
-    UChar expected[16];
-    const int32_t n = ucnv_toUChars(theirs, expected, 16, sample, -1, &error);
-    ucnv_close(theirs);
-    char16_t units[16];
-    uint32_t consumed = static_cast<uint32_t>(std::strlen(sample)), written = 16;
-    ASSERT_TRUE(ToUnicode(kSystemDefaultEncoding, sample, consumed, units, written));
-    EXPECT_EQ(std::u16string(units, written - 1), std::u16string(expected, expected + n));
-
-    Kw::platform::overrideSystemLangID(0x040F);
-    ResetSystemDefaultEncoding();
-    bool supported = true;
-    EXPECT_EQ(GetSystemDefaultEncoding(&supported), 0u);
-    EXPECT_FALSE(supported);
-    Kw::platform::overrideSystemLangID(0x0411);
-    EXPECT_EQ(GetSystemDefaultEncoding(), 0u);
-    Kw::platform::overrideSystemLangID(-1);
-    ResetSystemDefaultEncoding();
 }
 
 // DOMBTString::GetUChar goes through the cache to windows-1252: the same bytes as ICU's own
