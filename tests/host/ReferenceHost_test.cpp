@@ -13,17 +13,6 @@ protected:
     const host::CallbackTable& cb() { return host::callbacks(); }
 };
 
-TEST_F(ReferenceHost, LoadsContentAndDropsHostProperties) {
-    EXPECT_EQ(host.toXml(host.find("colors")),
-              "<colors><color id=\"c1\" name=\"Black\" xsi:type=\"ProcessColor\"/><color id=\"c2\" name=\"Cyan\"/>"
-              "</colors>");
-    EXPECT_EQ(host.toXml(host.find("preferences")), "<preferences><measurement units=\"points\"/>locked text</preferences>");
-    // Implied attributes are content the host knows but the document does not state.
-    EXPECT_EQ(host.toXml(host.application()).find("version="), std::string::npos);
-    EXPECT_NE(host.toXml(host.application(), true).find("version=\"1\""), std::string::npos);
-    EXPECT_EQ(host.toXml(host.application()).find("urn:domkw:reference-host"), std::string::npos);
-}
-
 TEST_F(ReferenceHost, ObjectsLiveWhileInTheTreeOrReferenced) {
     const HostRef box = host.find("project/layout/spread/page/box");
     const HostRef page = host.find("project/layout/spread/page");

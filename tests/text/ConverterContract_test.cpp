@@ -46,9 +46,6 @@ const std::string kBytes = "ab\x82\xA0\x93\xFA\x96\x7B\x8C\xEA!";       // "ab" 
 const std::u16string kUnits = u"ab\u3042\u65E5\u672C\u8A9E!";
 
 TYPED_TEST(ConverterContract, StatusValuesAndSubstituteVersusStop) {
-    EXPECT_EQ(fromUnicode(*this->make(Direction::fromUnicode), kUnits).bytes, kBytes);
-    EXPECT_EQ(toUnicode(*this->make(Direction::toUnicode), kBytes).units, kUnits);
-
     char subst[8];
     uint32_t substLength = sizeof subst;
     auto substituting = this->make(Direction::fromUnicode);
