@@ -31,17 +31,14 @@ TEST_F(TypedWrites, unsignedAndSizeTypesCompileAndWriteTheHostsNumberOrAreRefuse
         {"size_t", [&] { return box.SetAttribute(key, size_t{42}); }, u"42"},
         {"size_t past 32 bits", [&] { return box.SetAttribute(key, size_t{1} << 40); }, nullptr},
         {"unsigned long", [&] { return box.SetAttribute(key, 7ul); }, u"7"},
-        {"unsigned long long", [&] { return box.SetAttribute(key, 8ull); }, u"8"},
         {"uint64_t max", [&] { return box.SetAttribute(key, UINT64_MAX); }, nullptr},
         {"int64_t negative", [&] { return box.SetAttribute(key, int64_t{-9}); }, u"-9"},
         // `long` is 64 bits wide on LP64 systems: it still means the host's signed 32-bit number.
         {"long", [&] { return box.SetAttribute(key, -7L); }, u"-7"},
-        {"long long INT32_MAX", [&] { return box.SetAttribute(key, static_cast<long long>(INT32_MAX)); },
-         u"2147483647"},
-        {"long past INT32_MAX", [&] { return box.SetAttribute(key, static_cast<long>(INT32_MAX) + 1); }, nullptr},
+        {"long past INT32_MAX", [&] { return box.SetAttribute(key, static_cast<long>(INT32_MAX) + 1); },
+         nullptr},
         {"long long below INT32_MIN",
          [&] { return box.SetAttribute(key, static_cast<long long>(INT32_MIN) - 1); }, nullptr},
-        {"long -2^40", [&] { return box.SetAttribute(key, -(1L << 40)); }, nullptr},
     };
     for (const Case& c : cases) {
         box.SetAttribute(key, u"before");

@@ -28,48 +28,25 @@ protected:
     }
 };
 
-// Each of the eight changes the table wires announced tells its listeners, once per change.
-TEST_F(MutationAnnouncer, EveryAnnouncedOperationOfTheTableIsHeard) {
-    const HostRef colors = host.find("colors"), box = host.find("project/layout/spread/page/box");
-    const HostKey id = host.keyOf(u"id");
-    const HostKey xsi = host.keyOf(u"http://www.w3.org/2001/XMLSchema-instance");
-    HostRef text = -1;
-    ASSERT_EQ(cb().NavigateElement(&text, host.find("project/story/paragraph/textRun"), host::FirstChild,
-                                   NO_KEY, 0),
-              0);
+// The changes the DOM does not reach (the random change sequences hear the others): each tells its
+// listeners once.
+TEST_F(MutationAnnouncer, InsertionFromTextAndImportAreHeard) {
     const std::string path = testing_support::testDataPath("small.xml");
     const std::u16string import(path.begin(), path.end());
     HostRef added = -1;
-    struct Case {
-        const char* name;
-        const char16_t* type;
-        std::function<int32_t()> change;
-    } cases[] = {
-        {"InsertBeforeChild", u"MutationEvent,DOMNodeInserted",
-         [&] { return cb().InsertBeforeChild(colors, box, -1); }},
-        {"InsertNewChild", u"MutationEvent,DOMNodeInserted",
-         [&] { return cb().InsertNewChild(&added, colors, u"<color/>", -1, 0); }},
-        {"RemoveChild", u"MutationEvent,DOMNodeRemoved", [&] { return cb().RemoveChild(colors, box); }},
-        {"SetAttributeValue", u"MutationEvent,DOMAttrModified",
-         [&] { return cb().SetAttributeValue(colors, id, u"x"); }},
-        {"SetAttributeValueNS", u"MutationEvent,DOMAttrModified",
-         [&] { return cb().SetAttributeValueNS(colors, xsi, host.keyOf(u"type"), u"T"); }},
-        {"SetTextValue", u"MutationEvent,DOMCharacterDataModified",
-         [&] { return cb().SetTextValue(text, 0, u">"); }},
-        {"DeleteTextValue", u"MutationEvent,DOMCharacterDataModified",
-         [&] { return cb().DeleteTextValue(text, 0, 1); }},
-        {"Import", u"MutationEvent,DOMNodeInserted", [&] { return cb().Import(import.c_str()); }},
+    const std::pair<const char*, std::function<int32_t()>> cases[] = {
+        {"InsertNewChild",
+         [&] { return cb().InsertNewChild(&added, host.find("colors"), u"<color/>", -1, 0); }},
+        {"Import", [&] { return cb().Import(import.c_str()); }},
     };
-    ASSERT_EQ(cb().AdjustReference(box, true), 0); // the removed box stays ours until the end
-    for (const Case& c : cases) {
+    for (const auto& [name, change] : cases) {
         Heard heard;
-        listen(c.type, heard);
-        EXPECT_EQ(c.change(), 0) << c.name;
-        EXPECT_EQ(heard.size(), 1u) << c.name;
+        listen(u"MutationEvent,DOMNodeInserted", heard);
+        EXPECT_EQ(change(), 0) << name;
+        EXPECT_EQ(heard.size(), 1u) << name;
         host.clearListeners();
     }
     EXPECT_EQ(cb().AdjustReference(added, false), 0);
-    EXPECT_EQ(cb().AdjustReference(box, false), 0);
 }
 
 // Nothing is announced for a move or a removal the host refuses, whatever refuses it; a move refused for

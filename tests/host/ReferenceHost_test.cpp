@@ -1,52 +1,263 @@
-// The reference host on its own, through its callback table as the library sees it.
-#include <DOMKw/strings/DOMBTString.hpp>
+// The reference host on its own, through its callback table as the library sees it: the lifetime of its
+// objects, insertion from text, failure injection, and files and texts written to hurt it (document types
+// that expand, deep nesting, elements with too many attributes, header names that would inject markup),
+// each refused with a LoadError that names its place, or a status, leaving the loaded project as it was.
+#include <DOMKw/bridge/ObjectRef.hpp>
+
+#include <xercesc/dom/DOM.hpp>
+
+#include <tuple>
 
 #include "bridge/CallbackTable.hpp"
 #include "common/HostFixture.hpp"
+#include "common/NativeDom.hpp"
+#include "dom/DomFixture.hpp"
 
 using namespace Kw;
 using kwhost::LoadError;
 
 namespace {
 
+std::string repeat(const std::string& s, size_t n) {
+    std::string out;
+    out.reserve(s.size() * n);
+    for (size_t i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+std::string attributes(size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) out += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    return out;
+}
+
+std::u16string wide(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
+
 class ReferenceHost : public testing_support::HostTest {
 protected:
     const host::CallbackTable& cb() { return host::callbacks(); }
-};
 
-TEST_F(ReferenceHost, LoadsContentAndDropsHostProperties) {
-    EXPECT_EQ(host.toXml(host.find("colors")),
-              "<colors><color id=\"c1\" name=\"Black\" xsi:type=\"ProcessColor\"/><color id=\"c2\" name=\"Cyan\"/>"
-              "</colors>");
-    EXPECT_EQ(host.toXml(host.find("preferences")), "<preferences><measurement units=\"points\"/>locked text</preferences>");
-    // Implied attributes are content the host knows but the document does not state.
-    EXPECT_EQ(host.toXml(host.application()).find("version="), std::string::npos);
-    EXPECT_NE(host.toXml(host.application(), true).find("version=\"1\""), std::string::npos);
-    EXPECT_EQ(host.toXml(host.application()).find("urn:domkw:reference-host"), std::string::npos);
-}
-
-// Malformed files are refused at their line (hostile ones: HostileInput) and keep the loaded project.
-TEST_F(ReferenceHost, MalformedXmlKeepsThePreviousProject) {
-    const HostRef app = host.application();
-    const std::string before = host.toXml();
-    const std::pair<const char*, uint64_t> cases[] = {
-        {"<application>\n  <project>\n</application>", 3}, {"<application attr=\"x></application>", 1},
-        {"", 1}, {"<a/><b/>", 1},
-    };
-    for (const auto& [xml, line] : cases) {
+    // Loading `xml` must fail at `line` with `words` in the message, keeping the project.
+    void expectRefused(const std::string& xml, uint64_t line, const std::string& words) {
+        const std::string before = host.toXml();
         try {
-            host.loadString(xml, "bad.xml");
-            ADD_FAILURE() << "loaded: " << xml;
+            host.loadString(xml, "hostile.xml");
+            ADD_FAILURE() << "loaded: " << xml.substr(0, 120);
         } catch (const LoadError& e) {
             EXPECT_EQ(e.line, line) << e.what();
-            EXPECT_NE(std::string(e.what()).find("bad.xml"), std::string::npos);
+            EXPECT_GT(e.column, 0u) << e.what();
+            EXPECT_NE(std::string(e.what()).find("hostile.xml:"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
         }
-        EXPECT_EQ(host.application(), app);
         EXPECT_EQ(host.toXml(), before);
     }
-    host.loadFile(testing_support::testDataPath("small.xml"));
-    EXPECT_NE(host.application(), app);
+
+    std::u16string keyText(HostKey key) {
+        const XMLCh* text = nullptr;
+        if (key == NO_KEY || cb().KeyToString(&text, key) != 0 || !text) return u"";
+        return text;
+    }
+};
+
+// Every file that would hurt the host, and every malformed one: refused with a LoadError naming the
+// line, the project kept.
+TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
+    const std::string entity(1000, 'x');
+    const auto withHeaders = [](const std::string& headers) {
+        return "<application xmlns:host=\"urn:domkw:reference-host\">\n" + headers + "\n<box/></application>";
+    };
+    const size_t levels = kwhost::MAX_DEPTH; // one more than the bound below the application element
+    const struct {
+        std::string xml;
+        uint64_t line;
+        std::string words;
+    } cases[] = {
+        // One internal entity referenced many times: each reference expands it again.
+        {"<?xml version=\"1.0\"?>\n<!DOCTYPE application [\n<!ENTITY big \"" + entity +
+             "\">\n]>\n<application>" + repeat("<p>&big;</p>", 200) + "</application>",
+         3, "entity declarations are not accepted"},
+        // Entities built of entities, parameter entities, external entities.
+        {"<!DOCTYPE application [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
+         "<application>&b;</application>",
+         1, "entity declarations are not accepted"},
+        {"<!DOCTYPE application [\n<!ENTITY % p \"<!ENTITY q 'x'>\">\n%p;\n]>\n<application/>", 2,
+         "entity declarations are not accepted"},
+        {"<!DOCTYPE application [\n\n<!ENTITY e SYSTEM \"/etc/passwd\">]>\n<application>&e;</application>", 3,
+         "entity declarations are not accepted"},
+        // Attribute defaults that every element receives.
+        {"<!DOCTYPE application [\n<!ATTLIST p d CDATA \"" + entity + "\">\n]>\n<application>" +
+             repeat("<p/>", 20) + "</application>",
+         2, "attribute-list"},
+        {"<!DOCTYPE application [<!ELEMENT application ANY>\n<!ATTLIST application id ID #IMPLIED>]>"
+         "<application/>",
+         2, "attribute-list"},
+        {"<application>\n<box" + attributes(256) + "/></application>", 2, "255 attributes"},
+        {"<application>\n" + repeat("<e>", levels) + repeat("</e>", levels) + "</application>", 2,
+         "nested deeper"},
+        // Header names that would inject markup, or repeat.
+        {withHeaders("<host:header name='x' value='1'/><host:header name='x' value='2'/>"), 2, "repeats"},
+        // Not well-formed.
+        {"<application>\n  <project>\n</application>", 3, ""},
+        {"<application attr=\"x></application>", 1, ""},
+        {"", 1, ""},
+        {"<a/><b/>", 1, ""},
+    };
+    for (const auto& c : cases) expectRefused(c.xml, c.line, c.words);
+    for (const char* name : {" name='x=\"1\"&gt;&lt;injected evil=\"yes\"/&gt;&lt;dummy'", " name=''", "",
+                             " name='1abc'", " name='a b'"})
+        expectRefused(withHeaders(std::string("<host:header") + name + " value='1'/>"), 2, "not an XML name");
+
+    const HostRef app = host.application();
     EXPECT_THROW(host.loadFile("/nonexistent/project.xml"), LoadError);
+    EXPECT_EQ(host.application(), app);
+
+    // A document type that declares neither still loads, and so do headers with names.
+    host.loadString("<?xml version=\"1.0\"?>\n<!DOCTYPE application [<!ELEMENT application ANY>]>\n"
+                    "<application><p>&amp;&#x41;</p></application>",
+                    "plain.xml");
+    EXPECT_EQ(host.toXml(), "<application><p>&amp;A</p></application>");
+    host.loadString(withHeaders("<host:header name='x' value='a\"b'/><host:header name='p:y' value='2'/>"),
+                    "ok.xml");
+    int32_t count = 0;
+    DOMBTString name, value;
+    ASSERT_EQ(ElementRef::GetXMLHeaderAttr(0, count, name, value), 0);
+    EXPECT_EQ(count, 2);
+}
+
+// An element holds at most 255 attributes, loaded, inserted or set; a refusal changes nothing.
+TEST_F(ReferenceHost, AnElementHoldsAtMost255AttributesAndARefusalChangesNothing) {
+    host.loadString("<application xmlns:p=\"urn:p\"><box" + attributes(254) + "/></application>", "full.xml");
+    const HostRef box = host.find("box"), app = host.application();
+    const HostKey p = host.keyOf(u"urn:p");
+    ASSERT_EQ(cb().SetAttributeValue(box, host.keyOf(u"extra"), u"255th"), 0);
+    HostRef out = -1;
+    EXPECT_EQ(cb().InsertNewChild(&out, app, wide("<box" + attributes(256) + "/>").c_str(), -1, 0),
+              kwhost::INDEX_SIZE);
+    EXPECT_EQ(out, -1);
+    const std::string full = host.toXml();
+    EXPECT_EQ(cb().SetAttributeValue(box, host.keyOf(u"one-more"), u"x"), kwhost::INDEX_SIZE);
+    EXPECT_EQ(cb().SetAttributeValueNS(box, p, host.keyOf(u"local"), u"x"), kwhost::INDEX_SIZE);
+    // Writing an attribute that is there stays allowed.
+    EXPECT_EQ(cb().SetAttributeValue(box, host.keyOf(u"a0"), u"new"), 0);
+    EXPECT_EQ(host.toXml(),
+              full.substr(0, full.find("a0=\"0\"")) + "a0=\"new\"" + full.substr(full.find("a0=\"0\"") + 6));
+
+    // Through the DOM: the refusal arrives as a DOMException and every attribute stays visible.
+    auto* doc = domImpl::DocumentImpl::create(ElementRef::get_Application());
+    {
+        testing_support::Owned element(domImpl::ElementImpl::create_(
+            ElementRef::fromHandle(box), static_cast<domImpl::DocumentImpl*>(doc)));
+        EXPECT_EQ(testing_support::domExceptionCode([&] { element.element()->setAttribute(u"more", u"x"); }),
+                  xercesc::DOMException::INDEX_SIZE_ERR);
+        EXPECT_EQ(testing_support::domExceptionCode(
+                      [&] { element.element()->setAttributeNS(u"urn:p", u"p:more", u"x"); }),
+                  xercesc::DOMException::INDEX_SIZE_ERR);
+        EXPECT_EQ(element->getAttributes()->getLength(), 255u);
+        EXPECT_EQ(ElementRef::fromHandle(box).get_AttributeKeys().size(), 255u);
+    }
+    doc->release();
+}
+
+TEST_F(ReferenceHost, NamespacesOfDeeplyNestedElementsMatchANativeDom) {
+    // Declarations at every few levels: prefixes rebound, the default namespace set and undeclared.
+    const size_t depth = kwhost::MAX_DEPTH - 1;
+    std::string xml = "<application xmlns:p0=\"urn:root0\" xmlns:p1=\"urn:root1\" xmlns:p2=\"urn:root2\">";
+    std::vector<std::string> tags;
+    for (size_t i = 0; i < depth; ++i) {
+        std::string declarations;
+        if (i % 7 == 0)
+            declarations += " xmlns:p" + std::to_string(i % 3) + "=\"urn:level" + std::to_string(i) + "\"";
+        if (i % 11 == 0) declarations += " xmlns=\"urn:default" + std::to_string(i) + "\"";
+        if (i % 13 == 0) declarations += " xmlns=\"\"";
+        if (i % 11 == 0 && i % 13 == 0) declarations = " xmlns=\"\"";
+        const std::string tag = i % 2 ? "p" + std::to_string(i % 3) + ":e" : "e";
+        tags.push_back(tag);
+        xml += "<" + tag + declarations + " p" + std::to_string((i + 1) % 3) + ":a=\"1\" b=\"2\">";
+    }
+    for (size_t i = depth; i-- > 0;) xml += "</" + tags[i] + ">";
+    xml += "</application>";
+    host.loadString(xml, "deep.xml");
+    testing_support::NativeDom native(xml);
+
+    HostRef at = host.application();
+    xercesc::DOMElement* expected = native.root();
+    size_t level = 0;
+    while (at >= 0 && expected) {
+        HostKey ns = NO_KEY;
+        ASSERT_EQ(cb().GetElementNameKey(&ns, 1, at), 0);
+        const XMLCh* uri = expected->getNamespaceURI();
+        ASSERT_EQ(keyText(ns), uri ? uri : u"") << "level " << level;
+        xercesc::DOMNamedNodeMap* attrs = expected->getAttributes();
+        for (XMLSize_t i = 0; i < attrs->getLength(); ++i) {
+            const auto* attr = static_cast<xercesc::DOMAttr*>(attrs->item(i));
+            HostKey resolved[4] = {NO_KEY, NO_KEY, NO_KEY, NO_KEY};
+            ASSERT_EQ(cb().ResolveAttributeName(resolved, at, NO_KEY, host.keyOf(attr->getName())), 0);
+            const XMLCh* attrUri = attr->getNamespaceURI();
+            ASSERT_EQ(keyText(resolved[0]), attrUri ? attrUri : u"") << "level " << level;
+        }
+        HostRef child = -1;
+        cb().NavigateElement(&child, at, 1, NO_KEY, 0);
+        at = child;
+        expected = expected->getFirstElementChild();
+        ++level;
+    }
+    EXPECT_EQ(level, depth + 1);
+    EXPECT_TRUE(at < 0 && !expected);
+}
+
+TEST_F(ReferenceHost, TheDeepestFileLoadsAndTextMayNotTakeItPastTheBound) {
+    const size_t levels = kwhost::MAX_DEPTH - 1; // below the application element
+    const std::string deepest = "<application xmlns:q=\"urn:q\">" + repeat("<q:e q:a=\"1\">", levels) + "x" +
+                                repeat("</q:e>", levels) + "</application>";
+    host.loadString(deepest, "deep.xml");
+    EXPECT_EQ(host.toXml(), deepest);
+    HostRef deep = host.application();
+    for (size_t i = 0; i < levels - 1; ++i) cb().NavigateElement(&deep, deep, 1, NO_KEY, 0); // level 999
+    HostRef out = -1;
+    EXPECT_EQ(cb().InsertNewChild(&out, deep, u"<a><b/></a>", -1, 0), kwhost::INDEX_SIZE);
+    ASSERT_EQ(cb().InsertNewChild(&out, deep, u"<a/>", -1, 0), 0);
+    EXPECT_EQ(cb().AdjustReference(out, false), 0);
+    EXPECT_EQ(cb().RemoveChild(deep, out), 0);
+    EXPECT_EQ(host.toXml(), deepest);
+}
+
+// Releases remember the top of the tree they found, and forget it when the tree changes shape: a
+// subtree taken out of the tree is freed exactly when its last reference goes, however the releases
+// before it found their way up.
+TEST_F(ReferenceHost, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoes) {
+    const size_t chain = 200;
+    host.loadString("<application><a>" + repeat("<e>", chain) + repeat("</e>", chain) + "</a><b/></application>",
+                    "chain.xml");
+    HostRef a = -1, b = -1;
+    ASSERT_EQ(cb().NavigateElement(&a, host.application(), 1, NO_KEY, 0), 0);
+    ASSERT_EQ(cb().NavigateElement(&b, a, 3, NO_KEY, 0), 0);
+    std::vector<HostRef> levels{a};
+    for (size_t i = 0; i < chain; ++i) {
+        levels.push_back(-1);
+        ASSERT_EQ(cb().NavigateElement(&levels.back(), levels[i], 1, NO_KEY, 0), 0);
+    }
+    const size_t all = host.liveObjects();
+    // References taken and given back on an attached tree free nothing.
+    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, true), 0);
+    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, false), 0);
+    // Each step: a reference taken (+), given back (-), the middle removed from its parent (r) or moved
+    // under <b> (m); the live objects afterwards, counted from the end of the chain.
+    const HostRef middle = levels[chain / 2], deepest = levels.back();
+    const std::tuple<char, HostRef, size_t> steps[] = {
+        {'+', deepest, 0}, {'+', middle, 0}, {'r', levels[chain / 2 - 1], 0},
+        {'-', middle, 0},  {'m', b, 0},      {'-', deepest, 0},
+        {'+', deepest, 0}, {'r', b, 0},      {'-', deepest, chain - chain / 2 + 1},
+    };
+    for (const auto& [what, h, freed] : steps) {
+        if (what == '+' || what == '-') {
+            ASSERT_EQ(cb().AdjustReference(h, what == '+'), 0);
+        } else {
+            ASSERT_EQ(what == 'r' ? cb().RemoveChild(h, middle) : cb().InsertBeforeChild(h, middle, -1), 0);
+        }
+        EXPECT_EQ(host.liveObjects(), all - freed) << what;
+    }
 }
 
 TEST_F(ReferenceHost, ObjectsLiveWhileInTheTreeOrReferenced) {
@@ -107,41 +318,6 @@ TEST_F(ReferenceHost, InsertionFromXmlTextResolvesNamespacesFromTheTree) {
     EXPECT_EQ(cb().InsertNewChild(&out, host.find("preferences"), u"<a/>", -1, 0), kwhost::NO_MODIFICATION);
     EXPECT_EQ(out, -1);
     EXPECT_EQ(host.toXml(), before);
-}
-
-TEST_F(ReferenceHost, TextEditsInUtf16Units) {
-    HostRef run = host.find("project/story/paragraph/textRun");
-    HostRef text = -1;
-    cb().NavigateElement(&text, run, host::FirstChild, NO_KEY, 0);
-    ASSERT_EQ(cb().SetTextValue(text, 5, u" \U0001F600"), 0); // a surrogate pair is two units
-    ASSERT_EQ(cb().DeleteTextValue(text, 0, 5), 0);
-    const XMLCh* value = nullptr;
-    cb().GetTextValue(&value, text);
-    EXPECT_EQ(std::u16string(value), u" \U0001F600, world");
-    EXPECT_EQ(cb().DeleteTextValue(text, 1, 2), 0);
-    cb().GetTextValue(&value, text);
-    EXPECT_EQ(std::u16string(value), u" , world");
-    EXPECT_EQ(cb().DeleteTextValue(text, 0, 1000), 0); // a count past the end stops there
-    EXPECT_EQ(cb().SetTextValue(text, 1, u"x"), kwhost::INDEX_SIZE);
-    EXPECT_EQ(cb().DeleteTextValue(text, -1, 1), kwhost::INDEX_SIZE);
-    EXPECT_EQ(cb().SetTextValue(run, 0, u"x"), kwhost::NOT_SUPPORTED); // an element is not text
-    HostRef locked = -1;
-    cb().NavigateElement(&locked, host.find("preferences/measurement"), host::NextSibling, NO_KEY, 0);
-    EXPECT_EQ(cb().SetTextValue(locked, 0, u"x"), kwhost::NO_MODIFICATION);
-}
-
-TEST_F(ReferenceHost, KeysAreSharedAndBadKeysAreRefused) {
-    HostKey a = NO_KEY, b = NO_KEY;
-    cb().StringToKey(&a, u"same");
-    cb().StringToKey(&b, u"same");
-    EXPECT_EQ(a, b);
-    EXPECT_NE(a, NO_KEY);
-    const XMLCh* text = nullptr;
-    EXPECT_EQ(cb().KeyToString(&text, NO_KEY), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().StringToKey(&a, nullptr), kwhost::INVALID_ACCESS);
-    EXPECT_THROW(host.failAt(43, 1), std::invalid_argument);
-    // A file that is not there is refused.
-    EXPECT_EQ(cb().Import(u"/nonexistent/x.xml"), kwhost::NOT_FOUND);
 }
 
 // Calls are counted whether or not a failure is armed; each armed selector fails at its own call, once;

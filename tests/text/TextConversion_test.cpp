@@ -1,18 +1,14 @@
 #include <DOMKw/strings/DOMBTString.hpp>
 #include <DOMKw/text/TextConversion.hpp>
 
-#include "platform/SystemLanguage.hpp"
 #include "text/ConverterCache.hpp"
-#include "text/EncodingTable.hpp"
 
 #include "TextTestSupport.hpp"
 
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <tuple>
 #include <thread>
 
 namespace ZuText {
@@ -35,20 +31,11 @@ TEST(ConverterCache, SamePairGivesTheSameConverterAndAnotherPairReplacesIt) {
         EXPECT_EQ(c->ConvertBuffer("\x82", consumed, out, written, false), kPending);
         return 0;
     });
-    IConverter* other = cached(0, Direction::fromUnicode);
-    Direction direction;
-    other->GetDirection(direction);
-    EXPECT_EQ(direction, Direction::fromUnicode);
+    cached(0, Direction::fromUnicode);
     uint32_t pending = 99;
     cached(8, Direction::toUnicode)->CountPending(pending);
     EXPECT_EQ(pending, 0u);
-
     EXPECT_EQ(cached(59, Direction::toUnicode), nullptr);
-    char16_t out[4] = {u'x'};
-    uint32_t consumed = 1, written = 4;
-    EXPECT_FALSE(ToUnicode(59, "a", consumed, out, written));
-    EXPECT_EQ(out[0], 0);
-    EXPECT_EQ(consumed + written, 0u);
 }
 
 // The entry points convert a whole buffer: a trailing lead byte is substituted, not held back; the
@@ -63,67 +50,11 @@ TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     EXPECT_FALSE(ConvertFromUnicode(8, nullptr, consumed, bytes, written));
     consumed = 1, written = 16;
     EXPECT_FALSE(ConvertFromUnicode(34, u"a", consumed, bytes, written)); // Apple_Symbols does not open
-}
-
-// The system language decides what identifier 21 converts with: ICU opens the same converter under the
-// chosen encoding's name as under the code page's own name.
-TEST(SystemDefaultEncoding, FromTheSystemLanguage) {
-    const std::tuple<uint16_t, const char*, const char*> cases[] = {
-        {0x0804, "windows-936", "\xC4\xE3\xBA\xC3"}, // simplified Chinese
-        {0x0411, "windows-932", "\x82\xA0\x93\xFA"}, // Japanese (ICU has no "windows-932-2000")
-        {0x0409, "windows-1252", "caf\xE9"},         // US English
-    };
-    for (const auto& [langId, codePage, sample] : cases) {
-        SCOPED_TRACE(codePage);
-        Kw::platform::overrideSystemLangID(langId);
-        ResetSystemDefaultEncoding();
-        bool supported = false;
-        const char* chosen = GetEncodingName(GetSystemDefaultEncoding(&supported));
-        EXPECT_TRUE(supported);
-        UErrorCode error = U_ZERO_ERROR;
-        UConverter* theirs = ucnv_open(codePage, &error);
-        ASSERT_TRUE(U_SUCCESS(error)) << chosen;
-        UChar expected[16];
-        const int32_t n = ucnv_toUChars(theirs, expected, 16, sample, -1, &error);
-        ucnv_close(theirs);
-        char16_t units[16];
-        uint32_t consumed = static_cast<uint32_t>(std::strlen(sample)), written = 16;
-        ASSERT_TRUE(ToUnicode(kSystemDefaultEncoding, sample, consumed, units, written));
-        EXPECT_EQ(std::u16string(units, written - 1), std::u16string(expected, expected + n));
-    }
-    // A language without an encoding of its own falls back to windows-1252; the answer is kept until reset.
-    Kw::platform::overrideSystemLangID(0x040F);
-    ResetSystemDefaultEncoding();
-    bool supported = true;
-    EXPECT_EQ(GetSystemDefaultEncoding(&supported), 0u);
-    EXPECT_FALSE(supported);
-    Kw::platform::overrideSystemLangID(0x0419);
-    EXPECT_EQ(GetSystemDefaultEncoding(), 0u);
-    Kw::platform::overrideSystemLangID(-1);
-    ResetSystemDefaultEncoding();
-}
-
-TEST(SystemLanguage, LcAllThenLcCtypeThenLang) {
-    const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
-    std::string saved[3];
-    bool had[3];
-    for (int i = 0; i < 3; ++i)
-        if ((had[i] = std::getenv(names[i]) != nullptr)) saved[i] = std::getenv(names[i]);
-    // LC_ALL, LC_CTYPE, LANG (nullptr: unset) -> the language identifier chosen.
-    const std::tuple<const char*, const char*, const char*, int> rows[] = {
-        {"", "ja_JP.UTF-8", "ko_KR.UTF-8", 0x0411},   {"zh_TW.UTF-8", "ja_JP.UTF-8", "ko_KR.UTF-8", 0x0404},
-        {nullptr, nullptr, "ko_KR.UTF-8", 0x0412},    {nullptr, nullptr, nullptr, 0x0409},
-    };
-    Kw::platform::overrideSystemLangID(-1);
-    for (const auto& [all, ctype, lang, expected] : rows) {
-        const char* values[] = {all, ctype, lang};
-        for (int i = 0; i < 3; ++i) values[i] ? setenv(names[i], values[i], 1) : unsetenv(names[i]);
-        EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), expected) << (all ? all : "-");
-    }
-    Kw::platform::overrideSystemLangID(0x0419);
-    EXPECT_EQ(Kw::platform::GetSystemDefaultLangID(), 0x0419);
-    Kw::platform::overrideSystemLangID(-1);
-    for (int i = 0; i < 3; ++i) had[i] ? setenv(names[i], saved[i].c_str(), 1) : unsetenv(names[i]);
+    units[0] = u'x';
+    consumed = 1, written = 16;
+    EXPECT_FALSE(ToUnicode(59, "a", consumed, units, written));
+    EXPECT_EQ(units[0], 0);
+    EXPECT_EQ(consumed + written, 0u);
 }
 
 // DOMBTString::GetUChar goes through the cache to windows-1252: the same bytes as ICU's own

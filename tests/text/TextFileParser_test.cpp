@@ -30,60 +30,43 @@ TEST(TextFileParser, HeaderAndEntryRulesAndTheirLogLines) {
     const std::string replacement = "The Replacement Character Entry is invalid  : Line No 2\r\n";
     const Case cases[] = {
         {kDbcsHeader, ""},
-        {"# a comment\n\n( HEADERSTART )  # start\n\tReplacementChar : 0X3F\nSingleByte : 0x00 - 0x7F ; 0x80\n"
+        {"# a comment\n\n( HEADERSTART )  # start\n\tReplacementChar : 0X3F\nSingleByte : 0x00 - 0x7F ; "
+         "0x80\n"
          "DOUBLEBYTELEADBYTE:;\nDoubleByteTrailByte : 0x20-0x10\n(HeaderEnd)",
          ""},
         {"", "Header entries not complete : Last Processed Line 0\r\n"},
         {"HeaderStart\n", "The Header start was expected : Last Processed Line 1\r\n"},
         {"# one\n(headerstart)\n  \n", "Header entries not complete : Last Processed Line 3\r\n"},
         {"(headerstart)\nreplacementchar:0x10000\n", replacement},
-        {"(headerstart)\nreplacementchar:0x3f:0x20\n", replacement},
         {"(headerstart)\nreplacement:0x3f\n", replacement},
-        {"(headerstart)\nreplacementchar:0x\n", replacement},
         {start + "doublebyteleadbyte:0x81\n", headerState}, // out of order
-        {start + "singlebyte:\n", headerState},
         {start + "singlebyte:0x00-0x100\n", headerState},
         {start + "singlebyte:0x00-0x10-0x20\n", headerState},
-        {start + "singlebyte:0x000000001\n", headerState},
         {start + rest, "Header entries not complete : Last Processed Line 5\r\n"},
         {start + rest + "(headerstop)\n", "The Header end was expected : Last Processed Line 6\r\n"},
         {"(headerstart)\r\n\r\nreplacementchar:0x3f\r\nsinglebyte:0xzz\r\n", // CR LF counts once
-         "The Header state entry is incorrect : Line No 4\r\n"},
-        {"(headerstart)\r\rreplacementchar:0x3f\rsinglebyte:0xzz\r",
          "The Header state entry is incorrect : Line No 4\r\n"},
         {entry("0x41 0x0041 |0"), "", u"A"},
         {entry("0x8140 0x3000 |0 # ideographic space"), "", u"\u3000"},
         {entry("0X41\t0X00E9  |1"), "", u"\u00E9", 1},
         {entry("0x41 0x0041+0x0042+0x0043+0x0044+0x0045 |2"), "", u"ABCDE", 2},
         {entry("0x41 0x1F600 |0"), "", u"\U0001F600"},
-        {entry("0x41 0x10000+0x10001+0x41 |0"), "", u"\U00010000\U00010001A"},
         {entry("0x41 0xD83D+0xDE00 |0"), "", u"\U0001F600"},
         {entry("0x41 0x10000+0x10001+0x10002 |0"), bad(7)},
-        {entry("0x41 0x41+0x42+0x43+0x44+0x45+0x46 |0"), bad(7)},
         {entry("0x41 0x110000 |0"), bad(7)},
-        {entry("0x41 0x00zz |0"), bad(7)},
-        {entry("0x41 + |0"), bad(7)},
-        {entry("0x41 0x |0"), bad(7)},
         {entry("0x 0x0041 |0"), bad(6)},
         {entry("0x000000041 0x0041 |0"), bad(6)},
-        {entry("41 0x0041 |0"), bad(6)},
         {entry("0x41 0x0041 |0 extra"), bad(5)},
         {entry("0x41 0x0041"), bad(5)},
         {entry("0x41 0x0041 |3"), bad(8)},
-        {entry("0x41 0x0041 |00"), bad(8)},
-        {entry("0x41 0x0041 0"), bad(8)},
         {entry("0x41 0x0041 |0#glued comment"), bad(5)},
         {entry("0x41 0x0041 |0#glued"), bad(8)},
         // Bytes the header's classes never let a decoder read.
         {entry("0x80 0x20AC |0"), bad(6)},
-        {entry("0x1FF 0x0041 |0"), bad(6)},
         {entry("0x8120 0x3000 |0"), bad(6)},
-        {entry("0xA040 0x3000 |0"), bad(6)},
         // Surrogates only as a pair.
         {entry("0x41 0xD800 |0"), bad(7)},
         {entry("0x41 0x0041+0xDC00 |0"), bad(7)},
-        {entry("0x41 0xDE00+0xD83D |0"), bad(7)},
-        {entry("0x41 0xD83D+0x0041 |0"), bad(7)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -103,36 +86,14 @@ TEST(TextFileParser, HeaderAndEntryRulesAndTheirLogLines) {
             EXPECT_EQ(parser.ParseNextEntry(), nullptr);
         }
     }
-    // What an accepted header holds: the replacement (one byte or two) and the class of every byte.
+    // A replacement of two bytes.
     MappingHeader header;
-    TextFileParser parser(kDbcsHeader.data(), kDbcsHeader.size(), nullptr);
-    ASSERT_TRUE(parser.ParseHeader(header));
-    EXPECT_EQ(std::vector<int>({header.replacementLength, header.replacement[0]}), std::vector<int>({1, 0x3F}));
-    EXPECT_EQ(std::vector<int>({header.byteClasses[0x30], header.byteClasses[0x40], header.byteClasses[0x81],
-                                header.byteClasses[0xFD]}),
-              std::vector<int>({kSingleByte, kSingleByte | kTrailByte, kLeadByte | kTrailByte, 0}));
     const std::string wide = "(headerstart)\nreplacementchar:0x8148\nsinglebyte:;\ndoublebyteleadbyte:0x81\n"
                              "doublebytetrailbyte:0x48\n(headerend)\n";
     TextFileParser wideParser(wide.data(), wide.size(), nullptr);
     ASSERT_TRUE(wideParser.ParseHeader(header));
     EXPECT_EQ(std::vector<int>({header.replacementLength, header.replacement[0], header.replacement[1]}),
               std::vector<int>({2, 0x81, 0x48}));
-}
-
-TEST(TextFileParser, BadEntryLinesAreSkippedAndCountedWithCrLf) {
-    const std::string text =
-        "(HeaderStart)\r\nReplacementChar:0x3f\r\nSingleByte:0x00-0x7f\r\n"
-        "DoubleByteLeadByte:;\r\nDoubleByteTrailByte:;\r\n(HeaderEnd)\r\n"
-        "0x41 0x0041 |0\r\n\r\n0x42 0x0042 |9\r\n   # comment\r\n0x43 0x0043 |0 # C\r\n0x44";
-    std::string log;
-    TextFileParser parser(text.data(), text.size(), &log);
-    MappingHeader header;
-    ASSERT_TRUE(parser.ParseHeader(header));
-    std::u16string decoded;
-    while (auto entry = parser.ParseNextEntry()) decoded.append(entry->unicode, entry->unicodeLength);
-    EXPECT_EQ(decoded, u"AC");
-    EXPECT_EQ(log, "The FallBack indicator value is incorrect : Line No 9\r\n"
-                   "No of fields of the mapping entry is incorrect : Line No 12\r\n");
 }
 
 TEST(TextFileParser, TheErrorLogIsBoundedWithAFinalCountLine) {
@@ -154,18 +115,6 @@ TEST(TextFileParser, TheErrorLogIsBoundedWithAFinalCountLine) {
                   "Further lines left out of this log : 4000\r\n");
     }
     {
-        // A parser abandoned half-way still ends its log with the count.
-        std::string log;
-        {
-            TextFileParser parser(text.data(), text.size(), &log);
-            MappingHeader header;
-            ASSERT_TRUE(parser.ParseHeader(header));
-            for (int i = 0; i < 2; ++i) parser.ParseNextEntry();
-        }
-        EXPECT_EQ(lines(log), static_cast<long>(MappingLog::kMaxLines + 1));
-        EXPECT_NE(log.find("Further lines left out of this log : "), std::string::npos);
-    }
-    {
         // Through the registry: format errors and duplicate warnings share one bound.
         std::string table = kDbcsHeader;
         for (size_t i = 0; i < 600; ++i) table += "0x41 0xDC00 |0\n";
@@ -179,21 +128,6 @@ TEST(TextFileParser, TheErrorLogIsBoundedWithAFinalCountLine) {
         EXPECT_EQ(lines(log), static_cast<long>(MappingLog::kMaxLines + 1));
         EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 3) + 2),
                   "Further lines left out of this log : 1398\r\n"); // 600 + 2 * 899 - 1000
-    }
-}
-
-TEST(TextFileParser, TheBundledMappingFilesParseWithoutALogLine) {
-    for (const char* name : {"CP1252.map", "SHIFT_JIS.map", "EUC-KR.map"}) {
-        const std::string text = testing::readFile(testing::samplePath(name));
-        ASSERT_FALSE(text.empty()) << name;
-        std::string log;
-        TextFileParser parser(text.data(), text.size(), &log);
-        MappingHeader header;
-        ASSERT_TRUE(parser.ParseHeader(header));
-        size_t entries = 0;
-        while (parser.ParseNextEntry()) ++entries;
-        EXPECT_GT(entries, 100u) << name;
-        EXPECT_EQ(log, "") << name;
     }
 }
 
