@@ -28,24 +28,20 @@ protected:
 
 TEST_F(Transactions, AbortAndRollbackUndoEveryChangeAndCommitKeepsIt) {
     const std::function<void()> changes[] = {
-        [this] { rename(u"Noir"); },
         [this] { at("colors/color[2]").SetAttribute(StringKey(u"shade"), int32_t{40}); },
         [this] { at("project/story/paragraph/textRun").get_FirstChild().SetTextValue(5, DOMBTString(u" there")); },
         [this] { at("project/story/paragraph/textRun").get_FirstChild().DeleteTextValue(0, 7); },
         [this] { at("project/layout/spread/page").InsertBeforeChild(DOMBTString(u"<box id=\"n\"/>"), ElementRef(), 0); },
-        [this] { at("project/layout[2]/spread/page").InsertBeforeChild(at("project/layout/spread/page/box"), ElementRef()); },
-        [this] { at("colors").RemoveChild(at("colors/color")); },
         [] {
             const std::string p = testing_support::testDataPath("import.xml");
             ASSERT_TRUE(KWLIB::Import(std::u16string(p.begin(), p.end()).c_str()));
         },
-        [this] { // several changes, one object twice
+        [this] {
             ElementRef color = at("colors/color");
             rename(u"A");
             at("colors").RemoveChild(color);
             at("project").InsertBeforeChild(color, ElementRef());
             color.SetAttribute(StringKey(u"name"), DOMBTString(u"B"));
-            color.SetAttribute(StringKey(u"extra"), DOMBTString(u"C"));
             at("project").RemoveChild(color);
         },
     };

@@ -87,41 +87,31 @@ TEST_F(Walk, SampleProjectMatchesNativeXercesDom) {
     EXPECT_EQ(doc->liveNodeCount(), 0u);
 }
 
+// Lists, last children and siblings agree with navigation: one element object per host element, direct
+// children only for getElementsByTagName, and a text child is a text node in every view.
 TEST_F(Walk, ListsAndLastChildAgreeWithNavigation) {
     load(samplePath("project.xml"));
     openDocument();
-    XercesDOMParser parser;
-    parser.parse(samplePath("project.xml").c_str());
-    DOMElement* nativeLayout =
-        static_cast<DOMElement*>(parser.getDocument()->getDocumentElement()->getElementsByTagName(u"layout")->item(0));
-
     Owned layout(at("project/layout"));
-    // Direct children only, in document order.
     DOMNodeList* spreads = layout.element()->getElementsByTagName(u"spread");
-    EXPECT_EQ(spreads->getLength(), 3u);
     EXPECT_EQ(layout.element()->getElementsByTagName(u"page")->getLength(), 0u); // grandchildren are not found
     DOMNodeList* children = layout->getChildNodes();
-    EXPECT_EQ(children->getLength(), 3u);
+    ASSERT_EQ(spreads->getLength(), 3u);
+    ASSERT_EQ(children->getLength(), 3u);
     EXPECT_EQ(children->item(3), nullptr);
     for (XMLSize_t i = 0; i < 3; ++i) {
         Owned a(spreads->item(i)), b(children->item(i));
-        EXPECT_EQ(a.node, b.node); // one element object per host element
-        EXPECT_EQ(text(a.element()->getAttribute(u"id")),
-                  text(static_cast<DOMElement*>(nativeLayout->getElementsByTagName(u"spread")->item(i))->getAttribute(u"id")));
+        EXPECT_EQ(a.node, b.node);
     }
     Owned last(layout->getLastChild()), first(layout->getFirstChild());
     EXPECT_EQ(text(last.element()->getAttribute(u"id")), u"l1s3");
     Owned previous(last->getPreviousSibling()), middle(first->getNextSibling()), parent(first->getParentNode());
     EXPECT_EQ(previous.node, middle.node);
     EXPECT_EQ(parent.node, layout.node);
-
-    // A text child is a text node in every view of the tree.
     Owned run(at("project/stories/story/paragraph/textRun"));
-    DOMNodeList* runChildren = run->getChildNodes();
-    Owned viaList(runChildren->item(0)), viaFirst(run->getFirstChild()), viaLast(run->getLastChild());
+    Owned viaList(run->getChildNodes()->item(0)), viaFirst(run->getFirstChild()), viaLast(run->getLastChild());
     EXPECT_EQ(viaList->getNodeType(), DOMNode::TEXT_NODE);
-    EXPECT_TRUE(viaList->isSameNode(viaFirst.node));
-    EXPECT_TRUE(viaLast->isSameNode(viaFirst.node));
+    EXPECT_TRUE(viaList->isSameNode(viaFirst.node) && viaLast->isSameNode(viaFirst.node));
 }
 
 // Code that holds a value a getter handed out and reads the same node again (Xerces-C's serializer does,
