@@ -156,7 +156,8 @@ TEST_F(AttributeReads, DoubleRefReadsAsTheEightBitRoute) {
     std::vector<std::u16string> texts = edgeTexts();
     for (int i = 0; i < 3000; ++i) texts.push_back(randomText(rng));
     for (const std::u16string& text : texts) {
-        if (text.find(u'\0') != std::u16string::npos) continue; // the host's texts end at their first zero unit
+        if (text.find(u'\0') != std::u16string::npos)
+            continue; // the host's texts end at their first zero unit
         box.SetAttribute(bounds, DOMBTString(text.c_str()));
         const ObjectRef::DoubleRef pair = box.GetAttributeDoubleRef(bounds);
         const Pair expected = through8Bit(text, "%ld/%ld");

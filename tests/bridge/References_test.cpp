@@ -95,7 +95,8 @@ TEST_F(References, NavigationAndStructureFollowTheHostTree) {
     ElementRef text = run.get_FirstChild();
     EXPECT_TRUE(text.IsTextNode() && !run.IsTextNode());
     EXPECT_EQ(text.get_TagName().str(), u"#text");
-    EXPECT_TRUE(app.getElementByTagName(StringKey(u"nothing")).isNil() && ElementRef().get_FirstChild().isNil());
+    EXPECT_TRUE(app.getElementByTagName(StringKey(u"nothing")).isNil() &&
+                ElementRef().get_FirstChild().isNil());
     EXPECT_EQ(domExceptionCode([] { ElementRef::fromHandle(999999); }), 8); // stale handle refused
 
     ElementRef page = at("project/layout/spread/page"), b2 = at("project/layout/spread/page/box[2]");

@@ -252,9 +252,11 @@ TEST_F(Misuse, registrationsEndWithTheirListenerAndWithTheDocumentTheyWereMadeTh
     };
     // The same registration through both documents, and two through the other document only.
     add(box.node, u"MutationEvent,DOMAttrModified", false);
-    add(domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")), other),
+    add(domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")),
+                                      other),
         u"MutationEvent,DOMAttrModified", false);
-    add(domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/layout/spread/page")), other),
+    add(domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/layout/spread/page")),
+                                      other),
         u"MutationEvent,DOMAttrModified", true);
     add(other, u"MutationEvent,DOMSubtreeModified", true);
     EXPECT_EQ(registrationsOf(address), 3u);

@@ -66,8 +66,10 @@ TEST_F(NoDataLoss, movingAnElementKeepsReadOnlyContentAndUncopyableAttributes) {
 
 TEST_F(NoDataLoss, isEqualNodeComparesAttributeValues) {
     Owned box(at("project/layout/spread/page/box")); // id="b1" bounds="12/-3"
-    const std::u16string cases[][3] = {
-        {u"b1", u"bounds", u"12/-3"}, {u"b1", u"bounds", u"12/-4"}, {u"b2", u"bounds", u"12/-3"}, {u"b1", u"other", u"12/-3"}};
+    const std::u16string cases[][3] = {{u"b1", u"bounds", u"12/-3"},
+                                       {u"b1", u"bounds", u"12/-4"},
+                                       {u"b2", u"bounds", u"12/-3"},
+                                       {u"b1", u"other", u"12/-3"}};
     for (const auto& c : cases) {
         dom::Owned<DOMElement> twin(doc->createElement(u"box"));
         twin->setAttribute(u"id", c[0].c_str());
@@ -101,10 +103,26 @@ TEST_F(NoDataLoss, refusedCallsAnswerTheirCodeAndKeepTheTree) {
         {"insert null", [&] { page->insertBefore(nullptr, nullptr); }, 16},
         {"insert an attribute", [&] { page->appendChild(attr); }, 9},
         {"append to itself", [&] { page->appendChild(page.node); }, 3},
-        {"append a story into its own text run", [&] { Owned run(at("project/story/paragraph/textRun")); run->appendChild(story.node); }, 3},
-        {"insert the project before a box of its own", [&] { Owned c(page->getFirstChild()); page->insertBefore(project.node, c.node); }, 3},
-        {"replace with an ancestor", [&] { Owned c(page->getFirstChild()); page->replaceChild(project.node, c.node); }, 3},
-        {"copyInto from a source whose child is the target's ancestor", [&] { static_cast<domImpl::ElementImpl*>(page.node)->copyInto(project.node, true); }, 3},
+        {"append a story into its own text run",
+         [&] {
+             Owned run(at("project/story/paragraph/textRun"));
+             run->appendChild(story.node);
+         },
+         3},
+        {"insert the project before a box of its own",
+         [&] {
+             Owned c(page->getFirstChild());
+             page->insertBefore(project.node, c.node);
+         },
+         3},
+        {"replace with an ancestor",
+         [&] {
+             Owned c(page->getFirstChild());
+             page->replaceChild(project.node, c.node);
+         },
+         3},
+        {"copyInto from a source whose child is the target's ancestor",
+         [&] { static_cast<domImpl::ElementImpl*>(page.node)->copyInto(project.node, true); }, 3},
         {"replace a stranger", [&] { page->replaceChild(scratch, project.node); }, 8},
         {"remove a Xerces-C node", [&] { page->removeChild(scratch); }, 8},
         {"document insertBefore", [&] { doc->insertBefore(scratch, nullptr); }, 3},
@@ -126,12 +144,14 @@ TEST_F(NoDataLoss, refusedCallsAnswerTheirCodeAndKeepTheTree) {
         {"text replaceChild", [&] { text1->replaceChild(scratch, scratch); }, 9},
         {"text splitText", [&] { static_cast<DOMText*>(text1.node)->splitText(1); }, 9},
         {"text appendChild (thrown by value)", [&] { text1->appendChild(scratch); }, 3},
-        {"copyInto of a child with an \"ID\" attribute", [&] {
+        {"copyInto of a child with an \"ID\" attribute",
+         [&] {
              dom::Owned<DOMElement> source(doc->createElement(u"box")), item(doc->createElement(u"item"));
              item->setAttribute(u"ID", u"1");
              source->appendChild(item.release());
              static_cast<domImpl::ElementImpl*>(page.node)->copyInto(source.get(), true);
-         }, 16},
+         },
+         16},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -166,10 +186,9 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
     const std::u16string lone1(1, char16_t(0xD800)), lone2 = std::u16string(u"a") + char16_t(0xDC00) + u"b";
     const std::u16string badValues[] = {
         u"\u0001", u"a\u000Bb", std::u16string(1, char16_t(0xFFFE)), std::u16string(1, char16_t(0xFFFF)),
-        lone1,     lone2,       std::u16string(u"x") + char16_t(0)};
+        lone1,     lone2};
     Owned id(e->getAttributeNode(u"id"));
     for (const std::u16string& value : badValues) {
-        if (value.size() > 1 && value.back() == 0) continue; // a NUL ends the text: nothing to refuse
         SCOPED_TRACE(value.size());
         const XMLCh* v = value.c_str();
         const std::function<void()> calls[] = {
@@ -190,16 +209,13 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
                 dom::dispose(run->appendChild(fresh.get()));
             },
         };
-        int i = 0;
         for (const auto& call : calls) {
             host.resetCallCounts();
-            EXPECT_EQ(codeOf(call), 5) << "call " << i;
+            EXPECT_EQ(codeOf(call), 5) << "call " << &call - calls;
             EXPECT_EQ(host.callCount(Kw::host::SetAttributeValue) + host.callCount(Kw::host::SetTextValue) +
                           host.callCount(Kw::host::DeleteTextValue) +
                           host.callCount(Kw::host::InsertNewChild),
-                      0u)
-                << "call " << i;
-            ++i;
+                      0u);
         }
     }
     // The attribute node forms carry the same checks.

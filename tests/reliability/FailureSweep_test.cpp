@@ -26,6 +26,7 @@
 #include "bridge/AttributeRef.hpp"
 #include "bridge/CallbackTable.hpp"
 #include "common/DomFixture.hpp"
+#include "common/FnListener.hpp"
 #include "common/NativeDom.hpp"
 #include "serialize/WriterFilterImpl.hpp"
 #include "serialize/WriterImpl.hpp"
@@ -118,10 +119,6 @@ domImpl::ElementImpl* own(const Subjects& s, size_t i) { return static_cast<domI
 const char* const kBox = "project/layout/spread/page/box";
 const char* const kText = "project/story/paragraph/textRun#text";
 
-struct Listener : dom::events::EventListener {
-    void handleEvent(dom::events::Event*) override {}
-};
-
 class FailureSweep : public DomTest {
 protected:
     void SetUp() override {
@@ -149,7 +146,7 @@ protected:
     // The facade's objects, made before any failure is armed.
     Kw::ElementRef page, box, color, text;
     Kw::StringKey id, bounds, type, xsiNs;
-    Listener listener;
+    FnListener listener;
     kwhost::ValueMap values;
     const K::RegArgs args{};
     const DOMBTString frame{u"kw:Frame"};
@@ -237,13 +234,14 @@ protected:
             finish();
             for (const auto& [selector, count] : calls)
                 for (uint64_t n = 1; n <= count; ++n, ++cases) {
-                    SCOPED_TRACE("selector " + std::to_string(selector) + ", call " + std::to_string(n) + " of " +
-                                 std::to_string(count));
+                    SCOPED_TRACE("selector " + std::to_string(selector) + ", call " + std::to_string(n) +
+                                 " of " + std::to_string(count));
                     const Result got = runOnce(op, selector, static_cast<int>(n), error, before);
                     EXPECT_FALSE(host.failureArmed()) << "the call was never reached";
                     host.disarm();
                     if (error.empty() && got) {
-                        EXPECT_EQ(host.toXml(-1, true), expectedTree) << "success reported, but the tree differs";
+                        EXPECT_EQ(host.toXml(-1, true), expectedTree)
+                            << "success reported, but the tree differs";
                         EXPECT_EQ(*got, *expected) << "success reported, but the result differs";
                     } else {
                         EXPECT_EQ(host.toXml(-1, true), before)
@@ -268,7 +266,9 @@ std::vector<Operation> mutations() {
     };
     // A call of the transaction the preparation made.
     auto ends = [](bool (Kw::Transaction::*call)()) {
-        return [call](DOMDocument*, const Subjects&) -> Result { return (*transaction().*call)() ? done : std::nullopt; };
+        return [call](DOMDocument*, const Subjects&) -> Result {
+            return (*transaction().*call)() ? done : std::nullopt;
+        };
     };
     // A new attribute node set on the box, with or without its namespace.
     auto setNode = [](bool ns) {
