@@ -24,8 +24,14 @@ namespace {
 
 class Registration : public testing_support::HostTest {
 protected:
-    void SetUp() override { HostTest::SetUp(), host.clearRegistrations(); }
-    void TearDown() override { host.clearRegistrations(), HostTest::TearDown(); }
+    void SetUp() override {
+        HostTest::SetUp();
+        host.clearRegistrations();
+    }
+    void TearDown() override {
+        host.clearRegistrations();
+        HostTest::TearDown();
+    }
     // The host's key pair of a qualified name, split as the library does.
     std::pair<HostKey, HostKey> keys(const std::u16string& prefix, const std::u16string& local) {
         return {prefix.empty() ? NO_KEY : host.keyOf(prefix), local.empty() ? NO_KEY : host.keyOf(local)};
@@ -73,7 +79,8 @@ TEST_F(Registration, NamesAndPairsAreSplitAtTheirSeparator) {
 // as qualified names, the two numbers, the second flag, the argument values).
 TEST_F(Registration, EachFunctionSendsItsRecord) {
     K::RegArgs args[2];
-    args[0].name = u"minOccurs", args[0].value = u"0";
+    args[0].name = u"minOccurs";
+    args[0].value = u"0";
     args[1].name = u"fixed"; // value left null
     const DOMBTString name(u"kw:FrameType"), s2(u"kw:Base"), s3(u"Third"), s4(u"x:Fourth");
     auto complex = [&](int kind) {

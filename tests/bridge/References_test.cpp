@@ -200,7 +200,8 @@ TEST_F(References, TypedAttributesReadAndWriteThroughText) {
 HostKey wideKeys[300];
 HostRef wideElement = -1;
 HostStatus threeHundredKeys(int32_t* count, HostRef ref, HostKey* keys, int32_t capacity) {
-    if (ref != wideElement) return (*count = 0), 0;
+    *count = 0;
+    if (ref != wideElement) return 0;
     for (int32_t i = 0; i < 300 && i < capacity; ++i) keys[i] = wideKeys[i];
     *count = 300;
     return 0;

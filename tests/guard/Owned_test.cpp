@@ -33,10 +33,14 @@ static_assert(std::is_nothrow_move_constructible_v<Owned<DOMNode>> &&
 class Guard : public testing_support::HostTest {
 protected:
     void SetUp() override {
-        HostTest::SetUp(), doc.reset(newDocument());
+        HostTest::SetUp();
+        doc.reset(newDocument());
         ASSERT_TRUE(doc);
     }
-    void TearDown() override { doc.reset(), HostTest::TearDown(); } // the document ends before the count
+    void TearDown() override { // the document ends before the count
+        doc.reset();
+        HostTest::TearDown();
+    }
     int64_t held() const { return host.outstandingReferences(); }
     static DOMDocument* newDocument() {
         return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createDocument();
