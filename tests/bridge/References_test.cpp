@@ -81,23 +81,22 @@ TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
     host.failAt(host::AdjustReference, 0x70005, 2); // release fine, acquire of the box refused
     EXPECT_EQ(domExceptionCode([&] { other = first; }), 5);
     EXPECT_TRUE(other.isNil());
+    host.failAt(host::AdjustReference, 0x70005); // the acquire for an attribute read's temporary record
+    EXPECT_EQ(domExceptionCode([&] { first.GetAttributeDoubleRef(StringKey(u"bounds")); }), 5);
+    EXPECT_EQ(host.referencesOn(first.get()), 1);
     ASSERT_EQ(host::callbacks().AdjustReference(page.get(), false), 0); // give back the refused release
 }
 
 TEST_F(References, NavigationAndStructureFollowTheHostTree) {
     ElementRef app = ElementRef::get_Application();
-    EXPECT_EQ(app.get_TagName().str(), u"application");
-    EXPECT_EQ(app.get_NumChildren(), 3);
-    EXPECT_TRUE(app.get_Parent().isNil());
-    EXPECT_TRUE(app.get_FirstChild().get_PreviousSibling().isNil());
+    EXPECT_TRUE(app.get_Parent().isNil() && app.get_FirstChild().get_PreviousSibling().isNil());
     ElementRef run = app.getElementByTagName(StringKey(u"textRun"));
     EXPECT_EQ(run.get(), host.find("project/story/paragraph/textRun"));
     ElementRef text = run.get_FirstChild();
     EXPECT_TRUE(text.IsTextNode() && !run.IsTextNode());
-    EXPECT_EQ(text.GetTextValue().str(), u"Hello, world");
     EXPECT_EQ(text.get_TagName().str(), u"#text");
-    EXPECT_TRUE(app.getElementByTagName(StringKey(u"nothing")).isNil());
-    EXPECT_TRUE(ElementRef().get_FirstChild().isNil());
+    EXPECT_TRUE(app.getElementByTagName(StringKey(u"nothing")).isNil() &&
+                ElementRef().get_FirstChild().isNil());
     EXPECT_EQ(domExceptionCode([] { ElementRef::fromHandle(999999); }), 8); // stale handle refused
 
     ElementRef page = at("project/layout/spread/page"), b2 = at("project/layout/spread/page/box[2]");
@@ -116,9 +115,7 @@ TEST_F(References, NavigationAndStructureFollowTheHostTree) {
     EXPECT_EQ(page.get_NumChildren(), children);
     ElementRef story = at("project/story");
     page.InsertBeforeChild(story, added);
-    EXPECT_EQ(story.get_Parent().get(), page.get());
     page.RemoveChild(story);
-    EXPECT_TRUE(story.get_Parent().isNil());
     EXPECT_EQ(story.get_TagName().str(), u"story"); // a removed element stays readable
     EXPECT_EQ(domExceptionCode([&] { page.RemoveChild(story); }), 8);
     EXPECT_EQ(domExceptionCode([&] { page.InsertBeforeChild(at("project"), ElementRef()); }), 3);
@@ -131,7 +128,6 @@ TEST_F(References, AttributesRecordsAndReadOnlyElements) {
     EXPECT_TRUE(isDefault); // a default value, until written
     EXPECT_EQ(color.SetAttribute(StringKey(u"name"), DOMBTString(u"Noir")).str(), u"Black");
     EXPECT_EQ(color.GetAttributeValue(StringKey(u"name")).str(), u"Noir");
-    EXPECT_EQ(raw(color, u"missing"), u"");
     auto keys = color.get_AttributeKeys();
     ASSERT_EQ(keys.size(), 3u);
     EXPECT_EQ(std::u16string(keys[2].GetUChar16()), u"xsi:type");
@@ -144,16 +140,14 @@ TEST_F(References, AttributesRecordsAndReadOnlyElements) {
     EXPECT_TRUE(prefs.IsReadOnly() && prefs.get_FirstChild().IsReadOnly());
     EXPECT_EQ(domExceptionCode([&] { prefs.SetAttribute(StringKey(u"x"), DOMBTString(u"1")); }), 7);
     EXPECT_EQ(domExceptionCode([&] { prefs.RemoveChild(prefs.get_FirstChild()); }), 7);
-    host.failAt(host::GetAttributeValue, 5);
-    EXPECT_EQ(raw(color, u"id"), u""); // a refused read falls back to ""
 
     AttributeRef version(ElementRef::get_Application(), StringKey(u"version"));
     EXPECT_TRUE(version.isImplied());
     EXPECT_EQ(version.read().str(), u"1");
     version.write(DOMBTString(u"2"));
     EXPECT_FALSE(version.isImplied());
-    EXPECT_TRUE(AttributeRef(color, StringKey(u"id")).isUncopyable());
-    EXPECT_FALSE(AttributeRef(color, StringKey(u"name")).isUncopyable());
+    EXPECT_TRUE(AttributeRef(color, StringKey(u"id")).isUncopyable() &&
+                !AttributeRef(color, StringKey(u"name")).isUncopyable());
     EXPECT_EQ(domExceptionCode([&] { AttributeRef(color, StringKey(u"gone")).isImplied(); }), 8);
 
     int number = 0;
@@ -180,19 +174,7 @@ TEST_F(References, TypedAttributesReadAndWriteThroughText) {
     next.second = -0x80000001LL;
     box.SetAttribute(bounds, next);
     EXPECT_EQ(raw(box, u"bounds"), u"5/2147483647");
-    struct PairCase {
-        std::u16string text;
-        int64_t first, second;
-    } pairs[] = {{u"12/-3", 12, -3}, {u"4", 4, 0},     {u"x/5", 0, 0},   {u"", 0, 0},
-                 {u"2147483648/1", -2147483648LL, 1}, {u" 8 / 9", 8, 0}, {u"-1/-1", -1, -1},
-                 // only the first 255 bytes of an over-long text are read
-                 {u"7/" + std::u16string(250, u'0') + u"99988", 7, 999}};
-    for (const PairCase& c : pairs) {
-        box.SetAttribute(bounds, DOMBTString(c.text.c_str()));
-        const ObjectRef::DoubleRef pair = box.GetAttributeDoubleRef(bounds);
-        EXPECT_EQ(pair.first, c.first) << c.text.size();
-        EXPECT_EQ(pair.second, c.second) << c.text.size();
-    }
+    // Reads of every form of pair text are checked against the 8-bit route in PairText_test.cpp.
     EXPECT_EQ(box.SetAttribute(size, int32_t{-40}), 0); // no previous text
     EXPECT_EQ(raw(box, u"size"), u"-40");
     EXPECT_EQ(box.SetAttribute(size, int32_t{9}), -40);
@@ -218,7 +200,8 @@ TEST_F(References, TypedAttributesReadAndWriteThroughText) {
 HostKey wideKeys[300];
 HostRef wideElement = -1;
 HostStatus threeHundredKeys(int32_t* count, HostRef ref, HostKey* keys, int32_t capacity) {
-    if (ref != wideElement) return (*count = 0), 0;
+    *count = 0;
+    if (ref != wideElement) return 0;
     for (int32_t i = 0; i < 300 && i < capacity; ++i) keys[i] = wideKeys[i];
     *count = 300;
     return 0;

@@ -1,5 +1,6 @@
 // Transactions against the host's tree: changes undone by abort and rollback and kept by commit, the
-// order rules, handlers and validators, and the ownership of the host's transaction.
+// order rules, and the ownership of the host's transaction. (Handlers and validators are passed on as
+// they are; their failures are in the failure table.)
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
@@ -14,10 +15,8 @@ namespace {
 
 class Transactions : public testing_support::HostTest {
 protected:
-    void SetUp() override { HostTest::SetUp(), host.clearValidators(); }
     void TearDown() override {
         EXPECT_EQ(host.transactionCount(), 0u) << "a host transaction was never destroyed";
-        host.clearValidators();
         HostTest::TearDown();
     }
     ElementRef at(const std::string& path) { return ElementRef::fromHandle(host.find(path)); }
@@ -26,26 +25,24 @@ protected:
     uint64_t controlCalls() { return host.callCount(host::TransactionControl); }
 };
 
+// The undo itself is the host's: the changes are one of each kind of host call the facade makes.
 TEST_F(Transactions, AbortAndRollbackUndoEveryChangeAndCommitKeepsIt) {
     const std::function<void()> changes[] = {
-        [this] { rename(u"Noir"); },
-        [this] { at("colors/color[2]").SetAttribute(StringKey(u"shade"), int32_t{40}); },
         [this] { at("project/story/paragraph/textRun").get_FirstChild().SetTextValue(5, DOMBTString(u" there")); },
         [this] { at("project/story/paragraph/textRun").get_FirstChild().DeleteTextValue(0, 7); },
-        [this] { at("project/layout/spread/page").InsertBeforeChild(DOMBTString(u"<box id=\"n\"/>"), ElementRef(), 0); },
-        [this] { at("project/layout[2]/spread/page").InsertBeforeChild(at("project/layout/spread/page/box"), ElementRef()); },
-        [this] { at("colors").RemoveChild(at("colors/color")); },
+        [this] {
+            at("project/layout/spread/page").InsertBeforeChild(DOMBTString(u"<box id=\"n\"/>"), ElementRef(), 0);
+        },
         [] {
             const std::string p = testing_support::testDataPath("import.xml");
             ASSERT_TRUE(KWLIB::Import(std::u16string(p.begin(), p.end()).c_str()));
         },
-        [this] { // several changes, one object twice
+        [this] {
             ElementRef color = at("colors/color");
             rename(u"A");
             at("colors").RemoveChild(color);
             at("project").InsertBeforeChild(color, ElementRef());
             color.SetAttribute(StringKey(u"name"), DOMBTString(u"B"));
-            color.SetAttribute(StringKey(u"extra"), DOMBTString(u"C"));
             at("project").RemoveChild(color);
         },
     };
@@ -74,28 +71,6 @@ TEST_F(Transactions, AbortAndRollbackUndoEveryChangeAndCommitKeepsIt) {
         EXPECT_EQ(host.undoLogLength(), 0u);
         host.loadFile(testing_support::testDataPath("small.xml"));
     }
-}
-
-TEST_F(Transactions, ARemovedElementLivesUntilTheTransactionCanNoLongerPutItBack) {
-    const HostRef color = host.find("colors/color");
-    const size_t live = host.liveObjects();
-    for (bool commit : {false, true}) {
-        Transaction tx;
-        ASSERT_TRUE(tx.Begin());
-        at("colors").RemoveChild(at("colors/color")); // we keep no reference to it
-        EXPECT_TRUE(host.exists(color));
-        ASSERT_TRUE(commit ? tx.Commit() : tx.Abort());
-        EXPECT_EQ(host.exists(color), !commit);
-        EXPECT_EQ(host.liveObjects(), commit ? live - 1 : live);
-    }
-    // An element inserted and then undone is freed as soon as nothing refers to it.
-    Transaction tx;
-    ASSERT_TRUE(tx.Begin());
-    const HostRef added =
-        at("colors").InsertBeforeChild(DOMBTString(u"<color id=\"x\"><note/></color>"), ElementRef(), 0).get();
-    EXPECT_TRUE(host.exists(added));
-    ASSERT_TRUE(tx.Abort());
-    EXPECT_FALSE(host.exists(added));
 }
 
 TEST_F(Transactions, OrderRules) {
@@ -130,20 +105,6 @@ TEST_F(Transactions, OrderRules) {
     EXPECT_FALSE(u.Abort() || u.Rollback());
     EXPECT_TRUE(u.Commit());
     EXPECT_EQ(colorName(), u"Noir");
-}
-
-TEST_F(Transactions, HandlersAndValidatorsAreRecorded) {
-    Transaction tx;
-    ITransactionHandler h1, h2;
-    EXPECT_TRUE(tx.RegisterHandler(h1) && tx.RegisterHandler(h2));
-    EXPECT_FALSE(tx.RegisterHandler(h1));
-    EXPECT_TRUE(tx.UnRegisterHandler(h1));
-    EXPECT_FALSE(tx.UnRegisterHandler(h1));
-    EXPECT_EQ(host.transactionHandlers(tx.GetImpl()), (std::vector<const void*>{&h2}));
-    IValidator v;
-    EXPECT_FALSE(Transaction::Validate(nullptr)); // passed on, and refused by this host
-    EXPECT_TRUE(Transaction::Validate(&v));
-    EXPECT_EQ(host.validators(), (std::vector<const void*>{&v}));
 }
 
 TEST_F(Transactions, MovedFromTransactionsHoldNothingAndDestroyNothing) {

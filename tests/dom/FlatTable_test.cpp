@@ -41,9 +41,11 @@ template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, 
             const uintptr_t v = 1 + random() % 1000;
             const unsigned dice = random() % 100;
             if (dice < addPercent / 2) {
-                table.add(k, v), reference.emplace(k, v); // keeps an existing value, as add does
+                table.add(k, v); // keeps an existing value, as emplace does
+                reference.emplace(k, v);
             } else if (dice < addPercent) {
-                table.set(k, v), reference[k] = v;
+                table.set(k, v);
+                reference[k] = v;
             } else {
                 // On the way down, half the removals hit a present entry, so the table does empty.
                 auto it = phase % 2 == 1 && !reference.empty() && random() % 2 ? reference.begin() : reference.find(k);
@@ -57,7 +59,8 @@ template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, 
         check(step);
     }
     EXPECT_TRUE(table.empty());
-    table.set(pool[0], 7), table.clear();
+    table.set(pool[0], 7);
+    table.clear();
     EXPECT_EQ(table.find(pool[0]) + table.size(), 0u);
 }
 
@@ -71,7 +74,10 @@ TEST(FlatTable, agreesWithAReferenceMapForAddressesAndHandles) {
     for (int64_t i = 0; i < 4000; ++i) handles.push_back(i);
     for (int64_t i = 1; i <= 64; ++i) handles.push_back(INT64_MAX - i * 4096);
     for (unsigned seed : {1u, 2u, 3u})
-        for (bool keep : {false, true}) agreesWithAReferenceMap(addresses, seed, keep), agreesWithAReferenceMap(handles, seed, keep);
+        for (bool keep : {false, true}) {
+            agreesWithAReferenceMap(addresses, seed, keep);
+            agreesWithAReferenceMap(handles, seed, keep);
+        }
 }
 
 TEST(FlatTable, theVacantKeyIsNeverFound) {

@@ -46,61 +46,6 @@ protected:
     }
 };
 
-TEST_F(NoDataLoss, insertionOfTheTargetOrAnAncestorIsRefusedAndKeepsTheTree) {
-    const std::string before = host.toXml();
-    const std::pair<const char*, std::function<void()>> cases[] = {
-        {"appendChild of a story into its own text run",
-         [&] {
-             Owned run(at("project/story/paragraph/textRun")), story(at("project/story"));
-             dom::dispose(run->appendChild(story.node));
-         }},
-        {"insertBefore of the project before a box of its own",
-         [&] {
-             Owned page(at("project/layout/spread/page")), project(at("project")), box(page->getFirstChild());
-             dom::dispose(page->insertBefore(project.node, box.node));
-         }},
-        {"appendChild of an element into itself",
-         [&] {
-             Owned page(at("project/layout/spread/page"));
-             dom::dispose(page->appendChild(page.node));
-         }},
-        {"replaceChild of a child by an ancestor of the parent",
-         [&] {
-             Owned page(at("project/layout/spread/page")), layout(at("project/layout")),
-                 box(page->getFirstChild());
-             dom::dispose(page->replaceChild(layout.node, box.node));
-         }},
-        {"copyInto from a source whose child is the target's ancestor",
-         [&] {
-             Owned page(at("project/layout/spread/page")), project(at("project"));
-             static_cast<domImpl::ElementImpl*>(page.node)->copyInto(project.node, true);
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
-        host.resetCallCounts();
-        EXPECT_EQ(codeOf(c.second), 3);
-        EXPECT_EQ(host.toXml(), before);
-        // Refused by the library before any change reaches the host (the host would refuse some itself).
-        EXPECT_EQ(host.callCount(Kw::host::InsertNewChild) + host.callCount(Kw::host::InsertBeforeChild) +
-                      host.callCount(Kw::host::RemoveChild) + host.callCount(Kw::host::SetAttributeValue),
-                  0u);
-    }
-}
-
-TEST_F(NoDataLoss, copyIntoLeavesTheSourceUnchanged) {
-    Owned source(at("project/layout/spread/page"));
-    Owned target(at("project/layout[2]/spread/page"));
-    const std::string sourceBefore = xml("project/layout/spread/page");
-    static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, true);
-    EXPECT_EQ(xml("project/layout/spread/page"), sourceBefore);
-    // Copies go in through XML text, where attribute order carries no meaning.
-    EXPECT_EQ(
-        sortAttributes(xml("project/layout[2]/spread/page")),
-        sortAttributes(
-            "<page number=\"1\"><box id=\"b3\"/><box id=\"b1\" bounds=\"12/-3\"/><box id=\"b2\"/></page>"));
-}
-
 // exportCopy leaves out read-only children and uncopyable attributes; cloneNode and moves keep them.
 TEST_F(NoDataLoss, movingAnElementKeepsReadOnlyContentAndUncopyableAttributes) {
     Owned colors(at("colors")), project(at("project")), app(doc->getDocumentElement());
@@ -121,24 +66,16 @@ TEST_F(NoDataLoss, movingAnElementKeepsReadOnlyContentAndUncopyableAttributes) {
 
 TEST_F(NoDataLoss, isEqualNodeComparesAttributeValues) {
     Owned box(at("project/layout/spread/page/box")); // id="b1" bounds="12/-3"
-    struct Case {
-        const char16_t* id;
-        const char16_t* secondName;
-        const char16_t* secondValue;
-        bool equal;
-    } cases[] = {
-        {u"b1", u"bounds", u"12/-3", true},
-        {u"b1", u"bounds", u"12/-4", false},
-        {u"b2", u"bounds", u"12/-3", false},
-        {u"b1", u"other", u"12/-3", false},
-    };
-    for (const Case& c : cases) {
+    const std::u16string cases[][3] = {{u"b1", u"bounds", u"12/-3"},
+                                       {u"b1", u"bounds", u"12/-4"},
+                                       {u"b2", u"bounds", u"12/-3"},
+                                       {u"b1", u"other", u"12/-3"}};
+    for (const auto& c : cases) {
         dom::Owned<DOMElement> twin(doc->createElement(u"box"));
-        twin->setAttribute(u"id", c.id);
-        twin->setAttribute(c.secondName, c.secondValue);
-        EXPECT_EQ(box->isEqualNode(twin.get()), c.equal) << std::string(c.id, c.id + 2);
+        twin->setAttribute(u"id", c[0].c_str());
+        twin->setAttribute(c[1].c_str(), c[2].c_str());
+        EXPECT_EQ(box->isEqualNode(twin.get()), &c == &cases[0]) << &c - &cases[0];
     }
-    // Two host elements.
     Owned b2(at("project/layout/spread/page/box[2]")), b3(at("project/layout[2]/spread/page/box"));
     b3.element()->setAttribute(u"id", u"b2");
     EXPECT_TRUE(b2->isEqualNode(b3.node));
@@ -146,6 +83,8 @@ TEST_F(NoDataLoss, isEqualNodeComparesAttributeValues) {
     EXPECT_FALSE(b2->isEqualNode(b3.node));
 }
 
+// Each refused call answers its code, and is refused by the library before any change reaches the host
+// (the host would refuse some itself): inserting an element into itself or into a descendant included.
 TEST_F(NoDataLoss, refusedCallsAnswerTheirCodeAndKeepTheTree) {
     const std::string before = host.toXml();
     Owned page(at("project/layout/spread/page")), project(at("project")), story(at("project/story"));
@@ -164,7 +103,26 @@ TEST_F(NoDataLoss, refusedCallsAnswerTheirCodeAndKeepTheTree) {
         {"insert null", [&] { page->insertBefore(nullptr, nullptr); }, 16},
         {"insert an attribute", [&] { page->appendChild(attr); }, 9},
         {"append to itself", [&] { page->appendChild(page.node); }, 3},
-        {"replace with an ancestor", [&] { Owned c(page->getFirstChild()); page->replaceChild(project.node, c.node); }, 3},
+        {"append a story into its own text run",
+         [&] {
+             Owned run(at("project/story/paragraph/textRun"));
+             run->appendChild(story.node);
+         },
+         3},
+        {"insert the project before a box of its own",
+         [&] {
+             Owned c(page->getFirstChild());
+             page->insertBefore(project.node, c.node);
+         },
+         3},
+        {"replace with an ancestor",
+         [&] {
+             Owned c(page->getFirstChild());
+             page->replaceChild(project.node, c.node);
+         },
+         3},
+        {"copyInto from a source whose child is the target's ancestor",
+         [&] { static_cast<domImpl::ElementImpl*>(page.node)->copyInto(project.node, true); }, 3},
         {"replace a stranger", [&] { page->replaceChild(scratch, project.node); }, 8},
         {"remove a Xerces-C node", [&] { page->removeChild(scratch); }, 8},
         {"document insertBefore", [&] { doc->insertBefore(scratch, nullptr); }, 3},
@@ -186,16 +144,23 @@ TEST_F(NoDataLoss, refusedCallsAnswerTheirCodeAndKeepTheTree) {
         {"text replaceChild", [&] { text1->replaceChild(scratch, scratch); }, 9},
         {"text splitText", [&] { static_cast<DOMText*>(text1.node)->splitText(1); }, 9},
         {"text appendChild (thrown by value)", [&] { text1->appendChild(scratch); }, 3},
-        {"copyInto of a child with an \"ID\" attribute", [&] {
+        {"copyInto of a child with an \"ID\" attribute",
+         [&] {
              dom::Owned<DOMElement> source(doc->createElement(u"box")), item(doc->createElement(u"item"));
              item->setAttribute(u"ID", u"1");
              source->appendChild(item.release());
              static_cast<domImpl::ElementImpl*>(page.node)->copyInto(source.get(), true);
-         }, 16},
+         },
+         16},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(codeOf(c.call), c.code) << c.what;
-        EXPECT_EQ(host.toXml(), before) << c.what;
+        SCOPED_TRACE(c.what);
+        host.resetCallCounts();
+        EXPECT_EQ(codeOf(c.call), c.code);
+        EXPECT_EQ(host.toXml(), before);
+        EXPECT_EQ(host.callCount(Kw::host::InsertNewChild) + host.callCount(Kw::host::InsertBeforeChild) +
+                      host.callCount(Kw::host::RemoveChild) + host.callCount(Kw::host::SetAttributeValue),
+                  0u);
     }
     Owned parent(story->getParentNode());
     EXPECT_EQ(domImpl::refOf(parent.node).get(), host.find("project"));
@@ -221,10 +186,9 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
     const std::u16string lone1(1, char16_t(0xD800)), lone2 = std::u16string(u"a") + char16_t(0xDC00) + u"b";
     const std::u16string badValues[] = {
         u"\u0001", u"a\u000Bb", std::u16string(1, char16_t(0xFFFE)), std::u16string(1, char16_t(0xFFFF)),
-        lone1,     lone2,       std::u16string(u"x") + char16_t(0)};
+        lone1,     lone2};
     Owned id(e->getAttributeNode(u"id"));
     for (const std::u16string& value : badValues) {
-        if (value.size() > 1 && value.back() == 0) continue; // a NUL ends the text: nothing to refuse
         SCOPED_TRACE(value.size());
         const XMLCh* v = value.c_str();
         const std::function<void()> calls[] = {
@@ -245,16 +209,13 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
                 dom::dispose(run->appendChild(fresh.get()));
             },
         };
-        int i = 0;
         for (const auto& call : calls) {
             host.resetCallCounts();
-            EXPECT_EQ(codeOf(call), 5) << "call " << i;
+            EXPECT_EQ(codeOf(call), 5) << "call " << &call - calls;
             EXPECT_EQ(host.callCount(Kw::host::SetAttributeValue) + host.callCount(Kw::host::SetTextValue) +
                           host.callCount(Kw::host::DeleteTextValue) +
                           host.callCount(Kw::host::InsertNewChild),
-                      0u)
-                << "call " << i;
-            ++i;
+                      0u);
         }
     }
     // The attribute node forms carry the same checks.

@@ -33,10 +33,14 @@ static_assert(std::is_nothrow_move_constructible_v<Owned<DOMNode>> &&
 class Guard : public testing_support::HostTest {
 protected:
     void SetUp() override {
-        HostTest::SetUp(), doc.reset(newDocument());
+        HostTest::SetUp();
+        doc.reset(newDocument());
         ASSERT_TRUE(doc);
     }
-    void TearDown() override { doc.reset(), HostTest::TearDown(); } // the document ends before the count
+    void TearDown() override { // the document ends before the count
+        doc.reset();
+        HostTest::TearDown();
+    }
     int64_t held() const { return host.outstandingReferences(); }
     static DOMDocument* newDocument() {
         return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")->createDocument();
@@ -55,10 +59,8 @@ struct HandOut {
 } const kHandOuts[] = {
     {"document element", [](DOMDocument* d) -> DOMNode* { return root(d); }, true},
     {"first child", [](DOMDocument* d) { return firstOf(root(d)); }, true},
-    {"next sibling", [](DOMDocument* d) { return secondOf(root(d)); }, true},
     {"parent", [](DOMDocument* d) { Owned<DOMNode> c(firstOf(root(d))); return c->getParentNode(); }, true},
     {"attribute", [](DOMDocument* d) -> DOMNode* { Owned<DOMElement> r(root(d)); return r->getAttributeNode(u"name"); }, true},
-    {"attribute map item", [](DOMDocument* d) { Owned<DOMElement> r(root(d)); return r->getAttributes()->item(0); }, true},
     {"child list item", [](DOMDocument* d) { Owned<DOMElement> r(root(d)); return r->getChildNodes()->item(1); }, true},
     {"text", [](DOMDocument* d) { return secondOf(firstOf(root(d))); }, true}, // preferences: <measurement/>text
     {"created element", [](DOMDocument* d) -> DOMNode* { return d->createElement(u"box"); }, false},
@@ -98,44 +100,6 @@ TEST_F(Guard, EveryHandOutIsEndedOnEveryWayOutOfItsScope) {
             dom::dispose(given);
             EXPECT_EQ(held(), before);
         }
-}
-
-// Results (and the nodes they hand out), expressions, namespace resolvers and serializers end with
-// release(): what one misses shows as a leak at exit; ending the document gives back what its XPath view
-// kept, together with nodes nobody ended.
-TEST_F(Guard, ObjectsEndedWithReleaseAreReleased) {
-    {
-        auto expression = dom::own(doc->createExpression(u"//layout[@name = 'L2']//box", nullptr));
-        Owned<DOMElement> app(doc->getDocumentElement());
-        auto resolver = dom::own(doc->createNSResolver(app.get()));
-        auto result = dom::own(expression->evaluate(doc.get(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr));
-        result.reset(result.get()); // its own object again: kept, not released
-        ASSERT_EQ(result->getSnapshotLength(), 1u);
-        ASSERT_TRUE(result->snapshotItem(0));
-        Owned<DOMNode> box(result->getNodeValue());
-        Owned<DOMLSSerializer> writer(doc->getImplementation()->createLSSerializer());
-        XMLCh* xml = writer->writeToString(box.get());
-        EXPECT_NE(std::u16string(xml ? xml : u"").find(u"id=\"b3\"/>"), std::u16string::npos);
-        XMLString::release(&xml);
-    }
-    doc->getDocumentElement(); // never ended by hand
-    EXPECT_GT(held(), 0);
-    doc.reset();
-    EXPECT_EQ(held(), 0);
-}
-
-TEST_F(Guard, NativeXercesNodesAreEndedTheSameWay) {
-    // A plain Xerces-C document: a detached node is released, a node in its tree is left to the document.
-    Owned<DOMDocument> native(DOMImplementation::getImplementation()->createDocument(nullptr, u"r", nullptr));
-    Owned<DOMElement> inTree(native->getDocumentElement());
-    {
-        Owned<DOMElement> detached(native->createElement(u"loose"));
-        Owned<DOMElement> child(native->createElement(u"kept"));
-        inTree->appendChild(child.get());
-    }
-    Owned<DOMNode> kept(inTree->getFirstChild());
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(std::u16string(kept->getNodeName()), u"kept");
 }
 
 // A node guard declared before its document's guard ends after it: the node has already ended with the
