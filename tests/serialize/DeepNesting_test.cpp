@@ -1,6 +1,5 @@
 // Deep nesting: a write goes down to WriterImpl::maxDepth levels below the node it is given, and fails
-// cleanly past that, on a small thread stack too; the save filter asks the host about each node a
-// bounded number of times however deep the tree.
+// cleanly past that, on a small thread stack too.
 #include <DOMKw/bridge/ObjectRef.hpp>
 
 #include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
@@ -76,7 +75,6 @@ protected:
         openDocument();
     }
     Results writeEveryWay(DOMNode* node, const std::string& file);
-    uint64_t saveCalls(int depth, std::u16string& saved, std::u16string& expected);
 };
 
 // Every way out of the serializer, for one node, on the small stack.
@@ -168,54 +166,6 @@ TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) 
     }
     xerces->release();
     unlink(file.c_str());
-}
-
-// Host calls of a save of a chain of `depth` levels with text at the bottom, with at each level an
-// empty sibling before the next level (left out) and, every seventh level, one with an attribute after
-// it (kept): a search from each level goes all the way down before it meets one of those.
-uint64_t DeepNesting::saveCalls(int depth, std::u16string& saved, std::u16string& expected) {
-    std::string xml = "<application><project><holder>";
-    std::u16string kept = u"<holder>";
-    for (int i = 0; i < depth; ++i) {
-        xml += "<n/><e>";
-        kept += u"<e>";
-    }
-    xml += "x";
-    kept += u"x";
-    for (int i = depth - 1; i >= 0; --i) {
-        xml += "</e>";
-        kept += u"</e>";
-        if (i % 7 == 0) {
-            xml += "<s a=\"1\"/>";
-            kept += u"<s a=\"1\"/>";
-        }
-    }
-    host.loadString(xml + "</holder></project></application>", "deep");
-    kept += u"</holder>";
-    expected = kept;
-    openDocument();
-    Owned holder(domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(host.find("project/holder")), doc));
-    host.resetCallCounts();
-    const XMLCh* text = doc->saveToString(holder.node);
-    saved = text ? std::u16string(text) : u"(null)";
-    return host.totalCalls();
-}
-
-TEST_F(DeepNesting, theSaveFilterAsksTheHostAboutEachNodeABoundedNumberOfTimes) {
-    // A search of the subtree of every node the write meets would ask about four times as much for
-    // twice the depth.
-    // The chain sits under three elements (application, project, holder): the deepest the host loads.
-    const int deepest = static_cast<int>(kwhost::MAX_DEPTH) - 3, shallow = deepest / 2;
-    std::u16string saved, expected;
-    const uint64_t half = saveCalls(shallow, saved, expected);
-    EXPECT_TRUE(sameText(saved, expected));
-    EXPECT_TRUE(parsesBack(saved));
-    const uint64_t full = saveCalls(deepest, saved, expected);
-    EXPECT_TRUE(sameText(saved, expected));
-    EXPECT_TRUE(parsesBack(saved));
-    std::printf("[ calls    ] save of %d levels: %llu host calls, of %d levels: %llu\n", shallow,
-                static_cast<unsigned long long>(half), deepest, static_cast<unsigned long long>(full));
-    EXPECT_LT(full, half * 21 / 10);
 }
 
 TEST_F(DeepNesting, whatTheSaveFilterLeavesOutPastTheBoundDoesNotFailTheWrite) {

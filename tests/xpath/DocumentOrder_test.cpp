@@ -134,40 +134,6 @@ TEST_F(XPathOrdering, EveryWayOfDecidingOrderGivesTheSameNodes) {
     for (size_t i = 1; i < some.size(); ++i) EXPECT_NE(std::find(all.begin(), all.end(), some[i]), all.end());
 }
 
-TEST_F(XPathOrdering, SearchFromTheRootRunsFromEveryKindOfContextOverTheNumberedTree) {
-    // A search from the root runs over the tree read whole up front, wherever its context node is: the
-    // context is found in that tree, and what the expression reads around it is what the node-by-node
-    // evaluation reads.
-    Owned app(doc->getDocumentElement());
-    Owned box(at("project/layout[1]/spread[4]/page[2]/box[2]"));
-    Owned id(box.element()->getAttributeNode(u"story"));
-    Owned run(at("project/stories/story[9]/paragraph[2]/textRun[1]"));
-    Owned words(run->getFirstChild());
-    Result all(evaluate(u"//story", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
-    struct Case {
-        const char* name;
-        DOMNode* context;
-    };
-    const Case cases[] = {{"document", docNode()}, {"application", app.node}, {"element", box.node},
-                          {"attribute", id.node},  {"text", words.node}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_NE(c.context, nullptr);
-        const double alone = number(u"count(preceding::node()) * 100000 + count(ancestor-or-self::node())", c.context);
-        EXPECT_EQ(number(u"count(preceding::node()) * 100000 + count(ancestor-or-self::node()) + count(//story) * 0",
-                         c.context),
-                  alone);
-        Result around(evaluate(u"ancestor-or-self::node() | //story[1]", c.context,
-                               DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
-        EXPECT_TRUE(numbered(around.get()));
-        const std::vector<std::u16string> found = snapshotPaths(around.get());
-        ASSERT_FALSE(found.empty());
-        EXPECT_EQ(found.front(), u"/");
-        EXPECT_NE(std::find(found.begin(), found.end(), u"/application/project[1]/stories[1]/story[1]"),
-                  found.end());
-    }
-}
-
 TEST_F(XPathOrdering, NodeByNodeAndNumberedTreesOrderEveryPairAsTheWalkDoes) {
     // The two ways a tree of an evaluation decides document order (its numbers when it was read whole up
     // front, walking up to the common ancestor otherwise) against the order of a walk of the same tree,
