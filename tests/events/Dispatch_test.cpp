@@ -94,9 +94,9 @@ TEST_F(Dispatch, preventDefaultDecidesTheResult) {
     }
 }
 
-TEST_F(Dispatch, registrationsByNames) {
+TEST_F(Dispatch, registrationsOnANodeAndByNamesAndTheirRefusals) {
     Owned box(at("project/layout/spread/page/box"));
-    FnListener onBoxes, onEverything;
+    FnListener onBoxes, onEverything, listener;
     const XMLCh* type = u"DOMAttrModified"; // the plain name registers the host's own
     EventTarget::addEventListener(type, u"box", &onBoxes, false);
     EventTarget::addEventListener(u"MutationEvent,DOMAttrModified", u"", &onEverything, false);
@@ -107,7 +107,6 @@ TEST_F(Dispatch, registrationsByNames) {
     EXPECT_EQ(first.second, host.keyOf(u"box"));
     EXPECT_EQ(first.callback, &Kw::HandleEvent);
     EXPECT_EQ(first.listener, static_cast<dom::Object*>(&onBoxes));
-
     static_cast<DOMElement*>(box.node)->setAttribute(u"id", u"changed");
     EXPECT_EQ(onBoxes.calls, 1);
     // At the box, then at each of its ancestors (the host's own count) while it bubbles.
@@ -116,30 +115,26 @@ TEST_F(Dispatch, registrationsByNames) {
          !e.isNil(); e = e.get_Parent())
         ++ancestors;
     EXPECT_EQ(onEverything.calls, 1 + ancestors);
-
     EventTarget::removeEventListener(type, u"box", &onBoxes, false);
     EXPECT_EQ(domExceptionCode([&] { EventTarget::removeEventListener(type, u"box", &onBoxes, false); }), 8);
     host.failAt(Selector::SetTypeEventListener, 7);
     EXPECT_EQ(statusThrown([&] { EventTarget::addEventListener(type, u"box", &onBoxes, false); }), 7);
-}
+    host.clearListeners();
 
-TEST_F(Dispatch, registrationFailures) {
-    Owned box(at("project/layout/spread/page/box"));
-    FnListener listener;
-    const XMLCh* type = u"UIEvent,DOMFocusIn";
-    // Adding: the host's status itself, as a long; removing: a DOMException with its code.
+    // On a node. Adding: the host's status itself, as a long; removing: a DOMException with its code.
+    const XMLCh* focus = u"UIEvent,DOMFocusIn";
     host.failAt(Selector::SetTargetEventListener, 0x70007);
-    EXPECT_EQ(statusThrown([&] { on(box)->addEventListener(type, &listener, false); }), 0x70007);
-    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(type, &listener, false); }), 8);
-    on(box)->addEventListener(type, &listener, false);
-    on(box)->addEventListener(type, &listener, false); // the same registration again: nothing new
-    on(box)->addEventListener(type, &listener, true);  // another capture flag: another registration
-    on(box)->addEventListener(type, nullptr, false);   // no listener: nothing
+    EXPECT_EQ(statusThrown([&] { on(box)->addEventListener(focus, &listener, false); }), 0x70007);
+    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(focus, &listener, false); }), 8);
+    on(box)->addEventListener(focus, &listener, false);
+    on(box)->addEventListener(focus, &listener, false); // the same registration again: nothing new
+    on(box)->addEventListener(focus, &listener, true);  // another capture flag: another registration
+    on(box)->addEventListener(focus, nullptr, false);   // no listener: nothing
     EXPECT_EQ(host.listeners().size(), 2u);
     host.failAt(Selector::SetTargetEventListener, 7);
-    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(type, &listener, false); }), 7);
+    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(focus, &listener, false); }), 7);
     host.failAt(Selector::StringToKey, 12);
-    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(type, &listener, false); }), 12);
+    EXPECT_EQ(domExceptionCode([&] { on(box)->removeEventListener(focus, &listener, false); }), 12);
 }
 
 TEST_F(Dispatch, dispatchFailures) {

@@ -4,7 +4,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "events/EventFactory.hpp"
 
 #include "bridge/HostStatus.hpp"
 
@@ -182,31 +181,6 @@ TEST_F(HandleEvent, nestedDeliveriesShareOneEventDocumentAndEachHasItsOwnEventOb
     EXPECT_EQ(domImpl::eventsImpl::eventDocument(), nullptr);
     for (size_t i = 0; i < events.size(); ++i)
         EXPECT_EQ(host.referencesOn(hostEventOf(events[i].get()).get()), before[i]) << i;
-}
-
-// An event class put in the factory table from elsewhere has no room of its own: its object comes from
-// the heap and is deleted after the delivery.
-struct CountedEvent : domImpl::eventsImpl::CustomEventImpl {
-    explicit CountedEvent(const Kw::EventRef& event) : CustomEventImpl(event) { ++live; }
-    ~CountedEvent() override { --live; }
-    static inline int live = 0;
-};
-
-TEST_F(HandleEvent, anEventClassFromElsewhereIsDeliveredAndEnded) {
-    const Kw::StringKey key(u"CountedEvent");
-    auto& table = domImpl::eventsImpl::eventFactoryTable();
-    table[key] = [](const Kw::EventRef& event) -> Event* { return new CountedEvent(event); };
-    std::unique_ptr<Event> evt = create(u"CountedEvent,x");
-    bool counted = false;
-    FnListener listener(
-        [&](Event* e) { counted = dynamic_cast<CountedEvent*>(e) != nullptr && CountedEvent::live == 2; });
-    const long result = Kw::HandleEvent(asRegistered(&listener), 0, handleOf(evt.get()));
-    table.erase(key);
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(counted);
-    EXPECT_EQ(CountedEvent::live, 1); // the one create() made
-    evt.reset();
-    EXPECT_EQ(CountedEvent::live, 0);
 }
 
 } // namespace

@@ -208,16 +208,4 @@ TEST_F(XPathResults, UnboundVariablesAreRefusedAtEvaluation) {
     EXPECT_EQ(doc->liveNodeCount(), 0u);
 }
 
-TEST_F(XPathResults, ResolverOperations) {
-    Owned app(doc->getDocumentElement());
-    std::unique_ptr<DOMXPathNSResolver> resolver(static_cast<DOMDocument*>(doc)->createNSResolver(app.node));
-    EXPECT_EQ(text(resolver->lookupNamespaceURI(u"xsi")), XSI_NAMESPACE);
-    EXPECT_EQ(resolver->lookupNamespaceURI(u"nope"), nullptr);
-    EXPECT_EQ(domExceptionCode([&] { resolver->lookupPrefix(XSI_NAMESPACE); }), -1);
-    EXPECT_EQ(domExceptionCode([&] { resolver->addNamespaceBinding(u"p", u"urn:p"); }), -1);
-    std::unique_ptr<DOMXPathNSResolver> empty(static_cast<DOMDocument*>(doc)->createNSResolver(nullptr));
-    EXPECT_EQ(empty->lookupNamespaceURI(u"xsi"), nullptr);
-    EXPECT_EQ(number(u"count(//color[@xsi:type = 'ProcessColor'])"), 1);
-}
-
 } // namespace
