@@ -1,4 +1,4 @@
-// The serializer against Xerces-C's own: the sample project, the outermost element's forms, the
+// The serializer against Xerces-C's own: the outermost element's forms, the
 // caller's filter, the save-to-string filter, files, the XML declaration, the encoding of a destination
 // that names none, and the namespace prefixes its output uses, read back by a namespace-aware parser.
 #include "serialize/WriterImpl.hpp"
@@ -47,29 +47,6 @@ std::string utf8(const std::u16string& text) {
     TranscodeToStr out(reinterpret_cast<const XMLCh*>(text.c_str()), "UTF-8");
     return reinterpret_cast<const char*>(out.str());
 }
-
-TEST_F(Writer, SampleProjectAsXercesWritesIt) {
-    load(samplePath("project.xml"));
-    openDocument();
-    std::ifstream file(samplePath("project.xml"), std::ios::binary);
-    NativeDom native(std::string(std::istreambuf_iterator<char>(file), {}));
-    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
-    const std::string theirs = canonicalXml(xerces, native.root());
-    xerces->release();
-
-    DOMLSSerializer* ours = serializer();
-    Owned root(doc->getDocumentElement());
-    std::u16string mine = write(ours, root.node);
-    ours->release();
-    // Our outermost element carries the host's header attributes first.
-    ASSERT_EQ(mine.substr(0, 12), u"<application");
-    ASSERT_EQ(mine.substr(12, header.size()), header);
-    mine.erase(12, header.size());
-    EXPECT_EQ(sortAttributes(utf8(mine)), theirs);
-    EXPECT_GT(mine.size(), 20000u);
-    EXPECT_EQ(doc->liveNodeCount(), 1u); // only `root`: what the write navigated is ended
-}
-
 
 class Decide : public DOMLSSerializerFilter {
 public:

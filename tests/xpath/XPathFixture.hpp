@@ -62,12 +62,8 @@ inline FixedResolver sampleResolver() {
 }
 
 inline std::u16string decimal(int n) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
-        n /= 10;
-    } while (n > 0);
-    return digits;
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end());
 }
 
 // The path of a node from the application element: "/application/project[1]/layout[2]/@id",
