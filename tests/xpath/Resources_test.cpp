@@ -153,21 +153,14 @@ TEST_F(XPathResources, ResolversStayUsableWhateverIsMadeAfterThemAndEndWithRelea
         }
         first->release();
     }
-    // Nothing the resolvers took is still held once the document's own XPath view is gone.
-    doc->release();
-    doc = nullptr;
-    EXPECT_EQ(host.outstandingReferences(), 0);
-}
-
-TEST_F(XPathResources, ResultsAndResolversMayOutliveTheirDocument) {
-    DOMDocument* d = doc;
+    // A result and a resolver may outlive their document: the result hands out nothing more, and
+    // nothing either took is still held once both are released.
     Owned app(doc->getDocumentElement());
     DOMXPathNSResolver* resolver = d->createNSResolver(app.node);
     Result boxes(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
     app.node = nullptr; // ended with the document, the resolver's own node object too
     doc->release();
     doc = nullptr;
-    // The document and its node objects are gone: the result hands out nothing more.
     EXPECT_EQ(boxes->getSnapshotLength(), 3u);
     EXPECT_EQ(boxes->getNodeValue(), nullptr);
     resolver->release();
@@ -175,7 +168,7 @@ TEST_F(XPathResources, ResultsAndResolversMayOutliveTheirDocument) {
     EXPECT_EQ(host.outstandingReferences(), 0);
 }
 
-TEST_F(XPathResources, ForeignDocumentKeepsOneWrapperAsUserData) {
+TEST_F(XPathResources, ForeignAndScratchDocumentsAreEvaluatedInTheirOwnTrees) {
     auto parser = std::make_unique<XercesDOMParser>();
     const std::string xml = "<root><a id='1'/><a id='2'><b/></a></root>";
     MemBufInputSource input(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "text");
@@ -198,9 +191,6 @@ TEST_F(XPathResources, ForeignDocumentKeepsOneWrapperAsUserData) {
     first.reset();
     second.reset();
     parser.reset(); // the wrapper goes with its document
-}
-
-TEST_F(XPathResources, ScratchNodesAreEvaluatedInTheirOwnDocument) {
     // Nodes made by the document's factories belong to its scratch document, a plain Xerces-C one.
     DOMElement* made = doc->createElement(u"box");
     made->appendChild(doc->createElement(u"inner"));
@@ -221,7 +211,8 @@ TEST_F(XPathResources, HostFailuresAreThrownAndLeaveNothingBehind) {
     // A refused reference when a node is handed out.
     Result boxes(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
     host.failAt(Kw::host::AdjustReference, kwhost::INVALID_STATE);
-    EXPECT_EQ(domExceptionCode([&] { dom::dispose(boxes->getNodeValue()); }), DOMException::INVALID_STATE_ERR);
+    EXPECT_EQ(domExceptionCode([&] { dom::dispose(boxes->getNodeValue()); }),
+              DOMException::INVALID_STATE_ERR);
     Owned first(boxes->getNodeValue());
     EXPECT_EQ(text(first.element()->getAttribute(u"id")), u"b1");
     // The host's cache release is a courtesy: its refusal does not fail the evaluation.
@@ -278,8 +269,9 @@ TEST_F(XPathResources, RefusedHostReadFailsTheEvaluationInsteadOfAnsweringFromLe
     // A reused result keeps its answer when the evaluation that would replace it fails.
     Result kept(evaluate(u"count(//box)", docNode()));
     host.failAt(Kw::host::GetAttributeKeys, 7);
-    EXPECT_EQ(domExceptionCode(
-                  [&] { evaluate(u"count(//@*)", docNode(), DOMXPathResult::ANY_TYPE, nullptr, kept.get()); }),
+    EXPECT_EQ(domExceptionCode([&] {
+                  evaluate(u"count(//@*)", docNode(), DOMXPathResult::ANY_TYPE, nullptr, kept.get());
+              }),
               7);
     EXPECT_EQ(kept->getNumberValue(), number(u"count(//box)"));
     // Inside a scope of checked reads the refusal ends the evaluation at once, with the same code.
