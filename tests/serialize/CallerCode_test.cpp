@@ -93,29 +93,4 @@ TEST_F(CallerCode, aCallersFilterAndByteStreamSeeNamespaceInformationDuringAWrit
     EXPECT_EQ(namespaceView(item.node), outside.at(u"kw:item"));
 }
 
-// The caller's error handler is reached through a stand-in during a write of our nodes; afterwards the
-// configuration holds the caller's own handler again, and a write without one leaves none behind.
-class CountingHandler : public DOMErrorHandler {
-public:
-    bool handleError(const DOMError&) override {
-        ++errors;
-        return true;
-    }
-    int errors = 0;
-};
-
-TEST_F(CallerCode, aCallersErrorHandlerIsTheConfigurationsAgainAfterAWrite) {
-    Owned page(at("project/layout/spread/page"));
-    DOMLSSerializer* w = serializer();
-    CountingHandler handler;
-    for (DOMErrorHandler* set :
-         {static_cast<DOMErrorHandler*>(&handler), static_cast<DOMErrorHandler*>(nullptr)}) {
-        w->getDomConfig()->setParameter(XMLUni::fgDOMErrorHandler, set);
-        EXPECT_NE(write(w, page.node).find(u"<page"), std::u16string::npos);
-        EXPECT_EQ(w->getDomConfig()->getParameter(XMLUni::fgDOMErrorHandler), set);
-    }
-    w->release();
-    EXPECT_EQ(handler.errors, 0);
-}
-
 } // namespace

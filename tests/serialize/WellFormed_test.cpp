@@ -3,13 +3,7 @@
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/StringKey.hpp>
 
-
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "bridge/CallbackTable.hpp"
 #include "common/NativeDom.hpp"
@@ -192,30 +186,6 @@ TEST_F(WellFormed, whatACallersFilterMeetsDoesNotFailTheWrite) {
     EXPECT_EQ(write(w, page.node), plain);
     EXPECT_EQ(filter.looked, 3);
     w->release();
-}
-
-TEST_F(WellFormed, aFailedWriteToURILeavesTheFileAsItWas) {
-    char path[] = "/tmp/domkw-wellformed-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    {
-        std::ofstream before(path);
-        before << "<kept/>";
-    }
-    const std::u16string uri(path, path + std::strlen(path));
-    Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box[2]"))
-        .SetAttribute(Kw::StringKey(u"note"), DOMBTString(u"\u0001"));
-    Owned page(at("project/layout/spread/page"));
-    DOMLSSerializer* w = serializer();
-    EXPECT_FALSE(w->writeToURI(page.node, uri.c_str()));
-    host.failAt(Kw::host::NavigateElement, 11, 2);
-    EXPECT_EQ(domExceptionCode([&] { w->writeToURI(page.node, uri.c_str()); }), 11);
-    host.disarm();
-    w->release();
-    std::ifstream after(path);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), "<kept/>");
-    std::remove(path);
 }
 
 TEST_F(WellFormed, anAttributeNodeIsWrittenAsXercesWritesItsOwn) {

@@ -1,17 +1,17 @@
-// The serializer and the save-to-string filter, against Xerces-C's own serializer.
-#include "serialize/WriterImpl.hpp"
+// The serializer against Xerces-C's own: the outermost element's forms, the
+// caller's filter, the save-to-string filter, files, the XML declaration, the encoding of a destination
+// that names none, and the namespace prefixes its output uses, read back by a namespace-aware parser.
 #include "dom/DOMImplementationImpl.hpp"
+#include "serialize/WriterImpl.hpp"
 
 #include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/TransService.hpp>
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <tuple>
@@ -25,48 +25,27 @@ namespace {
 
 using Writer = WriterTest;
 
-TEST_F(Writer, SampleProjectAsXercesWritesIt) {
-    load(samplePath("project.xml"));
-    openDocument();
-    std::ifstream file(samplePath("project.xml"), std::ios::binary);
-    NativeDom native(std::string(std::istreambuf_iterator<char>(file), {}));
-    DOMLSSerializer* xerces = DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
-    const std::string theirs = canonicalXml(xerces, native.root());
-    xerces->release();
+const std::u16string header =
+    u" generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\"";
 
-    DOMLSSerializer* ours = serializer();
-    Owned root(doc->getDocumentElement());
-    std::u16string mine = write(ours, root.node);
-    ours->release();
-    // Our outermost element carries the host's header attributes first.
-    const std::u16string header =
-        u" generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\"";
-    ASSERT_EQ(mine.substr(0, 12), u"<application");
-    ASSERT_EQ(mine.substr(12, header.size()), header);
-    mine.erase(12, header.size());
-    TranscodeToStr bytes(mine.c_str(), "UTF-8");
-    EXPECT_EQ(sortAttributes(reinterpret_cast<const char*>(bytes.str())), theirs);
-    EXPECT_GT(mine.size(), 20000u);
-    EXPECT_EQ(doc->liveNodeCount(), 1u); // only `root`: what the write navigated is ended
+std::string smallXml() {
+    std::ifstream file(std::string(DOMKW_TEST_DATA_DIR) + "/small.xml", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-TEST_F(Writer, OutermostElementForms) {
-    DOMLSSerializer* w = serializer();
-    Owned b2(at("project/layout/spread/page/box[2]"));
-    EXPECT_EQ(write(w, b2.node),
-              u"<box generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\" id=\"b2\"/>");
-    Owned spread(at("project/layout[2]/spread"));
-    EXPECT_EQ(write(w, spread.node),
-              u"<spread generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\">"
-              u"<page number=\"1\"><box id=\"b3\"/></page></spread>");
-    // Implied attributes are not written; a text node is written as the delegate escapes it.
-    Owned app(doc->getDocumentElement());
-    EXPECT_EQ(write(w, app.node).find(u"version="), std::u16string::npos);
-    Owned run(at("project/story/paragraph/textRun"));
-    static_cast<DOMText*>(Owned(run->getFirstChild()).node)->setData(u"a < b & c");
-    Owned text(run->getFirstChild());
-    EXPECT_EQ(write(w, text.node), u"a &lt; b &amp; c");
-    w->release();
+// The bytes a serializer writes for a node to a byte stream, with the encoding given (null: none).
+std::string bytes(DOMLSSerializer* w, const DOMNode* node, const XMLCh* encoding, bool& ok) {
+    MemBufFormatTarget target;
+    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+    output.setByteStream(&target);
+    if (encoding) output.setEncoding(encoding);
+    ok = w->write(node, &output);
+    return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+}
+
+std::string utf8(const std::u16string& text) {
+    TranscodeToStr out(reinterpret_cast<const XMLCh*>(text.c_str()), "UTF-8");
+    return reinterpret_cast<const char*>(out.str());
 }
 
 class Decide : public DOMLSSerializerFilter {
@@ -78,12 +57,21 @@ public:
     ShowType show;
 };
 
-TEST_F(Writer, FilterDecisionsOnTheOutermostElement) {
-    Owned page(at("project/layout[2]/spread/page"));
-    const std::u16string whole = write(page.node);
-    ASSERT_EQ(whole.substr(0, 5), u"<page");
+TEST_F(Writer, OutermostElementFormsAndFilterDecisions) {
+    Owned spread(at("project/layout[2]/spread"));
+    EXPECT_EQ(write(spread.node),
+              u"<spread" + header + u"><page number=\"1\"><box id=\"b3\"/></page></spread>");
+    // Implied attributes are not written; a text node is written as the delegate escapes it.
+    Owned app(doc->getDocumentElement());
+    EXPECT_EQ(write(app.node).find(u"version="), std::u16string::npos);
+    Owned run(at("project/story/paragraph/textRun"));
+    Owned text(run->getFirstChild());
+    static_cast<DOMText*>(text.node)->setData(u"a < b & c");
+    EXPECT_EQ(write(text.node), u"a &lt; b &amp; c");
     // Shown only elements, the filter decides for the outermost element and (through the delegate) its
     // children alike: skipped or rejected, nothing is written. Not shown elements, it is never asked.
+    Owned page(at("project/layout[2]/spread/page"));
+    const std::u16string whole = write(page.node);
     const std::tuple<DOMNodeFilter::FilterAction, DOMNodeFilter::ShowType, std::u16string> cases[] = {
         {DOMNodeFilter::FILTER_SKIP, 0x1, u""},
         {DOMNodeFilter::FILTER_REJECT, 0x1, u""},
@@ -101,71 +89,22 @@ TEST_F(Writer, FilterDecisionsOnTheOutermostElement) {
 TEST_F(Writer, SaveToStringLeavesOutEmptyStructure) {
     // Implied-only and empty elements are rejected with their subtree; an element with text at any
     // depth is kept, with every element on the way.
-    Owned app(doc->getDocumentElement());
+    Owned spread(at("project/layout/spread"));
+    Owned added(spread->appendChild(doc->createElement(u"empty")));
     const std::u16string saved = save(nullptr);
     EXPECT_EQ(saved.find(u"version="), std::u16string::npos); // implied
-    EXPECT_NE(saved.find(u"<textRun size=\"10pt\">Hello, world</textRun>"), std::u16string::npos);
-    EXPECT_NE(saved.find(u"<paragraph>"), std::u16string::npos); // no attributes, but text below
-    EXPECT_NE(saved.find(u"<preferences>"), std::u16string::npos);
-    // The same buffer each time, overwritten by the next call.
-    const XMLCh* first = doc->saveToString(nullptr);
-    Owned story(at("project/story"));
-    const XMLCh* second = doc->saveToString(story.node);
-    EXPECT_EQ(first, second);
-    // A subtree with nothing in it saves as the empty string, not null.
-    Owned spread(at("project/layout/spread"));
-    DOMElement* empty = doc->createElement(u"empty");
-    Owned added(spread->appendChild(empty));
-    const XMLCh* nothing = doc->saveToString(added.node);
-    ASSERT_NE(nothing, nullptr);
-    EXPECT_EQ(std::u16string(nothing), u"");
-    EXPECT_EQ(std::u16string(doc->saveToString(nullptr)).find(u"<empty"), std::u16string::npos);
-    EXPECT_EQ(doc->liveNodeCount(), 4u);
-}
-
-TEST_F(Writer, FilterRules) {
-    domImpl::WriterFilterImpl filter;
-    EXPECT_EQ(filter.getWhatToShow(), 0xFFFFu);
-    Owned run(at("project/story/paragraph/textRun"));
-    Owned text(run->getFirstChild());
-    static_cast<DOMText*>(text.node)->setData(u"");
-    EXPECT_EQ(filter.acceptNode(text.node), DOMNodeFilter::FILTER_ACCEPT); // text, even empty
-    Owned app(doc->getDocumentElement());
-    Owned version(app.element()->getAttributeNode(u"version"));
-    Owned spread(at("project/layout/spread")); // no attributes, children with attributes
-    EXPECT_EQ(filter.acceptNode(spread.node), DOMNodeFilter::FILTER_ACCEPT);
-    const dom::Owned<DOMElement> empty(doc->createElement(u"wrapper"));
-    empty->appendChild(doc->createElement(u"inner"));
-    EXPECT_EQ(filter.acceptNode(empty.get()), DOMNodeFilter::FILTER_REJECT);
-    empty->appendChild(doc->createTextNode(u"deep"));
-    EXPECT_EQ(filter.acceptNode(empty.get()), DOMNodeFilter::FILTER_ACCEPT);
-}
-
-TEST_F(Writer, OneSerializerAtATime) {
-    DOMLSSerializer* first = serializer();
-    first->setNewLine(u"\r\n");
-    Decide filter(DOMNodeFilter::FILTER_REJECT, 0xFFFF);
-    first->setFilter(&filter);
-    DOMLSSerializer* second = serializer(); // starts from a fresh delegate (the old one is released)
-    EXPECT_EQ(second->getFilter(), nullptr);
-    EXPECT_EQ(std::u16string(first->getNewLine() ? first->getNewLine() : u""), std::u16string(second->getNewLine() ? second->getNewLine() : u""));
-    second->setNewLine(u"");
-    Owned b2(at("project/layout/spread/page/box[2]"));
-    write(second, b2.node);
-    EXPECT_EQ(std::u16string(second->getNewLine()), u"\n");
-    second->release();
-    first->release();
+    EXPECT_EQ(saved.find(u"<empty"), std::u16string::npos);
+    EXPECT_NE(saved.find(u"<paragraph><textRun size=\"10pt\">Hello, world</textRun>"), std::u16string::npos);
+    EXPECT_EQ(doc->liveNodeCount(), 2u);
 }
 
 // A file named by URI, or by the system id of a destination without a byte stream: the whole output, in
-// UTF-8, byte for byte what the string holds; a file that cannot be made fails the write.
-TEST_F(Writer, aFileGetsTheWholeOutputByURIOrBySystemId) {
+// UTF-8, byte for byte what the string holds. A file that cannot be made, or a write that fails, leaves
+// the file as it was.
+TEST_F(Writer, aFileGetsTheWholeOutputOrStaysAsItWas) {
     Owned spread(at("project/layout[2]/spread"));
     DOMLSSerializer* w = serializer();
-    const std::u16string whole = write(w, spread.node);
-    ASSERT_NE(whole.find(u"<page number=\"1\"><box id=\"b3\"/></page></spread>"), std::u16string::npos);
-    ASSERT_TRUE(parsesBack(whole));
-    const std::string expected = reinterpret_cast<const char*>(TranscodeToStr(whole.c_str(), "UTF-8").str());
+    const std::string expected = utf8(write(w, spread.node));
     char path[] = "/tmp/domkw-writer-XXXXXX";
     const int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
@@ -183,37 +122,28 @@ TEST_F(Writer, aFileGetsTheWholeOutputByURIOrBySystemId) {
     output.setEncoding(u"UTF-8");
     EXPECT_TRUE(w->write(spread.node, &output));
     EXPECT_EQ(onDisk(), expected);
-    std::remove(path);
     EXPECT_FALSE(w->writeToURI(spread.node, u"/nonexistent-dir/out.xml"));
+
+    std::ofstream(path) << "<kept/>";
+    Owned page(at("project/layout/spread/page"));
+    host.failAt(Kw::host::NavigateElement, 11, 2);
+    EXPECT_EQ(domExceptionCode([&] { w->writeToURI(page.node, uri.c_str()); }), 11);
+    host.disarm();
+    EXPECT_EQ(onDisk(), "<kept/>");
+    std::remove(path);
     w->release();
 }
 
-TEST_F(Writer, implementationListsComeBackWithoutRecursing) {
+TEST_F(Writer, implementationListsComeBackWithoutRecursingAndNoProjectMeansNoDocument) {
     // The registry asks every source for its list, ours included; ours answers without asking back.
-    struct Case {
-        const char16_t* features;
-        bool ours, xerces;
-    } cases[] = {
-        {u"Tellam 6.0", true, false},  {u"Core LS", false, true}, {u"Core", true, true},
-        {u"Tellam 5.0", false, false}, {u"", true, true},
-    };
-    DOMImplementation* xerces = DOMImplementationRegistry::getDOMImplementation(u"LS");
-    for (const Case& c : cases) {
-        DOMImplementationList* list = DOMImplementationRegistry::getDOMImplementationList(c.features);
-        ASSERT_NE(list, nullptr);
-        bool ours = false, theirs = false;
-        for (XMLSize_t i = 0; i < list->getLength(); ++i) {
-            ours = ours || list->item(i) == domImpl::DOMImplementationImpl::instance();
-            theirs = theirs || list->item(i) == xerces;
-        }
-        EXPECT_EQ(ours, c.ours) << narrow(c.features);
-        EXPECT_EQ(theirs, c.xerces) << narrow(c.features);
+    DOMImplementation* impl = domImpl::DOMImplementationImpl::instance();
+    for (const char16_t* features : {u"Tellam 6.0", u"Core", u""}) {
+        DOMImplementationList* list = DOMImplementationRegistry::getDOMImplementationList(features);
+        bool ours = false;
+        for (XMLSize_t i = 0; i < list->getLength(); ++i) ours = ours || list->item(i) == impl;
+        EXPECT_TRUE(ours) << narrow(features);
         list->release();
     }
-}
-
-TEST_F(Writer, createDocumentWithNoProjectAnswersNullAndAnotherRefusalThrows) {
-    DOMImplementation* impl = domImpl::DOMImplementationImpl::instance();
     // The host answers NOT_FOUND for the application element when no project is loaded.
     host.failAt(Kw::host::NavigateElement, 8);
     EXPECT_EQ(impl->createDocument(), nullptr);
@@ -223,5 +153,153 @@ TEST_F(Writer, createDocumentWithNoProjectAnswersNullAndAnotherRefusalThrows) {
     EXPECT_EQ(domExceptionCode([&] { impl->createDocument(); }), 7);
 }
 
+TEST_F(Writer, aDestinationWithoutAnEncodingIsWrittenInTheEncodingXercesChooses) {
+    // Xerces-C falls back to the document's input encoding (then its declared one, then UTF-8): ours
+    // answers UTF-16, a parsed native document the encoding it was read in.
+    NativeDom native(smallXml());
+    DOMLSSerializer* xerces =
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    DOMLSSerializer* ours = serializer();
+    Owned colors(at("colors"));
+    const std::pair<DOMLSSerializer*, const DOMNode*> cases[] = {
+        {xerces, native.root()->getElementsByTagName(u"colors")->item(0)}, {ours, colors.node}};
+    for (const auto& [writer, node] : cases) {
+        bool none = false, named = false;
+        const std::string unnamed = bytes(writer, node, nullptr, none);
+        EXPECT_EQ(unnamed, bytes(writer, node, node->getOwnerDocument()->getInputEncoding(), named));
+        EXPECT_TRUE(none && named);
+        EXPECT_FALSE(unnamed.empty());
+    }
+    bool ok = false;
+    const std::string raw = bytes(ours, colors.node, nullptr, ok);
+    const std::u16string text(reinterpret_cast<const char16_t*>(raw.data()), raw.size() / 2);
+    EXPECT_TRUE(parsesBack(text)) << narrow(text);
+    EXPECT_EQ(text.substr(0, 7), u"<colors");
+    ours->release();
+    xerces->release();
+}
+
+TEST_F(Writer, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
+    NativeDom native(smallXml());
+    DOMLSSerializer* xerces =
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    for (const bool declaration : {true, false}) {
+        DOMLSSerializer* w = serializer();
+        xerces->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, declaration);
+        w->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, declaration);
+        XMLCh* expectedText = xerces->writeToString(native.document());
+        const std::u16string expected(expectedText);
+        XMLString::release(&expectedText);
+        std::u16string mine = write(w, doc);
+        w->release();
+        const size_t at = mine.find(u"<application") + 12;
+        ASSERT_EQ(mine.substr(at, header.size()), header) << declaration;
+        mine.erase(at, header.size());
+        EXPECT_EQ(sortAttributes(utf8(mine)), sortAttributes(utf8(expected))) << declaration;
+    }
+    // A byte order mark, asked for, leads a document written to a byte stream in a Unicode encoding,
+    // as it leads Xerces-C's.
+    xerces->getDomConfig()->setParameter(XMLUni::fgDOMWRTBOM, true);
+    xerces->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, true);
+    DOMLSSerializer* w = serializer();
+    w->getDomConfig()->setParameter(XMLUni::fgDOMWRTBOM, true);
+    const std::pair<const XMLCh*, std::string> marks[] = {
+        {u"UTF-8", "\xEF\xBB\xBF"}, {u"UTF-16BE", "\xFE\xFF"}, {u"ISO-8859-1", ""}};
+    for (const auto& [encoding, mark] : marks) {
+        bool theirsOk = false, oursOk = false;
+        const std::string theirsBytes = bytes(xerces, native.document(), encoding, theirsOk);
+        const std::string oursBytes = bytes(w, doc, encoding, oursOk);
+        EXPECT_TRUE(theirsOk && oursOk);
+        EXPECT_EQ(theirsBytes.substr(0, mark.size()), mark) << narrow(encoding);
+        EXPECT_EQ(oursBytes.substr(0, mark.size() + 4), theirsBytes.substr(0, mark.size() + 4))
+            << narrow(encoding);
+    }
+    w->release();
+    xerces->release();
+    // The document's save: the declaration, then the document element as its own save writes it.
+    const std::u16string declaration = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
+    const std::u16string saved = save(doc);
+    Owned root(doc->getDocumentElement());
+    EXPECT_EQ(saved, declaration + save(root.node));
+    EXPECT_EQ(doc->liveNodeCount(), 1u);
+}
+
+// xsi:type is kept by the host as a typed attribute: a subtree written without the document element
+// declares xsi itself, once, on its outermost element, written and saved. A copy (a Xerces-C element)
+// written by Xerces-C's own serializer, as a plug-in would, reads back with namespaces and its xsi:type is
+// still the schema-instance type.
+TEST_F(Writer, everyPrefixWrittenIsDeclaredAndACopyKeepsTheNamespaceOfItsTypedAttribute) {
+    const std::u16string xsi = u"xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
+    const dom::Owned<DOMLSSerializer> xerces(
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
+    Owned colors(at("colors")), color(at("colors/color")), app(doc->getDocumentElement());
+    for (DOMNode* node : {colors.node, color.node, app.node})
+        for (const char* how : {"written", "saved", "copied"}) {
+            const std::string what = narrow(node->getNodeName()) + " " + how;
+            std::u16string out;
+            const dom::Owned<DOMNode> copy(how[0] == 'c' ? node->cloneNode(true) : nullptr);
+            if (copy) {
+                XMLCh* written = xerces->writeToString(copy.get());
+                out = written;
+                XMLString::release(&written);
+                auto* e = static_cast<DOMElement*>(copy.get());
+                auto* typed = e->hasAttribute(u"xsi:type")
+                                  ? e
+                                  : static_cast<DOMElement*>(e->getElementsByTagName(u"color")->item(0));
+                ASSERT_NE(typed, nullptr) << what;
+                EXPECT_EQ(text(typed->getAttributeNS(u"http://www.w3.org/2001/XMLSchema-instance", u"type")),
+                          u"ProcessColor")
+                    << what;
+                EXPECT_EQ(text(typed->getAttribute(u"xsi:type")), u"ProcessColor") << what;
+            } else {
+                out = how[0] == 's' ? save(node) : write(node);
+            }
+            EXPECT_TRUE(parsesBack(out)) << what << ": " << narrow(out);
+            const size_t first = out.find(xsi);
+            ASSERT_NE(first, std::u16string::npos) << what << ": " << narrow(out);
+            if (copy) continue; // Xerces-C declares it where it is used
+            EXPECT_LT(first, out.find(u'<', 1)) << what;
+            EXPECT_EQ(out.find(xsi, first + 1), std::u16string::npos) << what;
+        }
+}
+
+TEST_F(Writer, aPrefixBoundInsideTheOutputIsNotDeclaredAgainAndOneBoundAboveItIs) {
+    // The prefix of an xsi:type value is declared too when the document binds it; one it does not bind
+    // is left as it stands.
+    host.loadString(
+        "<application xmlns:kw=\"urn:kw\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+        "<project><page xmlns:q=\"urn:q\"><box q:mark=\"1\"/><box kw:x=\"2\"/></page>"
+        "<colors><color xsi:type=\"kw:Spot\"/><color xsi:type=\"zz:Other\"/></colors></project>"
+        "</application>",
+        "prefixes");
+    openDocument();
+    Owned page(at("project/page")), box(at("project/page/box[2]")), colors(at("project/colors")),
+        color(at("project/colors/color"));
+    struct Case {
+        const char* what;
+        DOMNode* node;
+        const char16_t* expected;
+    } cases[] = {
+        {"page", page.node,
+         u"<page xmlns:q=\"urn:q\" xmlns:kw=\"urn:kw\"><box q:mark=\"1\"/><box kw:x=\"2\"/></page>"},
+        {"box", box.node, u"<box kw:x=\"2\" xmlns:kw=\"urn:kw\"/>"},
+        {"colors", colors.node,
+         u"<colors xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:kw=\"urn:kw\">"
+         u"<color xsi:type=\"kw:Spot\"/><color xsi:type=\"zz:Other\"/></colors>"},
+        {"color", color.node,
+         u"<color xsi:type=\"kw:Spot\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+         u"xmlns:kw=\"urn:kw\"/>"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(write(c.node), c.expected) << c.what;
+        EXPECT_EQ(save(c.node), c.expected) << c.what;
+    }
+    // q is bound on <page>, inside the output: the outermost element does not bind it again.
+    Owned project(at("project"));
+    const std::u16string out = write(project.node);
+    EXPECT_EQ(out.find(u"xmlns:q"), out.rfind(u"xmlns:q"));
+    EXPECT_GT(out.find(u"xmlns:q"), out.find(u"<page"));
+    EXPECT_LT(out.find(u"xmlns:kw"), out.find(u"<page"));
+}
 
 } // namespace

@@ -42,19 +42,6 @@ struct ExpressionRelease {
 };
 using Expression = std::unique_ptr<DOMXPathExpression, ExpressionRelease>;
 
-// A number, or a boolean as 0 or 1.
-double valueOf(DOMXPathResult* r) {
-    switch (r->getResultType()) {
-    case DOMXPathResult::NUMBER_TYPE:
-        return r->getNumberValue();
-    case DOMXPathResult::BOOLEAN_TYPE:
-        return r->getBooleanValue() ? 1 : 0;
-    default:
-        ADD_FAILURE() << "result type " << r->getResultType();
-        return -1;
-    }
-}
-
 class XPathBounds : public XPathTest {
 protected:
     Expression compiled(const std::u16string& text) {
@@ -82,11 +69,9 @@ TEST_F(XPathBounds, EveryShapeRunsAtItsBoundOnASmallStackAndIsRefusedWith51PastI
         {chain(u"+", ops + 1), double(ops + 1)},
         {chain(u"+", ops + 2), REFUSED},
         {chain(u"+", 60000), REFUSED},
-        {chain(u"*", ops + 1), 1},
         {chain(u" or ", ops + 1), 1},
         {chain(u" or ", ops + 2), REFUSED},
         {chain(u" and ", ops + 1), 1},
-        {chain(u"=", ops + 1), 1},
         {u"count(" + repeat(u"/*", ops / 2) + u")", 0},
         {repeat(u"/a", ops + 1), REFUSED},
         {u"count(." + repeat(u"|.", ops) + u")", 1},
@@ -101,7 +86,8 @@ TEST_F(XPathBounds, EveryShapeRunsAtItsBoundOnASmallStackAndIsRefusedWith51PastI
     };
     for (const Case& c : cases) {
         const auto shape = measureExpression(c.text.c_str());
-        ASSERT_EQ(shape.nesting <= n && shape.operators <= ops, c.value != REFUSED) << narrow(c.text.substr(0, 60));
+        ASSERT_EQ(shape.nesting <= n && shape.operators <= ops, c.value != REFUSED)
+            << narrow(c.text.substr(0, 60));
     }
     onSmallStack(256 * 1024, [&] {
         for (const Case& c : cases) {
@@ -111,11 +97,11 @@ TEST_F(XPathBounds, EveryShapeRunsAtItsBoundOnASmallStackAndIsRefusedWith51PastI
                 EXPECT_EQ(xpathCode([&] { compiled(c.text); }), 51);
                 continue;
             }
-            Result r(evaluate(c.text.c_str(), docNode()));
-            EXPECT_EQ(valueOf(r.get()), c.value);
+            // A boolean asked for as a number is 0 or 1.
+            EXPECT_EQ(number(c.text.c_str()), c.value);
             Expression expression = compiled(c.text);
-            Result again(expression->evaluate(docNode(), DOMXPathResult::ANY_TYPE, nullptr));
-            EXPECT_EQ(valueOf(again.get()), c.value);
+            Result again(expression->evaluate(docNode(), DOMXPathResult::NUMBER_TYPE, nullptr));
+            EXPECT_EQ(again->getNumberValue(), c.value);
         }
     });
 }
@@ -143,19 +129,6 @@ TEST_F(XPathBounds, LargeNumbersAreWrittenWithoutOverrunningTheEngine) {
         Result length(
             evaluate((u"string-length(" + value + u")").c_str(), docNode(), DOMXPathResult::NUMBER_TYPE));
         EXPECT_EQ(length->getNumberValue(), double(expected.size()));
-    }
-    // Ordinary numbers keep the engine's own writing.
-    const struct {
-        const char16_t* expression;
-        const char16_t* text;
-    } ordinary[] = {{u"string(1 div 4)", u"0.25"},
-                    {u"string(-12)", u"-12"},
-                    {u"string(1 div 0)", u"Infinity"},
-                    {u"string(0 div 0)", u"NaN"},
-                    {u"string(4294967296 * 4294967296)", u"18446744073709551616"}};
-    for (const auto& o : ordinary) {
-        Result r(evaluate(o.expression, docNode(), DOMXPathResult::STRING_TYPE));
-        EXPECT_EQ(std::u16string(r->getStringValue()), o.text) << narrow(o.expression);
     }
 }
 

@@ -184,15 +184,12 @@ protected:
             EXPECT_EQ(r->getResultType(), DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE);
             EXPECT_EQ(canonical(iterated(r.get())), expected);
         }
-        for (Type t :
-             {DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE, DOMXPathResult::ORDERED_NODE_ITERATOR_TYPE}) {
-            Result r = ours(expression, t);
-            EXPECT_EQ(canonical(iterated(r.get())), expected) << "iterator type " << t;
-        }
-        for (Type t :
-             {DOMXPathResult::UNORDERED_NODE_SNAPSHOT_TYPE, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE}) {
-            Result r = ours(expression, t);
-            EXPECT_EQ(canonical(snapshotPaths(r.get())), expected) << "snapshot type " << t;
+        for (int t = DOMXPathResult::UNORDERED_NODE_ITERATOR_TYPE;
+             t <= DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE; ++t) {
+            Result r = ours(expression, static_cast<Type>(t));
+            const bool snapshot = t >= DOMXPathResult::UNORDERED_NODE_SNAPSHOT_TYPE;
+            EXPECT_EQ(canonical(snapshot ? snapshotPaths(r.get()) : iterated(r.get())), expected)
+                << "type " << t;
         }
         // The first node in the library's own order (attributes of one element may come in another order
         // than the parser's).
@@ -253,90 +250,47 @@ TEST_F(XPathDifferential, CorpusAgreesWithXalanOverANativeDom) {
     const std::vector<std::u16string> corpus = {
         // Axes.
         u"project/layout",
-        u"project/layout[2]/spread/page/box",
         u".//box[@type='picture']",
-        u"//page[@number='3']/box",
         u"//box[@id='b7']/ancestor::*",
         u"//box[@id='b7']/following-sibling::*",
-        u"//box[@id='b8']/preceding-sibling::box",
         u"//page[@id='l1s2p1']/following::box[position() < 4]",
         u"//page[@id='l1s2p1']/preceding::page",
-        u"//spread[@id='l1s2']/descendant::box",
         u"//spread[@id='l2s1']/descendant-or-self::*",
-        u"//box[@id='b5']/parent::*/..",
-        u"colors/color[last()]",
-        u"colors/color[position() mod 3 = 0]",
         u"nothing/at/all",
         // From the root.
         u"/",
-        u"/*",
         u"/application/project/layout[1]/@*",
-        u"//box[@id='b9']/ancestor-or-self::node()",
-        u"/descendant::page[3]/following-sibling::*",
         // Attributes and namespace declarations.
         u"@*",
         u"namespace::*",
-        u"//box[@id='b3']/@*",
         u"//color/@xsi:type",
-        u"//@runaround",
         // Text nodes.
-        u"//textRun[1]/text()",
-        u"//paragraph[@style='Heading']/textRun[2]/text()",
         u"//text()[contains(., 'BMP')]",
-        u"(//text())[last()]",
         // Predicates, positions and unions.
         u"//box[@width > 220][@type='text']",
-        u"//box[not(@runaround)][@shape='oval']",
-        u"//page/box[2]",
-        u"//page/box[last() - 1]",
         u"(//box)[last()]",
-        u"(//spread)[position() = 2]/page[1]/@id",
         u"project/layout | colors",
-        u"//box[@id='b2'] | //page[1]",
-        u"(//box | //page)[1]",
         u"//box/.. | //box[@type='picture']",
-        u"//box[@id='b1']/ancestor-or-self::* | //layout",
         u"//box[@id='b4']/ancestor::* | //box[@id='b13']/ancestor::*",
-        u"//*[namespace-uri() = ''][local-name() = 'layout']",
-        u"//color[@xsi:type = 'kw:ProcessColor'][@cyan > 50]",
         // Numbers.
-        u"count(//box)",
-        u"count(//text())",
         u"sum(//box/@width)",
-        u"count(//box) div 4",
-        u"-count(//page) mod 5",
         u"1 div 0",
         u"number('x')",
         u"round(2.5) + floor(-2.5) + ceiling(0.2)",
         u"string-length(.)",
-        u"count(//box | //box)",
-        u"count(//spread/ancestor-or-self::*)",
-        u"count(//*)",
         u"count(//node())",
-        u"42",
         // Strings.
         u"string(project/@name)",
-        u"concat(project/@name, '/', project/@id)",
-        u"name(project/*[1])",
         u"local-name(//color[1]/@xsi:type)",
-        u"namespace-uri(project)",
-        u"substring-after(//color[1]/@xsi:type, ':')",
         u"translate(string(//textRun[1]), 'aeiou', 'AEIOU')",
         u"normalize-space(//textRun[contains(., 'Tabs')][1])",
-        u"string(//textRun[3])",
-        u"substring(string((//textRun)[7]), 3, 5)",
-        u"'a literal'",
         // Booleans.
         u"boolean(//box[@shape='oval'])",
-        u"count(//box) > 10",
-        u"not(nothing)",
         u"project/@id = 'p1'",
         u"//box/@width = 200",
-        u"true() and false()",
-        u"starts-with(name(project), 'pro')",
     };
     compareAll(corpus);
-    EXPECT_EQ(nonEmptyNodeSets, 42u);
+    EXPECT_EQ(nonEmptyNodeSets, 18u);
     EXPECT_EQ(doc->liveNodeCount(), 1u); // the application element held by the fixture
 }
 
@@ -356,23 +310,17 @@ TEST_F(XPathDifferential, NamespacedDocumentAgreesWithXalan) {
         u"//a:box",
         u"//o:box",
         u"//b:*",
-        u"//*[local-name() = 'box']",
         u"//d:box | //b:box",
         u"//@a:*",
-        u"//@*[local-name() = 'kind']",
-        u"//d:layout/@*",
-        u"//d:layout/@id",
         u"//d:text/node()",
-        u"//d:text//text()",
         u"count(//*[namespace-uri() = 'urn:test:a'])",
         u"namespace-uri(//b:box)",
-        u"name(//b:layout/*[1])",
         u"local-name(//@b:kind)",
         u"string(//d:text)",
         u"//b:layout/namespace::*",
         u"boolean(//a:em)",
     });
-    EXPECT_EQ(nonEmptyNodeSets, 14u);
+    EXPECT_EQ(nonEmptyNodeSets, 9u);
 }
 
 TEST_F(XPathDifferential, LibraryResolverAgreesWithXalanForTheDeclaredPrefixes) {

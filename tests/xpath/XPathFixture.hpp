@@ -61,15 +61,6 @@ inline FixedResolver sampleResolver() {
     return FixedResolver({{u"rc", RC_NAMESPACE}, {u"kw", KW_NAMESPACE}, {u"xsi", XSI_NAMESPACE}});
 }
 
-inline std::u16string decimal(int n) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
-        n /= 10;
-    } while (n > 0);
-    return digits;
-}
-
 // The path of a node from the application element: "/application/project[1]/layout[2]/@id",
 // ".../text()[1]", "/" for the document. Positions count same-named siblings. With `library` set the
 // node and every node object met on the way are ended (the node objects of the library).
@@ -105,7 +96,8 @@ inline std::u16string pathOf(DOMNode* node, bool library) {
         }
         DOMNode* parent = at->getParentNode();
         const bool top = !parent || parent->getNodeType() == DOMNode::DOCUMENT_NODE;
-        path = u"/" + name + (top ? u"" : u"[" + decimal(position) + u"]") + path;
+        const std::string number = std::to_string(position);
+        path = u"/" + name + (top ? u"" : u"[" + std::u16string(number.begin(), number.end()) + u"]") + path;
         end(at);
         at = parent;
         if (top) {

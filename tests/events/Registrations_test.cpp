@@ -1,0 +1,145 @@
+// Which nodes are event targets and which document a registration on them belongs to, the count of
+// documents holding registrations, the library's own removals when the host refuses them, and the names
+// registrations reach the host under.
+#include <gtest/gtest.h>
+
+#include "events/EventsFixture.hpp"
+
+using namespace testing_support;
+using domImpl::eventsImpl::EventTargetImpl;
+using Kw::host::Selector;
+
+namespace {
+
+using Registrations = EventsTest;
+
+// Each kind of library node, made in a document of its own, is its own event target with the host
+// reference written for it; ending the node leaves its registration, a new node object of the same node
+// removes it, releasing its document takes it back. Nodes of another DOM (or none) are no targets and cannot
+// be written into an event.
+TEST_F(Registrations, everyKindOfLibraryNodeIsATargetWhoseDocumentHoldsItsRegistrations) {
+    const Kw::HostRef box = host.find("project/layout/spread/page/box");
+    const Kw::ElementRef textObject =
+        Kw::ElementRef::fromHandle(host.find("project/story/paragraph/textRun")).get_FirstChild();
+    const Kw::HostKey nullKey = host.keyOf(u"null");
+    auto element = [](DOMDocument* other, Kw::HostRef at) {
+        return domImpl::ElementImpl::create_(Kw::ElementRef::fromHandle(at), other);
+    };
+    struct Kind {
+        const char* name;
+        std::function<DOMNode*(DOMDocument*)> make;
+        std::pair<int64_t, int64_t> expected;
+    };
+    const std::vector<Kind> kinds = {
+        {"document",
+         [](DOMDocument* other) -> DOMNode* { return other; },
+         {Kw::ElementRef::get_Application().get(), nullKey}},
+        {"element", [&](DOMDocument* other) -> DOMNode* { return element(other, box); }, {box, nullKey}},
+        {"text",
+         [&](DOMDocument* other) { return domImpl::NodeImpl::create_(textObject, other); },
+         {textObject.get(), nullKey}},
+        {"attribute",
+         [&](DOMDocument* other) -> DOMNode* {
+             Owned owner(element(other, box));
+             return owner.element()->getAttributeNode(u"id");
+         },
+         {box, host.keyOf(u"id")}},
+    };
+    // The count of documents holding registrations follows adds, removals and document releases; a
+    // document holding one all along is counted too.
+    const size_t owners = EventTargetImpl::ownersHoldingRegistrations;
+    FnListener held;
+    DOMDocument* holding = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+    dynamic_cast<EventTarget*>(holding)->addEventListener(u"CustomEvent,y", &held, false);
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        FnListener listener;
+        const void* address = static_cast<dom::Object*>(&listener);
+        DOMDocument* other = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+        DOMNode* node = kind.make(other);
+        const EventTargetImpl* target = domImpl::eventsImpl::asEventTarget(node);
+        ASSERT_NE(target, nullptr);
+        EXPECT_EQ(target, dynamic_cast<const EventTargetImpl*>(node));
+        const Kw::ObjectRef::DoubleRef ref = target->getTargetRef();
+        EXPECT_EQ(std::make_pair(ref.first, ref.second), kind.expected);
+        dynamic_cast<EventTarget*>(node)->addEventListener(u"CustomEvent,x", &listener, false);
+        EXPECT_EQ(EventTargetImpl::ownersHoldingRegistrations, owners + 2);
+        if (node != other) dom::dispose(node);
+        EXPECT_EQ(registrationsOf(address), 1u);
+        if (node != other) {
+            // A removal through a new node object of the same node forgets the registration.
+            DOMNode* again = kind.make(other);
+            dynamic_cast<EventTarget*>(again)->removeEventListener(u"CustomEvent,x", &listener, false);
+            EXPECT_EQ(registrationsOf(address), 0u);
+            EXPECT_EQ(EventTargetImpl::ownersHoldingRegistrations, owners + 1);
+            dynamic_cast<EventTarget*>(again)->addEventListener(u"CustomEvent,x", &listener, false);
+            dom::dispose(again);
+        }
+        other->release();
+        EXPECT_EQ(registrationsOf(address), 0u);
+        EXPECT_EQ(EventTargetImpl::ownersHoldingRegistrations, owners + 1);
+    }
+    holding->release();
+    EXPECT_EQ(registrationsOf(static_cast<dom::Object*>(&held)), 0u);
+    EXPECT_EQ(EventTargetImpl::ownersHoldingRegistrations, owners);
+    Owned foreignElement(doc->createElement(u"box")), foreignText(doc->createTextNode(u"x"));
+    Owned foreignAttribute(doc->createAttribute(u"id"));
+    for (DOMNode* node : {foreignElement.node, foreignText.node, foreignAttribute.node, (DOMNode*)nullptr}) {
+        EXPECT_EQ(domImpl::eventsImpl::asEventTarget(node), nullptr);
+        std::unique_ptr<Event> evt = create(u"CustomEvent,x");
+        EXPECT_EQ(domExceptionCode([&] { dynamic_cast<CustomEvent*>(evt.get())->setCurrentTarget(node); }),
+                  9);
+    }
+}
+
+TEST_F(Registrations, aRefusedTakeBackIsPassedOverWithoutAnException) {
+    Owned box(at("project/layout/spread/page/box"));
+    for (const int selector : {Selector::SetTargetEventListener, Selector::SetTypeEventListener}) {
+        SCOPED_TRACE(selector);
+        const void* address = nullptr;
+        {
+            FnListener listener;
+            address = static_cast<dom::Object*>(&listener);
+            if (selector == Selector::SetTargetEventListener)
+                on(box)->addEventListener(u"CustomEvent,x", &listener, false);
+            else
+                EventTarget::addEventListener(u"CustomEvent,x", u"box", &listener, false);
+            host.failAt(selector, 0x10007);
+            // The listener ends here: its destructor's removal is refused and must not escape it.
+        }
+        EXPECT_EQ(registrationsOf(address), 1u) << "the host kept what it refused to remove";
+        host.clearListeners();
+    }
+}
+
+// The W3C names of the mutation events register the host's "MutationEvent,..." types;
+// other names reach the host unchanged.
+TEST_F(Registrations, plainMutationNamesRegisterTheHostsNamesAndOtherNamesPassUnchanged) {
+    Owned colors(at("colors")), color(at("colors/color[2]"));
+    const std::vector<std::pair<std::u16string, std::u16string>> rows = {
+        {u"DOMAttrModified", u"MutationEvent,DOMAttrModified"},
+        {u"DOMNodeInserted", u"MutationEvent,DOMNodeInserted"},
+        {u"domattrmodified", u"domattrmodified"},
+        {u"DOMAttrModifiedX", u"DOMAttrModifiedX"},
+    };
+    for (const auto& [name, registered] : rows) {
+        SCOPED_TRACE(narrow(name));
+        std::vector<std::u16string> types;
+        FnListener listener([&](Event* evt) { types.push_back(str(evt->getType())); });
+        on(colors)->addEventListener(name.c_str(), &listener, false);
+        on(colors)->addEventListener(registered.c_str(), &listener, false); // the same registration
+        ASSERT_EQ(host.listeners().size(), 1u);
+        EXPECT_EQ(host.listeners()[0].type, host.keyOf(registered));
+        if (name != registered) {
+            Owned fresh(doc->createElement(u"color"));
+            Owned added(colors->appendChild(fresh.node));
+            static_cast<DOMElement*>(color.node)->setAttribute(u"name", (u"Plain" + name).c_str());
+            ASSERT_FALSE(types.empty()) << "never fired";
+            EXPECT_EQ(types.front(), registered) << "delivered under the host's name";
+        }
+        on(colors)->removeEventListener(name.c_str(), &listener, false);
+        EXPECT_TRUE(host.listeners().empty()) << "removal by the name given";
+    }
+}
+
+} // namespace
