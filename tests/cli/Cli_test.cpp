@@ -60,6 +60,7 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
     const std::string sample = std::string(DOMKW_SAMPLES_DIR) + "/project.xml";
     const std::string maps = std::string(DOMKW_SAMPLES_DIR) + "/mappings/";
     const std::string dir = testing::TempDir();
+    const std::string cli = DOMKW_CLI;
     const TempFile malformed("malformed.xml", "<application>\n  <project>\n</application>\n");
     const TempFile broken("broken.map", "not a mapping file\n");
     const TempFile readOnly("read-only.xml",
@@ -109,16 +110,18 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
         {"query --xml '//colors' " + v11.path, "", 1, "", kPart},
         {"query --xml '//story/text()' " + v11.path, "", 0, "fine\n"},
         {"query --xml '//colors/@a' " + spaced.path, "", 0, " a=\"x&#9;y&#10;z&#13;\"\n"}, // read back intact
-        // Save, write, events, gen.
-        {"save '//layout[2]/spread[1]/page[1]' | head -c 16", "", 0, "<page generator="},
+        // Save, write, events, gen. The whole document printed reads back as a project: its declaration
+        // names the encoding of the bytes printed (UTF-8), not the UTF-16 of the library's string.
+        {"write / | head -c 36", "", 0, "<?xml version=\"1.0\" encoding=\"UTF-8\""},
+        {"save / | head -c 36", "", 0, "<?xml version=\"1.0\" encoding=\"UTF-8\""},
+        {"write / | " + cli + " query 'count(//box)' -", "", 0, "37\n"},
+        {"save / | " + cli + " query 'count(//box)' -", "", 0, "37\n"},
         {"write '//colors'", "", 0, "<color id=\"c10\" name=\"Sand\"", kPart},
         {"save '(//textRun)[1]/text()' --format", "", 0, "Prices &lt; 10 € this week\n"},
         {"events", "", 0, "\"Mint\" -> \"Peppermint\"", kPart},
         {"events --type DOMAttrModified", "", 0, "DOMNodeInserted", kAbsent},
-        {"gen --elements 300 --seed 4 | " + std::string(DOMKW_CLI) + " query 'count(//*) >= 300' -", "", 0,
-         "true\n"},
+        {"gen --elements 300 --seed 4 | " + cli + " query 'count(//*) >= 300' -", "", 0, "true\n"},
         // Conversions and mapping files.
-        {"convert --from UTF-8 --to windows-1252", "caf\\303\\251", 0, "caf\xE9"},
         {"convert --from UTF-8 --to map --map " + maps + "SHIFT_JIS.map", "\\346\\235\\261", 0, "\x93\x8C"},
         {"convert --from UTF-8 --to 0", "ab\\377", 1, "byte offset 2", kPart},
         {"convert --from 3 --to 0", "ab\\360\\237", 1, "ends inside a character", kPart},
@@ -133,7 +136,6 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
         // Errors: one line and their status.
         {"", "", 2, "usage", kPart},
         {"frobnicate", "", 2, "unknown command", kPart},
-        {"query '$x'", "", 1, "invalid expression '$x'", kPart},
         {"query 'count(//box)' --type nodes", "", 1, "does not give a value of type nodes", kPart},
         {"query --ns 'p' 1", "", 2, "domkw query: --ns needs PREFIX=URI, not 'p'\n"},
         {"query 'count(//box)' - - <" + small, "", 2, "domkw query: standard input can be read once\n"},
@@ -141,13 +143,11 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
         {"save '//nothing'", "", 1, "selects no node", kPart},
         {"save --doc " + dir, "", 1, "is a directory", kPart},
         {"events --doc " + readOnly.path, "", 1, "DOM error 7", kPart},
-        {"convert --from 0 --to map --map " + dir, "", 1, "is a directory", kPart},
         {"convert --from 0 --to map --map /dev/zero", "", 1, "larger than 64 MiB", kPart},
         {"convert --from nowhere --to 0", "", 2, "unknown encoding", kPart},
         {"convert --from UTF-8 --to 59", "a", 2, "out of range", kPart},
         {"gen --elements -5", "", 2, "whole number", kPart},
         {"gen --elements 18446744073709551617", "", 2, "out of range", kPart},
-        {"gen --elements 10 --seed 4294967296", "", 2, "--seed is out of range", kPart},
     };
     for (const Row& row : rows) {
         const bool redirected = *row.input || row.args.find_first_of("<|") != std::string::npos;
@@ -166,18 +166,6 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
     }
     // The failed events run left no listener behind: the same project still loads and answers.
     EXPECT_EQ(domkw("query 'count(//color)' --doc " + readOnly.path).out, "1\n");
-}
-
-// The whole document printed by save and write reads back as a project: its declaration names the
-// encoding of the bytes printed (UTF-8), not the UTF-16 of the library's string.
-TEST(Cli, TheWholeDocumentPrintedReadsBackAsAProject) {
-    for (const char* command : {"write /", "save /"}) {
-        const Outcome printed = domkw(command);
-        ASSERT_EQ(printed.status, 0) << command;
-        EXPECT_EQ(printed.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u) << printed.out.substr(0, 80);
-        const TempFile whole("domkw-whole.xml", printed.out);
-        EXPECT_EQ(domkw("query 'count(//box)' --doc " + whole.path).out, "37\n") << command;
-    }
 }
 
 // The largest resident size (KiB) the processes of a shell command line reached.
@@ -274,35 +262,19 @@ TEST(Cli, TraceShowsEveryHostCallAndBalancesReferences) {
     EXPECT_NE(viaEnvironment.out.find("AdjustReference"), std::string::npos) << viaEnvironment.out;
 }
 
-// The shell holds the element it is at; "cd ." and "cd .." hand out elements it may hold already (one
-// counted object per host element). Each hand-out is ended once: the session stays at the right place,
-// nothing is freed under it, and every reference comes back.
-TEST(Cli, ShellEndsEveryHandOutOfTheElementItIsAt) {
-    const struct {
-        const char* commands;
-        const char* where;
-    } cases[] = {
-        {"cd //layout[2]\\ncd .\\ncd .\\ncd .\\npwd\\n", "/application/project[1]/layout[2]\n"},
-        {"cd //layout[2]\\ncd ..\\ncd .\\nls\\ncd /application/project\\npwd\\n",
-         "/application/project[1]\n"},
-        {"cd //story\\ncd //story\\nxpath count(.)\\ncd\\ncd\\npwd\\n", "/application\n"},
-        {"cd //layout[1]\\ncd nothing\\ncd @name\\npwd\\n", "/application/project[1]/layout[1]\n"},
-    };
-    for (const auto& c : cases) {
-        const Outcome r = domkw("--trace=summary shell", true, c.commands);
-        EXPECT_EQ(r.status, 0) << c.commands << "\n" << r.out;
-        EXPECT_NE(r.out.find(c.where), std::string::npos) << c.commands << "\n" << r.out;
-        EXPECT_NE(r.out.find(" 0 held at exit\n"), std::string::npos) << c.commands << "\n" << r.out;
-        EXPECT_EQ(r.out.find("Sanitizer"), std::string::npos) << c.commands << "\n" << r.out;
-    }
-}
-
 // A shell session from standard input: each command's answer in turn, one clear error per failed
-// command and the session going on; what it saved reads back.
+// command and the session going on; what it saved reads back. "cd ." and "cd .." hand out elements the
+// shell may hold already (one counted object per host element): each hand-out is ended once, the session
+// stays at the right place and every reference comes back.
 TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
     const std::string saved = tempPath("shell-saved.xml");
     const std::pair<std::string, std::string> steps[] = {
         {"cd colors", ""},
+        {"cd .", ""},
+        {"cd .", ""},
+        {"cd nothing", "error: 'nothing' selects no node"},
+        {"cd @name", "error: '@name' selects no node"},
+        {"pwd", "/application/colors\n"},
         {"set name Palette", ""},
         {"begin", "transaction begun"},
         {"set name Temporary", ""},
@@ -313,6 +285,11 @@ TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
         {"frobnicate", "error: unknown command 'frobnicate'"},
         {"rm @name", "error: DOM error -1: not provided by this DOM"},
         {"cd ..", ""},
+        {"cd //color", ""},
+        {"cd //color", ""},
+        {"cd", ""},
+        {"cd", ""},
+        {"pwd", "/application\n"},
         {"mv colors project", ""},
         {"xpath count(project/colors)", "1"},
         {"cd //textRun", ""},
@@ -323,12 +300,13 @@ TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
         {"save " + saved, "saved "},
         {"set 'a b", "error: a quote is not closed"},
         {"xpath string(.)", "Goodbye"},
+        {"trace on", ""}, // for the summary at the end
     };
     std::string input;
     for (const auto& step : steps) input += step.first + "\n";
     const TempFile script("shell-input.txt", input);
-    const Outcome r =
-        domkw("shell --doc " + std::string(DOMKW_TEST_DATA_DIR) + "/small.xml <" + script.path, true);
+    const std::string small = std::string(DOMKW_TEST_DATA_DIR) + "/small.xml";
+    const Outcome r = domkw("shell --doc " + small + " <" + script.path, true);
     EXPECT_EQ(r.status, 0) << r.out;
     size_t at = 0;
     for (const auto& [line, expected] : steps) {
@@ -340,6 +318,7 @@ TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::remove(saved.c_str());
     EXPECT_NE(text.find("<textRun size=\"10pt\">Goodbye</textRun>"), std::string::npos) << text;
+    EXPECT_NE(r.out.find(" 0 held at exit\n"), std::string::npos) << r.out;
 }
 
 // Random command lines from the words the tool knows and the values that broke it before: whatever the

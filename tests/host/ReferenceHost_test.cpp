@@ -78,10 +78,7 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
         {"<?xml version=\"1.0\"?>\n<!DOCTYPE application [\n<!ENTITY big \"" + entity +
              "\">\n]>\n<application>" + repeat("<p>&big;</p>", 200) + "</application>",
          3, "entity declarations are not accepted"},
-        // Entities built of entities, parameter entities, external entities.
-        {"<!DOCTYPE application [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
-         "<application>&b;</application>",
-         1, "entity declarations are not accepted"},
+        // Parameter entities, external entities.
         {"<!DOCTYPE application [\n<!ENTITY % p \"<!ENTITY q 'x'>\">\n%p;\n]>\n<application/>", 2,
          "entity declarations are not accepted"},
         {"<!DOCTYPE application [\n\n<!ENTITY e SYSTEM \"/etc/passwd\">]>\n<application>&e;</application>", 3,
@@ -89,9 +86,6 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
         // Attribute defaults that every element receives.
         {"<!DOCTYPE application [\n<!ATTLIST p d CDATA \"" + entity + "\">\n]>\n<application>" +
              repeat("<p/>", 20) + "</application>",
-         2, "attribute-list"},
-        {"<!DOCTYPE application [<!ELEMENT application ANY>\n<!ATTLIST application id ID #IMPLIED>]>"
-         "<application/>",
          2, "attribute-list"},
         {"<application>\n<box" + attributes(256) + "/></application>", 2, "255 attributes"},
         {"<application>\n" + repeat("<e>", levels) + repeat("</e>", levels) + "</application>", 2,
@@ -102,7 +96,6 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
         {"<application>\n  <project>\n</application>", 3, ""},
         {"<application attr=\"x></application>", 1, ""},
         {"", 1, ""},
-        {"<a/><b/>", 1, ""},
     };
     for (const auto& c : cases) expectRefused(c.xml, c.line, c.words);
     for (const char* name : {" name='x=\"1\"&gt;&lt;injected evil=\"yes\"/&gt;&lt;dummy'", " name=''", "",
@@ -160,7 +153,9 @@ TEST_F(ReferenceHost, AnElementHoldsAtMost255AttributesAndARefusalChangesNothing
     doc->release();
 }
 
-TEST_F(ReferenceHost, NamespacesOfDeeplyNestedElementsMatchANativeDom) {
+// The deepest file the bound allows loads with the namespaces a native DOM gives it; text inserted at its
+// bottom may not take it past the bound.
+TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDomAndTextMayNotPassTheBound) {
     // Declarations at every few levels: prefixes rebound, the default namespace set and undeclared.
     const size_t depth = kwhost::MAX_DEPTH - 1;
     std::string xml = "<application xmlns:p0=\"urn:root0\" xmlns:p1=\"urn:root1\" xmlns:p2=\"urn:root2\">";
@@ -181,7 +176,7 @@ TEST_F(ReferenceHost, NamespacesOfDeeplyNestedElementsMatchANativeDom) {
     host.loadString(xml, "deep.xml");
     testing_support::NativeDom native(xml);
 
-    HostRef at = host.application();
+    HostRef at = host.application(), parent = -1, last = -1;
     xercesc::DOMElement* expected = native.root();
     size_t level = 0;
     while (at >= 0 && expected) {
@@ -199,28 +194,21 @@ TEST_F(ReferenceHost, NamespacesOfDeeplyNestedElementsMatchANativeDom) {
         }
         HostRef child = -1;
         cb().NavigateElement(&child, at, 1, NO_KEY, 0);
+        parent = last;
+        last = at;
         at = child;
         expected = expected->getFirstElementChild();
         ++level;
     }
     EXPECT_EQ(level, depth + 1);
     EXPECT_TRUE(at < 0 && !expected);
-}
-
-TEST_F(ReferenceHost, TheDeepestFileLoadsAndTextMayNotTakeItPastTheBound) {
-    const size_t levels = kwhost::MAX_DEPTH - 1; // below the application element
-    const std::string deepest = "<application xmlns:q=\"urn:q\">" + repeat("<q:e q:a=\"1\">", levels) + "x" +
-                                repeat("</q:e>", levels) + "</application>";
-    host.loadString(deepest, "deep.xml");
-    EXPECT_EQ(host.toXml(), deepest);
-    HostRef deep = host.application();
-    for (size_t i = 0; i < levels - 1; ++i) cb().NavigateElement(&deep, deep, 1, NO_KEY, 0); // level 999
+    const std::string before = host.toXml();
     HostRef out = -1;
-    EXPECT_EQ(cb().InsertNewChild(&out, deep, u"<a><b/></a>", -1, 0), kwhost::INDEX_SIZE);
-    ASSERT_EQ(cb().InsertNewChild(&out, deep, u"<a/>", -1, 0), 0);
+    EXPECT_EQ(cb().InsertNewChild(&out, parent, u"<a><b/></a>", -1, 0), kwhost::INDEX_SIZE);
+    ASSERT_EQ(cb().InsertNewChild(&out, parent, u"<a/>", -1, 0), 0);
     EXPECT_EQ(cb().AdjustReference(out, false), 0);
-    EXPECT_EQ(cb().RemoveChild(deep, out), 0);
-    EXPECT_EQ(host.toXml(), deepest);
+    EXPECT_EQ(cb().RemoveChild(parent, out), 0);
+    EXPECT_EQ(host.toXml(), before);
 }
 
 // Releases remember the top of the tree they found, and forget it when the tree changes shape: a
@@ -281,17 +269,6 @@ TEST_F(ReferenceHost, ObjectsLiveWhileInTheTreeOrReferenced) {
     EXPECT_EQ(cb().InsertBeforeChild(page, box, -1), kwhost::NOT_FOUND);
     // Releasing more than acquired is refused.
     EXPECT_EQ(cb().AdjustReference(page, false), kwhost::INVALID_STATE);
-
-    // A referenced node deep in a removed subtree keeps the whole subtree navigable.
-    const HostRef layout = host.find("project/layout[2]");
-    const HostRef deepBox = host.find("project/layout[2]/spread/page/box");
-    ASSERT_EQ(cb().AdjustReference(deepBox, true), 0);
-    ASSERT_EQ(cb().RemoveChild(host.find("project"), layout), 0);
-    EXPECT_TRUE(host.exists(layout));
-    ASSERT_EQ(cb().NavigateElement(&out, deepBox, host::Parent, NO_KEY, 0), 0);
-    EXPECT_TRUE(host.exists(out));
-    ASSERT_EQ(cb().AdjustReference(deepBox, false), 0);
-    EXPECT_FALSE(host.exists(layout));
 }
 
 TEST_F(ReferenceHost, InsertionFromXmlTextResolvesNamespacesFromTheTree) {

@@ -58,12 +58,10 @@ TEST(SimpleType, ParsersAndFormatsAtTheirEdges) {
     const auto str = [](const DOMBTString& s) { return s.str(); };
     const std::vector<Row> rows = {
         {[] { return digits(S::ToInt(latin1("  12abc"))); }, u"12"},
-        {[] { return digits(S::ToInt(latin1("abc"))); }, u"0"},
         {[] { return digits(S::ToInt(latin1("3.99"))); }, u"3"},
         {[] { return digits(S::ToInt(latin1("18446744073709551615"))); }, u"-1"},
         {[] { return digits(S::ToLong(latin1("-17"))); }, u"-17"}, // 32 bits wide, also on LP64
         {[] { return digits(S::ToULong(latin1("-1"))); }, u"4294967295"},
-        {[] { return digits(S::ToUShort(latin1("65537"))); }, u"1"},
         {[] { return digits(static_cast<int>(S::ToByte(latin1("-17")))); }, u"45"}, // the character '-'
         {[] { return digits(static_cast<int>(S::ToUByte(latin1("300")))); }, u"44"},
         {[] { return digits(static_cast<int>(S::ToUByte(latin1("-17")))); }, u"239"},
@@ -72,7 +70,6 @@ TEST(SimpleType, ParsersAndFormatsAtTheirEdges) {
         {[] { return digits(S::To8Byte(latin1("18446744073709551615"))); }, u"-1"},
         {[] { return digits(S::To8Byte(latin1("4294967296"))); }, u"4294967296"},
         {[&] { return digits(S::ToInt(latin1(longNumber))); }, u"12345"},
-        {[&] { return digits(S::To8Byte(latin1(longNumber))); }, u"12345"},
         {[] { return digits(S::ToInt(latin1(std::string(254, ' ') + "9"))); }, u"9"},
         {[] { return digits(S::ToInt(latin1(std::string(255, ' ') + "9"))); }, u"0"},
         {[] { return digits(S::ToDouble(latin1(std::string(4000, 'x')))); }, u"0.000000"},
@@ -165,8 +162,6 @@ TEST_F(HostConversions, MeasurementsAndEnumerations) {
     const std::vector<Row> rows = {
         {[&] { return fixed(Kw::StringToFixed(POINTS, DOMBTString(u"3p6"), 0)); },
          digits(42 * kwhost::FIXED_ONE)},
-        {[&] { return fixed(SimpleType::ToFixed(DOMBTString(u"12.5pt"), PICAS, 1)); },
-         digits(12 * kwhost::FIXED_ONE + kwhost::FIXED_ONE / 2)},
         {[] { return SimpleType::ToString(72 * kwhost::FIXED_ONE, DECIMAL_INCHES, 0).str(); }, u"1in"},
         {[&] { return fixed(Kw::StringToFixed(POINTS, DOMBTString(), 2)); }, u"0"},
         {[&] { return fixed(Kw::StringToFixed(POINTS, DOMBTString(std::u16string(5000, u'9').c_str()), 0)); },
@@ -174,7 +169,6 @@ TEST_F(HostConversions, MeasurementsAndEnumerations) {
         {[] { return Kw::FixedToString(99, 0, 0).str(); }, 16}, // unknown unit
         {[&] { return fixed(SimpleType::ToEnum(DOMBTString(u"Left"), align)); }, u"0"},
         {[&] { return Kw::EnumToString(align, 7).str(); }, u"Centre"}, // the first with 7
-        {[&] { return SimpleType::EnumToString(1, align).str(); }, u"Right"},
         {[&] { return Kw::EnumToString(align, 2).str(); }, 16},
         {[&] { return fixed(Kw::StringToEnum(DOMBTString(u"kw:Long"), DOMBTString(longText.c_str()))); },
          u"1"},

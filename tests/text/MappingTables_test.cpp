@@ -1,6 +1,7 @@
 // What only the mapping-table converter has: the registry of mapping texts, the repairs and warnings of a
 // table build, many-unit sequences and fallbacks, and its fast path against its full step.
 #include "text/BConverter.hpp"
+#include "text/TextFileParser.hpp"
 
 #include "TextTestSupport.hpp"
 
@@ -172,9 +173,10 @@ TEST(MappingTables, OffsetsAndTheFullStepAgreeWithTheFastPath) {
     EXPECT_EQ(offsets[written - 3], static_cast<int32_t>(text.size() - 2)); // U+203E, one byte
 }
 
-// Junk in place of a mapping file never crashes the table build or a conversion over it; a header that
-// cannot be read is logged, and the converters refuse instead of substituting everything.
-TEST(MappingTables, JunkMappingTextConvertsSafely) {
+// Junk in place of a mapping file (truncated tables, random lines, random bytes) never crashes the parser,
+// the table build or a conversion over it, and never yields an entry outside the record's bounds; a
+// header that cannot be read is logged, and the converters refuse instead of substituting everything.
+TEST(MappingTables, JunkMappingTextParsesAndConvertsSafely) {
     {
         std::string log;
         RegisteredMapping broken(58, "(HeaderStart)\nReplacementChar:0x3f\n", &log);
@@ -184,10 +186,15 @@ TEST(MappingTables, JunkMappingTextConvertsSafely) {
         EXPECT_EQ(make(58, Direction::toUnicode)->Convert("A", consumed, out, written, true), kNoConverter);
         EXPECT_EQ(out[0], 0);
     }
+    const std::string valid =
+        kDbcsHeader + "0x41 0x0041 |0\n0x8140 0x3000+0x1F600+0x41+0x42 |1\n0x9fFC 0xFFFF |2\n";
+    std::vector<std::string> texts = {std::string(1000, '\0'),
+                                      kDbcsHeader + "0xFFFFFFFF 0xFFFFFFFF |0\n0x41 0xFFFFFFFFF |0\n"};
+    for (size_t n = 0; n <= valid.size(); ++n) texts.push_back(valid.substr(0, n));
     std::mt19937 random(52);
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 150; ++i) {
         std::string text = kDbcsHeader;
-        for (int k = 0; k < 200; ++k) {
+        for (int k = 0; k < 200 && i < 50; ++k) {
             const uint32_t pick = random() % 4;
             char line[64];
             std::snprintf(line, sizeof line, "0x%X 0x%X%s |%u\n", static_cast<unsigned>(random() % 0x1FFFF),
@@ -196,8 +203,21 @@ TEST(MappingTables, JunkMappingTextConvertsSafely) {
             text += line;
             if (pick == 1) text += static_cast<char>(random() & 0xFF);
         }
+        for (size_t k = i < 50 ? 0 : random() % 400; k > 0; --k) text += static_cast<char>(random() & 0xFF);
+        texts.push_back(i % 2 ? text : text.substr(i < 50 ? 0 : kDbcsHeader.size()));
+    }
+    for (const std::string& text : texts) {
         std::string log;
-        RegisteredMapping mapping(52, text, &log);
+        TextFileParser parser(text.data(), text.size(), &log);
+        MappingHeader header;
+        EXPECT_TRUE(parser.ParseHeader(header) || !log.empty());
+        while (auto entry = header.byteClasses ? parser.ParseNextEntry() : nullptr) {
+            EXPECT_TRUE(entry->byteLength == 1 || entry->byteLength == 2);
+            EXPECT_GE(entry->unicodeLength, 1);
+            EXPECT_LE(entry->unicodeLength, kMaxMappingUnits);
+            EXPECT_LE(entry->fallback, 2);
+        }
+        RegisteredMapping mapping(52, text);
         std::string bytes;
         std::u16string units;
         for (int k = 0; k < 64; ++k) {
