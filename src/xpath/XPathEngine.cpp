@@ -45,37 +45,31 @@ XPathFactoryDefault& xpathFactory() {
 }
 
 // Compilation problems become exceptions without a word on the console: the library does no logging.
-class QuietConstructionContext : public XPathConstructionContextDefault {
+template <class Base> class Quiet : public Base {
 public:
-    QuietConstructionContext() : XPathConstructionContextDefault(memory()) {}
-    void problem(eSource, eClassification classification, const XalanDOMString& message,
-                 const Locator* locator, const XalanNode*) override {
-        if (classification == eError) throw XalanXPathException(message, memory(), locator);
+    using Base::Base;
+    void problem(XPathConstructionContext::eSource, XPathConstructionContext::eClassification classification,
+                 const XalanDOMString& message, const Locator* locator, const XalanNode*) override {
+        if (classification == XPathConstructionContext::eError)
+            throw XalanXPathException(message, memory(), locator);
     }
-    void problem(eSource source, eClassification classification, const XalanDOMString& message,
+    void problem(XPathConstructionContext::eSource source,
+                 XPathConstructionContext::eClassification classification, const XalanDOMString& message,
                  const XalanNode* node) override {
         problem(source, classification, message, nullptr, node);
     }
 };
 
 XPathConstructionContextDefault& constructionContext() {
-    static QuietConstructionContext context;
+    static Quiet<XPathConstructionContextDefault> context(memory());
     return context;
 }
 
 // The strings a kept compilation points into: the strings its compilation pooled, each kept once. The
 // scratch strings a compilation borrows come from the process-wide construction context.
-class KeptStrings : public XPathConstructionContext {
+class KeptStrings : public Quiet<XPathConstructionContext> {
 public:
-    KeptStrings() : XPathConstructionContext(memory()) {}
-    void problem(eSource, eClassification classification, const XalanDOMString& message,
-                 const Locator* locator, const XalanNode*) override {
-        if (classification == eError) throw XalanXPathException(message, memory(), locator);
-    }
-    void problem(eSource source, eClassification classification, const XalanDOMString& message,
-                 const XalanNode* node) override {
-        problem(source, classification, message, nullptr, node);
-    }
+    KeptStrings() : Quiet(memory()) {}
     void reset() override { pooled.clear(); }
     const XalanDOMString& getPooledString(const XalanDOMString& text) override {
         return getPooledString(text.c_str(), text.length());

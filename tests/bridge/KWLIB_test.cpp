@@ -22,16 +22,8 @@ using testing_support::domExceptionCode;
 
 namespace {
 
-class Registration : public testing_support::HostTest {
+class Registration : public testing_support::RegistrationTest {
 protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        host.clearRegistrations();
-    }
-    void TearDown() override {
-        host.clearRegistrations();
-        HostTest::TearDown();
-    }
     // The host's key pair of a qualified name, split as the library does.
     std::pair<HostKey, HostKey> keys(const std::u16string& prefix, const std::u16string& local) {
         return {prefix.empty() ? NO_KEY : host.keyOf(prefix), local.empty() ? NO_KEY : host.keyOf(local)};

@@ -37,6 +37,19 @@ protected:
     }
 };
 
+// For tests that register schema items: the host's registrations start and end empty.
+class RegistrationTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        host.clearRegistrations();
+    }
+    void TearDown() override {
+        host.clearRegistrations();
+        HostTest::TearDown();
+    }
+};
+
 // The DOMException code of a call that must throw one, or a failure.
 template <class F> int domExceptionCode(F&& f);
 

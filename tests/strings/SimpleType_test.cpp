@@ -134,17 +134,7 @@ TEST(SimpleType, HexBinary) {
 }
 
 // The conversions the host performs.
-class HostConversions : public testing_support::HostTest {
-protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        host.clearRegistrations();
-    }
-    void TearDown() override {
-        host.clearRegistrations();
-        HostTest::TearDown();
-    }
-};
+class HostConversions : public testing_support::RegistrationTest {};
 
 // Measurements and enumerations through the host: each row a text the call gives, or the code it throws.
 TEST_F(HostConversions, MeasurementsAndEnumerations) {

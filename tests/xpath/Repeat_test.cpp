@@ -3,13 +3,6 @@
 // with the resolver it is given now, and refuses bad text every time.
 #include <DOMKw/bridge/ObjectRef.hpp>
 
-#include <malloc.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer's own count of live heap bytes (its allocator replaces malloc's).
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
 #include "xpath/DocumentXPathState.hpp"
 #include "xpath/XPathFixture.hpp"
 
@@ -17,14 +10,6 @@ using namespace testing_support;
 using domImpl::xpathImpl::CompiledExpressions;
 
 namespace {
-
-size_t heapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return mallinfo2().uordblks;
-#endif
-}
 
 class XPathRepeat : public XPathTest {
 protected:

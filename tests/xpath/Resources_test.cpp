@@ -6,13 +6,6 @@
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
-#include <malloc.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer's own count of live heap bytes (its allocator replaces malloc's).
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
 #include <DOMKwHost/ProjectGenerator.hpp>
 
 #include "bridge/HostStatus.hpp"
@@ -22,14 +15,6 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 using namespace testing_support;
 
 namespace {
-
-size_t heapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return mallinfo2().uordblks;
-#endif
-}
 
 class XPathResources : public XPathTest {};
 

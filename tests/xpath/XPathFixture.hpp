@@ -10,6 +10,8 @@
 
 #include <xercesc/dom/DOMXPathNSResolver.hpp>
 
+#include <malloc.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -17,7 +19,21 @@
 
 #include "dom/DomFixture.hpp"
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's own count of live heap bytes (its allocator replaces malloc's).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 namespace testing_support {
+
+// Live heap bytes, for checks that repeated evaluations keep memory flat.
+inline size_t heapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
 
 constexpr const XMLCh* RC_NAMESPACE = u"http://domkw.example.org/Tellam/DOM/RC/";
 constexpr const XMLCh* KW_NAMESPACE = u"http://domkw.example.org/Tellam/DOM/Kw/";
