@@ -106,10 +106,7 @@ std::string copyText(DOMNode* copy) {
     const dom::Owned<DOMNode> owned(copy);
     const dom::Owned<DOMLSSerializer> writer(
         DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
-    XMLCh* text = writer->writeToString(copy);
-    std::string result = sortAttributes(utf8(text));
-    XMLString::release(&text);
-    return result;
+    return canonicalXml(writer.get(), copy);
 }
 
 DOMElement* E(const Subjects& s, size_t i) { return static_cast<DOMElement*>(s[i]); }
