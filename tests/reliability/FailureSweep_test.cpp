@@ -332,8 +332,6 @@ std::vector<Operation> mutations() {
          [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->setNodeValue(u""); return done; }},
         {"insertData at 0", {kText},
          [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->insertData(0, u">"); return done; }},
-        {"insertData at the end", {kText},
-         [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->insertData(12, u"<"); return done; }},
         {"replaceData", {kText},
          [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->replaceData(0, 5, u"Howdy"); return done; }},
         {"replaceWholeText", {kText},

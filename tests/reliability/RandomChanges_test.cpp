@@ -23,7 +23,6 @@
 #include <xercesc/framework/MemBufInputSource.hpp>
 
 #include <cstdlib>
-#include <functional>
 #include <random>
 #include <sstream>
 
@@ -97,19 +96,6 @@ std::string withoutNamespaceDeclarations(std::string xml) {
 // its declaration in the written part), counted across the run.
 int namespaceFaults = 0;
 int eventsHeard = 0; // mutation events heard across the run
-
-// The code of what a call threw: a DOMException's code, or the library's own code plus 1000; 0 when it
-// returned.
-int refusal(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const DOMException& e) {
-        return static_cast<short>(e.code);
-    } catch (dom::Exceptions::KwErrorCodes e) {
-        return 1000 + e;
-    }
-    return 0;
-}
 
 // copyInto as the library defines it, over the native tree; throws the code the library throws.
 void nativeCopyInto(DOMElement* target, DOMElement* source, bool deep) {
@@ -244,7 +230,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             const bool staysPut = theirs(to)->getLastChild() == theirs(from);
             announced[0] = announced[1] = cycle || staysPut ? 0 : 1;
             Owned node = mine(from), target = mine(to);
-            const int code = refusal([&] { Owned moved(target->appendChild(node.node)); });
+            const int code = thrownCode([&] { Owned moved(target->appendChild(node.node)); });
             ASSERT_EQ(code, cycle ? 3 : 0);
             if (!cycle) theirs(to)->appendChild(theirs(from));
             break;
@@ -282,7 +268,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             announced[0] = cycle || inPlace ? 0 : 1;
             announced[1] = cycle ? 0 : inPlace ? 1 : 2;
             Owned p = mine(parent), v = mine(victim), n = mine(by);
-            const int code = refusal([&] { Owned old(p->replaceChild(n.node, v.node)); });
+            const int code = thrownCode([&] { Owned old(p->replaceChild(n.node, v.node)); });
             ASSERT_EQ(code, cycle ? 3 : 0);
             if (!cycle) {
                 DOMNode* nv = theirs(victim);
@@ -347,7 +333,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             Owned t = mine(at);
             ASSERT_NE(t.node, nullptr);
             std::u16string ourPart;
-            const int code = refusal([&] { ourPart = edit(static_cast<DOMText*>(t.node)); });
+            const int code = thrownCode([&] { ourPart = edit(static_cast<DOMText*>(t.node)); });
             ASSERT_EQ(code, expected) << "kind " << kind << " at " << offset << " of " << length;
             if (code) break;
             // Each edit is at most one deletion, then one insertion, each announced.
@@ -369,7 +355,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             }
             announced[0] = announced[2] = announced[3] = -1; // copies never remove
             Owned target = mine(to), source = mine(from);
-            const int code = refusal(
+            const int code = thrownCode(
                 [&] { static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, deep); });
             ASSERT_EQ(code, expected);
             break;
