@@ -86,9 +86,7 @@ TEST_F(Lifetime, TrackedHandOutsAreEndedOnceWithoutTouchingFreedNodes) {
         SCOPED_TRACE(inside ? "ended inside the scope" : "ended after the scope");
         {
             DocumentImpl::TrackingScope scope(*doc);
-            {
-                DocumentImpl::TrackingScope nested(*doc);
-            }
+            { DocumentImpl::TrackingScope nested(*doc); }
             EXPECT_TRUE(doc->isTracking());
             // The same element three times, a text node and an attribute, all tracked.
             at("colors");

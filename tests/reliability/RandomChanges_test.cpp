@@ -141,7 +141,7 @@ bool splitsPair(const std::u16string& t, size_t at) {
 class RandomChanges : public DomTest {
 protected:
     static std::u16string randomText(std::mt19937& rng) {
-        static const char16_t* const parts[] = {u"a", u"&",   u"<b>",     u"\u00E9", u"\u20AC",
+        static const char16_t* const parts[] = {u"a", u"&",   u"<b>",   u"\u00E9",    u"\u20AC",
                                                 u" ", u"x y", u"\"q\"", u"\U0001F600"};
         std::u16string s;
         for (int i = 1 + static_cast<int>(rng() % 3); i > 0; --i) s += parts[rng() % 9];
@@ -169,7 +169,9 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
         DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
     const dom::Owned<DOMLSSerializer> writer(new domImpl::WriterImpl());
     // A copy or a subtree as Xerces-C writes it, for comparing texts.
-    auto copyXml = [&](const DOMNode* n) { return withoutNamespaceDeclarations(canonicalXml(xerces.get(), n)); };
+    auto copyXml = [&](const DOMNode* n) {
+        return withoutNamespaceDeclarations(canonicalXml(xerces.get(), n));
+    };
     const int64_t baseline = host.outstandingReferences();
     std::unique_ptr<Kw::Transaction> transaction;
     // The native tree as it was when the transaction began.
