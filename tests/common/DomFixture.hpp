@@ -22,6 +22,19 @@ using namespace XERCES_CPP_NAMESPACE;
 
 inline std::u16string text(const XMLCh* s) { return s ? std::u16string(s) : std::u16string(u"(null)"); }
 
+// The code of what a call threw: a DOMException's code, or the library's own code plus 1000; 0 when it
+// returned.
+template <class F> int thrownCode(F&& call) {
+    try {
+        call();
+    } catch (const DOMException& e) {
+        return static_cast<short>(e.code);
+    } catch (dom::Exceptions::KwErrorCodes e) {
+        return 1000 + e;
+    }
+    return 0;
+}
+
 // Disposes a node object at the end of a scope.
 struct Owned {
     explicit Owned(DOMNode* n = nullptr) : node(n) {}

@@ -87,36 +87,26 @@ std::string sortAttributes(const std::string& xml) {
         while (p < xml.size() && nameChar(xml[p])) ++p;
         const std::string name = xml.substr(lt + 1, p - lt - 1);
         std::vector<std::string> attrs;
-        bool ok = true;
-        for (;;) {
-            size_t q = p;
-            while (q < xml.size() && std::isspace(static_cast<unsigned char>(xml[q]))) ++q;
-            if (q >= xml.size()) {
-                ok = false;
-                break;
+        // The attributes up to the end of the tag; false for what is no start tag this scanner reads.
+        auto scanAttributes = [&] {
+            for (;;) {
+                size_t q = p;
+                while (q < xml.size() && std::isspace(static_cast<unsigned char>(xml[q]))) ++q;
+                if (q >= xml.size()) return false;
+                if (xml[q] == '>' || (xml[q] == '/' && q + 1 < xml.size() && xml[q + 1] == '>')) {
+                    p = q;
+                    return true;
+                }
+                // An attribute follows white space and has a quoted value.
+                const size_t eq = xml.find('=', q);
+                if (q == p || eq == std::string::npos || xml.compare(eq + 1, 1, "\"") != 0) return false;
+                const size_t close = xml.find('"', eq + 2);
+                if (close == std::string::npos) return false;
+                attrs.push_back(" " + xml.substr(q, close + 1 - q));
+                p = close + 1;
             }
-            if (xml[q] == '>' || (xml[q] == '/' && q + 1 < xml.size() && xml[q + 1] == '>')) {
-                p = q;
-                break;
-            }
-            if (q == p) {
-                ok = false;
-                break;
-            } // an attribute must follow white space
-            const size_t eq = xml.find('=', q);
-            if (eq == std::string::npos || xml.compare(eq + 1, 1, "\"") != 0) {
-                ok = false;
-                break;
-            }
-            const size_t close = xml.find('"', eq + 2);
-            if (close == std::string::npos) {
-                ok = false;
-                break;
-            }
-            attrs.push_back(" " + xml.substr(q, close + 1 - q));
-            p = close + 1;
-        }
-        if (!ok) {
+        };
+        if (!scanAttributes()) {
             out.append(xml, i, lt + 1 - i);
             i = lt + 1;
             continue;

@@ -5,22 +5,7 @@ using namespace testing_support;
 
 namespace {
 
-class CharacterData : public DomTest {
-protected:
-    void SetUp() override {
-        DomTest::SetUp();
-        run.node = at("project/story/paragraph/textRun");
-        textNode = static_cast<DOMText*>(run->getFirstChild());
-    }
-    void TearDown() override {
-        dom::dispose(textNode);
-        dom::dispose(run.node);
-        run.node = nullptr;
-        DomTest::TearDown();
-    }
-    Owned run;
-    DOMText* textNode = nullptr;
-};
+class CharacterData : public DomTest {};
 
 // Offsets at every boundary (0, the length, one past it, inside a surrogate pair) are compared with a
 // native text in RandomChanges_test.cpp.
@@ -28,6 +13,8 @@ protected:
 // replaceWholeText hands back the node itself, or null for an empty text (which it leaves alone); a copy
 // is equal but not the same host object; a read-only text refuses; a refused host read falls back to "".
 TEST_F(CharacterData, WholeTextCopiesReadOnlyTextsAndRefusedReads) {
+    Owned run(at("project/story/paragraph/textRun")), first(run->getFirstChild());
+    auto* textNode = static_cast<DOMText*>(first.node);
     EXPECT_TRUE(dom::Owned<DOMText>(textNode->replaceWholeText(u"whole"))->isSameNode(textNode));
     EXPECT_EQ(textNode->replaceWholeText(u""), nullptr);
     EXPECT_EQ(text(textNode->getData()), u"whole");

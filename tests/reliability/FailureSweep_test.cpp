@@ -106,10 +106,7 @@ std::string copyText(DOMNode* copy) {
     const dom::Owned<DOMNode> owned(copy);
     const dom::Owned<DOMLSSerializer> writer(
         DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
-    XMLCh* text = writer->writeToString(copy);
-    std::string result = sortAttributes(utf8(text));
-    XMLString::release(&text);
-    return result;
+    return canonicalXml(writer.get(), copy);
 }
 
 DOMElement* E(const Subjects& s, size_t i) { return static_cast<DOMElement*>(s[i]); }
@@ -335,8 +332,6 @@ std::vector<Operation> mutations() {
          [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->setNodeValue(u""); return done; }},
         {"insertData at 0", {kText},
          [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->insertData(0, u">"); return done; }},
-        {"insertData at the end", {kText},
-         [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->insertData(12, u"<"); return done; }},
         {"replaceData", {kText},
          [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->replaceData(0, 5, u"Howdy"); return done; }},
         {"replaceWholeText", {kText},

@@ -21,10 +21,8 @@
 #include <xalanc/XPath/XPathEvaluator.hpp>
 #include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/util/TransService.hpp>
 
 #include <cstdlib>
-#include <functional>
 #include <random>
 #include <sstream>
 
@@ -84,11 +82,6 @@ std::u16string nativeAnswer(DOMDocument* doc, const char16_t* query) {
            << "\n  native: ..." << native.substr(from, 240);
 }
 
-std::u16string fromUtf8(const std::string& s) {
-    xercesc::TranscodeFromStr t(reinterpret_cast<const XMLByte*>(s.data()), s.size(), "UTF-8");
-    return std::u16string(t.str());
-}
-
 // Copies carry names as written ("xsi:type"), not namespace bindings, and serializers add declarations
 // of their own: texts are compared without them.
 std::string withoutNamespaceDeclarations(std::string xml) {
@@ -103,19 +96,6 @@ std::string withoutNamespaceDeclarations(std::string xml) {
 // its declaration in the written part), counted across the run.
 int namespaceFaults = 0;
 int eventsHeard = 0; // mutation events heard across the run
-
-// The code of what a call threw: a DOMException's code, or the library's own code plus 1000; 0 when it
-// returned.
-int refusal(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const DOMException& e) {
-        return static_cast<short>(e.code);
-    } catch (dom::Exceptions::KwErrorCodes e) {
-        return 1000 + e;
-    }
-    return 0;
-}
 
 // copyInto as the library defines it, over the native tree; throws the code the library throws.
 void nativeCopyInto(DOMElement* target, DOMElement* source, bool deep) {
@@ -161,11 +141,11 @@ bool splitsPair(const std::u16string& t, size_t at) {
 class RandomChanges : public DomTest {
 protected:
     static std::u16string randomText(std::mt19937& rng) {
-        static const char* const parts[] = {"a", "&",   "<b>",   "\xC3\xA9",        "\xE2\x82\xAC",
-                                            " ", "x y", "\"q\"", "\xF0\x9F\x98\x80"};
-        std::string s;
+        static const char16_t* const parts[] = {u"a", u"&",   u"<b>",   u"\u00E9",    u"\u20AC",
+                                                u" ", u"x y", u"\"q\"", u"\U0001F600"};
+        std::u16string s;
         for (int i = 1 + static_cast<int>(rng() % 3); i > 0; --i) s += parts[rng() % 9];
-        return fromUtf8(s);
+        return s;
     }
 
     // Runs one sequence; `made` counts the steps made.
@@ -185,37 +165,26 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
     DOMDocument* nativeDoc = nativeDom.document();
     DOMElement* native = nativeDom.root();
     Owned ours(doc->getDocumentElement());
-    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> xerces(
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer(),
-        [](DOMLSSerializer* w) { w->release(); });
-    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(
-        new domImpl::WriterImpl(), [](DOMLSSerializer* w) { w->release(); });
+    const dom::Owned<DOMLSSerializer> xerces(
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
+    const dom::Owned<DOMLSSerializer> writer(new domImpl::WriterImpl());
+    // A copy or a subtree as Xerces-C writes it, for comparing texts.
+    auto copyXml = [&](const DOMNode* n) {
+        return withoutNamespaceDeclarations(canonicalXml(xerces.get(), n));
+    };
     const int64_t baseline = host.outstandingReferences();
     std::unique_ptr<Kw::Transaction> transaction;
-    DOMNode* nativeSnapshot = nullptr; // the native tree as it was when the transaction began
-    struct Holder {
-        DOMNode*& n;
-        ~Holder() {
-            if (n) n->release();
-        }
-    } snapshotGuard{nativeSnapshot};
+    // The native tree as it was when the transaction began.
+    std::unique_ptr<DOMNode, void (*)(DOMNode*)> nativeSnapshot(nullptr, [](DOMNode* n) { n->release(); });
 
     // Mutation events heard at the document element, by kind; a step sets what it must announce (-1: not
-    // predicted, as for copyInto's attribute writes and an abort's undoing).
+    // predicted, as for copyInto's attribute writes and an abort's undoing). The registrations end with
+    // the listener objects.
     const char16_t* const kinds[] = {u"MutationEvent,DOMNodeInserted", u"MutationEvent,DOMNodeRemoved",
                                      u"MutationEvent,DOMAttrModified", u"MutationEvent,DOMCharacterDataModified"};
     FnListener heard[4];
     auto* target = dynamic_cast<dom::events::EventTarget*>(ours.node);
     for (int k = 0; k < 4; ++k) target->addEventListener(kinds[k], &heard[k], false);
-    struct Unlisten {
-        std::function<void()> f;
-        ~Unlisten() { f(); }
-    } unlisten{[&] {
-        for (int k = 0; k < 4; ++k) {
-            target->removeEventListener(kinds[k], &heard[k], false);
-            eventsHeard += heard[k].calls;
-        }
-    }};
 
     for (int step = 0; step < steps; ++step, ++made) {
         std::vector<Path> elements, texts;
@@ -263,7 +232,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             const bool staysPut = theirs(to)->getLastChild() == theirs(from);
             announced[0] = announced[1] = cycle || staysPut ? 0 : 1;
             Owned node = mine(from), target = mine(to);
-            const int code = refusal([&] { Owned moved(target->appendChild(node.node)); });
+            const int code = thrownCode([&] { Owned moved(target->appendChild(node.node)); });
             ASSERT_EQ(code, cycle ? 3 : 0);
             if (!cycle) theirs(to)->appendChild(theirs(from));
             break;
@@ -276,8 +245,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             Owned p = mine(parent), v = mine(victim);
             Owned removed(p->removeChild(v.node));
             DOMNode* n = theirs(victim);
-            ASSERT_TRUE(sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), removed.node)),
-                                 withoutNamespaceDeclarations(canonicalXml(xerces.get(), n))));
+            ASSERT_TRUE(sameText(copyXml(removed.node), copyXml(n)));
             theirs(parent)->removeChild(n)->release();
             break;
         }
@@ -302,7 +270,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             announced[0] = cycle || inPlace ? 0 : 1;
             announced[1] = cycle ? 0 : inPlace ? 1 : 2;
             Owned p = mine(parent), v = mine(victim), n = mine(by);
-            const int code = refusal([&] { Owned old(p->replaceChild(n.node, v.node)); });
+            const int code = thrownCode([&] { Owned old(p->replaceChild(n.node, v.node)); });
             ASSERT_EQ(code, cycle ? 3 : 0);
             if (!cycle) {
                 DOMNode* nv = theirs(victim);
@@ -345,48 +313,34 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
                            : splitsPair(data, offset) || splitsPair(data, end) ? 5
                                                                                : 0;
             if (kind == 3) expected = offset > length ? 1001 : 0;
-            Owned t = mine(at);
-            ASSERT_NE(t.node, nullptr);
-            auto* ourText = static_cast<DOMText*>(t.node);
-            std::u16string ourPart;
-            const int code = refusal([&] {
+            // The same edit of either text; a substring is handed back.
+            auto edit = [&](DOMText* t) {
                 switch (kind) {
                 case 0:
-                    ourText->insertData(offset, value.c_str());
+                    t->insertData(offset, value.c_str());
                     break;
                 case 1:
-                    ourText->deleteData(offset, count);
+                    t->deleteData(offset, count);
                     break;
                 case 2:
-                    ourText->replaceData(offset, count, value.c_str());
+                    t->replaceData(offset, count, value.c_str());
                     break;
                 case 3:
-                    ourPart = ourText->substringData(offset, count);
-                    break;
+                    return std::u16string(t->substringData(offset, count));
                 default:
-                    ourText->appendData(value.c_str());
+                    t->appendData(value.c_str());
                 }
-            });
+                return std::u16string();
+            };
+            Owned t = mine(at);
+            ASSERT_NE(t.node, nullptr);
+            std::u16string ourPart;
+            const int code = thrownCode([&] { ourPart = edit(static_cast<DOMText*>(t.node)); });
             ASSERT_EQ(code, expected) << "kind " << kind << " at " << offset << " of " << length;
             if (code) break;
             // Each edit is at most one deletion, then one insertion, each announced.
             announced[3] = kind == 3 ? 0 : kind == 0 || kind == 4 ? 1 : (end > offset) + (kind == 2);
-            switch (kind) {
-            case 0:
-                n->insertData(offset, value.c_str());
-                break;
-            case 1:
-                n->deleteData(offset, count);
-                break;
-            case 2:
-                n->replaceData(offset, count, value.c_str());
-                break;
-            case 3:
-                ASSERT_TRUE(ourPart == std::u16string(n->substringData(offset, count)));
-                break;
-            default:
-                n->appendData(value.c_str());
-            }
+            ASSERT_TRUE(ourPart == edit(n));
             break;
         }
         case 8: { // copyInto, deep or not, from any element into any element
@@ -403,7 +357,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             }
             announced[0] = announced[2] = announced[3] = -1; // copies never remove
             Owned target = mine(to), source = mine(from);
-            const int code = refusal(
+            const int code = thrownCode(
                 [&] { static_cast<domImpl::ElementImpl*>(target.node)->copyInto(source.node, deep); });
             ASSERT_EQ(code, expected);
             break;
@@ -412,15 +366,12 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             const Path at = pick();
             Owned e = mine(at);
             DOMNode* nativeClone = theirs(at)->cloneNode(true);
-            const std::string expected =
-                withoutNamespaceDeclarations(canonicalXml(xerces.get(), nativeClone));
+            const std::string expected = copyXml(nativeClone);
             nativeClone->release();
             Owned clone(e->cloneNode(true));
-            ASSERT_TRUE(
-                sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), clone.node)), expected));
+            ASSERT_TRUE(sameText(copyXml(clone.node), expected));
             Owned exported(static_cast<domImpl::ElementImpl*>(e.node)->exportCopy(true));
-            ASSERT_TRUE(
-                sameText(withoutNamespaceDeclarations(canonicalXml(xerces.get(), exported.node)), expected));
+            ASSERT_TRUE(sameText(copyXml(exported.node), expected));
             ASSERT_TRUE(e->isEqualNode(theirs(at)));
             break;
         }
@@ -442,9 +393,7 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             };
             XercesDOMParser plain;
             ASSERT_TRUE(parse(plain, false)) << "not well-formed";
-            ASSERT_TRUE(sameText(withoutNamespaceDeclarations(
-                                     canonicalXml(xerces.get(), plain.getDocument()->getDocumentElement())),
-                                 withoutNamespaceDeclarations(canonicalXml(xerces.get(), theirs(at)))));
+            ASSERT_TRUE(sameText(copyXml(plain.getDocument()->getDocumentElement()), copyXml(theirs(at))));
             XercesDOMParser aware;
             if (!parse(aware, true)) ++namespaceFaults;
             break;
@@ -464,28 +413,29 @@ void RandomChanges::run(uint32_t seed, int steps, int& made) {
             if (transaction) break;
             transaction = std::make_unique<Kw::Transaction>();
             ASSERT_TRUE(transaction->Begin());
-            nativeSnapshot = native->cloneNode(true);
+            nativeSnapshot.reset(native->cloneNode(true));
             break;
         case 13: // it ends: commit or abort
             if (!transaction) break;
             if (rng() % 2) {
                 ASSERT_TRUE(transaction->Commit());
-                nativeSnapshot->release();
+                nativeSnapshot.reset();
             } else {
                 std::fill(announced, announced + 4, -1); // undoing is announced as the host sees fit
                 ASSERT_TRUE(transaction->Abort());
-                nativeDoc->replaceChild(nativeSnapshot, native)->release();
-                native = static_cast<DOMElement*>(nativeSnapshot);
+                nativeDoc->replaceChild(nativeSnapshot.get(), native)->release();
+                native = static_cast<DOMElement*>(nativeSnapshot.release());
             }
-            nativeSnapshot = nullptr;
             transaction.reset();
             break;
         }
         ASSERT_TRUE(sameText(canonicalXml(writer.get(), ours.node), canonicalXml(xerces.get(), native)));
-        for (int k = 0; k < 4; ++k)
+        for (int k = 0; k < 4; ++k) {
+            eventsHeard += heard[k].calls - before[k];
             if (announced[k] >= 0) {
                 ASSERT_EQ(heard[k].calls - before[k], announced[k]) << "kind " << k;
             }
+        }
         const char16_t* query = kQueries[rng() % (sizeof kQueries / sizeof *kQueries)];
         ASSERT_EQ(ourAnswer(query), nativeAnswer(nativeDoc, query))
             << std::string(query, query + std::char_traits<char16_t>::length(query));
