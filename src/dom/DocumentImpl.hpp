@@ -19,6 +19,9 @@ namespace domImpl {
 class ElementImpl;
 class XPathDocumentState;
 
+// Made once, in NodeImpl.cpp, with the other node bases: no other file builds its own copy of its table.
+extern template class NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>;
+
 class DocumentImpl : public NodeBase<XERCES_CPP_NAMESPACE::DOMDocument>,
                      public dom::ls::DocumentLS,
                      public virtual eventsImpl::EventTargetImpl,
