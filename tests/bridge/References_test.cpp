@@ -122,15 +122,10 @@ TEST_F(References, NavigationAndStructureFollowTheHostTree) {
 }
 
 TEST_F(References, AttributesRecordsAndReadOnlyElements) {
+    // Default, implied and uncopyable attributes as the DOM sees them: NoDataLoss_test.cpp.
     ElementRef color = at("colors/color");
-    bool isDefault = false;
-    AttributeRef(color, StringKey(u"name")).read(&isDefault);
-    EXPECT_TRUE(isDefault); // a default value, until written
     EXPECT_EQ(color.SetAttribute(StringKey(u"name"), DOMBTString(u"Noir")).str(), u"Black");
     EXPECT_EQ(color.GetAttributeValue(StringKey(u"name")).str(), u"Noir");
-    auto keys = color.get_AttributeKeys();
-    ASSERT_EQ(keys.size(), 3u);
-    EXPECT_EQ(std::u16string(keys[2].GetUChar16()), u"xsi:type");
     const StringKey xsi(u"http://www.w3.org/2001/XMLSchema-instance");
     EXPECT_TRUE(color.hasAttributeNS(xsi, StringKey(u"type")));
     EXPECT_EQ(color.GetAttributeValueNS(xsi, StringKey(u"type")).str(), u"ProcessColor");
@@ -142,12 +137,8 @@ TEST_F(References, AttributesRecordsAndReadOnlyElements) {
     EXPECT_EQ(domExceptionCode([&] { prefs.RemoveChild(prefs.get_FirstChild()); }), 7);
 
     AttributeRef version(ElementRef::get_Application(), StringKey(u"version"));
-    EXPECT_TRUE(version.isImplied());
-    EXPECT_EQ(version.read().str(), u"1");
     version.write(DOMBTString(u"2"));
     EXPECT_FALSE(version.isImplied());
-    EXPECT_TRUE(AttributeRef(color, StringKey(u"id")).isUncopyable() &&
-                !AttributeRef(color, StringKey(u"name")).isUncopyable());
     EXPECT_EQ(domExceptionCode([&] { AttributeRef(color, StringKey(u"gone")).isImplied(); }), 8);
 
     int number = 0;
