@@ -1,6 +1,7 @@
-// Transactions against the host's tree: changes undone by abort and rollback and kept by commit, the
-// order rules, and the ownership of the host's transaction. (Handlers and validators are passed on as
-// they are; their failures are in the failure table.)
+// Transactions: the order rules and the ownership of the host's transaction. Changes undone by abort and
+// rollback and kept by commit are among the random changes (RandomChanges_test.cpp) and, for an import,
+// in KWLIB_test.cpp. (Handlers and validators are passed on as they are; their failures are in the
+// failure table.)
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
@@ -24,34 +25,6 @@ protected:
     std::u16string colorName() { return at("colors/color").GetAttribute(StringKey(u"name")).str(); }
     uint64_t controlCalls() { return host.callCount(host::TransactionControl); }
 };
-
-// The undo itself is the host's. Abort, rollback and commit over changes made through the DOM are among
-// the random changes (RandomChanges_test.cpp); here the change is an import, which the DOM never makes.
-TEST_F(Transactions, AbortAndRollbackUndoAnImportAndCommitKeepsIt) {
-    const std::string p = testing_support::testDataPath("import.xml");
-    const std::u16string path(p.begin(), p.end());
-    const std::string original = host.toXml(-1, true);
-    {
-        Transaction tx;
-        ASSERT_TRUE(tx.Begin());
-        ASSERT_TRUE(KWLIB::Import(path.c_str()));
-        EXPECT_NE(host.toXml(-1, true), original);
-        EXPECT_TRUE(tx.Abort());
-        EXPECT_EQ(host.toXml(-1, true), original);
-        EXPECT_FALSE(host.transactionActive(tx.GetImpl()));
-    }
-    Transaction tx;
-    ASSERT_TRUE(tx.Begin());
-    ASSERT_TRUE(KWLIB::Import(path.c_str()));
-    EXPECT_TRUE(tx.Rollback());
-    EXPECT_EQ(host.toXml(-1, true), original);
-    EXPECT_TRUE(host.transactionActive(tx.GetImpl())); // rollback leaves it open: a later change is committed
-    ASSERT_TRUE(KWLIB::Import(path.c_str()));
-    const std::string changed = host.toXml(-1, true);
-    EXPECT_TRUE(tx.Commit());
-    EXPECT_EQ(host.toXml(-1, true), changed);
-    EXPECT_EQ(host.undoLogLength(), 0u);
-}
 
 TEST_F(Transactions, OrderRules) {
     Transaction a, b;

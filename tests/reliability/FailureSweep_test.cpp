@@ -446,6 +446,17 @@ std::vector<Operation> outputs() {
 }
 
 std::vector<Row> FailureSweep::rows() {
+    const auto assign = [&] {
+        Kw::ElementRef r(page);
+        try {
+            r = box;
+        } catch (...) {
+            host.settleRefusedReleases();
+            if (r.isNil()) throw;
+            return Fallback;
+        }
+        return Value;
+    };
     return {
         {StringToKey, {"StringKey of a new text", Code, [] { Kw::StringKey k(u"new key"); return Value; }}, {}},
         {StringToKey, {"KWLIB::RegisterElement of a new name", Code, [&] { return answered(K::RegisterElement(DOMBTString(u"kw:Fresh"), frame, frame)); }}, {}},
@@ -470,17 +481,12 @@ std::vector<Row> FailureSweep::rows() {
         {GetElementNameKey, {"get_URI", Fallback, [&] { return fellBack(color.get_URI().str().empty()); }}, {}},
         {AdjustReference, {"a copy acquires", Code, [&] { Kw::ElementRef copy(page); return Value; }},
          {"getDocumentElement (a new element object acquires)", Code, [&] { Owned e(doc->getDocumentElement()); return Value; }}},
-        {AdjustReference, {"an assignment releases (the host keeps its reference)", Code,
-                           [&] {
-                               Kw::ElementRef r(page);
-                               try {
-                                   r = Kw::ElementRef();
-                               } catch (...) {
-                                   host.settleRefusedReleases();
-                                   throw;
-                               }
-                               return Value;
-                           }, kCode, 2}, {}},
+        // An assignment releases, then acquires: either refused, the target holds nothing (a refused
+        // release is not retried later, and the host keeps the reference it refused to drop).
+        {AdjustReference, {"an assignment releases", Code, assign, kCode, 2}, {}},
+        {AdjustReference, {"an assignment acquires", Code, assign, kCode, 3}, {}},
+        {AdjustReference, {"GetAttributeDoubleRef's temporary record acquires", Code,
+                           [&] { box.GetAttributeDoubleRef(bounds); return Value; }}, {}},
         {AdjustReference, {"a destructor releases (the status is not examined)", Fallback,
                            [&] {
                                delete new Kw::ElementRef(page);
