@@ -2,7 +2,6 @@
 // rollback and kept by commit are among the random changes (RandomChanges_test.cpp) and, for an import,
 // in KWLIB_test.cpp. (Handlers and validators are passed on as they are; their failures are in the
 // failure table.)
-#include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
 
