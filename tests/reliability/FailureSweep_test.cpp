@@ -401,13 +401,11 @@ class SaveFilterNodeByNode : public domImpl::WriterFilterImpl {};
 // A write of `node` through `filter` (none: nullptr), to a string or to a byte stream; nullopt for a
 // failed write.
 Result writtenThrough(DOMLSSerializerFilter* filter, const DOMNode* node, bool toStream = false) {
-    std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> writer(new domImpl::WriterImpl(),
-                                                                         [](DOMLSSerializer* w) { w->release(); });
+    const dom::Owned<DOMLSSerializer> writer(new domImpl::WriterImpl());
     writer->setFilter(filter);
     if (toStream) {
-        std::unique_ptr<DOMLSOutput, void (*)(DOMLSOutput*)> output(
-            DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSOutput(),
-            [](DOMLSOutput* o) { o->release(); });
+        const dom::Owned<DOMLSOutput> output(
+            DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSOutput());
         MemBufFormatTarget target;
         output->setByteStream(&target);
         output->setEncoding(u"UTF-8");
