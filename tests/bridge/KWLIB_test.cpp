@@ -3,6 +3,7 @@
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/StringKey.hpp>
+#include <DOMKw/bridge/Transaction.hpp>
 
 // Xalan-C's own declaration of its document: the bridge's forward declaration must name the same type.
 #include <xalanc/Include/PlatformDefinitions.hpp>
@@ -174,7 +175,7 @@ TEST_F(Registration, BaseInstancesAndValueMaps) {
     EXPECT_EQ(gone->getValue(DOMBTString(u"width")).str(), u"");
 }
 
-TEST_F(Registration, ImportAddsTheProjectOrChangesNothing) {
+TEST_F(Registration, ImportAddsTheProjectOrChangesNothingAndATransactionUndoesIt) {
     const std::string before = host.toXml();
     auto path = [](const std::string& name) {
         const std::string p = testing_support::testDataPath(name);
@@ -185,8 +186,21 @@ TEST_F(Registration, ImportAddsTheProjectOrChangesNothing) {
     EXPECT_FALSE(K::Import(path("").c_str())); // a folder
     EXPECT_FALSE(K::Import(nullptr));
     EXPECT_EQ(host.toXml(), before);
-
-    ASSERT_TRUE(K::Import(path("import.xml").c_str()));
+    // Undone by abort, and by rollback, which leaves the transaction open: an import then is committed.
+    for (const bool abort : {true, false}) {
+        Transaction tx;
+        ASSERT_TRUE(tx.Begin());
+        ASSERT_TRUE(K::Import(path("import.xml").c_str()));
+        EXPECT_NE(host.toXml(), before);
+        EXPECT_TRUE(abort ? tx.Abort() : tx.Rollback());
+        EXPECT_EQ(host.toXml(), before);
+        EXPECT_EQ(host.transactionActive(tx.GetImpl()), !abort);
+        if (abort) continue;
+        ASSERT_TRUE(K::Import(path("import.xml").c_str()));
+        EXPECT_TRUE(tx.Commit());
+        EXPECT_EQ(host.undoLogLength(), 0u);
+    }
+    EXPECT_EQ(host.transactionCount(), 0u);
     ElementRef imported = ElementRef::get_Application().get_FirstChild();
     while (!imported.get_NextSibling().isNil()) imported = imported.get_NextSibling();
     EXPECT_EQ(imported.GetAttribute(StringKey(u"id")).str(), u"p2");

@@ -21,8 +21,8 @@ protected:
 };
 
 // Reference counting, asserted once for the whole suite: each way of getting, copying, moving or
-// assigning a reference holds exactly what it should, nil and self assignments call nothing, and a
-// failing acquire or release holds nothing.
+// assigning a reference holds exactly what it should, and nil and self assignments call nothing. A failing
+// acquire or release holds nothing: see the failure table (FailureSweep_test.cpp).
 TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
     ElementRef page = at("project/layout/spread/page");
     ElementRef first = at("project/layout/spread/page/box");
@@ -69,22 +69,6 @@ TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
         EXPECT_EQ(host.outstandingReferences(), baseline);
     }
 
-    host.failAt(host::AdjustReference, 0x70005);
-    EXPECT_EQ(domExceptionCode([&] { ElementRef copy(page); }), 5);
-    EXPECT_EQ(host.outstandingReferences(), baseline);
-    ElementRef target(page);
-    host.failAt(host::AdjustReference, 0x70005); // the release of page
-    EXPECT_EQ(domExceptionCode([&] { target = first; }), 5);
-    EXPECT_TRUE(target.isNil()); // not retried later: the target no longer claims the page
-    EXPECT_EQ(host.referencesOn(page.get()), 2); // the host kept the reference it refused to drop
-    ElementRef other(page);
-    host.failAt(host::AdjustReference, 0x70005, 2); // release fine, acquire of the box refused
-    EXPECT_EQ(domExceptionCode([&] { other = first; }), 5);
-    EXPECT_TRUE(other.isNil());
-    host.failAt(host::AdjustReference, 0x70005); // the acquire for an attribute read's temporary record
-    EXPECT_EQ(domExceptionCode([&] { first.GetAttributeDoubleRef(StringKey(u"bounds")); }), 5);
-    EXPECT_EQ(host.referencesOn(first.get()), 1);
-    ASSERT_EQ(host::callbacks().AdjustReference(page.get(), false), 0); // give back the refused release
 }
 
 TEST_F(References, NavigationAndStructureFollowTheHostTree) {
@@ -122,15 +106,10 @@ TEST_F(References, NavigationAndStructureFollowTheHostTree) {
 }
 
 TEST_F(References, AttributesRecordsAndReadOnlyElements) {
+    // Default, implied and uncopyable attributes as the DOM sees them: NoDataLoss_test.cpp.
     ElementRef color = at("colors/color");
-    bool isDefault = false;
-    AttributeRef(color, StringKey(u"name")).read(&isDefault);
-    EXPECT_TRUE(isDefault); // a default value, until written
     EXPECT_EQ(color.SetAttribute(StringKey(u"name"), DOMBTString(u"Noir")).str(), u"Black");
     EXPECT_EQ(color.GetAttributeValue(StringKey(u"name")).str(), u"Noir");
-    auto keys = color.get_AttributeKeys();
-    ASSERT_EQ(keys.size(), 3u);
-    EXPECT_EQ(std::u16string(keys[2].GetUChar16()), u"xsi:type");
     const StringKey xsi(u"http://www.w3.org/2001/XMLSchema-instance");
     EXPECT_TRUE(color.hasAttributeNS(xsi, StringKey(u"type")));
     EXPECT_EQ(color.GetAttributeValueNS(xsi, StringKey(u"type")).str(), u"ProcessColor");
@@ -142,12 +121,8 @@ TEST_F(References, AttributesRecordsAndReadOnlyElements) {
     EXPECT_EQ(domExceptionCode([&] { prefs.RemoveChild(prefs.get_FirstChild()); }), 7);
 
     AttributeRef version(ElementRef::get_Application(), StringKey(u"version"));
-    EXPECT_TRUE(version.isImplied());
-    EXPECT_EQ(version.read().str(), u"1");
     version.write(DOMBTString(u"2"));
     EXPECT_FALSE(version.isImplied());
-    EXPECT_TRUE(AttributeRef(color, StringKey(u"id")).isUncopyable() &&
-                !AttributeRef(color, StringKey(u"name")).isUncopyable());
     EXPECT_EQ(domExceptionCode([&] { AttributeRef(color, StringKey(u"gone")).isImplied(); }), 8);
 
     int number = 0;

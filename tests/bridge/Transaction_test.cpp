@@ -1,7 +1,7 @@
-// Transactions against the host's tree: changes undone by abort and rollback and kept by commit, the
-// order rules, and the ownership of the host's transaction. (Handlers and validators are passed on as
-// they are; their failures are in the failure table.)
-#include <DOMKw/bridge/KWLIB.hpp>
+// Transactions: the order rules and the ownership of the host's transaction. Changes undone by abort and
+// rollback and kept by commit are among the random changes (RandomChanges_test.cpp) and, for an import,
+// in KWLIB_test.cpp. (Handlers and validators are passed on as they are; their failures are in the
+// failure table.)
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
 
@@ -24,54 +24,6 @@ protected:
     std::u16string colorName() { return at("colors/color").GetAttribute(StringKey(u"name")).str(); }
     uint64_t controlCalls() { return host.callCount(host::TransactionControl); }
 };
-
-// The undo itself is the host's: the changes are one of each kind of host call the facade makes.
-TEST_F(Transactions, AbortAndRollbackUndoEveryChangeAndCommitKeepsIt) {
-    const std::function<void()> changes[] = {
-        [this] { at("project/story/paragraph/textRun").get_FirstChild().SetTextValue(5, DOMBTString(u" there")); },
-        [this] { at("project/story/paragraph/textRun").get_FirstChild().DeleteTextValue(0, 7); },
-        [this] {
-            at("project/layout/spread/page").InsertBeforeChild(DOMBTString(u"<box id=\"n\"/>"), ElementRef(), 0);
-        },
-        [] {
-            const std::string p = testing_support::testDataPath("import.xml");
-            ASSERT_TRUE(KWLIB::Import(std::u16string(p.begin(), p.end()).c_str()));
-        },
-        [this] {
-            ElementRef color = at("colors/color");
-            rename(u"A");
-            at("colors").RemoveChild(color);
-            at("project").InsertBeforeChild(color, ElementRef());
-            color.SetAttribute(StringKey(u"name"), DOMBTString(u"B"));
-            at("project").RemoveChild(color);
-        },
-    };
-    const std::string original = host.toXml(-1, true);
-    for (size_t i = 0; i < std::size(changes); ++i) {
-        SCOPED_TRACE(i);
-        {
-            Transaction tx;
-            ASSERT_TRUE(tx.Begin());
-            changes[i]();
-            EXPECT_NE(host.toXml(-1, true), original);
-            EXPECT_TRUE(tx.Abort());
-            EXPECT_EQ(host.toXml(-1, true), original);
-            EXPECT_FALSE(host.transactionActive(tx.GetImpl()));
-        }
-        Transaction tx;
-        ASSERT_TRUE(tx.Begin());
-        changes[i]();
-        EXPECT_TRUE(tx.Rollback());
-        EXPECT_EQ(host.toXml(-1, true), original);
-        EXPECT_TRUE(host.transactionActive(tx.GetImpl())); // rollback leaves it open: a later change is committed
-        changes[i]();
-        const std::string changed = host.toXml(-1, true);
-        EXPECT_TRUE(tx.Commit());
-        EXPECT_EQ(host.toXml(-1, true), changed);
-        EXPECT_EQ(host.undoLogLength(), 0u);
-        host.loadFile(testing_support::testDataPath("small.xml"));
-    }
-}
 
 TEST_F(Transactions, OrderRules) {
     Transaction a, b;

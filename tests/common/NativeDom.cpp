@@ -1,8 +1,10 @@
 #include "common/NativeDom.hpp"
 
 #include <DOMKw/dom/Object.hpp>
+#include <DOMKw/dom/Owned.hpp>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/sax/HandlerBase.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/TransService.hpp>
 
@@ -136,6 +138,30 @@ std::string canonicalXml(DOMLSSerializer* writer, const DOMNode* node) {
     // The attribute part ends with a quote, never with the slash of a nested empty element.
     static const std::regex emptyElement(R"(<([^\s/<>]+)((?:\s[^<>]*")?)></\1>)");
     return sortAttributes(std::regex_replace(out, emptyElement, "<$1$2/>"));
+}
+
+std::string nativeXml(const DOMNode* node) {
+    const dom::Owned<DOMLSSerializer> writer(
+        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
+    return canonicalXml(writer.get(), node);
+}
+
+std::unique_ptr<XercesDOMParser> parseBack(const std::u16string& text, bool namespaces) {
+    auto parser = std::make_unique<XercesDOMParser>();
+    HandlerBase errors;
+    parser->setErrorHandler(&errors);
+    parser->setDoNamespaces(namespaces);
+    MemBufInputSource in(reinterpret_cast<const XMLByte*>(text.data()), text.size() * sizeof(char16_t),
+                         "written");
+    in.setEncoding(u"UTF-16LE");
+    try {
+        parser->parse(in);
+    } catch (...) {
+        return nullptr;
+    }
+    if (parser->getErrorCount() != 0 || !parser->getDocument() || !parser->getDocument()->getDocumentElement())
+        return nullptr;
+    return parser;
 }
 
 void collect(DOMNode* node, DOMNode::NodeType type, Path& path, std::vector<Path>& out) {

@@ -28,6 +28,13 @@ private:
 // the attributes of every start tag sorted (the two sides need not agree on attribute order).
 std::string canonicalXml(XERCES_CPP_NAMESPACE::DOMLSSerializer* writer, const XERCES_CPP_NAMESPACE::DOMNode* node);
 
+// canonicalXml through the stock Xerces-C serializer.
+std::string nativeXml(const XERCES_CPP_NAMESPACE::DOMNode* node);
+
+// XML text written by the library parsed again, with or without namespaces: the parser holding the
+// document, or null when the text is not well-formed.
+std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parseBack(const std::u16string& text, bool namespaces);
+
 // Sorts the attributes within each start tag of XML text.
 std::string sortAttributes(const std::string& xml);
 

@@ -1,11 +1,9 @@
 // Changes made through the DOM lose nothing: a refused change leaves the host tree as it was, copies copy,
 // moves move everything, enumerations and saves see the present, and what XML cannot hold is refused at
-// the entry. The host tree is read through the reference host itself.
+// the entry; text and attribute nodes follow the host's records. The host tree is read through the
+// reference host itself. (Character-data offsets at every boundary are compared with a native text in
+// RandomChanges_test.cpp.)
 #include <DOMKw/bridge/Exceptions.hpp>
-
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/sax/HandlerBase.hpp>
 
 #include <functional>
 
@@ -19,20 +17,6 @@ namespace {
 class NoDataLoss : public DomTest {
 protected:
     std::string xml(const std::string& path) { return host.toXml(host.find(path)); }
-    static bool parsesBack(const std::u16string& text) {
-        XercesDOMParser parser;
-        HandlerBase errors;
-        parser.setErrorHandler(&errors);
-        MemBufInputSource in(reinterpret_cast<const XMLByte*>(text.data()), text.size() * sizeof(char16_t),
-                             "saved");
-        in.setEncoding(u"UTF-16LE");
-        try {
-            parser.parse(in);
-        } catch (...) {
-            return false;
-        }
-        return parser.getErrorCount() == 0;
-    }
 };
 
 // exportCopy leaves out read-only children and uncopyable attributes; cloneNode and moves keep them.
@@ -216,7 +200,51 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
     EXPECT_EQ(host.toXml(), before);
     // What XML holds goes through, and the saved project parses back.
     e->setAttribute(u"ok", u"tab\tnew\nline \U0001F600 \uFFFD");
-    EXPECT_TRUE(parsesBack(doc->saveToString(nullptr)));
+    EXPECT_TRUE(parseBack(doc->saveToString(nullptr), false));
+}
+
+// replaceWholeText hands back the node itself, or null for an empty text (which it leaves alone); a copy
+// is equal but not the same host object; a read-only text refuses.
+TEST_F(NoDataLoss, WholeTextCopiesAndReadOnlyTexts) {
+    Owned run(at("project/story/paragraph/textRun")), first(run->getFirstChild());
+    auto* textNode = static_cast<DOMText*>(first.node);
+    EXPECT_TRUE(dom::Owned<DOMText>(textNode->replaceWholeText(u"whole"))->isSameNode(textNode));
+    EXPECT_EQ(textNode->replaceWholeText(u""), nullptr);
+    EXPECT_EQ(text(textNode->getData()), u"whole");
+    dom::Owned<DOMNode> copy(textNode->cloneNode(true));
+    EXPECT_TRUE(domImpl::refOf(copy.get()).isNil());
+    EXPECT_TRUE(textNode->isEqualNode(copy.get()) && !textNode->isSameNode(copy.get()));
+    Owned prefs(at("preferences"));
+    Owned locked(prefs->getLastChild());
+    EXPECT_EQ(domExceptionCode([&] { static_cast<DOMText*>(locked.node)->appendData(u"x"); }), 7);
+}
+
+// Specified: not for a default value nor an implied attribute, yes once written. Uncopyable: copyAttribute
+// declines, cloneNode copies anyway. The attribute map follows writes made by anyone.
+TEST_F(NoDataLoss, AttributeNodesFollowTheHostsAttributeRecords) {
+    Owned color(at("colors/color"));
+    DOMNamedNodeMap* attrs = color->getAttributes();
+    Owned name(attrs->getNamedItem(u"name")), app(doc->getDocumentElement());
+    Owned version(app.element()->getAttributeNode(u"version"));
+    EXPECT_FALSE(static_cast<DOMAttr*>(name.node)->getSpecified());
+    EXPECT_FALSE(static_cast<DOMAttr*>(version.node)->getSpecified());
+    Owned id(attrs->getNamedItem(u"id"));
+    EXPECT_EQ(static_cast<domImpl::AttrImpl*>(id.node)->copyAttribute(), nullptr);
+    dom::Owned<DOMNode> clone(id->cloneNode(false));
+    EXPECT_EQ(text(clone->getNodeValue()), u"c1");
+    static_cast<DOMAttr*>(name.node)->setValue(u"Noir");
+    EXPECT_EQ(text(color.element()->getAttribute(u"name")), u"Noir");
+    EXPECT_TRUE(static_cast<DOMAttr*>(name.node)->getSpecified());
+
+    Owned c2(at("colors/color[2]")); // id, name
+    ASSERT_EQ(c2->getAttributes()->getLength(), 2u);
+    c2.element()->setAttribute(u"extra", u"1");
+    Kw::ElementRef::fromHandle(host.find("colors/color[2]")).SetAttribute(Kw::StringKey(u"byHost"), u"2");
+    c2.element()->setAttribute(u"xsi:type", u"SpotColor");
+    ASSERT_EQ(c2->getAttributes()->getLength(), 5u);
+    Owned last(c2->getAttributes()->item(4));
+    EXPECT_EQ(text(last->getNodeName()), u"xsi:type");
+    EXPECT_EQ(c2->getAttributes()->item(5), nullptr);
 }
 
 } // namespace
