@@ -1,12 +1,10 @@
-// The reference host on its own, through its callback table as the library sees it: the lifetime of its
-// objects, insertion from text, failure injection, and files and texts written to hurt it (document types
-// that expand, deep nesting, elements with too many attributes, header names that would inject markup),
-// each refused with a LoadError that names its place, or a status, leaving the loaded project as it was.
+// The reference host's loading, which the tool and every fixture rely on: files and texts written to hurt
+// it (document types that expand, deep nesting, elements with too many attributes, header names that
+// would inject markup), each refused with a LoadError that names its place, or a status, leaving the
+// loaded project as it was; and the namespaces of what it loads, against a native DOM.
 #include <DOMKw/bridge/ObjectRef.hpp>
 
 #include <xercesc/dom/DOM.hpp>
-
-#include <tuple>
 
 #include "bridge/CallbackTable.hpp"
 #include "common/HostFixture.hpp"
@@ -209,126 +207,6 @@ TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDomAndTextMayNotPass
     EXPECT_EQ(cb().AdjustReference(out, false), 0);
     EXPECT_EQ(cb().RemoveChild(parent, out), 0);
     EXPECT_EQ(host.toXml(), before);
-}
-
-// Releases remember the top of the tree they found, and forget it when the tree changes shape: a
-// subtree taken out of the tree is freed exactly when its last reference goes, however the releases
-// before it found their way up.
-TEST_F(ReferenceHost, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoes) {
-    const size_t chain = 200;
-    host.loadString("<application><a>" + repeat("<e>", chain) + repeat("</e>", chain) + "</a><b/></application>",
-                    "chain.xml");
-    HostRef a = -1, b = -1;
-    ASSERT_EQ(cb().NavigateElement(&a, host.application(), 1, NO_KEY, 0), 0);
-    ASSERT_EQ(cb().NavigateElement(&b, a, 3, NO_KEY, 0), 0);
-    std::vector<HostRef> levels{a};
-    for (size_t i = 0; i < chain; ++i) {
-        levels.push_back(-1);
-        ASSERT_EQ(cb().NavigateElement(&levels.back(), levels[i], 1, NO_KEY, 0), 0);
-    }
-    const size_t all = host.liveObjects();
-    // References taken and given back on an attached tree free nothing.
-    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, true), 0);
-    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, false), 0);
-    // Each step: a reference taken (+), given back (-), the middle removed from its parent (r) or moved
-    // under <b> (m); the live objects afterwards, counted from the end of the chain.
-    const HostRef middle = levels[chain / 2], deepest = levels.back();
-    const std::tuple<char, HostRef, size_t> steps[] = {
-        {'+', deepest, 0}, {'+', middle, 0}, {'r', levels[chain / 2 - 1], 0},
-        {'-', middle, 0},  {'m', b, 0},      {'-', deepest, 0},
-        {'+', deepest, 0}, {'r', b, 0},      {'-', deepest, chain - chain / 2 + 1},
-    };
-    for (const auto& [what, h, freed] : steps) {
-        if (what == '+' || what == '-') {
-            ASSERT_EQ(cb().AdjustReference(h, what == '+'), 0);
-        } else {
-            ASSERT_EQ(what == 'r' ? cb().RemoveChild(h, middle) : cb().InsertBeforeChild(h, middle, -1), 0);
-        }
-        EXPECT_EQ(host.liveObjects(), all - freed) << what;
-    }
-}
-
-TEST_F(ReferenceHost, ObjectsLiveWhileInTheTreeOrReferenced) {
-    const HostRef box = host.find("project/layout/spread/page/box");
-    const HostRef page = host.find("project/layout/spread/page");
-    const size_t live = host.liveObjects();
-    ASSERT_EQ(cb().AdjustReference(box, true), 0);
-    ASSERT_EQ(cb().RemoveChild(page, box), 0);
-    EXPECT_TRUE(host.exists(box)); // out of the tree but referenced
-    ASSERT_EQ(cb().AdjustReference(box, false), 0);
-    EXPECT_FALSE(host.exists(box));
-    EXPECT_EQ(host.liveObjects(), live - 1);
-    // A freed handle is refused everywhere, never a crash.
-    bool flag = false;
-    const XMLCh* text = nullptr;
-    HostRef out = -1;
-    EXPECT_EQ(cb().AdjustReference(box, true), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().IsTextNode(&flag, box), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().GetAttributeValue(&text, box, host.keyOf(u"id"), nullptr), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().NavigateElement(&out, box, host::FirstChild, NO_KEY, 0), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().InsertBeforeChild(page, box, -1), kwhost::NOT_FOUND);
-    // Releasing more than acquired is refused.
-    EXPECT_EQ(cb().AdjustReference(page, false), kwhost::INVALID_STATE);
-}
-
-TEST_F(ReferenceHost, InsertionFromXmlTextResolvesNamespacesFromTheTree) {
-    const HostRef colors = host.find("colors");
-    HostRef added = -1;
-    ASSERT_EQ(cb().InsertNewChild(&added, colors, u"<color xsi:type=\"SpotColor\" name=\"Gold\">\n</color>", -1, 0), 0);
-    EXPECT_EQ(host.referencesOn(added), 1);
-    const XMLCh* value = nullptr;
-    ASSERT_EQ(cb().GetAttributeValueNS(&value, added, host.keyOf(u"http://www.w3.org/2001/XMLSchema-instance"),
-                                       host.keyOf(u"type"), nullptr),
-              0);
-    EXPECT_EQ(std::u16string(value), u"SpotColor");
-    int32_t children = -1;
-    cb().GetNumChildren(&children, added);
-    EXPECT_EQ(children, 1); // inserted text is content, even when it is only whitespace
-    EXPECT_EQ(cb().AdjustReference(added, false), 0);
-    EXPECT_TRUE(host.exists(added)); // still in the tree
-
-    // Malformed text, a bad reference child, or a read-only parent change nothing.
-    const std::string before = host.toXml();
-    HostRef out = -1;
-    EXPECT_EQ(cb().InsertNewChild(&out, colors, u"<color>", -1, 0), kwhost::SYNTAX);
-    EXPECT_EQ(cb().InsertNewChild(&out, colors, u"<a/>", host.find("project"), 0), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().InsertNewChild(&out, host.find("preferences"), u"<a/>", -1, 0), kwhost::NO_MODIFICATION);
-    EXPECT_EQ(out, -1);
-    EXPECT_EQ(host.toXml(), before);
-}
-
-// Calls are counted whether or not a failure is armed; each armed selector fails at its own call, once;
-// arming a selector again replaces its failure; disarming ends all of them.
-TEST_F(ReferenceHost, failuresArmedOnSeveralSelectorsEachFireAtTheirOwnCall) {
-    // Failures armed (S: StringToKey, K: KeyToString; n-th call), the calls made, their statuses.
-    const std::tuple<std::vector<std::pair<char, int>>, std::string, std::vector<int32_t>> rows[] = {
-        {{{'S', 2}}, "SSS", {0, 0x55, 0}},
-        {{{'S', 2}, {'K', 1}}, "SKSK", {0, 0x55, 0x55, 0}},
-        {{{'S', 1}, {'S', 3}}, "SSSS", {0, 0, 0x55, 0}}, // armed again
-        {{}, "KS", {0, 0}},
-    };
-    HostKey key = NO_KEY;
-    cb().StringToKey(&key, u"known");
-    for (const auto& [armed, calls, expected] : rows) {
-        SCOPED_TRACE(calls);
-        host.resetCallCounts();
-        for (const auto& [c, nth] : armed) host.failAt(c == 'S' ? host::StringToKey : host::KeyToString, 0x55, nth);
-        EXPECT_EQ(host.failureArmed(), !armed.empty());
-        std::vector<int32_t> statuses;
-        for (char c : calls) {
-            const XMLCh* text = nullptr;
-            HostKey k = NO_KEY;
-            statuses.push_back(c == 'S' ? cb().StringToKey(&k, u"known") : cb().KeyToString(&text, key));
-        }
-        EXPECT_EQ(statuses, expected);
-        EXPECT_FALSE(host.failureArmed());
-        EXPECT_EQ(host.totalCalls(), calls.size());
-    }
-    host.failAt(host::StringToKey, 0x55, 1);
-    host.failAt(host::KeyToString, 0x55, 1);
-    host.disarm();
-    EXPECT_FALSE(host.failureArmed());
-    EXPECT_EQ(cb().StringToKey(&key, u"known"), 0);
 }
 
 } // namespace

@@ -1,4 +1,3 @@
-#include <DOMKw/strings/DOMBTString.hpp>
 #include <DOMKw/text/TextConversion.hpp>
 
 #include "text/ConverterCache.hpp"
@@ -6,9 +5,7 @@
 #include "TextTestSupport.hpp"
 
 #include <gtest/gtest.h>
-#include <unicode/ucnv.h>
 
-#include <cstring>
 #include <thread>
 
 namespace ZuText {
@@ -55,32 +52,6 @@ TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     EXPECT_FALSE(ToUnicode(59, "a", consumed, units, written));
     EXPECT_EQ(units[0], 0);
     EXPECT_EQ(consumed + written, 0u);
-}
-
-// DOMBTString::GetUChar goes through the cache to windows-1252: the same bytes as ICU's own
-// substituting conversion, for every BMP unit (lone surrogates included).
-TEST(GetUChar, MatchesIcuWindows1252ForEveryUnit) {
-    std::u16string all;
-    for (uint32_t u = 1; u <= 0xFFFF; ++u) all += static_cast<char16_t>(u);
-    all += u"\U0001F600";
-    DOMBTString text(all.data(), 0, static_cast<long>(all.size()));
-    const unsigned char* view = text.GetUChar();
-
-    UErrorCode error = U_ZERO_ERROR;
-    UConverter* icu = ucnv_open("windows-1252", &error);
-    ASSERT_TRUE(U_SUCCESS(error));
-    std::string expected(all.size() + 1, '\0');
-    const int32_t n = ucnv_fromUChars(icu, expected.data(), static_cast<int32_t>(expected.size()), all.data(),
-                                      static_cast<int32_t>(all.size()), &error);
-    ucnv_close(icu);
-    ASSERT_TRUE(U_SUCCESS(error));
-    expected.resize(static_cast<size_t>(n));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(view), expected.size()), expected);
-    EXPECT_EQ(view[expected.size()], 0);
-
-    EXPECT_STREQ(reinterpret_cast<const char*>(DOMBTString(u"caf\u00E9 \u4E00\u20AC").GetUChar()),
-                 "caf\xE9 \x1A\x80");
-    EXPECT_STREQ(reinterpret_cast<const char*>(DOMBTString().GetUChar()), "");
 }
 
 // Conversions from two threads share the one cached converter; the lock covers the conversion as well as
