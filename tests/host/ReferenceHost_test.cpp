@@ -117,24 +117,12 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
     EXPECT_EQ(count, 2);
 }
 
-// An element holds at most 255 attributes, loaded, inserted or set; a refusal changes nothing.
+// An element holds at most 255 attributes: through the DOM a refusal arrives as a DOMException, and every
+// attribute stays visible.
 TEST_F(ReferenceHost, AnElementHoldsAtMost255AttributesAndARefusalChangesNothing) {
-    host.loadString("<application xmlns:p=\"urn:p\"><box" + attributes(254) + "/></application>", "full.xml");
-    const HostRef box = host.find("box"), app = host.application();
-    const HostKey p = host.keyOf(u"urn:p");
-    ASSERT_EQ(cb().SetAttributeValue(box, host.keyOf(u"extra"), u"255th"), 0);
-    HostRef out = -1;
-    EXPECT_EQ(cb().InsertNewChild(&out, app, wide("<box" + attributes(256) + "/>").c_str(), -1, 0),
-              kwhost::INDEX_SIZE);
-    EXPECT_EQ(out, -1);
+    host.loadString("<application xmlns:p=\"urn:p\"><box" + attributes(255) + "/></application>", "full.xml");
+    const HostRef box = host.find("box");
     const std::string full = host.toXml();
-    EXPECT_EQ(cb().SetAttributeValue(box, host.keyOf(u"one-more"), u"x"), kwhost::INDEX_SIZE);
-    EXPECT_EQ(cb().SetAttributeValueNS(box, p, host.keyOf(u"local"), u"x"), kwhost::INDEX_SIZE);
-    // Writing an attribute that is there stays allowed.
-    EXPECT_EQ(cb().SetAttributeValue(box, host.keyOf(u"a0"), u"new"), 0);
-    EXPECT_EQ(host.toXml(),
-              full.substr(0, full.find("a0=\"0\"")) + "a0=\"new\"" + full.substr(full.find("a0=\"0\"") + 6));
-
     // Through the DOM: the refusal arrives as a DOMException and every attribute stays visible.
     auto* doc = domImpl::DocumentImpl::create(ElementRef::get_Application());
     {
@@ -147,8 +135,12 @@ TEST_F(ReferenceHost, AnElementHoldsAtMost255AttributesAndARefusalChangesNothing
                   xercesc::DOMException::INDEX_SIZE_ERR);
         EXPECT_EQ(element->getAttributes()->getLength(), 255u);
         EXPECT_EQ(ElementRef::fromHandle(box).get_AttributeKeys().size(), 255u);
+        // Writing an attribute that is there stays allowed.
+        element.element()->setAttribute(u"a0", u"new");
     }
     doc->release();
+    EXPECT_EQ(host.toXml(),
+              full.substr(0, full.find("a0=\"0\"")) + "a0=\"new\"" + full.substr(full.find("a0=\"0\"") + 6));
 }
 
 // The deepest file the bound allows loads with the namespaces a native DOM gives it; text inserted at its

@@ -55,6 +55,14 @@ struct Converted {
     uint32_t consumed;
     std::u16string units; // to Unicode
     std::string bytes;    // from Unicode
+
+    template <class Out> const Out& text() const {
+        if constexpr (std::is_same_v<Out, std::string>) {
+            return bytes;
+        } else {
+            return units;
+        }
+    }
 };
 
 // Converts `in` whole into a buffer of `capacity` units (0: room enough) filled with a mark; the output
