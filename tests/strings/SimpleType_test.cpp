@@ -1,5 +1,5 @@
-// Typed value conversion: parsers and formats, the binary and character forms, and the conversions the
-// host performs.
+// Typed value conversion: parsers and formats, the binary and character forms, the conversions the host
+// performs, and typed attribute writes.
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
@@ -167,6 +167,39 @@ TEST_F(HostConversions, MeasurementsAndEnumerations) {
     check(rows);
     host.failAt(Kw::host::ConvertValue, 0x70005);
     EXPECT_EQ(domExceptionCode([&] { Kw::FixedToString(POINTS, 0, 0); }), 16); // whatever the host's status
+}
+
+// A plug-in writes typed attributes with whatever integer type it has at hand: every standard integer
+// type compiles, means the host's signed 32-bit number, and a value the host cannot hold is refused (16)
+// before anything is written.
+TEST_F(HostConversions, unsignedAndSizeTypesCompileAndWriteTheHostsNumberOrAreRefusedWhole) {
+    const Kw::ElementRef box = Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"));
+    const Kw::StringKey key(u"count");
+    const auto written = [&](auto value) {
+        box.SetAttribute(key, u"before");
+        try {
+            box.SetAttribute(key, value);
+        } catch (const xercesc::DOMException&) {
+            EXPECT_EQ(box.GetAttribute(key).str(), u"before") << "written although refused";
+            throw;
+        }
+        return box.GetAttribute(key).str();
+    };
+    const std::vector<Row> rows = {
+        {[&] { return written(5u); }, u"5"},
+        {[&] { return written(UINT32_MAX); }, 16},
+        {[&] { return written(uint32_t{INT32_MAX}); }, u"2147483647"},
+        {[&] { return written(size_t{42}); }, u"42"},
+        {[&] { return written(size_t{1} << 40); }, 16},
+        {[&] { return written(7ul); }, u"7"},
+        {[&] { return written(UINT64_MAX); }, 16},
+        {[&] { return written(int64_t{-9}); }, u"-9"},
+        // `long` is 64 bits wide on LP64 systems: it still means the host's signed 32-bit number.
+        {[&] { return written(-7L); }, u"-7"},
+        {[&] { return written(static_cast<long>(INT32_MAX) + 1); }, 16},
+        {[&] { return written(static_cast<long long>(INT32_MIN) - 1); }, 16},
+    };
+    check(rows);
 }
 
 // A host that fills the whole 256-unit buffer and writes no terminator.

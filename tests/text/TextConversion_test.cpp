@@ -1,6 +1,5 @@
+// The whole-buffer entry points over the shared converter cache.
 #include <DOMKw/text/TextConversion.hpp>
-
-#include "text/ConverterCache.hpp"
 
 #include "TextTestSupport.hpp"
 
@@ -10,30 +9,6 @@
 
 namespace ZuText {
 namespace {
-
-IConverter* cached(uint32_t id, Direction direction) {
-    return ConverterCache::Instance().With(id, direction, [](IConverter* c) { return c; });
-}
-
-TEST(ConverterCache, SamePairGivesTheSameConverterAndAnotherPairReplacesIt) {
-    IConverter* first = cached(0, Direction::fromUnicode);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(cached(0, Direction::fromUnicode), first);
-
-    // Leave the to-Unicode converter with a held-back byte, switch away and back: a fresh converter
-    // holds nothing back, so it is a new one.
-    ConverterCache::Instance().With(8, Direction::toUnicode, [](IConverter* c) {
-        char16_t out[4];
-        uint32_t consumed = 1, written = 4;
-        EXPECT_EQ(c->ConvertBuffer("\x82", consumed, out, written, false), kPending);
-        return 0;
-    });
-    cached(0, Direction::fromUnicode);
-    uint32_t pending = 99;
-    cached(8, Direction::toUnicode)->CountPending(pending);
-    EXPECT_EQ(pending, 0u);
-    EXPECT_EQ(cached(59, Direction::toUnicode), nullptr);
-}
 
 // The entry points convert a whole buffer: a trailing lead byte is substituted, not held back; the
 // checking entry points refuse bad arguments and encodings that do not open.
