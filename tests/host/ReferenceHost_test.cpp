@@ -18,7 +18,6 @@ namespace {
 
 std::string repeat(const std::string& s, size_t n) {
     std::string out;
-    out.reserve(s.size() * n);
     for (size_t i = 0; i < n; ++i) out += s;
     return out;
 }
@@ -27,10 +26,6 @@ std::string attributes(size_t n) {
     std::string out;
     for (size_t i = 0; i < n; ++i) out += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
     return out;
-}
-
-std::u16string wide(const std::string& s) {
-    return std::u16string(s.begin(), s.end());
 }
 
 class ReferenceHost : public testing_support::HostTest {
