@@ -12,7 +12,6 @@
 #include "bridge/CallbackTable.hpp"
 #include "common/HostFixture.hpp"
 #include "common/NativeDom.hpp"
-#include "dom/DomFixture.hpp"
 
 using namespace Kw;
 using kwhost::LoadError;
@@ -153,32 +152,6 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
     DOMBTString name, value;
     ASSERT_EQ(ElementRef::GetXMLHeaderAttr(0, count, name, value), 0);
     EXPECT_EQ(count, 2);
-}
-
-// An element holds at most 255 attributes: through the DOM a refusal arrives as a DOMException, and every
-// attribute stays visible.
-TEST_F(ReferenceHost, AnElementHoldsAtMost255AttributesAndARefusalChangesNothing) {
-    host.loadString("<application xmlns:p=\"urn:p\"><box" + attributes(255) + "/></application>", "full.xml");
-    const HostRef box = host.find("box");
-    const std::string full = host.toXml();
-    // Through the DOM: the refusal arrives as a DOMException and every attribute stays visible.
-    auto* doc = domImpl::DocumentImpl::create(ElementRef::get_Application());
-    {
-        testing_support::Owned element(domImpl::ElementImpl::create_(
-            ElementRef::fromHandle(box), static_cast<domImpl::DocumentImpl*>(doc)));
-        EXPECT_EQ(testing_support::domExceptionCode([&] { element.element()->setAttribute(u"more", u"x"); }),
-                  xercesc::DOMException::INDEX_SIZE_ERR);
-        EXPECT_EQ(testing_support::domExceptionCode(
-                      [&] { element.element()->setAttributeNS(u"urn:p", u"p:more", u"x"); }),
-                  xercesc::DOMException::INDEX_SIZE_ERR);
-        EXPECT_EQ(element->getAttributes()->getLength(), 255u);
-        EXPECT_EQ(ElementRef::fromHandle(box).get_AttributeKeys().size(), 255u);
-        // Writing an attribute that is there stays allowed.
-        element.element()->setAttribute(u"a0", u"new");
-    }
-    doc->release();
-    EXPECT_EQ(host.toXml(),
-              full.substr(0, full.find("a0=\"0\"")) + "a0=\"new\"" + full.substr(full.find("a0=\"0\"") + 6));
 }
 
 // The deepest file the bound allows loads with the namespaces a native DOM gives it; text inserted at its
