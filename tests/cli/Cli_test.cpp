@@ -217,11 +217,18 @@ TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
     std::string pieces = "caf\xC3\xA9 \xE6\x9D\xB1" + std::string(65535, 'x') + "\xC3\xA9";
     for (int i = 0; i < 40000; ++i) pieces += "\xF0\x9F\x98\x80";
     const std::pair<const char*, std::string> cases[] = {
-        {"UTF-16LE", pieces},       {"utf-16be", "caf\xC3\xA9"},  {"UTF-32LE", pieces},
-        {"UTF8", pieces},           {"latin1", "caf\xC3\xA9"},    {"macintosh", "caf\xC3\xA9"},
-        {"cp1252", "\xE2\x82\xAC 5"},  {"sjis", "\xE6\x9D\xB1\xE4\xBA\xAC"},
-        {"koi8-r", "\xD0\x9C\xD0\xB8\xD1\x80"}, {"EUC-JP", "\xE6\x9D\xB1"},
-        {"big5", "\xE4\xB8\xAD"},      {"gb18030", "\xF0\x9F\x98\x80"},
+        {"UTF-16LE", pieces},
+        {"utf-16be", "caf\xC3\xA9"},
+        {"UTF-32LE", pieces},
+        {"UTF8", pieces},
+        {"latin1", "caf\xC3\xA9"},
+        {"macintosh", "caf\xC3\xA9"},
+        {"cp1252", "\xE2\x82\xAC 5"},
+        {"sjis", "\xE6\x9D\xB1\xE4\xBA\xAC"},
+        {"koi8-r", "\xD0\x9C\xD0\xB8\xD1\x80"},
+        {"EUC-JP", "\xE6\x9D\xB1"},
+        {"big5", "\xE4\xB8\xAD"},
+        {"gb18030", "\xF0\x9F\x98\x80"},
     };
     const std::string input = tempPath("alias-input.txt");
     for (const auto& [alias, utf8] : cases) {
