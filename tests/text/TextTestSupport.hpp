@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <type_traits>
+#include <tuple>
 
 namespace ZuText::testing {
 
@@ -56,13 +56,7 @@ struct Converted {
     std::u16string units; // to Unicode
     std::string bytes;    // from Unicode
 
-    template <class Out> const Out& text() const {
-        if constexpr (std::is_same_v<Out, std::string>) {
-            return bytes;
-        } else {
-            return units;
-        }
-    }
+    template <class Out> const Out& text() const { return std::get<const Out&>(std::tie(units, bytes)); }
 };
 
 // Converts `in` whole into a buffer of `capacity` units (0: room enough) filled with a mark; the output
@@ -76,14 +70,7 @@ Converted convert(IConverter& converter, const In& in, bool flush, uint32_t capa
         converter.ConvertBuffer(in.data(), consumed, out.data(), written, flush), consumed, {}, {}};
     if (written > 0) {
         EXPECT_EQ(out[written - 1], 0) << "the output is terminated";
-        out.resize(written - 1);
-    } else {
-        out.clear();
-    }
-    if constexpr (std::is_same_v<Out, std::string>) {
-        result.bytes = out;
-    } else {
-        result.units = out;
+        std::get<Out&>(std::tie(result.units, result.bytes)) = out.substr(0, written - 1);
     }
     return result;
 }
