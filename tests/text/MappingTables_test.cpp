@@ -13,6 +13,7 @@
 namespace ZuText {
 namespace {
 
+using testing::expectGave;
 using testing::fromUnicode;
 using testing::kDbcsHeader;
 using testing::RegisteredMapping;
@@ -129,24 +130,13 @@ TEST(MappingTables, SequencesFallbacksAndSupplementaryCharacters) {
 TEST(MappingTables, IncompleteSequencesAreCarriedToTheNextCall) {
     RegisteredMapping mapping(52, kSmallTable);
     auto c = make(52, Direction::fromUnicode);
-    auto r = fromUnicode(*c, u"BA", false); // "A" may be the start of "A" + ring
-    EXPECT_EQ(r.status, kPending);
-    EXPECT_EQ(r.bytes, "B");
-    EXPECT_EQ(r.consumed, 2u);
-    r = fromUnicode(*c, u"\u030A" + std::u16string(1, 0xD83D), false);
-    EXPECT_EQ(r.status, kPending);
-    EXPECT_EQ(r.bytes, "\x81\x42");
-    EXPECT_EQ(fromUnicode(*c, std::u16string(1, 0xDE00) + u"A", true).bytes, "\x81\x43"
-                                                                             "A");
+    expectGave(fromUnicode(*c, u"BA", false), kPending, u"", "B", 2); // "A" may start "A" + ring
+    expectGave(fromUnicode(*c, u"\u030A" + std::u16string(1, 0xD83D), false), kPending, u"", "\x81\x42", 2);
+    expectGave(fromUnicode(*c, std::u16string(1, 0xDE00) + u"A"), kConverted, u"", "\x81\x43\x41", 2);
     // Stop mode on a pair that began with a held-back lead byte: nothing of this source is consumed.
     auto stop = make(52, Direction::toUnicode, false);
     toUnicode(*stop, "\x81", false);
-    r = toUnicode(*stop,
-                  "\x7F"
-                  "A",
-                  true);
-    EXPECT_EQ(r.status, kStopped);
-    EXPECT_EQ(r.consumed, 0u);
+    expectGave(toUnicode(*stop, "\x7F\x41"), kStopped, u"", "", 0);
 }
 
 // Junk in place of a mapping file (truncated tables, random lines, random bytes) never crashes the parser,

@@ -75,6 +75,15 @@ Converted convert(IConverter& converter, const In& in, bool flush, uint32_t capa
     return result;
 }
 
+// What one call gave: its status, what it wrote (units to Unicode, bytes from it) and the input it took.
+inline void expectGave(const Converted& r, Status status, const std::u16string& units, const std::string& bytes,
+                       uint32_t consumed) {
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.units, units);
+    EXPECT_EQ(r.bytes, bytes);
+    EXPECT_EQ(r.consumed, consumed);
+}
+
 inline Converted toUnicode(IConverter& c, const std::string& bytes, bool flush = true,
                            uint32_t capacity = 0) {
     return convert<std::u16string>(c, bytes, flush, capacity);
