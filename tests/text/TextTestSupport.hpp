@@ -76,8 +76,8 @@ Converted convert(IConverter& converter, const In& in, bool flush, uint32_t capa
 }
 
 // What one call gave: its status, what it wrote (units to Unicode, bytes from it) and the input it took.
-inline void expectGave(const Converted& r, Status status, const std::u16string& units, const std::string& bytes,
-                       uint32_t consumed) {
+inline void expectGave(const Converted& r, Status status, const std::u16string& units,
+                       const std::string& bytes, uint32_t consumed) {
     EXPECT_EQ(r.status, status);
     EXPECT_EQ(r.units, units);
     EXPECT_EQ(r.bytes, bytes);
