@@ -1,17 +1,17 @@
-// The reference host on its own, through its callback table as the library sees it: the lifetime of its
-// objects, insertion from text, failure injection, and files and texts written to hurt it (document types
-// that expand, deep nesting, elements with too many attributes, header names that would inject markup),
-// each refused with a LoadError that names its place, or a status, leaving the loaded project as it was.
+// The reference host where the tool and every fixture rely on it: files and texts written to hurt it
+// (document types that expand, deep nesting, elements with too many attributes, header names that would
+// inject markup), each refused with a LoadError that names its place, or a status, leaving the loaded
+// project as it was; the namespaces of what it loads, against a native DOM; and the mutation events it
+// announces: never for a change it refuses, and for a removal while the node is still in place.
 #include <DOMKw/bridge/ObjectRef.hpp>
 
 #include <xercesc/dom/DOM.hpp>
 
-#include <tuple>
+#include <set>
 
 #include "bridge/CallbackTable.hpp"
 #include "common/HostFixture.hpp"
 #include "common/NativeDom.hpp"
-#include "dom/DomFixture.hpp"
 
 using namespace Kw;
 using kwhost::LoadError;
@@ -20,7 +20,6 @@ namespace {
 
 std::string repeat(const std::string& s, size_t n) {
     std::string out;
-    out.reserve(s.size() * n);
     for (size_t i = 0; i < n; ++i) out += s;
     return out;
 }
@@ -31,8 +30,32 @@ std::string attributes(size_t n) {
     return out;
 }
 
-std::u16string wide(const std::string& s) {
-    return std::u16string(s.begin(), s.end());
+// Whether `child` is still under `parent`, read both ways: its parent, and its parent's children.
+bool inPlace(HostRef parent, HostRef child) {
+    HostRef up = -1, at = -1;
+    host::callbacks().NavigateElement(&up, child, host::Parent, NO_KEY, 0);
+    host::callbacks().NavigateElement(&at, parent, host::FirstChild, NO_KEY, 0);
+    while (at >= 0 && at != child) {
+        HostRef next = -1;
+        host::callbacks().NavigateElement(&next, at, host::NextSibling, NO_KEY, 0);
+        at = next;
+    }
+    return up == parent && at == child;
+}
+
+// What a listener by names heard: the distinct events (it hears one event at every node on the event's
+// way) and whether the watched child was in place under its parent at every delivery.
+struct Heard {
+    std::set<void*> events;
+    HostRef parent = -1, child = -1;
+    bool alwaysInPlace = true;
+};
+long hear(void* listener, int, void* event) {
+    auto* heard = static_cast<Heard*>(listener);
+    heard->events.insert(event);
+    if (heard->child >= 0)
+        heard->alwaysInPlace = heard->alwaysInPlace && inPlace(heard->parent, heard->child);
+    return 0;
 }
 
 class ReferenceHost : public testing_support::HostTest {
@@ -59,7 +82,17 @@ protected:
         if (key == NO_KEY || cb().KeyToString(&text, key) != 0 || !text) return u"";
         return text;
     }
+
+    void listen(const char16_t* type, Heard& heard) {
+        ASSERT_EQ(cb().SetTypeEventListener(&hear, 0, host.keyOf(type), NO_KEY, &heard, false), 0);
+    }
+
+    void TearDown() override {
+        host.clearListeners();
+        testing_support::HostTest::TearDown();
+    }
 };
+using MutationAnnouncer = ReferenceHost;
 
 // Every file that would hurt the host, and every malformed one: refused with a LoadError naming the
 // line, the project kept.
@@ -117,40 +150,6 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
     DOMBTString name, value;
     ASSERT_EQ(ElementRef::GetXMLHeaderAttr(0, count, name, value), 0);
     EXPECT_EQ(count, 2);
-}
-
-// An element holds at most 255 attributes, loaded, inserted or set; a refusal changes nothing.
-TEST_F(ReferenceHost, AnElementHoldsAtMost255AttributesAndARefusalChangesNothing) {
-    host.loadString("<application xmlns:p=\"urn:p\"><box" + attributes(254) + "/></application>", "full.xml");
-    const HostRef box = host.find("box"), app = host.application();
-    const HostKey p = host.keyOf(u"urn:p");
-    ASSERT_EQ(cb().SetAttributeValue(box, host.keyOf(u"extra"), u"255th"), 0);
-    HostRef out = -1;
-    EXPECT_EQ(cb().InsertNewChild(&out, app, wide("<box" + attributes(256) + "/>").c_str(), -1, 0),
-              kwhost::INDEX_SIZE);
-    EXPECT_EQ(out, -1);
-    const std::string full = host.toXml();
-    EXPECT_EQ(cb().SetAttributeValue(box, host.keyOf(u"one-more"), u"x"), kwhost::INDEX_SIZE);
-    EXPECT_EQ(cb().SetAttributeValueNS(box, p, host.keyOf(u"local"), u"x"), kwhost::INDEX_SIZE);
-    // Writing an attribute that is there stays allowed.
-    EXPECT_EQ(cb().SetAttributeValue(box, host.keyOf(u"a0"), u"new"), 0);
-    EXPECT_EQ(host.toXml(),
-              full.substr(0, full.find("a0=\"0\"")) + "a0=\"new\"" + full.substr(full.find("a0=\"0\"") + 6));
-
-    // Through the DOM: the refusal arrives as a DOMException and every attribute stays visible.
-    auto* doc = domImpl::DocumentImpl::create(ElementRef::get_Application());
-    {
-        testing_support::Owned element(domImpl::ElementImpl::create_(
-            ElementRef::fromHandle(box), static_cast<domImpl::DocumentImpl*>(doc)));
-        EXPECT_EQ(testing_support::domExceptionCode([&] { element.element()->setAttribute(u"more", u"x"); }),
-                  xercesc::DOMException::INDEX_SIZE_ERR);
-        EXPECT_EQ(testing_support::domExceptionCode(
-                      [&] { element.element()->setAttributeNS(u"urn:p", u"p:more", u"x"); }),
-                  xercesc::DOMException::INDEX_SIZE_ERR);
-        EXPECT_EQ(element->getAttributes()->getLength(), 255u);
-        EXPECT_EQ(ElementRef::fromHandle(box).get_AttributeKeys().size(), 255u);
-    }
-    doc->release();
 }
 
 // The deepest file the bound allows loads with the namespaces a native DOM gives it; text inserted at its
@@ -211,124 +210,68 @@ TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDomAndTextMayNotPass
     EXPECT_EQ(host.toXml(), before);
 }
 
-// Releases remember the top of the tree they found, and forget it when the tree changes shape: a
-// subtree taken out of the tree is freed exactly when its last reference goes, however the releases
-// before it found their way up.
-TEST_F(ReferenceHost, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoes) {
-    const size_t chain = 200;
-    host.loadString("<application><a>" + repeat("<e>", chain) + repeat("</e>", chain) + "</a><b/></application>",
-                    "chain.xml");
-    HostRef a = -1, b = -1;
-    ASSERT_EQ(cb().NavigateElement(&a, host.application(), 1, NO_KEY, 0), 0);
-    ASSERT_EQ(cb().NavigateElement(&b, a, 3, NO_KEY, 0), 0);
-    std::vector<HostRef> levels{a};
-    for (size_t i = 0; i < chain; ++i) {
-        levels.push_back(-1);
-        ASSERT_EQ(cb().NavigateElement(&levels.back(), levels[i], 1, NO_KEY, 0), 0);
-    }
-    const size_t all = host.liveObjects();
-    // References taken and given back on an attached tree free nothing.
-    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, true), 0);
-    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, false), 0);
-    // Each step: a reference taken (+), given back (-), the middle removed from its parent (r) or moved
-    // under <b> (m); the live objects afterwards, counted from the end of the chain.
-    const HostRef middle = levels[chain / 2], deepest = levels.back();
-    const std::tuple<char, HostRef, size_t> steps[] = {
-        {'+', deepest, 0}, {'+', middle, 0}, {'r', levels[chain / 2 - 1], 0},
-        {'-', middle, 0},  {'m', b, 0},      {'-', deepest, 0},
-        {'+', deepest, 0}, {'r', b, 0},      {'-', deepest, chain - chain / 2 + 1},
+// Nothing is announced for a move or a removal the host refuses, whatever refuses it; a move refused for
+// the depth it would build once announced a removal that never happened. A removal made is announced
+// (and, out of the document, announced so) while the node is still where it was.
+TEST_F(MutationAnnouncer, ARefusedMoveOrRemovalIsNeverAnnounced) {
+    struct Case {
+        const char* name;
+        bool move;
+        const char *parent, *child; // paths from the application element
+        size_t depthBound;
+        int injected; // the status InsertBeforeChild or RemoveChild is made to answer, 0 for none
+        int32_t status;
+    } cases[] = {
+        {"deeper than the bound", true, "project/layout/spread/page/box", "colors", 7, 0, kwhost::INDEX_SIZE},
+        {"under a read-only element", true, "preferences", "colors", kwhost::MAX_DEPTH, 0,
+         kwhost::NO_MODIFICATION},
+        {"under itself", true, "project/layout", "project", kwhost::MAX_DEPTH, 0, kwhost::HIERARCHY_REQUEST},
+        {"refused by the host", true, "project", "colors", kwhost::MAX_DEPTH, 0x77, 0x77},
+        {"made at the bound", true, "project", "colors", 4, 0, 0},
+        {"from a read-only element", false, "preferences", "preferences/measurement", kwhost::MAX_DEPTH, 0,
+         kwhost::NO_MODIFICATION},
+        {"from another parent", false, "project", "project/layout/spread", kwhost::MAX_DEPTH, 0,
+         kwhost::NOT_FOUND},
+        {"removal refused by the host", false, "project", "project/layout", kwhost::MAX_DEPTH, 0x77, 0x77},
+        {"removal made", false, "project", "project/layout", kwhost::MAX_DEPTH, 0, 0},
     };
-    for (const auto& [what, h, freed] : steps) {
-        if (what == '+' || what == '-') {
-            ASSERT_EQ(cb().AdjustReference(h, what == '+'), 0);
+    for (const Case& c : cases) {
+        host.loadFile(testing_support::testDataPath("small.xml"));
+        const HostRef parent = host.find(c.parent), child = host.find(c.child);
+        ASSERT_TRUE(host.exists(parent) && host.exists(child)) << c.name;
+        Heard removed, fromDocument, inserted, modified;
+        HostRef oldParent = -1;
+        cb().NavigateElement(&oldParent, child, host::Parent, NO_KEY, 0);
+        for (Heard* watching : {&removed, &fromDocument}) {
+            watching->parent = oldParent;
+            watching->child = child;
+        }
+        listen(u"MutationEvent,DOMNodeRemoved", removed);
+        listen(u"MutationEvent,DOMNodeRemovedFromDocument", fromDocument);
+        listen(u"MutationEvent,DOMNodeInserted", inserted);
+        listen(u"MutationEvent,DOMSubtreeModified", modified);
+        host.setDepthBound(c.depthBound);
+        if (c.injected) host.failAt(c.move ? host::InsertBeforeChild : host::RemoveChild, c.injected, 1);
+        const std::string before = host.toXml();
+        const int32_t status =
+            c.move ? cb().InsertBeforeChild(parent, child, -1) : cb().RemoveChild(parent, child);
+        EXPECT_EQ(status, c.status) << c.name;
+        if (status != 0) {
+            EXPECT_EQ(host.toXml(), before) << c.name;
+            EXPECT_TRUE(removed.events.empty()) << c.name;
+            EXPECT_TRUE(modified.events.empty()) << c.name;
+            EXPECT_TRUE(fromDocument.events.empty()) << c.name;
         } else {
-            ASSERT_EQ(what == 'r' ? cb().RemoveChild(h, middle) : cb().InsertBeforeChild(h, middle, -1), 0);
+            EXPECT_EQ(removed.events.size(), 1u) << c.name;
+            EXPECT_EQ(fromDocument.events.empty(), c.move) << c.name;
+            EXPECT_TRUE(removed.alwaysInPlace && fromDocument.alwaysInPlace)
+                << c.name << ": announced too late";
+            EXPECT_FALSE(inPlace(oldParent, child)) << c.name << ": the change itself did not happen";
         }
-        EXPECT_EQ(host.liveObjects(), all - freed) << what;
+        EXPECT_EQ(inserted.events.size(), status == 0 && c.move ? 1u : 0u) << c.name;
+        host.clearListeners();
+        host.reset();
     }
-}
-
-TEST_F(ReferenceHost, ObjectsLiveWhileInTheTreeOrReferenced) {
-    const HostRef box = host.find("project/layout/spread/page/box");
-    const HostRef page = host.find("project/layout/spread/page");
-    const size_t live = host.liveObjects();
-    ASSERT_EQ(cb().AdjustReference(box, true), 0);
-    ASSERT_EQ(cb().RemoveChild(page, box), 0);
-    EXPECT_TRUE(host.exists(box)); // out of the tree but referenced
-    ASSERT_EQ(cb().AdjustReference(box, false), 0);
-    EXPECT_FALSE(host.exists(box));
-    EXPECT_EQ(host.liveObjects(), live - 1);
-    // A freed handle is refused everywhere, never a crash.
-    bool flag = false;
-    const XMLCh* text = nullptr;
-    HostRef out = -1;
-    EXPECT_EQ(cb().AdjustReference(box, true), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().IsTextNode(&flag, box), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().GetAttributeValue(&text, box, host.keyOf(u"id"), nullptr), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().NavigateElement(&out, box, host::FirstChild, NO_KEY, 0), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().InsertBeforeChild(page, box, -1), kwhost::NOT_FOUND);
-    // Releasing more than acquired is refused.
-    EXPECT_EQ(cb().AdjustReference(page, false), kwhost::INVALID_STATE);
-}
-
-TEST_F(ReferenceHost, InsertionFromXmlTextResolvesNamespacesFromTheTree) {
-    const HostRef colors = host.find("colors");
-    HostRef added = -1;
-    ASSERT_EQ(cb().InsertNewChild(&added, colors, u"<color xsi:type=\"SpotColor\" name=\"Gold\">\n</color>", -1, 0), 0);
-    EXPECT_EQ(host.referencesOn(added), 1);
-    const XMLCh* value = nullptr;
-    ASSERT_EQ(cb().GetAttributeValueNS(&value, added, host.keyOf(u"http://www.w3.org/2001/XMLSchema-instance"),
-                                       host.keyOf(u"type"), nullptr),
-              0);
-    EXPECT_EQ(std::u16string(value), u"SpotColor");
-    int32_t children = -1;
-    cb().GetNumChildren(&children, added);
-    EXPECT_EQ(children, 1); // inserted text is content, even when it is only whitespace
-    EXPECT_EQ(cb().AdjustReference(added, false), 0);
-    EXPECT_TRUE(host.exists(added)); // still in the tree
-
-    // Malformed text, a bad reference child, or a read-only parent change nothing.
-    const std::string before = host.toXml();
-    HostRef out = -1;
-    EXPECT_EQ(cb().InsertNewChild(&out, colors, u"<color>", -1, 0), kwhost::SYNTAX);
-    EXPECT_EQ(cb().InsertNewChild(&out, colors, u"<a/>", host.find("project"), 0), kwhost::NOT_FOUND);
-    EXPECT_EQ(cb().InsertNewChild(&out, host.find("preferences"), u"<a/>", -1, 0), kwhost::NO_MODIFICATION);
-    EXPECT_EQ(out, -1);
-    EXPECT_EQ(host.toXml(), before);
-}
-
-// Calls are counted whether or not a failure is armed; each armed selector fails at its own call, once;
-// arming a selector again replaces its failure; disarming ends all of them.
-TEST_F(ReferenceHost, failuresArmedOnSeveralSelectorsEachFireAtTheirOwnCall) {
-    // Failures armed (S: StringToKey, K: KeyToString; n-th call), the calls made, their statuses.
-    const std::tuple<std::vector<std::pair<char, int>>, std::string, std::vector<int32_t>> rows[] = {
-        {{{'S', 2}}, "SSS", {0, 0x55, 0}},
-        {{{'S', 2}, {'K', 1}}, "SKSK", {0, 0x55, 0x55, 0}},
-        {{{'S', 1}, {'S', 3}}, "SSSS", {0, 0, 0x55, 0}}, // armed again
-        {{}, "KS", {0, 0}},
-    };
-    HostKey key = NO_KEY;
-    cb().StringToKey(&key, u"known");
-    for (const auto& [armed, calls, expected] : rows) {
-        SCOPED_TRACE(calls);
-        host.resetCallCounts();
-        for (const auto& [c, nth] : armed) host.failAt(c == 'S' ? host::StringToKey : host::KeyToString, 0x55, nth);
-        EXPECT_EQ(host.failureArmed(), !armed.empty());
-        std::vector<int32_t> statuses;
-        for (char c : calls) {
-            const XMLCh* text = nullptr;
-            HostKey k = NO_KEY;
-            statuses.push_back(c == 'S' ? cb().StringToKey(&k, u"known") : cb().KeyToString(&text, key));
-        }
-        EXPECT_EQ(statuses, expected);
-        EXPECT_FALSE(host.failureArmed());
-        EXPECT_EQ(host.totalCalls(), calls.size());
-    }
-    host.failAt(host::StringToKey, 0x55, 1);
-    host.failAt(host::KeyToString, 0x55, 1);
-    host.disarm();
-    EXPECT_FALSE(host.failureArmed());
-    EXPECT_EQ(cb().StringToKey(&key, u"known"), 0);
 }
 
 } // namespace

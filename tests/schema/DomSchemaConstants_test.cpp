@@ -1,5 +1,5 @@
 // The exported schema vocabulary: the list of names, their texts, and the pairing of each pointer
-// with its DOMBTString twin.
+// with its DOMBTString twin, from the first moment a module linked against the library can read them.
 #include <DOMKw/schema/DomSchemaConstants.hpp>
 
 #include <gtest/gtest.h>
@@ -38,6 +38,12 @@ std::u16string textOf(const XMLCh* p) {
     return p ? std::u16string(p) : u"<null>";
 }
 
+// Read while this program starts, before main and before any test: a module may read the vocabulary from
+// its own static objects, and the library has built every name before the module's start-up code runs.
+const std::u16string pointerAtStartUp = textOf(dsc::kApplication);
+const std::u16string twinAtStartUp = dsc::kApplicationStr.str();
+const bool sameBufferAtStartUp = dsc::kXmlNS == dsc::kXmlNSStr.GetUChar16();
+
 struct XercesSession {
     XercesSession() { xercesc::XMLPlatformUtils::Initialize(); }
     ~XercesSession() { xercesc::XMLPlatformUtils::Terminate(); }
@@ -64,15 +70,16 @@ void collectNames(const xercesc::DOMElement* e, std::set<std::u16string>& names)
 std::u16string folded(const std::u16string& text) {
     std::u16string out;
     for (char16_t c : text) {
-        if (c != u' ') out += out.empty() && c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+        if (c != u' ')
+            out += out.empty() && c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
     }
     return out;
 }
 
 // The sample project is written by hand in the host's own vocabulary: wherever one of its element or
 // attribute names (outside the reference host's private namespace) is a vocabulary name, spaces and the
-// case of the first letter set aside, the library spells it exactly so. This checks written-out spellings and names made
-// by the naming rule against a source the library does not share.
+// case of the first letter set aside, the library spells it exactly so. This checks written-out spellings and
+// names made by the naming rule against a source the library does not share.
 TEST(SchemaNames, TheSampleProjectSpellsTheVocabularyAsTheLibraryDoes) {
     std::set<std::string> names;
     std::set<std::u16string> vocabulary;
@@ -100,8 +107,8 @@ TEST(SchemaNames, TheSampleProjectSpellsTheVocabularyAsTheLibraryDoes) {
     EXPECT_GE(checked, 20u) << "the sample checks too few names";
 }
 
-// Each pointer is its twin's own buffer; kXmlNS is the prefix of namespace declarations, as Xerces-C spells
-// it; the nil string is empty but not null.
+// Each pointer is its twin's own buffer; kXmlNS is the prefix of namespace
+// declarations, as Xerces-C spells it; the nil string is empty but not null.
 TEST(SchemaNames, PointerIsTheTwinsOwnBuffer) {
     for (const Exported& e : exported()) {
         ASSERT_NE(e.pointer, nullptr) << e.name;
@@ -113,6 +120,12 @@ TEST(SchemaNames, PointerIsTheTwinsOwnBuffer) {
     ASSERT_NE(dsc::kNilDOMString, nullptr);
     EXPECT_EQ(dsc::kNilDOMString[0], u'\0');
     EXPECT_TRUE(dsc::kNilDOMStringStr.IsEmpty());
+}
+
+TEST(SchemaNamesLoadOrder, ModuleStaticsSeeTheNamesBuilt) {
+    EXPECT_EQ(pointerAtStartUp, u"application");
+    EXPECT_EQ(twinAtStartUp, u"application");
+    EXPECT_TRUE(sameBufferAtStartUp);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Typed value conversion: parsers and formats, the binary and character forms, and the conversions the
-// host performs.
+// Typed value conversion: parsers and formats, the binary and character forms, the conversions the host
+// performs, and typed attribute writes.
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
@@ -99,38 +99,35 @@ TEST(SimpleType, ParsersAndFormatsAtTheirEdges) {
     check(rows);
 }
 
-TEST(SimpleType, HexBinary) {
-    struct Case {
-        const char16_t* text;
-        unsigned capacity;
-        int code;                // 0: no exception
-        std::vector<int> stored; // the buffer afterwards (preset 0xEE)
-    } cases[] = {
-        {u"0aFF", 2, 0, {0x0A, 0xFF, 0xEE}},
-        {u"0aFF", 1, 9, {0xEE, 0xEE, 0xEE}},         // too little room: refused before storing
-        {u"abc", 3, 9, {0xEE, 0xEE, 0xEE}},          // odd length
-        {u"12zz", 3, 9, {0x12, 0xEE, 0xEE}},         // bytes already stored stay stored
-        {u"\u0661\u0662", 3, 9, {0xEE, 0xEE, 0xEE}}, // digits of another script are not hexadecimal
-    };
-    for (const Case& c : cases) {
-        unsigned char out[3] = {0xEE, 0xEE, 0xEE};
-        int code = 0;
-        try {
-            SimpleType::ToHexBinary(DOMBTString(c.text), out, c.capacity);
-        } catch (const xercesc::DOMException& e) {
-            code = e.code;
-        }
-        EXPECT_EQ(code, c.code);
-        EXPECT_EQ(std::vector<int>(out, out + 3), c.stored);
+// ToHexBinary into three bytes preset 0xEE, `room` of them given: the code it threw (0: none) and the bytes
+// afterwards.
+std::u16string hexInto(const char16_t* text, unsigned room) {
+    unsigned char out[3] = {0xEE, 0xEE, 0xEE};
+    int code = 0;
+    try {
+        SimpleType::ToHexBinary(DOMBTString(text), out, room);
+    } catch (const xercesc::DOMException& e) {
+        code = e.code;
     }
+    return digits(code) + u" " + SimpleType::ToString(out, 3).str();
+}
+
+TEST(SimpleType, HexBinary) {
+    const unsigned char data[] = {0x00, 0xAB, 0x7F, 0x10};
+    check({
+        {[] { return hexInto(u"0aFF", 2); }, u"0 0AFFEE"},
+        {[] { return hexInto(u"0aFF", 1); }, u"9 EEEEEE"},         // too little room: refused before storing
+        {[] { return hexInto(u"abc", 3); }, u"9 EEEEEE"},          // odd length
+        {[] { return hexInto(u"12zz", 3); }, u"9 12EEEE"},         // bytes already stored stay stored
+        {[] { return hexInto(u"\u0661\u0662", 3); }, u"9 EEEEEE"}, // other scripts' digits are no hex
+        {[&] { return SimpleType::ToString(data, 4).str(); }, u"00AB7F10"},
+        {[] { return SimpleType::ToString(nullptr, 4).str(); }, u""},
+        {[] { return SimpleType::chToString('%').str(); }, u"25"},
+        {[] { return SimpleType::chToString('q').str(); }, u"q"},
+        {[] { return SimpleType::chToString(static_cast<char>(0xE9)).str(); }, u"E9"},
+    });
     // No buffer: nothing can be stored.
     EXPECT_EQ(domExceptionCode([] { SimpleType::ToHexBinary(DOMBTString(u"00"), nullptr, 8); }), 9);
-
-    const unsigned char data[] = {0x00, 0xAB, 0x7F, 0x10};
-    EXPECT_EQ(SimpleType::ToString(data, 4).str(), u"00AB7F10");
-    EXPECT_EQ(SimpleType::ToString(nullptr, 4).str(), u"");
-    const char16_t* expectedChars[][2] = {{u"%", u"25"}, {u"q", u"q"}, {u"\u00E9", u"E9"}};
-    for (auto& e : expectedChars) EXPECT_EQ(SimpleType::chToString(static_cast<char>(e[0][0])).str(), e[1]);
 }
 
 // The conversions the host performs.
@@ -167,6 +164,39 @@ TEST_F(HostConversions, MeasurementsAndEnumerations) {
     check(rows);
     host.failAt(Kw::host::ConvertValue, 0x70005);
     EXPECT_EQ(domExceptionCode([&] { Kw::FixedToString(POINTS, 0, 0); }), 16); // whatever the host's status
+}
+
+// A plug-in writes typed attributes with whatever integer type it has at hand: every standard integer
+// type compiles, means the host's signed 32-bit number, and a value the host cannot hold is refused (16)
+// before anything is written.
+TEST_F(HostConversions, unsignedAndSizeTypesCompileAndWriteTheHostsNumberOrAreRefusedWhole) {
+    const Kw::ElementRef box = Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"));
+    const Kw::StringKey key(u"count");
+    const auto written = [&](auto value) {
+        box.SetAttribute(key, u"before");
+        try {
+            box.SetAttribute(key, value);
+        } catch (const xercesc::DOMException&) {
+            EXPECT_EQ(box.GetAttribute(key).str(), u"before") << "written although refused";
+            throw;
+        }
+        return box.GetAttribute(key).str();
+    };
+    const std::vector<Row> rows = {
+        {[&] { return written(5u); }, u"5"},
+        {[&] { return written(UINT32_MAX); }, 16},
+        {[&] { return written(uint32_t{INT32_MAX}); }, u"2147483647"},
+        {[&] { return written(size_t{42}); }, u"42"},
+        {[&] { return written(size_t{1} << 40); }, 16},
+        {[&] { return written(7ul); }, u"7"},
+        {[&] { return written(UINT64_MAX); }, 16},
+        {[&] { return written(int64_t{-9}); }, u"-9"},
+        // `long` is 64 bits wide on LP64 systems: it still means the host's signed 32-bit number.
+        {[&] { return written(-7L); }, u"-7"},
+        {[&] { return written(static_cast<long>(INT32_MAX) + 1); }, 16},
+        {[&] { return written(static_cast<long long>(INT32_MIN) - 1); }, 16},
+    };
+    check(rows);
 }
 
 // A host that fills the whole 256-unit buffer and writes no terminator.

@@ -1,13 +1,17 @@
 // What every converter promises, whatever it converts with: the same cases run over the ICU converter
-// and the mapping-table converter, both converting Shift_JIS (the mapping table from samples/mappings).
+// and the mapping-table converter, both converting Shift_JIS (the mapping table from samples/mappings);
+// and the whole-buffer entry points over the shared converter cache.
 #include "text/ICUConverter.hpp"
 
 #include "TextTestSupport.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace ZuText {
 namespace {
@@ -16,13 +20,42 @@ using testing::Converted;
 using testing::fromUnicode;
 using testing::toUnicode;
 
-template <typename Kind>
-class ConverterContract : public ::testing::Test {
+template <typename Kind> class ConverterContract : public ::testing::Test {
 protected:
     std::unique_ptr<IConverter> make(Direction d, bool substitute = true, const char* subst = nullptr,
                                      uint32_t substLength = 0) {
         return CreateConverter(Kind::kId, d, false, substitute, subst, substLength);
     }
+
+    // `in` converted in two calls, split after `split` units, the second into every capacity in turn.
+    template <class In, class Out>
+    void expectNoRoomLosesNothing(Direction d, const In& in, const Out& whole, size_t split) {
+        using Unit = typename Out::value_type;
+        const Out guard(4, static_cast<Unit>(0x5A5A));
+        const uint32_t rest = static_cast<uint32_t>(in.size() - split);
+        for (uint32_t capacity = 1; capacity <= whole.size() + 1; ++capacity) {
+            SCOPED_TRACE(::testing::Message() << int(d) << " capacity " << capacity);
+            auto c = make(d);
+            const Converted first = testing::convert<Out>(*c, in.substr(0, split), false, 0);
+            ASSERT_TRUE(Succeeded(first.status));
+            Out out(capacity + 4, static_cast<Unit>(0x5A5A));
+            uint32_t consumed = rest, written = capacity;
+            Status status = c->ConvertBuffer(in.data() + split, consumed, out.data(), written, true);
+            EXPECT_EQ(out.substr(capacity), guard) << "written past the capacity";
+            if (status == kNoRoom) {
+                EXPECT_EQ(consumed + written, 0u);
+                EXPECT_EQ(out[0], 0);
+                out.assign(whole.size() + 1, 0);
+                consumed = rest, written = static_cast<uint32_t>(out.size());
+                status = c->ConvertBuffer(in.data() + split, consumed, out.data(), written, true);
+            }
+            ASSERT_EQ(status, kConverted);
+            EXPECT_EQ(first.text<Out>() + out.substr(0, written - 1), whole);
+            consumed = 0, written = 1;
+            EXPECT_EQ(c->ConvertBuffer(In().data(), consumed, out.data(), written, true), kConverted);
+        }
+    }
+
     Kind fKind; // keeps the mapping table registered while the test runs
 };
 
@@ -34,15 +67,14 @@ struct MappedShiftJis {
     testing::RegisteredMapping fMapping{kId, testing::readFile(testing::samplePath("SHIFT_JIS.map"))};
 };
 struct KindNames {
-    template <typename T>
-    static std::string GetName(int) {
+    template <typename T> static std::string GetName(int) {
         return std::is_same_v<T, IcuShiftJis> ? "ICU" : "MappingTable";
     }
 };
 using Kinds = ::testing::Types<IcuShiftJis, MappedShiftJis>;
 TYPED_TEST_SUITE(ConverterContract, Kinds, KindNames);
 
-const std::string kBytes = "ab\x82\xA0\x93\xFA\x96\x7B\x8C\xEA!";       // "ab" + hiragana A + three kanji + "!"
+const std::string kBytes = "ab\x82\xA0\x93\xFA\x96\x7B\x8C\xEA!"; // "ab" + hiragana A + three kanji + "!"
 const std::u16string kUnits = u"ab\u3042\u65E5\u672C\u8A9E!";
 
 TYPED_TEST(ConverterContract, StatusValuesAndSubstituteVersusStop) {
@@ -50,35 +82,25 @@ TYPED_TEST(ConverterContract, StatusValuesAndSubstituteVersusStop) {
     uint32_t substLength = sizeof subst;
     auto substituting = this->make(Direction::fromUnicode);
     ASSERT_EQ(substituting->GetSubstitutionChars(subst, substLength), kConverted);
-    const Converted substituted = fromUnicode(*substituting, u"a\U0001F600b");
-    EXPECT_EQ(substituted.status, kSubstituted);
-    EXPECT_EQ(substituted.bytes, "a" + std::string(subst, substLength) + "b");
+    const std::string substituted = "a" + std::string(subst, substLength) + "b";
+    testing::expectGave(fromUnicode(*substituting, u"a\U0001F600b"), kSubstituted, u"", substituted, 4);
 
     auto pending = this->make(Direction::toUnicode);
-    Converted r = toUnicode(*pending, "a\x82\xA0\x82", false);
-    EXPECT_EQ(r.status, kPending);
-    EXPECT_EQ(r.units, u"a\u3042");
-    EXPECT_EQ(r.consumed, 4u);
+    testing::expectGave(toUnicode(*pending, "a\x82\xA0\x82", false), kPending, u"a\u3042", "", 4);
     uint32_t held = 0;
     EXPECT_EQ(pending->CountPending(held), kConverted);
     EXPECT_EQ(held, 1u);
     EXPECT_EQ(toUnicode(*pending, "\xA2").units, u"\u3044");
 
     auto stopping = this->make(Direction::fromUnicode, false);
-    r = fromUnicode(*stopping, u"ab\U0001F600c");
-    EXPECT_EQ(r.status, kStopped);
-    EXPECT_EQ(r.bytes, "ab");
-    EXPECT_EQ(r.consumed, 2u);
+    testing::expectGave(fromUnicode(*stopping, u"ab\U0001F600c"), kStopped, u"", "ab", 2);
     char16_t bad[kMaxInvalidChars];
     uint32_t badLength = kMaxInvalidChars;
     EXPECT_EQ(stopping->GetInvalidChars(bad, badLength), kConverted);
     EXPECT_EQ(std::u16string(bad, badLength), u"\U0001F600");
 
     // A lead byte cut off by the end of the text stops a converter that may not substitute.
-    r = toUnicode(*this->make(Direction::toUnicode, false), "a\x82", true);
-    EXPECT_EQ(r.status, kStopped);
-    EXPECT_EQ(r.units, u"a");
-    EXPECT_EQ(r.consumed, 1u);
+    testing::expectGave(toUnicode(*this->make(Direction::toUnicode, false), "a\x82"), kStopped, u"a", "", 1);
 
     char out[4] = {'x', 'x', 'x', 'x'};
     uint32_t consumed = 3, written = 4;
@@ -96,46 +118,8 @@ TYPED_TEST(ConverterContract, StatusValuesAndSubstituteVersusStop) {
 // the first call included): a retry with enough room gives the whole text. Capacities that suffice fill
 // exactly what is needed; an empty source fits in room for the terminator alone.
 TYPED_TEST(ConverterContract, NoRoomNeverWritesPastTheCapacityAndLosesNothing) {
-    for (Direction d : {Direction::toUnicode, Direction::fromUnicode}) {
-        const bool toU = d == Direction::toUnicode;
-        const size_t length = toU ? kBytes.size() : kUnits.size();
-        const size_t split = toU ? 3 : 2; // the first call leaves a lead byte (to Unicode) behind
-        const uint32_t needed = static_cast<uint32_t>((toU ? kUnits.size() : kBytes.size()) + 1);
-        for (uint32_t capacity = 1; capacity <= needed; ++capacity) {
-            SCOPED_TRACE(::testing::Message() << (toU ? "to" : "from") << " capacity " << capacity);
-            auto c = this->make(d);
-            const Converted first = toU ? toUnicode(*c, kBytes.substr(0, split), false)
-                                        : fromUnicode(*c, kUnits.substr(0, split), false);
-            ASSERT_TRUE(Succeeded(first.status));
-            std::u16string units(capacity + 4, u'\x5A5A');
-            std::string bytes(capacity + 4, '\x5A');
-            uint32_t consumed = static_cast<uint32_t>(length - split), written = capacity;
-            Status status = toU ? c->ConvertBuffer(kBytes.data() + split, consumed, units.data(), written, true)
-                                : c->ConvertBuffer(kUnits.data() + split, consumed, bytes.data(), written, true);
-            EXPECT_TRUE(toU ? units.substr(capacity) == std::u16string(4, u'\x5A5A')
-                            : bytes.substr(capacity) == std::string(4, '\x5A'))
-                << "written past the capacity";
-            if (status == kNoRoom) {
-                EXPECT_EQ(consumed + written, 0u);
-                EXPECT_TRUE(toU ? units[0] == 0 : bytes[0] == 0);
-                units.assign(needed, u'\0');
-                bytes.assign(needed, '\0');
-                consumed = static_cast<uint32_t>(length - split), written = needed;
-                status = toU ? c->ConvertBuffer(kBytes.data() + split, consumed, units.data(), written, true)
-                             : c->ConvertBuffer(kUnits.data() + split, consumed, bytes.data(), written, true);
-            }
-            ASSERT_EQ(status, kConverted);
-            if (toU) {
-                EXPECT_EQ(first.units + units.substr(0, written - 1), kUnits);
-            } else {
-                EXPECT_EQ(first.bytes + bytes.substr(0, written - 1), kBytes);
-            }
-            consumed = 0, written = 1;
-            EXPECT_EQ(toU ? c->ConvertBuffer("", consumed, units.data(), written, true)
-                          : c->ConvertBuffer(u"", consumed, bytes.data(), written, true),
-                      kConverted);
-        }
-    }
+    this->expectNoRoomLosesNothing(Direction::toUnicode, kBytes, kUnits, 3); // leaves a lead byte behind
+    this->expectNoRoomLosesNothing(Direction::fromUnicode, kUnits, kBytes, 2);
 }
 
 // Converting a text in two pieces, split anywhere, gives what converting it whole gives.
@@ -156,6 +140,8 @@ TYPED_TEST(ConverterContract, SplitAnywhereEqualsWhole) {
 }
 
 // Offsets point into the caller's source; a byte held back from the call before counts as offset 0.
+// Asking for offsets takes the converter's full step for every character: the bytes are the fast path's,
+// and each offset points at the unit the byte came from.
 TYPED_TEST(ConverterContract, OffsetsCountFromUnitsHeldBack) {
     auto c = this->make(Direction::toUnicode);
     char16_t out[8];
@@ -171,6 +157,27 @@ TYPED_TEST(ConverterContract, OffsetsCountFromUnitsHeldBack) {
     EXPECT_EQ(std::u16string(out, 2), u"\u3044z");
     EXPECT_EQ(offsets[0], 0);
     EXPECT_EQ(offsets[1], 2); // "z": index 1 of this source, after one held-back byte
+
+    std::u16string text;
+    for (char16_t u = 0x20; u < 0x7F; ++u) text += u;
+    text += u"\uFF61\uFF9F\u3000\u4E00\u9ED1" + kUnits + u"\u00E9"; // U+00E9 has no Shift_JIS code
+    const Converted fast = fromUnicode(*this->make(Direction::fromUnicode), text);
+    std::string bytes(text.size() * 2 + 1, '\0');
+    std::vector<int32_t> from(bytes.size(), -1);
+    consumed = static_cast<uint32_t>(text.size()), written = static_cast<uint32_t>(bytes.size());
+    EXPECT_EQ(this->make(Direction::fromUnicode)
+                  ->ConvertBuffer(text.data(), consumed, bytes.data(), written, true, from.data()),
+              kSubstituted);
+    ASSERT_EQ(bytes.substr(0, written - 1), fast.bytes);
+    for (size_t i = 0; i < fast.bytes.size(); ++i) {
+        const size_t unit = static_cast<size_t>(from[i]);
+        ASSERT_LT(unit, text.size()) << i;
+        // Each byte comes from a unit at or after the one before, a letter's or digit's from that character.
+        EXPECT_TRUE(i == 0 ? unit == 0 : unit >= static_cast<size_t>(from[i - 1])) << i;
+        if (text[unit] < 0x7F && std::isalnum(text[unit]))
+            EXPECT_EQ(fast.bytes[i], static_cast<char>(text[unit])) << i;
+    }
+    EXPECT_EQ(from[fast.bytes.size() - 1], static_cast<int32_t>(text.size() - 1));
 }
 
 TYPED_TEST(ConverterContract, ConvertCharacterAndConvertAllocating) {
@@ -210,8 +217,10 @@ TYPED_TEST(ConverterContract, MaxOutputSizeIsEnough) {
         }
         uint32_t size = 0;
         ASSERT_EQ(c->GetMaxOutputSize(8, size), kConverted);
-        const Converted worst = toU ? toUnicode(*c, "\x80\x81\xA0\x82\xFF\xA0\x82\xA0", true, size)
-                                    : fromUnicode(*c, std::u16string{0xDE00, 0xD83D, 0xDE00, 0x65E5, 0x3042, 0xD800, 0xE9}, true, size);
+        const Converted worst =
+            toU ? toUnicode(*c, "\x80\x81\xA0\x82\xFF\xA0\x82\xA0", true, size)
+                : fromUnicode(*c, std::u16string{0xDE00, 0xD83D, 0xDE00, 0x65E5, 0x3042, 0xD800, 0xE9}, true,
+                              size);
         EXPECT_TRUE(Succeeded(worst.status)) << worst.status;
         EXPECT_EQ(c->GetMaxOutputSize(UINT32_MAX, size), kQueryFailed);
     }
@@ -246,6 +255,47 @@ TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
             EXPECT_LE(written, capacity);
         }
     }
+}
+
+// The entry points convert a whole buffer: a trailing lead byte is substituted, not held back; the
+// checking entry points refuse bad arguments and encodings that do not open.
+TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
+    char16_t units[16];
+    char bytes[16];
+    uint32_t consumed = 2, written = 16;
+    ASSERT_TRUE(ConvertToUnicode(8, "a\x82", consumed, units, written));
+    EXPECT_EQ(std::u16string(units, written - 1), u"a\x1A");
+    consumed = 2, written = 16;
+    EXPECT_FALSE(ConvertFromUnicode(8, nullptr, consumed, bytes, written));
+    consumed = 1, written = 16;
+    EXPECT_FALSE(ConvertFromUnicode(34, u"a", consumed, bytes, written)); // Apple_Symbols does not open
+    units[0] = u'x';
+    consumed = 1, written = 16;
+    EXPECT_FALSE(ToUnicode(59, "a", consumed, units, written));
+    EXPECT_EQ(units[0], 0);
+    EXPECT_EQ(consumed + written, 0u);
+}
+
+// Conversions from two threads share the one cached converter; the lock covers the conversion as well as
+// the lookup, so neither thread can delete the converter the other is using.
+TEST(ConverterCache, TwoThreadsAlternatingPairs) {
+    auto work = [](bool sjis) {
+        for (int i = 0; i < 300; ++i) {
+            char16_t units[8];
+            char bytes[8];
+            uint32_t consumed = 2, written = 8;
+            if (sjis) {
+                ASSERT_TRUE(ToUnicode(8, "\x82\xA0", consumed, units, written));
+                ASSERT_EQ(std::u16string(units, written - 1), u"\u3042");
+            } else {
+                ASSERT_TRUE(FromUnicode(0, u"\u00E9\u20AC", consumed, bytes, written));
+                ASSERT_EQ(std::string(bytes, written - 1), "\xE9\x80");
+            }
+        }
+    };
+    std::thread a(work, true), b(work, false);
+    a.join();
+    b.join();
 }
 
 } // namespace

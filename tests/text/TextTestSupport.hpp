@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace ZuText::testing {
 
@@ -54,34 +55,43 @@ struct Converted {
     uint32_t consumed;
     std::u16string units; // to Unicode
     std::string bytes;    // from Unicode
+
+    template <class Out> const Out& text() const { return std::get<const Out&>(std::tie(units, bytes)); }
 };
 
-inline Converted toUnicode(IConverter& converter, const std::string& bytes, bool flush = true,
-                           uint32_t capacity = 0) {
-    std::u16string out(capacity ? capacity : bytes.size() * 5 + 8, u'\xAAAA');
-    uint32_t consumed = static_cast<uint32_t>(bytes.size());
+// Converts `in` whole into a buffer of `capacity` units (0: room enough) filled with a mark; the output
+// must come back terminated.
+template <class Out, class In>
+Converted convert(IConverter& converter, const In& in, bool flush, uint32_t capacity) {
+    Out out(capacity ? capacity : in.size() * 8 + 16, static_cast<typename Out::value_type>(0xAAAA));
+    uint32_t consumed = static_cast<uint32_t>(in.size());
     uint32_t written = static_cast<uint32_t>(out.size());
-    const Status status = converter.ConvertBuffer(bytes.data(), consumed, out.data(), written, flush);
-    Converted result{status, consumed, {}, {}};
+    Converted result{
+        converter.ConvertBuffer(in.data(), consumed, out.data(), written, flush), consumed, {}, {}};
     if (written > 0) {
-        EXPECT_EQ(out[written - 1], u'\0') << "the output is terminated";
-        result.units = out.substr(0, written - 1);
+        EXPECT_EQ(out[written - 1], 0) << "the output is terminated";
+        std::get<Out&>(std::tie(result.units, result.bytes)) = out.substr(0, written - 1);
     }
     return result;
 }
 
-inline Converted fromUnicode(IConverter& converter, const std::u16string& units, bool flush = true,
+// What one call gave: its status, what it wrote (units to Unicode, bytes from it) and the input it took.
+inline void expectGave(const Converted& r, Status status, const std::u16string& units,
+                       const std::string& bytes, uint32_t consumed) {
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.units, units);
+    EXPECT_EQ(r.bytes, bytes);
+    EXPECT_EQ(r.consumed, consumed);
+}
+
+inline Converted toUnicode(IConverter& c, const std::string& bytes, bool flush = true,
+                           uint32_t capacity = 0) {
+    return convert<std::u16string>(c, bytes, flush, capacity);
+}
+
+inline Converted fromUnicode(IConverter& c, const std::u16string& units, bool flush = true,
                              uint32_t capacity = 0) {
-    std::string out(capacity ? capacity : units.size() * 8 + 16, '\xAA');
-    uint32_t consumed = static_cast<uint32_t>(units.size());
-    uint32_t written = static_cast<uint32_t>(out.size());
-    const Status status = converter.ConvertBuffer(units.data(), consumed, out.data(), written, flush);
-    Converted result{status, consumed, {}, {}};
-    if (written > 0) {
-        EXPECT_EQ(out[written - 1], '\0') << "the output is terminated";
-        result.bytes = out.substr(0, written - 1);
-    }
-    return result;
+    return convert<std::string>(c, units, flush, capacity);
 }
 
 } // namespace ZuText::testing
