@@ -8,6 +8,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include <set>
+#include <tuple>
 
 #include "bridge/CallbackTable.hpp"
 #include "common/HostFixture.hpp"
@@ -150,6 +151,43 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
     DOMBTString name, value;
     ASSERT_EQ(ElementRef::GetXMLHeaderAttr(0, count, name, value), 0);
     EXPECT_EQ(count, 2);
+}
+
+// Releases remember the top of the tree they found, and forget it when the tree changes shape: a
+// subtree taken out of the tree is freed exactly when its last reference goes, however the releases
+// before it found their way up.
+TEST_F(ReferenceHost, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoes) {
+    const size_t chain = 200;
+    host.loadString("<application><a>" + repeat("<e>", chain) + repeat("</e>", chain) + "</a><b/></application>",
+                    "chain.xml");
+    HostRef a = -1, b = -1;
+    ASSERT_EQ(cb().NavigateElement(&a, host.application(), 1, NO_KEY, 0), 0);
+    ASSERT_EQ(cb().NavigateElement(&b, a, 3, NO_KEY, 0), 0);
+    std::vector<HostRef> levels{a};
+    for (size_t i = 0; i < chain; ++i) {
+        levels.push_back(-1);
+        ASSERT_EQ(cb().NavigateElement(&levels.back(), levels[i], 1, NO_KEY, 0), 0);
+    }
+    const size_t all = host.liveObjects();
+    // References taken and given back on an attached tree free nothing.
+    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, true), 0);
+    for (HostRef h : levels) ASSERT_EQ(cb().AdjustReference(h, false), 0);
+    // Each step: a reference taken (+), given back (-), the middle removed from its parent (r) or moved
+    // under <b> (m); the live objects afterwards, counted from the end of the chain.
+    const HostRef middle = levels[chain / 2], deepest = levels.back();
+    const std::tuple<char, HostRef, size_t> steps[] = {
+        {'+', deepest, 0}, {'+', middle, 0}, {'r', levels[chain / 2 - 1], 0},
+        {'-', middle, 0},  {'m', b, 0},      {'-', deepest, 0},
+        {'+', deepest, 0}, {'r', b, 0},      {'-', deepest, chain - chain / 2 + 1},
+    };
+    for (const auto& [what, h, freed] : steps) {
+        if (what == '+' || what == '-') {
+            ASSERT_EQ(cb().AdjustReference(h, what == '+'), 0);
+        } else {
+            ASSERT_EQ(what == 'r' ? cb().RemoveChild(h, middle) : cb().InsertBeforeChild(h, middle, -1), 0);
+        }
+        EXPECT_EQ(host.liveObjects(), all - freed) << what;
+    }
 }
 
 // The deepest file the bound allows loads with the namespaces a native DOM gives it; text inserted at its

@@ -174,8 +174,9 @@ TYPED_TEST(ConverterContract, OffsetsCountFromUnitsHeldBack) {
         ASSERT_LT(unit, text.size()) << i;
         // Each byte comes from a unit at or after the one before, a letter's or digit's from that character.
         EXPECT_TRUE(i == 0 ? unit == 0 : unit >= static_cast<size_t>(from[i - 1])) << i;
-        if (text[unit] < 0x7F && std::isalnum(text[unit]))
+        if (text[unit] < 0x7F && std::isalnum(text[unit])) {
             EXPECT_EQ(fast.bytes[i], static_cast<char>(text[unit])) << i;
+        }
     }
     EXPECT_EQ(from[fast.bytes.size() - 1], static_cast<int32_t>(text.size() - 1));
 }
