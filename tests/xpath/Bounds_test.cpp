@@ -37,11 +37,6 @@ std::u16string nestedPredicates(size_t n, const std::u16string& inner = u"1") {
     return repeat(u"self::node()[", n) + inner + repeat(u"]", n);
 }
 
-struct ExpressionRelease {
-    void operator()(DOMXPathExpression* e) const { e->release(); }
-};
-using Expression = std::unique_ptr<DOMXPathExpression, ExpressionRelease>;
-
 class XPathBounds : public XPathTest {
 protected:
     Expression compiled(const std::u16string& text) {

@@ -46,6 +46,10 @@ struct ResultDeleter {
     }
 };
 using Result = std::unique_ptr<DOMXPathResult, ResultDeleter>;
+struct ExpressionRelease {
+    void operator()(DOMXPathExpression* e) const { e->release(); }
+};
+using Expression = std::unique_ptr<DOMXPathExpression, ExpressionRelease>;
 
 // The XPathException code of a call that must throw one, or a failure.
 template <class F> int xpathCode(F&& f) {
@@ -155,6 +159,11 @@ protected:
     double number(const XMLCh* expression, const DOMNode* context = nullptr) {
         Result r(evaluate(expression, context ? context : docNode(), DOMXPathResult::NUMBER_TYPE));
         return r->getNumberValue();
+    }
+    std::u16string string(const XMLCh* expression, const DOMNode* context = nullptr,
+                          const DOMXPathNSResolver* resolver = nullptr) {
+        Result r(evaluate(expression, context ? context : docNode(), DOMXPathResult::STRING_TYPE, resolver));
+        return text(r->getStringValue());
     }
 };
 
