@@ -2,9 +2,6 @@
 // cleanly past that, on a small thread stack too.
 #include <DOMKw/bridge/ObjectRef.hpp>
 
-#include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -64,17 +61,10 @@ protected:
         const std::u16string uri(file.begin(), file.end());
         Results r;
         onSmallStack(smallStack, [&] {
-            DOMLSSerializer* w = serializer();
-            XMLCh* text = w->writeToString(node);
-            r.toString = text ? std::u16string(text) : u"(null)";
-            XMLPlatformUtils::fgMemoryManager->deallocate(text);
-            MemBufFormatTarget target;
-            DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-            output.setByteStream(&target);
-            output.setEncoding(u"UTF-8");
-            r.written = w->write(node, &output);
+            const Serializer w = serializer();
+            r.toString = toString(w.get(), node);
+            toBytes(w.get(), node, u"UTF-8", r.written);
             r.toUri = w->writeToURI(node, uri.c_str());
-            w->release();
             const XMLCh* saved = doc->saveToString(node);
             r.saved = saved ? std::u16string(saved) : u"(null)";
         });
@@ -99,8 +89,7 @@ TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) 
     // Trees past the writer's bound: a host without the reference host's own depth bound.
     host.setDepthBound(10000);
     const std::string file = "/tmp/domkw_deep_" + std::to_string(getpid()) + ".xml";
-    DOMLSSerializer* xerces =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const Serializer xerces = xercesSerializer();
     for (const Case& c : cases) {
         loadBare();
         const Kw::ElementRef project = Kw::ElementRef::fromHandle(host.find("project"));
@@ -132,21 +121,14 @@ TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) 
         NativeDom native(narrow(whole));
         std::u16string document, element;
         onSmallStack(smallStack, [&] {
-            DOMLSSerializer* w = serializer();
-            for (auto [n, out] : {std::make_pair<DOMNode*, std::u16string*>(native.document(), &document),
-                                  std::make_pair<DOMNode*, std::u16string*>(native.root(), &element)}) {
-                XMLCh* text = w->writeToString(n);
-                *out = text ? std::u16string(text) : u"(null)";
-                XMLPlatformUtils::fgMemoryManager->deallocate(text);
-            }
-            w->release();
+            const Serializer w = serializer();
+            document = toString(w.get(), native.document());
+            element = toString(w.get(), native.root());
         });
         EXPECT_TRUE(element == (c.complete ? whole : u"(null)")) << c.depth;
-        XMLCh* theirs = xerces->writeToString(native.document());
+        const std::u16string theirs = toString(xerces.get(), native.document());
         EXPECT_TRUE(document == (c.nativeDocumentComplete ? theirs : u"(null)")) << c.depth;
-        XMLPlatformUtils::fgMemoryManager->deallocate(theirs);
     }
-    xerces->release();
     unlink(file.c_str());
 }
 
@@ -161,21 +143,14 @@ TEST_F(DeepNesting, whatTheSaveFilterLeavesOutPastTheBoundDoesNotFailTheWrite) {
     }
     NativeDom native(narrow(u"<r>" + open + chainXml(5, false) + close + u"</r>"));
     domImpl::WriterFilterImpl filter;
-    DOMLSSerializer* xerces =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const Serializer xerces = xercesSerializer();
     xerces->setFilter(&filter);
-    XMLCh* theirs = xerces->writeToString(native.root());
-    const std::u16string expected(theirs);
-    XMLPlatformUtils::fgMemoryManager->deallocate(theirs);
-    xerces->release();
+    const std::u16string expected = toString(xerces.get(), native.root());
     std::u16string ours;
     onSmallStack(smallStack, [&] {
-        DOMLSSerializer* w = serializer();
+        const Serializer w = serializer();
         w->setFilter(&filter);
-        XMLCh* text = w->writeToString(native.root());
-        ours = text ? std::u16string(text) : u"(null)";
-        XMLPlatformUtils::fgMemoryManager->deallocate(text);
-        w->release();
+        ours = toString(w.get(), native.root());
     });
     EXPECT_TRUE(ours == expected);
     EXPECT_TRUE(ours == u"<r>" + open + close + u"</r>");

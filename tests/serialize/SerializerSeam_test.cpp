@@ -30,7 +30,7 @@ TEST_F(SerializerSeam, withoutTheSerializerStartedDomRefusesInsteadOfCallingThro
     domImpl::serializeImpl::startSerializer();
     EXPECT_EQ(factory.create, started.create);
     EXPECT_EQ(factory.save, started.save);
-    const dom::Owned<DOMLSSerializer> w(serializer());
+    const Serializer w = serializer();
     Owned box(at("project/layout/spread/page/box[2]"));
     EXPECT_NE(write(w.get(), box.node).find(u"id=\"b2\""), std::u16string::npos);
     EXPECT_NE(save(nullptr).find(u"id=\"b2\""), std::u16string::npos);
