@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-#include "bridge/CallbackTable.hpp"
 #include "common/NativeDom.hpp"
 #include "serialize/WriterFixture.hpp"
 
@@ -15,27 +14,20 @@ namespace {
 
 using WellFormed = WriterTest;
 
-const Kw::host::CallbackTable& cb() {
-    return Kw::host::callbacks();
-}
-
-// Attributes of a box (the outermost element written, and one level down, written by the delegate), and
-// the same characters in text: a character, name or declaration XML or a namespace-aware parser cannot
-// hold fails the write instead of being written.
+// Attributes of a box (the outermost element written, and one level down, written by the delegate): a
+// name or declaration XML or a namespace-aware parser cannot hold fails the write instead of being
+// written. (Characters XML cannot hold, in values and in text, meet every write in RandomWrites.)
 TEST_F(WellFormed, charactersAndNamesXmlCannotHoldFailTheWriteInsteadOfBeingWritten) {
     struct Case {
-        const char16_t* name; // "note": the value holds a character XML cannot hold, also tried in text
+        const char16_t* name;
         const char16_t* value;
-    } cases[] = {{u"note", u"a\u0001b"}, {u"note", u"\u001F"}, {u"note", u"x\uFFFE"}, {u"note", u"\uFFFF"},
-                 {u"note", u"a\xD800"}, {u"note", u"\xDC00z"}, {u"note", u"\xDC00\xD800"}, // lone, reversed
-                 {u"bad name", u"v"}, {u"a>b", u"v"}, {u"1a", u"v"}, {u"a\"b", u"v"},
+    } cases[] = {{u"bad name", u"v"}, {u"a>b", u"v"}, {u"1a", u"v"}, {u"a\"b", u"v"},
                  {u"x=\"1\"><injected evil=\"yes\"/><dummy", u"v"},
                  // names XML 1.0 takes but namespaces do not
                  {u"p:", u"v"}, {u":p", u"v"}, {u"a:b:c", u"v"},
                  // declarations: a prefix cannot be unbound, xmlns never declared, xml bound elsewhere
                  {u"xmlns:q", u""}, {u"xmlns:xmlns", u"urn:x"}, {u"xmlns:xml", u"urn:x"},
                  {u"xmlns:q", u"http://www.w3.org/XML/1998/namespace"}, {u"xmlns", u"http://www.w3.org/2000/xmlns/"}};
-    int writes = 0;
     for (const Case& c : cases) {
         const std::string what = narrow(c.name) + "=" + narrow(c.value);
         for (const char* path : {"project/layout/spread/page/box", "project/layout/spread/page/box[2]"}) {
@@ -47,23 +39,8 @@ TEST_F(WellFormed, charactersAndNamesXmlCannotHoldFailTheWriteInsteadOfBeingWrit
             EXPECT_EQ(write(box.node) == u"(null)", onBox) << what << " on " << path;
             EXPECT_EQ(write(page.node), u"(null)") << what << " below " << path;
             EXPECT_EQ(save(page.node), u"(null)") << what << " below " << path;
-            writes += 3;
         }
-        if (std::u16string(c.name) != u"note") continue;
-        // In text, written by the delegate at the top and below.
-        host.loadFile(testDataPath("small.xml"));
-        openDocument();
-        Kw::HostRef text = -1;
-        cb().NavigateElement(&text, host.find("project/story/paragraph/textRun"), Kw::host::FirstChild,
-                             Kw::NO_KEY, 0);
-        ASSERT_EQ(cb().SetTextValue(text, 0, c.value), 0);
-        Owned run(at("project/story/paragraph/textRun")), story(at("project/story"));
-        Owned node(run->getFirstChild());
-        EXPECT_EQ(write(node.node), u"(null)") << what;
-        EXPECT_EQ(write(story.node), u"(null)") << what;
-        writes += 2;
     }
-    std::printf("[ cases    ] %d writes of characters and names XML cannot hold\n", writes);
 }
 
 // A project whose header attributes are given in the file (the loader may refuse such a file: then
