@@ -113,49 +113,34 @@ TEST_F(XPathRepeat, ManyDistinctExpressionsKeepABoundedNumberAndFlatMemory) {
 // value of no type. The refusals keep nothing else and leave the engine ready, a reused result as it was.
 TEST_F(XPathRepeat, BadTextIsRefusedEveryTimeAndKeepsNothing) {
     const std::u16string deep = std::u16string(100, u'(') + u"1" + std::u16string(100, u')');
-    struct Row {
-        const XMLCh* expression;
-        bool compiles;
-    } rows[] = {
-        {u"//box[", false},
-        {u"count(", false},
-        {u"@@id", false},
-        {u"unknownFunction()", false},
-        {u"", false},
-        {u"1 +", false},
-        {u"//box/", false},
-        {u"a/", false},
-        {u"//", false},
-        {u"project/", false},
-        {deep.c_str(), false},
-        {nullptr, false},
-        {u"$x", true},
-        {u"count($x)", true},
-        {u"//box[@id = $x]", true},
-        {u"$x + 1", true},
-        {u"string($kw:x)", true},
-        {u"//box | $x", true},
-        {u"not($x)", true},
-    };
+    // Refused when compiled; refused when run.
+    const XMLCh* malformed[] = {u"//box[", u"count(", u"@@id", u"unknownFunction()", u"",          u"1 +",
+                                u"//box/", u"a/",     u"//",   u"project/",          deep.c_str(), nullptr};
+    const XMLCh* unbound[] = {u"$x",         u"count($x)", u"//box[@id = $x]", u"$x + 1", u"string($kw:x)",
+                              u"//box | $x", u"not($x)"};
+    std::vector<std::pair<const XMLCh*, bool>> rows;
+    for (const XMLCh* e : malformed) rows.emplace_back(e, false);
+    for (const XMLCh* e : unbound) rows.emplace_back(e, true);
     DOMDocument* d = doc;
     FixedResolver prefixes = sampleResolver();
     Result reused(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
     const size_t before = kept();
     for (int round = 0; round < 2; ++round)
-        for (const Row& row : rows) {
-            SCOPED_TRACE(row.expression ? narrow(row.expression) : "(null)");
+        for (const auto& row : rows) {
+            const XMLCh* expression = row.first;
+            const bool compiles = row.second;
+            SCOPED_TRACE(expression ? narrow(expression) : "(null)");
             for (Type type : {DOMXPathResult::ANY_TYPE, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE}) {
-                EXPECT_EQ(xpathCode([&] { Result r(evaluate(row.expression, docNode(), type)); }), INVALID);
-                EXPECT_EQ(
-                    xpathCode([&] { evaluate(row.expression, docNode(), type, &prefixes, reused.get()); }),
-                    INVALID);
+                EXPECT_EQ(xpathCode([&] { Result r(evaluate(expression, docNode(), type)); }), INVALID);
+                EXPECT_EQ(xpathCode([&] { evaluate(expression, docNode(), type, &prefixes, reused.get()); }),
+                          INVALID);
             }
-            if (!row.compiles) {
-                EXPECT_EQ(xpathCode([&] { Expression e(d->createExpression(row.expression, nullptr)); }),
+            if (!compiles) {
+                EXPECT_EQ(xpathCode([&] { Expression e(d->createExpression(expression, nullptr)); }),
                           INVALID);
                 continue;
             }
-            Expression compiled(d->createExpression(row.expression, nullptr));
+            Expression compiled(d->createExpression(expression, nullptr));
             ASSERT_TRUE(compiled);
             EXPECT_EQ(xpathCode([&] { Result(compiled->evaluate(d, DOMXPathResult::ANY_TYPE, nullptr)); }),
                       INVALID);
@@ -227,17 +212,26 @@ TEST_F(XPathRepeat, PrefixesResolveWithTheResolverOfEachEvaluationOrTheDeclarati
     EXPECT_EQ(string(u"count(//box)"), u"1");
 }
 
-TEST_F(XPathRepeat, KeptExpressionsEndWithTheirDocument) {
-    // A document that kept expressions, released while a result made from one is still held.
+// A document that kept expressions, released while a result made from one and a resolver are still
+// held: the results keep their values and hand out no node any more, and nothing any of them took is
+// still held once they are released.
+TEST_F(XPathRepeat, KeptExpressionsEndWithTheirDocumentAndResultsAndResolversOutliveIt) {
+    const int64_t references = host.outstandingReferences();
     DOMDocument* other = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
-    DOMXPathResult* held =
-        other->evaluate(u"//box", other, nullptr, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr);
+    Owned app(other->getDocumentElement());
+    DOMXPathNSResolver* resolver = other->createNSResolver(app.node);
+    Result held(
+        other->evaluate(u"//box", other, nullptr, DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE, nullptr));
     Result count(other->evaluate(u"count(//box)", other, nullptr, DOMXPathResult::NUMBER_TYPE, nullptr));
     EXPECT_EQ(count->getNumberValue(), 3);
+    app.node = nullptr; // ended with the document, the resolver's own node object too
     other->release();
     EXPECT_EQ(held->getSnapshotLength(), 3u);
+    EXPECT_EQ(held->getNodeValue(), nullptr);
     EXPECT_EQ(count->getNumberValue(), 3);
-    held->release();
+    resolver->release();
+    held.reset();
+    EXPECT_EQ(host.outstandingReferences(), references);
     // The fixture's own document compiles the same texts for itself.
     EXPECT_EQ(kept(), 0u);
     EXPECT_EQ(number(u"count(//box)"), 3);

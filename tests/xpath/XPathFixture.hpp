@@ -12,6 +12,8 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -60,6 +62,31 @@ template <class F> int xpathCode(F&& f) {
     }
     ADD_FAILURE() << "expected an XPathException";
     return 0;
+}
+
+// Every getter a result of its type does not serve refuses with TYPE_ERR (52), and getTypeInfo always
+// refuses. The getters that serve are left to the caller: they move the cursor.
+inline void expectOtherGettersRefused(DOMXPathResult* r) {
+    struct Getter {
+        const char* name;
+        std::vector<int> serves;
+        std::function<void(DOMXPathResult*)> call;
+    };
+    static const std::vector<Getter> getters = {
+        {"getNumberValue", {1}, [](DOMXPathResult* r) { r->getNumberValue(); }},
+        {"getIntegerValue", {1}, [](DOMXPathResult* r) { r->getIntegerValue(); }},
+        {"getStringValue", {2}, [](DOMXPathResult* r) { r->getStringValue(); }},
+        {"getBooleanValue", {3}, [](DOMXPathResult* r) { r->getBooleanValue(); }},
+        {"iterateNext", {4, 5}, [](DOMXPathResult* r) { r->iterateNext(); }},
+        {"getSnapshotLength", {6, 7}, [](DOMXPathResult* r) { r->getSnapshotLength(); }},
+        {"snapshotItem", {6, 7}, [](DOMXPathResult* r) { r->snapshotItem(0); }},
+        {"getNodeValue", {4, 5, 6, 7, 8, 9}, [](DOMXPathResult* r) { dom::dispose(r->getNodeValue()); }},
+    };
+    const int type = r->getResultType();
+    for (const Getter& g : getters)
+        if (std::find(g.serves.begin(), g.serves.end(), type) == g.serves.end())
+            EXPECT_EQ(xpathCode([&] { g.call(r); }), 52) << g.name << " on type " << type;
+    EXPECT_EQ(domExceptionCode([&] { r->getTypeInfo(); }), -1);
 }
 
 // A plug-in's own resolver: fixed prefixes.
