@@ -65,7 +65,8 @@ TEST_F(CallerCode, aCallersFilterAndByteStreamSeeNamespaceInformationDuringAWrit
                                                               {u"kw:y", namespaceView(y.node)},
                                                               {u"plain", namespaceView(plain.node)}};
     ASSERT_NE(outside.at(u"kw:y").find(u"urn:kw"), std::u16string::npos) << "the host answers no namespace";
-    const std::u16string written = u"<kw:frame kw:x=\"1\" xmlns:kw=\"urn:kw\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>";
+    const std::u16string written =
+        u"<kw:frame kw:x=\"1\" xmlns:kw=\"urn:kw\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>";
     EXPECT_EQ(write(frame.node), written);
 
     for (const bool whole : {false, true}) {

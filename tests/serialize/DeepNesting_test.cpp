@@ -43,32 +43,12 @@ std::u16string chainXml(int depth, bool withText) {
     return xml;
 }
 
-struct Results {
-    std::u16string toString, saved;
-    bool written = false;
-    bool toUri = false;
-};
-
 class DeepNesting : public WriterTest {
 protected:
     // A project of one empty <project>, without header attributes.
     void loadBare() {
         host.loadString("<application><project/></application>", "bare");
         openDocument();
-    }
-    // Every way out of the serializer, for one node, on the small stack.
-    Results writeEveryWay(DOMNode* node, const std::string& file) {
-        const std::u16string uri(file.begin(), file.end());
-        Results r;
-        onSmallStack(smallStack, [&] {
-            const Serializer w = serializer();
-            r.toString = toString(w.get(), node);
-            toBytes(w.get(), node, u"UTF-8", r.written);
-            r.toUri = w->writeToURI(node, uri.c_str());
-            const XMLCh* saved = doc->saveToString(node);
-            r.saved = saved ? std::u16string(saved) : u"(null)";
-        });
-        return r;
     }
 };
 
@@ -89,6 +69,7 @@ TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) 
     // Trees past the writer's bound: a host without the reference host's own depth bound.
     host.setDepthBound(10000);
     const std::string file = "/tmp/domkw_deep_" + std::to_string(getpid()) + ".xml";
+    const std::u16string uri(file.begin(), file.end());
     const Serializer xerces = xercesSerializer();
     for (const Case& c : cases) {
         loadBare();
@@ -99,32 +80,37 @@ TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) 
         Owned node(domImpl::ElementImpl::create_(holder, doc));
         std::ofstream(file) << "before";
 
-        const Results r = writeEveryWay(node.node, file);
+        // Every way out of the serializer, on the small stack; then the same chain as a native tree.
         const std::u16string whole = u"<holder>" + chainXml(c.depth, c.withText) + u"</holder>";
-        std::ifstream back(file);
-        const std::string onDisk((std::istreambuf_iterator<char>(back)), {});
-        if (c.complete) {
-            EXPECT_TRUE(r.toString == whole) << c.depth;
-            EXPECT_TRUE(parsesBack(r.toString)) << c.depth;
-            EXPECT_TRUE(r.written && r.toUri) << c.depth;
-            EXPECT_EQ(onDisk, narrow(whole)) << c.depth;
-            // The save filter leaves out a chain with nothing in it.
-            EXPECT_TRUE(r.saved == (c.withText ? whole : u"")) << c.depth;
-        } else {
-            EXPECT_EQ(r.toString, u"(null)") << c.depth;
-            EXPECT_FALSE(r.written || r.toUri) << c.depth;
-            EXPECT_EQ(onDisk, "before") << c.depth;
-            EXPECT_EQ(r.saved, c.withText ? u"(null)" : u"") << c.depth;
-        }
-        EXPECT_EQ(doc->liveNodeCount(), 1u) << c.depth; // only `node`: what the writes navigated is ended
-
         NativeDom native(narrow(whole));
-        std::u16string document, element;
+        std::u16string toStr, saved, document, element;
+        bool written = false, toUri = false;
         onSmallStack(smallStack, [&] {
             const Serializer w = serializer();
+            toStr = toString(w.get(), node.node);
+            toBytes(w.get(), node.node, u"UTF-8", written);
+            toUri = w->writeToURI(node.node, uri.c_str());
+            const XMLCh* s = doc->saveToString(node.node);
+            saved = s ? std::u16string(s) : u"(null)";
             document = toString(w.get(), native.document());
             element = toString(w.get(), native.root());
         });
+        std::ifstream back(file);
+        const std::string onDisk((std::istreambuf_iterator<char>(back)), {});
+        if (c.complete) {
+            EXPECT_TRUE(toStr == whole) << c.depth;
+            EXPECT_TRUE(parsesBack(toStr)) << c.depth;
+            EXPECT_TRUE(written && toUri) << c.depth;
+            EXPECT_EQ(onDisk, narrow(whole)) << c.depth;
+            // The save filter leaves out a chain with nothing in it.
+            EXPECT_TRUE(saved == (c.withText ? whole : u"")) << c.depth;
+        } else {
+            EXPECT_EQ(toStr, u"(null)") << c.depth;
+            EXPECT_FALSE(written || toUri) << c.depth;
+            EXPECT_EQ(onDisk, "before") << c.depth;
+            EXPECT_EQ(saved, c.withText ? u"(null)" : u"") << c.depth;
+        }
+        EXPECT_EQ(doc->liveNodeCount(), 1u) << c.depth; // only `node`: what the writes navigated is ended
         EXPECT_TRUE(element == (c.complete ? whole : u"(null)")) << c.depth;
         const std::u16string theirs = toString(xerces.get(), native.document());
         EXPECT_TRUE(document == (c.nativeDocumentComplete ? theirs : u"(null)")) << c.depth;
