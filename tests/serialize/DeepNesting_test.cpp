@@ -89,7 +89,12 @@ TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) 
             const Serializer w = serializer();
             toStr = toString(w.get(), node.node);
             toBytes(w.get(), node.node, u"UTF-8", written);
-            toUri = w->writeToURI(node.node, uri.c_str());
+            // A file named by URI, or by the system id of a destination without a byte stream.
+            DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+            output.setSystemId(uri.c_str());
+            output.setEncoding(u"UTF-8");
+            toUri = c.depth % 2 ? w->writeToURI(node.node, uri.c_str()) : w->write(node.node, &output);
+            if (c.complete) EXPECT_FALSE(w->writeToURI(node.node, u"/nonexistent-dir/out.xml"));
             const XMLCh* s = doc->saveToString(node.node);
             saved = s ? std::u16string(s) : u"(null)";
             document = toString(w.get(), native.document());

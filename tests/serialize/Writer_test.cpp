@@ -1,15 +1,15 @@
-// The serializer against Xerces-C's own: the outermost element's forms, the
-// caller's filter, the save-to-string filter, files, the XML declaration, the encoding of a destination
-// that names none, and the namespace prefixes its output uses, read back by a namespace-aware parser.
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstring>
+// The serializer against Xerces-C's own: the outermost element's forms, the caller's filter, the XML
+// declaration, the encoding of a destination that names none, and the namespace prefixes its output uses,
+// read back by a namespace-aware parser. The caller's code a write calls, and the entries through which
+// dom reaches the serializer.
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <tuple>
 
 #include "common/NativeDom.hpp"
+#include "dom/SerializerFactory.hpp"
+#include "serialize/SerializerStartup.hpp"
 #include "serialize/WriterFixture.hpp"
 
 using namespace testing_support;
@@ -17,6 +17,8 @@ using namespace testing_support;
 namespace {
 
 using Writer = WriterTest;
+using SerializerSeam = WriterTest;
+using CallerCode = WriterTest;
 
 const std::u16string header =
     u" generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\"";
@@ -66,41 +68,6 @@ TEST_F(Writer, OutermostElementFormsAndFilterDecisions) {
         w->setFilter(&filter);
         EXPECT_EQ(write(w.get(), page.node), expected) << action << " showing " << show;
     }
-}
-
-// A file named by URI, or by the system id of a destination without a byte stream: the whole output, in
-// UTF-8, byte for byte what the string holds. A file that cannot be made, or a write that fails, leaves
-// the file as it was.
-TEST_F(Writer, aFileGetsTheWholeOutputOrStaysAsItWas) {
-    Owned spread(at("project/layout[2]/spread"));
-    const Serializer w = serializer();
-    const std::string expected = utf8(write(w.get(), spread.node));
-    char path[] = "/tmp/domkw-writer-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    const std::u16string uri(path, path + std::strlen(path));
-    auto onDisk = [&] {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    EXPECT_TRUE(w->writeToURI(spread.node, uri.c_str()));
-    EXPECT_EQ(onDisk(), expected);
-    std::ofstream(path) << "before";
-    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-    output.setSystemId(uri.c_str());
-    output.setEncoding(u"UTF-8");
-    EXPECT_TRUE(w->write(spread.node, &output));
-    EXPECT_EQ(onDisk(), expected);
-    EXPECT_FALSE(w->writeToURI(spread.node, u"/nonexistent-dir/out.xml"));
-
-    std::ofstream(path) << "<kept/>";
-    Owned page(at("project/layout/spread/page"));
-    host.failAt(Kw::host::NavigateElement, 11, 2);
-    EXPECT_EQ(domExceptionCode([&] { w->writeToURI(page.node, uri.c_str()); }), 11);
-    host.disarm();
-    EXPECT_EQ(onDisk(), "<kept/>");
-    std::remove(path);
 }
 
 TEST_F(Writer, implementationListsComeBackWithoutRecursingAndNoProjectMeansNoDocument) {
@@ -243,6 +210,122 @@ TEST_F(Writer, everyPrefixWrittenIsDeclaredOnceAndACopyKeepsTheNamespaceOfItsTyp
         EXPECT_EQ(text(typed->getAttributeNS(xsi.c_str(), u"type")), u"kw:Spot");
         EXPECT_EQ(text(typed->getAttribute(u"xsi:type")), u"kw:Spot");
     }
+}
+
+// dom reaches the serializer through the entries start-up fills: with them empty, dom refuses clearly
+// instead of calling through nothing; filled again, a second start-up changes nothing.
+TEST_F(SerializerSeam, withoutTheSerializerStartedDomRefusesInsteadOfCallingThroughNothing) {
+    domImpl::SerializerFactory& factory = domImpl::serializerFactory();
+    ASSERT_NE(factory.create, nullptr);
+    ASSERT_NE(factory.save, nullptr);
+    const domImpl::SerializerFactory started = factory;
+    struct Restore {
+        domImpl::SerializerFactory& factory;
+        domImpl::SerializerFactory started;
+        ~Restore() { factory = started; }
+    } restore{factory, started};
+
+    factory = domImpl::SerializerFactory();
+    EXPECT_EQ(domExceptionCode([&] { serializer(); }), DOMException::NOT_SUPPORTED_ERR);
+    EXPECT_EQ(domExceptionCode([&] { doc->saveToString(nullptr); }), DOMException::NOT_SUPPORTED_ERR);
+    EXPECT_EQ(doc->liveNodeCount(), 0u); // the refusal made no node object
+
+    domImpl::serializeImpl::startSerializer();
+    domImpl::serializeImpl::startSerializer();
+    EXPECT_EQ(factory.create, started.create);
+    EXPECT_EQ(factory.save, started.save);
+    const Serializer w = serializer();
+    Owned box(at("project/layout/spread/page/box[2]"));
+    EXPECT_NE(write(w.get(), box.node).find(u"id=\"b2\""), std::u16string::npos);
+    EXPECT_NE(save(nullptr).find(u"id=\"b2\""), std::u16string::npos);
+}
+
+// A write hands control to the caller's code: its filter, its destination's byte stream, its error
+// handler. That code sees the nodes as it sees them outside a write, and what it meets there does not
+// fail the write; the writer's own view (nodes without namespace information, so that the stock
+// serializer does not declare the host's declarations again) stays the writer's.
+
+// What a node answers about its namespace, in one line.
+std::u16string namespaceView(const DOMNode* node) {
+    return text(node->getNamespaceURI()) + u" | " + text(node->getPrefix()) + u" | " +
+           text(node->getLocalName());
+}
+
+// Accepts everything and remembers what each node it was asked about answered; looks for an attribute
+// the elements lack as well.
+class RecordingFilter : public DOMLSSerializerFilter {
+public:
+    FilterAction acceptNode(const DOMNode* node) const override {
+        seen[node->getNodeName()] = namespaceView(node);
+        if (node->getNodeType() == DOMNode::ELEMENT_NODE)
+            absent += *static_cast<const DOMElement*>(node)->getAttribute(u"hidden") == 0;
+        return FILTER_ACCEPT;
+    }
+    ShowType getWhatToShow() const override { return DOMNodeFilter::SHOW_ALL; }
+    mutable std::map<std::u16string, std::u16string> seen;
+    mutable int absent = 0;
+};
+
+// A byte stream that looks at a node of the document each time it is written to.
+class LookingTarget : public MemBufFormatTarget {
+public:
+    explicit LookingTarget(const DOMNode* node) : node(node) {}
+    void writeChars(const XMLByte* const bytes, const XMLSize_t count,
+                    XMLFormatter* const formatter) override {
+        views.push_back(namespaceView(node));
+        MemBufFormatTarget::writeChars(bytes, count, formatter);
+    }
+    const DOMNode* node;
+    std::vector<std::u16string> views;
+};
+
+TEST_F(CallerCode, aCallersFilterAndByteStreamSeeNamespaceInformationDuringAWriteAndTheOutputIsUnchanged) {
+    host.loadString("<application xmlns:kw=\"urn:kw\"><project>"
+                    "<kw:frame kw:x=\"1\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>"
+                    "</project></application>",
+                    "namespaces");
+    openDocument();
+    Owned frame(at("project/kw:frame"));
+    Owned item(frame->getFirstChild());
+    Owned plain(item->getNextSibling());
+    Owned x(frame.element()->getAttributeNode(u"kw:x")), y(item.element()->getAttributeNode(u"kw:y"));
+    ASSERT_TRUE(frame.node && item.node && plain.node && x.node && y.node);
+    // Outside a write.
+    const std::map<std::u16string, std::u16string> outside = {{u"kw:frame", namespaceView(frame.node)},
+                                                              {u"kw:item", namespaceView(item.node)},
+                                                              {u"kw:y", namespaceView(y.node)},
+                                                              {u"plain", namespaceView(plain.node)}};
+    ASSERT_NE(outside.at(u"kw:y").find(u"urn:kw"), std::u16string::npos) << "the host answers no namespace";
+    const std::u16string written =
+        u"<kw:frame kw:x=\"1\" xmlns:kw=\"urn:kw\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>";
+    EXPECT_EQ(write(frame.node), written);
+
+    for (const bool whole : {false, true}) {
+        SCOPED_TRACE(whole ? "the document" : "the element");
+        RecordingFilter filter;
+        LookingTarget target(x.node);
+        DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+        output.setByteStream(&target);
+        output.setEncoding(u"UTF-8");
+        const Serializer w = serializer();
+        // The document answers no namespace questions at all: the recording filter meets elements only.
+        if (!whole) w->setFilter(&filter);
+        EXPECT_TRUE(w->write(whole ? static_cast<DOMNode*>(doc) : frame.node, &output));
+        ASSERT_FALSE(target.views.empty());
+        for (const std::u16string& view : target.views) EXPECT_EQ(view, namespaceView(x.node));
+        if (whole) continue;
+        // What the filter meets (an attribute none has) does not fail the write.
+        EXPECT_EQ(filter.absent, 3);
+        // The outermost element too, which the writer asks about itself.
+        for (const auto& [name, view] : outside) {
+            ASSERT_EQ(filter.seen.count(name), 1u) << narrow(name);
+            EXPECT_EQ(filter.seen.at(name), view) << narrow(name);
+        }
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen()),
+                  narrow(written));
+    }
+    // After the write the nodes answer as before.
+    EXPECT_EQ(namespaceView(item.node), outside.at(u"kw:item"));
 }
 
 } // namespace
