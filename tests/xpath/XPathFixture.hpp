@@ -2,6 +2,7 @@
 // resolver of fixed prefixes, and the path of a node for comparing node-sets across DOMs.
 #pragma once
 
+#include <DOMKw/dom/Owned.hpp>
 #include <DOMKw/xpath/XPathEvaluator.hpp>
 #include <DOMKw/xpath/XPathException.hpp>
 #include <DOMKw/xpath/XPathExpression.hpp>
@@ -41,17 +42,9 @@ constexpr const XMLCh* RC_NAMESPACE = u"http://domkw.example.org/Tellam/DOM/RC/"
 constexpr const XMLCh* KW_NAMESPACE = u"http://domkw.example.org/Tellam/DOM/Kw/";
 constexpr const XMLCh* XSI_NAMESPACE = u"http://www.w3.org/2001/XMLSchema-instance";
 
-// A result that is released at the end of a scope.
-struct ResultDeleter {
-    void operator()(DOMXPathResult* r) const {
-        if (r) r->release();
-    }
-};
-using Result = std::unique_ptr<DOMXPathResult, ResultDeleter>;
-struct ExpressionRelease {
-    void operator()(DOMXPathExpression* e) const { e->release(); }
-};
-using Expression = std::unique_ptr<DOMXPathExpression, ExpressionRelease>;
+// A result, an expression, released at the end of a scope.
+using Result = dom::Owned<DOMXPathResult>;
+using Expression = dom::Owned<DOMXPathExpression>;
 
 // The XPathException code of a call that must throw one, or a failure.
 template <class F> int xpathCode(F&& f) {
