@@ -5,8 +5,6 @@
 #include <DOMKw/xpath/XPathEvaluator.hpp>
 
 #include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
 
 #include <DOMKwHost/ProjectGenerator.hpp>
 
@@ -14,6 +12,7 @@
 #include <cstring>
 
 #include "bridge/HostStatus.hpp"
+#include "common/NativeDom.hpp"
 #include "common/SmallStack.hpp"
 #include "dom/Lifetime.hpp"
 #include "xpath/ExpressionBounds.hpp"
@@ -145,11 +144,8 @@ TEST_F(XPathResources, ResolversStayUsableWhateverIsMadeAfterThemAndEndWithRelea
 }
 
 TEST_F(XPathResources, ForeignAndScratchDocumentsAreEvaluatedInTheirOwnTrees) {
-    auto parser = std::make_unique<XercesDOMParser>();
-    const std::string xml = "<root><a id='1'/><a id='2'><b/></a></root>";
-    MemBufInputSource input(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "text");
-    parser->parse(input);
-    DOMDocument* native = parser->getDocument();
+    auto parsed = std::make_unique<NativeDom>("<root><a id='1'/><a id='2'><b/></a></root>");
+    DOMDocument* native = parsed->document();
     std::unique_ptr<dom::xpath::XPathEvaluator> evaluator(dom::xpath::XPathEvaluator::create());
     Result first(evaluator->evaluate(u"//a[2]", native, nullptr, DOMXPathResult::ANY_TYPE, nullptr));
     void* wrapper = native->getUserData(u"XalanDocument");
@@ -166,7 +162,7 @@ TEST_F(XPathResources, ForeignAndScratchDocumentsAreEvaluatedInTheirOwnTrees) {
     ordered.reset();
     first.reset();
     second.reset();
-    parser.reset(); // the wrapper goes with its document
+    parsed.reset(); // the wrapper goes with its document
     // Nodes made by the document's factories belong to its scratch document, a plain Xerces-C one.
     DOMElement* made = doc->createElement(u"box");
     made->appendChild(doc->createElement(u"inner"));
