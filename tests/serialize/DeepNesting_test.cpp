@@ -2,9 +2,6 @@
 // cleanly past that, on a small thread stack too.
 #include <DOMKw/bridge/ObjectRef.hpp>
 
-#include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -46,39 +43,12 @@ std::u16string chainXml(int depth, bool withText) {
     return xml;
 }
 
-struct Results {
-    std::u16string toString, saved;
-    bool written = false;
-    bool toUri = false;
-};
-
 class DeepNesting : public WriterTest {
 protected:
     // A project of one empty <project>, without header attributes.
     void loadBare() {
         host.loadString("<application><project/></application>", "bare");
         openDocument();
-    }
-    // Every way out of the serializer, for one node, on the small stack.
-    Results writeEveryWay(DOMNode* node, const std::string& file) {
-        const std::u16string uri(file.begin(), file.end());
-        Results r;
-        onSmallStack(smallStack, [&] {
-            DOMLSSerializer* w = serializer();
-            XMLCh* text = w->writeToString(node);
-            r.toString = text ? std::u16string(text) : u"(null)";
-            XMLPlatformUtils::fgMemoryManager->deallocate(text);
-            MemBufFormatTarget target;
-            DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-            output.setByteStream(&target);
-            output.setEncoding(u"UTF-8");
-            r.written = w->write(node, &output);
-            r.toUri = w->writeToURI(node, uri.c_str());
-            w->release();
-            const XMLCh* saved = doc->saveToString(node);
-            r.saved = saved ? std::u16string(saved) : u"(null)";
-        });
-        return r;
     }
 };
 
@@ -99,8 +69,8 @@ TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) 
     // Trees past the writer's bound: a host without the reference host's own depth bound.
     host.setDepthBound(10000);
     const std::string file = "/tmp/domkw_deep_" + std::to_string(getpid()) + ".xml";
-    DOMLSSerializer* xerces =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const std::u16string uri(file.begin(), file.end());
+    const Serializer xerces = xercesSerializer();
     for (const Case& c : cases) {
         loadBare();
         const Kw::ElementRef project = Kw::ElementRef::fromHandle(host.find("project"));
@@ -110,43 +80,46 @@ TEST_F(DeepNesting, aWriteGoesDownToTheBoundAndFailsCleanlyPastItOnASmallStack) 
         Owned node(domImpl::ElementImpl::create_(holder, doc));
         std::ofstream(file) << "before";
 
-        const Results r = writeEveryWay(node.node, file);
+        // Every way out of the serializer, on the small stack; then the same chain as a native tree.
         const std::u16string whole = u"<holder>" + chainXml(c.depth, c.withText) + u"</holder>";
+        NativeDom native(narrow(whole));
+        std::u16string toStr, saved, document, element;
+        bool written = false, toUri = false;
+        onSmallStack(smallStack, [&] {
+            const Serializer w = serializer();
+            toStr = toString(w.get(), node.node);
+            toBytes(w.get(), node.node, u"UTF-8", written);
+            // A file named by URI, or by the system id of a destination without a byte stream.
+            DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+            output.setSystemId(uri.c_str());
+            output.setEncoding(u"UTF-8");
+            toUri = c.depth % 2 ? w->writeToURI(node.node, uri.c_str()) : w->write(node.node, &output);
+            if (c.complete) EXPECT_FALSE(w->writeToURI(node.node, u"/nonexistent-dir/out.xml"));
+            const XMLCh* s = doc->saveToString(node.node);
+            saved = s ? std::u16string(s) : u"(null)";
+            document = toString(w.get(), native.document());
+            element = toString(w.get(), native.root());
+        });
         std::ifstream back(file);
         const std::string onDisk((std::istreambuf_iterator<char>(back)), {});
         if (c.complete) {
-            EXPECT_TRUE(r.toString == whole) << c.depth;
-            EXPECT_TRUE(parsesBack(r.toString)) << c.depth;
-            EXPECT_TRUE(r.written && r.toUri) << c.depth;
+            EXPECT_TRUE(toStr == whole) << c.depth;
+            EXPECT_TRUE(parsesBack(toStr)) << c.depth;
+            EXPECT_TRUE(written && toUri) << c.depth;
             EXPECT_EQ(onDisk, narrow(whole)) << c.depth;
             // The save filter leaves out a chain with nothing in it.
-            EXPECT_TRUE(r.saved == (c.withText ? whole : u"")) << c.depth;
+            EXPECT_TRUE(saved == (c.withText ? whole : u"")) << c.depth;
         } else {
-            EXPECT_EQ(r.toString, u"(null)") << c.depth;
-            EXPECT_FALSE(r.written || r.toUri) << c.depth;
+            EXPECT_EQ(toStr, u"(null)") << c.depth;
+            EXPECT_FALSE(written || toUri) << c.depth;
             EXPECT_EQ(onDisk, "before") << c.depth;
-            EXPECT_EQ(r.saved, c.withText ? u"(null)" : u"") << c.depth;
+            EXPECT_EQ(saved, c.withText ? u"(null)" : u"") << c.depth;
         }
         EXPECT_EQ(doc->liveNodeCount(), 1u) << c.depth; // only `node`: what the writes navigated is ended
-
-        NativeDom native(narrow(whole));
-        std::u16string document, element;
-        onSmallStack(smallStack, [&] {
-            DOMLSSerializer* w = serializer();
-            for (auto [n, out] : {std::make_pair<DOMNode*, std::u16string*>(native.document(), &document),
-                                  std::make_pair<DOMNode*, std::u16string*>(native.root(), &element)}) {
-                XMLCh* text = w->writeToString(n);
-                *out = text ? std::u16string(text) : u"(null)";
-                XMLPlatformUtils::fgMemoryManager->deallocate(text);
-            }
-            w->release();
-        });
         EXPECT_TRUE(element == (c.complete ? whole : u"(null)")) << c.depth;
-        XMLCh* theirs = xerces->writeToString(native.document());
+        const std::u16string theirs = toString(xerces.get(), native.document());
         EXPECT_TRUE(document == (c.nativeDocumentComplete ? theirs : u"(null)")) << c.depth;
-        XMLPlatformUtils::fgMemoryManager->deallocate(theirs);
     }
-    xerces->release();
     unlink(file.c_str());
 }
 
@@ -161,21 +134,14 @@ TEST_F(DeepNesting, whatTheSaveFilterLeavesOutPastTheBoundDoesNotFailTheWrite) {
     }
     NativeDom native(narrow(u"<r>" + open + chainXml(5, false) + close + u"</r>"));
     domImpl::WriterFilterImpl filter;
-    DOMLSSerializer* xerces =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const Serializer xerces = xercesSerializer();
     xerces->setFilter(&filter);
-    XMLCh* theirs = xerces->writeToString(native.root());
-    const std::u16string expected(theirs);
-    XMLPlatformUtils::fgMemoryManager->deallocate(theirs);
-    xerces->release();
+    const std::u16string expected = toString(xerces.get(), native.root());
     std::u16string ours;
     onSmallStack(smallStack, [&] {
-        DOMLSSerializer* w = serializer();
+        const Serializer w = serializer();
         w->setFilter(&filter);
-        XMLCh* text = w->writeToString(native.root());
-        ours = text ? std::u16string(text) : u"(null)";
-        XMLPlatformUtils::fgMemoryManager->deallocate(text);
-        w->release();
+        ours = toString(w.get(), native.root());
     });
     EXPECT_TRUE(ours == expected);
     EXPECT_TRUE(ours == u"<r>" + open + close + u"</r>");

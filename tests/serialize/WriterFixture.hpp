@@ -1,9 +1,11 @@
 // Serializer tests: a serializer of the library, and every output it gives parsed back by Xerces-C.
 #pragma once
 
-#include "serialize/WriterImpl.hpp"
 #include "dom/DOMImplementationImpl.hpp"
+#include "serialize/WriterImpl.hpp"
 
+#include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
@@ -61,30 +63,49 @@ public:
     ShowType getWhatToShow() const override { return 0; }
 };
 
+using Serializer = dom::Owned<DOMLSSerializer>;
+
+// Xerces-C's own serializer, the reference of the differential checks.
+inline Serializer xercesSerializer() {
+    return Serializer(DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
+}
+
+// writeToString as it comes, "(null)" for a failed write; nothing is parsed back.
+inline std::u16string toString(DOMLSSerializer* w, const DOMNode* node) {
+    XMLCh* text = w->writeToString(node);
+    const std::u16string out = text ? std::u16string(text) : u"(null)";
+    XMLPlatformUtils::fgMemoryManager->deallocate(text);
+    return out;
+}
+
+// The bytes a serializer writes for a node to a byte stream, in `encoding` (null: none named); `ok` is
+// what the write answered.
+inline std::string toBytes(DOMLSSerializer* w, const DOMNode* node, const XMLCh* encoding, bool& ok) {
+    MemBufFormatTarget target;
+    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+    output.setByteStream(&target);
+    if (encoding) output.setEncoding(encoding);
+    ok = w->write(node, &output);
+    return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+}
+
 class WriterTest : public DomTest {
 protected:
-    DOMLSSerializer* serializer() {
-        return DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")
-            ->createLSSerializer(XMLPlatformUtils::fgMemoryManager);
+    Serializer serializer() {
+        return Serializer(DOMImplementationRegistry::getDOMImplementation(u"Tellam 6.0")
+                              ->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
     }
     // writeToString; "(null)" for a failed write. Whatever comes back is parsed back: a serializer test
     // fails on output that is not well-formed.
     std::u16string write(DOMLSSerializer* w, DOMNode* node) {
-        XMLCh* text = w->writeToString(node);
-        if (!text) return u"(null)";
-        std::u16string result(text);
-        XMLPlatformUtils::fgMemoryManager->deallocate(text);
+        const std::u16string result = toString(w, node);
+        if (result == u"(null)") return result;
         EXPECT_TRUE(parsesBack(result, node->getNodeType() == DOMNode::ATTRIBUTE_NODE,
                                node->getNodeType() == DOMNode::DOCUMENT_NODE))
             << narrow(result);
         return result;
     }
-    std::u16string write(DOMNode* node) {
-        DOMLSSerializer* w = serializer();
-        std::u16string out = write(w, node);
-        w->release();
-        return out;
-    }
+    std::u16string write(DOMNode* node) { return write(serializer().get(), node); }
     // The document's save-to-string, parsed back the same way.
     std::u16string save(DOMNode* node) {
         const XMLCh* text = doc->saveToString(node);

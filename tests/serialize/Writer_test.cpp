@@ -1,22 +1,15 @@
-// The serializer against Xerces-C's own: the outermost element's forms, the
-// caller's filter, the save-to-string filter, files, the XML declaration, the encoding of a destination
-// that names none, and the namespace prefixes its output uses, read back by a namespace-aware parser.
-#include "dom/DOMImplementationImpl.hpp"
-#include "serialize/WriterImpl.hpp"
-
-#include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
-#include <xercesc/util/TransService.hpp>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstring>
+// The serializer against Xerces-C's own: the outermost element's forms, the caller's filter, the XML
+// declaration, the encoding of a destination that names none, and the namespace prefixes its output uses,
+// read back by a namespace-aware parser. The caller's code a write calls, and the entries through which
+// dom reaches the serializer.
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <tuple>
 
 #include "common/NativeDom.hpp"
+#include "dom/SerializerFactory.hpp"
+#include "serialize/SerializerStartup.hpp"
 #include "serialize/WriterFixture.hpp"
 
 using namespace testing_support;
@@ -24,6 +17,8 @@ using namespace testing_support;
 namespace {
 
 using Writer = WriterTest;
+using SerializerSeam = WriterTest;
+using CallerCode = WriterTest;
 
 const std::u16string header =
     u" generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\"";
@@ -33,19 +28,19 @@ std::string smallXml() {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// The bytes a serializer writes for a node to a byte stream, with the encoding given (null: none).
-std::string bytes(DOMLSSerializer* w, const DOMNode* node, const XMLCh* encoding, bool& ok) {
-    MemBufFormatTarget target;
-    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-    output.setByteStream(&target);
-    if (encoding) output.setEncoding(encoding);
-    ok = w->write(node, &output);
-    return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
-}
-
 std::string utf8(const std::u16string& text) {
     TranscodeToStr out(reinterpret_cast<const XMLCh*>(text.c_str()), "UTF-8");
     return reinterpret_cast<const char*>(out.str());
+}
+
+// A project that binds prefixes at several levels.
+void loadPrefixes(kwhost::ReferenceHost& host) {
+    host.loadString(
+        "<application xmlns:kw=\"urn:kw\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+        "<project><page xmlns:q=\"urn:q\"><box q:mark=\"1\"/><box kw:x=\"2\"/></page>"
+        "<colors><color xsi:type=\"kw:Spot\"/><color xsi:type=\"zz:Other\"/></colors></project>"
+        "</application>",
+        "prefixes");
 }
 
 class Decide : public DOMLSSerializerFilter {
@@ -78,60 +73,11 @@ TEST_F(Writer, OutermostElementFormsAndFilterDecisions) {
         {DOMNodeFilter::FILTER_REJECT, 0x4, whole},
     };
     for (const auto& [action, show, expected] : cases) {
-        DOMLSSerializer* w = serializer();
+        const Serializer w = serializer();
         Decide filter(action, show);
         w->setFilter(&filter);
-        EXPECT_EQ(write(w, page.node), expected) << action << " showing " << show;
-        w->release();
+        EXPECT_EQ(write(w.get(), page.node), expected) << action << " showing " << show;
     }
-}
-
-TEST_F(Writer, SaveToStringLeavesOutEmptyStructure) {
-    // Implied-only and empty elements are rejected with their subtree; an element with text at any
-    // depth is kept, with every element on the way.
-    Owned spread(at("project/layout/spread"));
-    Owned added(spread->appendChild(doc->createElement(u"empty")));
-    const std::u16string saved = save(nullptr);
-    EXPECT_EQ(saved.find(u"version="), std::u16string::npos); // implied
-    EXPECT_EQ(saved.find(u"<empty"), std::u16string::npos);
-    EXPECT_NE(saved.find(u"<paragraph><textRun size=\"10pt\">Hello, world</textRun>"), std::u16string::npos);
-    EXPECT_EQ(doc->liveNodeCount(), 2u);
-}
-
-// A file named by URI, or by the system id of a destination without a byte stream: the whole output, in
-// UTF-8, byte for byte what the string holds. A file that cannot be made, or a write that fails, leaves
-// the file as it was.
-TEST_F(Writer, aFileGetsTheWholeOutputOrStaysAsItWas) {
-    Owned spread(at("project/layout[2]/spread"));
-    DOMLSSerializer* w = serializer();
-    const std::string expected = utf8(write(w, spread.node));
-    char path[] = "/tmp/domkw-writer-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    const std::u16string uri(path, path + std::strlen(path));
-    auto onDisk = [&] {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    EXPECT_TRUE(w->writeToURI(spread.node, uri.c_str()));
-    EXPECT_EQ(onDisk(), expected);
-    std::ofstream(path) << "before";
-    DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
-    output.setSystemId(uri.c_str());
-    output.setEncoding(u"UTF-8");
-    EXPECT_TRUE(w->write(spread.node, &output));
-    EXPECT_EQ(onDisk(), expected);
-    EXPECT_FALSE(w->writeToURI(spread.node, u"/nonexistent-dir/out.xml"));
-
-    std::ofstream(path) << "<kept/>";
-    Owned page(at("project/layout/spread/page"));
-    host.failAt(Kw::host::NavigateElement, 11, 2);
-    EXPECT_EQ(domExceptionCode([&] { w->writeToURI(page.node, uri.c_str()); }), 11);
-    host.disarm();
-    EXPECT_EQ(onDisk(), "<kept/>");
-    std::remove(path);
-    w->release();
 }
 
 TEST_F(Writer, implementationListsComeBackWithoutRecursingAndNoProjectMeansNoDocument) {
@@ -157,41 +103,34 @@ TEST_F(Writer, aDestinationWithoutAnEncodingIsWrittenInTheEncodingXercesChooses)
     // Xerces-C falls back to the document's input encoding (then its declared one, then UTF-8): ours
     // answers UTF-16, a parsed native document the encoding it was read in.
     NativeDom native(smallXml());
-    DOMLSSerializer* xerces =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
-    DOMLSSerializer* ours = serializer();
+    const Serializer xerces = xercesSerializer();
+    const Serializer ours = serializer();
     Owned colors(at("colors"));
     const std::pair<DOMLSSerializer*, const DOMNode*> cases[] = {
-        {xerces, native.root()->getElementsByTagName(u"colors")->item(0)}, {ours, colors.node}};
+        {xerces.get(), native.root()->getElementsByTagName(u"colors")->item(0)}, {ours.get(), colors.node}};
     for (const auto& [writer, node] : cases) {
         bool none = false, named = false;
-        const std::string unnamed = bytes(writer, node, nullptr, none);
-        EXPECT_EQ(unnamed, bytes(writer, node, node->getOwnerDocument()->getInputEncoding(), named));
+        const std::string unnamed = toBytes(writer, node, nullptr, none);
+        EXPECT_EQ(unnamed, toBytes(writer, node, node->getOwnerDocument()->getInputEncoding(), named));
         EXPECT_TRUE(none && named);
         EXPECT_FALSE(unnamed.empty());
     }
     bool ok = false;
-    const std::string raw = bytes(ours, colors.node, nullptr, ok);
+    const std::string raw = toBytes(ours.get(), colors.node, nullptr, ok);
     const std::u16string text(reinterpret_cast<const char16_t*>(raw.data()), raw.size() / 2);
     EXPECT_TRUE(parsesBack(text)) << narrow(text);
     EXPECT_EQ(text.substr(0, 7), u"<colors");
-    ours->release();
-    xerces->release();
 }
 
 TEST_F(Writer, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
     NativeDom native(smallXml());
-    DOMLSSerializer* xerces =
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer();
+    const Serializer xerces = xercesSerializer();
     for (const bool declaration : {true, false}) {
-        DOMLSSerializer* w = serializer();
+        const Serializer w = serializer();
         xerces->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, declaration);
         w->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, declaration);
-        XMLCh* expectedText = xerces->writeToString(native.document());
-        const std::u16string expected(expectedText);
-        XMLString::release(&expectedText);
-        std::u16string mine = write(w, doc);
-        w->release();
+        const std::u16string expected = toString(xerces.get(), native.document());
+        std::u16string mine = write(w.get(), doc);
         const size_t at = mine.find(u"<application") + 12;
         ASSERT_EQ(mine.substr(at, header.size()), header) << declaration;
         mine.erase(at, header.size());
@@ -201,21 +140,19 @@ TEST_F(Writer, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
     // as it leads Xerces-C's.
     xerces->getDomConfig()->setParameter(XMLUni::fgDOMWRTBOM, true);
     xerces->getDomConfig()->setParameter(XMLUni::fgDOMXMLDeclaration, true);
-    DOMLSSerializer* w = serializer();
+    const Serializer w = serializer();
     w->getDomConfig()->setParameter(XMLUni::fgDOMWRTBOM, true);
     const std::pair<const XMLCh*, std::string> marks[] = {
         {u"UTF-8", "\xEF\xBB\xBF"}, {u"UTF-16BE", "\xFE\xFF"}, {u"ISO-8859-1", ""}};
     for (const auto& [encoding, mark] : marks) {
         bool theirsOk = false, oursOk = false;
-        const std::string theirsBytes = bytes(xerces, native.document(), encoding, theirsOk);
-        const std::string oursBytes = bytes(w, doc, encoding, oursOk);
+        const std::string theirsBytes = toBytes(xerces.get(), native.document(), encoding, theirsOk);
+        const std::string oursBytes = toBytes(w.get(), doc, encoding, oursOk);
         EXPECT_TRUE(theirsOk && oursOk);
         EXPECT_EQ(theirsBytes.substr(0, mark.size()), mark) << narrow(encoding);
         EXPECT_EQ(oursBytes.substr(0, mark.size() + 4), theirsBytes.substr(0, mark.size() + 4))
             << narrow(encoding);
     }
-    w->release();
-    xerces->release();
     // The document's save: the declaration, then the document element as its own save writes it.
     const std::u16string declaration = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
     const std::u16string saved = save(doc);
@@ -224,57 +161,14 @@ TEST_F(Writer, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
     EXPECT_EQ(doc->liveNodeCount(), 1u);
 }
 
-// xsi:type is kept by the host as a typed attribute: a subtree written without the document element
-// declares xsi itself, once, on its outermost element, written and saved. A copy (a Xerces-C element)
-// written by Xerces-C's own serializer, as a plug-in would, reads back with namespaces and its xsi:type is
-// still the schema-instance type.
-TEST_F(Writer, everyPrefixWrittenIsDeclaredAndACopyKeepsTheNamespaceOfItsTypedAttribute) {
-    const std::u16string xsi = u"xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
-    const dom::Owned<DOMLSSerializer> xerces(
-        DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSSerializer());
-    Owned colors(at("colors")), color(at("colors/color")), app(doc->getDocumentElement());
-    for (DOMNode* node : {colors.node, color.node, app.node})
-        for (const char* how : {"written", "saved", "copied"}) {
-            const std::string what = narrow(node->getNodeName()) + " " + how;
-            std::u16string out;
-            const dom::Owned<DOMNode> copy(how[0] == 'c' ? node->cloneNode(true) : nullptr);
-            if (copy) {
-                XMLCh* written = xerces->writeToString(copy.get());
-                out = written;
-                XMLString::release(&written);
-                auto* e = static_cast<DOMElement*>(copy.get());
-                auto* typed = e->hasAttribute(u"xsi:type")
-                                  ? e
-                                  : static_cast<DOMElement*>(e->getElementsByTagName(u"color")->item(0));
-                ASSERT_NE(typed, nullptr) << what;
-                EXPECT_EQ(text(typed->getAttributeNS(u"http://www.w3.org/2001/XMLSchema-instance", u"type")),
-                          u"ProcessColor")
-                    << what;
-                EXPECT_EQ(text(typed->getAttribute(u"xsi:type")), u"ProcessColor") << what;
-            } else {
-                out = how[0] == 's' ? save(node) : write(node);
-            }
-            EXPECT_TRUE(parsesBack(out)) << what << ": " << narrow(out);
-            const size_t first = out.find(xsi);
-            ASSERT_NE(first, std::u16string::npos) << what << ": " << narrow(out);
-            if (copy) continue; // Xerces-C declares it where it is used
-            EXPECT_LT(first, out.find(u'<', 1)) << what;
-            EXPECT_EQ(out.find(xsi, first + 1), std::u16string::npos) << what;
-        }
-}
-
+// The prefix of an xsi:type value is declared too when the document binds it; one it does not bind is
+// left as it stands. A prefix bound inside the output is not declared again; one bound above it is, once,
+// on the outermost element.
 TEST_F(Writer, aPrefixBoundInsideTheOutputIsNotDeclaredAgainAndOneBoundAboveItIs) {
-    // The prefix of an xsi:type value is declared too when the document binds it; one it does not bind
-    // is left as it stands.
-    host.loadString(
-        "<application xmlns:kw=\"urn:kw\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-        "<project><page xmlns:q=\"urn:q\"><box q:mark=\"1\"/><box kw:x=\"2\"/></page>"
-        "<colors><color xsi:type=\"kw:Spot\"/><color xsi:type=\"zz:Other\"/></colors></project>"
-        "</application>",
-        "prefixes");
+    loadPrefixes(host);
     openDocument();
     Owned page(at("project/page")), box(at("project/page/box[2]")), colors(at("project/colors")),
-        color(at("project/colors/color"));
+        color(at("project/colors/color")), project(at("project"));
     struct Case {
         const char* what;
         DOMNode* node;
@@ -294,12 +188,164 @@ TEST_F(Writer, aPrefixBoundInsideTheOutputIsNotDeclaredAgainAndOneBoundAboveItIs
         EXPECT_EQ(write(c.node), c.expected) << c.what;
         EXPECT_EQ(save(c.node), c.expected) << c.what;
     }
-    // q is bound on <page>, inside the output: the outermost element does not bind it again.
-    Owned project(at("project"));
     const std::u16string out = write(project.node);
     EXPECT_EQ(out.find(u"xmlns:q"), out.rfind(u"xmlns:q"));
     EXPECT_GT(out.find(u"xmlns:q"), out.find(u"<page"));
     EXPECT_LT(out.find(u"xmlns:kw"), out.find(u"<page"));
+}
+
+// xsi:type is kept by the host as a typed attribute: the whole application, written and saved, declares
+// xsi once, on its outermost element. A copy (a Xerces-C element) written by Xerces-C's own serializer, as
+// a plug-in would, reads back with namespaces and its xsi:type is still the schema-instance type.
+TEST_F(Writer, everyPrefixWrittenIsDeclaredAndACopyKeepsTheNamespaceOfItsTypedAttribute) {
+    loadPrefixes(host);
+    openDocument();
+    const std::u16string xsi = u"http://www.w3.org/2001/XMLSchema-instance";
+    Owned colors(at("project/colors")), color(at("project/colors/color")), app(doc->getDocumentElement());
+    for (const std::u16string& whole : {write(app.node), save(app.node)}) {
+        const size_t first = whole.find(u"xmlns:xsi=");
+        EXPECT_LT(first, whole.find(u'<', 1)) << narrow(whole);
+        EXPECT_EQ(whole.find(u"xmlns:xsi=", first + 1), std::u16string::npos) << narrow(whole);
+    }
+    const Serializer xerces = xercesSerializer();
+    for (DOMNode* node : {colors.node, color.node, app.node}) {
+        const dom::Owned<DOMNode> copy(node->cloneNode(true));
+        const std::u16string written = toString(xerces.get(), copy.get());
+        EXPECT_TRUE(parsesBack(written)) << narrow(written);
+        EXPECT_NE(written.find(u"xmlns:xsi=\"" + xsi + u"\""), std::u16string::npos) << narrow(written);
+        auto* e = static_cast<DOMElement*>(copy.get());
+        auto* typed = e->hasAttribute(u"xsi:type")
+                          ? e
+                          : static_cast<DOMElement*>(e->getElementsByTagName(u"color")->item(0));
+        ASSERT_NE(typed, nullptr) << narrow(written);
+        EXPECT_EQ(text(typed->getAttributeNS(xsi.c_str(), u"type")), u"kw:Spot");
+        EXPECT_EQ(text(typed->getAttribute(u"xsi:type")), u"kw:Spot");
+    }
+}
+
+// dom reaches the serializer through the entries start-up fills: with them empty, dom refuses clearly
+// instead of calling through nothing; filled again, a second start-up changes nothing.
+TEST_F(SerializerSeam, withoutTheSerializerStartedDomRefusesInsteadOfCallingThroughNothing) {
+    domImpl::SerializerFactory& factory = domImpl::serializerFactory();
+    ASSERT_NE(factory.create, nullptr);
+    ASSERT_NE(factory.save, nullptr);
+    const domImpl::SerializerFactory started = factory;
+    struct Restore {
+        domImpl::SerializerFactory& factory;
+        domImpl::SerializerFactory started;
+        ~Restore() { factory = started; }
+    } restore{factory, started};
+
+    factory = domImpl::SerializerFactory();
+    EXPECT_EQ(domExceptionCode([&] { serializer(); }), DOMException::NOT_SUPPORTED_ERR);
+    EXPECT_EQ(domExceptionCode([&] { doc->saveToString(nullptr); }), DOMException::NOT_SUPPORTED_ERR);
+    EXPECT_EQ(doc->liveNodeCount(), 0u); // the refusal made no node object
+
+    domImpl::serializeImpl::startSerializer();
+    domImpl::serializeImpl::startSerializer();
+    EXPECT_EQ(factory.create, started.create);
+    EXPECT_EQ(factory.save, started.save);
+    const Serializer w = serializer();
+    Owned box(at("project/layout/spread/page/box[2]"));
+    EXPECT_NE(write(w.get(), box.node).find(u"id=\"b2\""), std::u16string::npos);
+    EXPECT_NE(save(nullptr).find(u"id=\"b2\""), std::u16string::npos);
+}
+
+// A write hands control to the caller's code: its filter, its destination's byte stream, its error
+// handler. That code sees the nodes as it sees them outside a write, and what it meets there does not
+// fail the write; the writer's own view (nodes without namespace information, so that the stock
+// serializer does not declare the host's declarations again) stays the writer's.
+
+// What a node answers about its namespace, in one line.
+std::u16string namespaceView(const DOMNode* node) {
+    return text(node->getNamespaceURI()) + u" | " + text(node->getPrefix()) + u" | " +
+           text(node->getLocalName());
+}
+
+// Accepts everything and remembers what each node it was asked about answered; looks for an attribute
+// the elements lack as well.
+class RecordingFilter : public DOMLSSerializerFilter {
+public:
+    FilterAction acceptNode(const DOMNode* node) const override {
+        seen[node->getNodeName()] = namespaceView(node);
+        if (node->getNodeType() == DOMNode::ELEMENT_NODE)
+            absent += *static_cast<const DOMElement*>(node)->getAttribute(u"hidden") == 0;
+        return FILTER_ACCEPT;
+    }
+    ShowType getWhatToShow() const override { return DOMNodeFilter::SHOW_ALL; }
+    mutable std::map<std::u16string, std::u16string> seen;
+    mutable int absent = 0;
+};
+
+// A byte stream that looks at a node of the document each time it is written to.
+class LookingTarget : public MemBufFormatTarget {
+public:
+    explicit LookingTarget(const DOMNode* node) : node(node) {}
+    void writeChars(const XMLByte* const bytes, const XMLSize_t count,
+                    XMLFormatter* const formatter) override {
+        views.push_back(namespaceView(node));
+        MemBufFormatTarget::writeChars(bytes, count, formatter);
+    }
+    const DOMNode* node;
+    std::vector<std::u16string> views;
+};
+
+TEST_F(CallerCode, aCallersFilterAndByteStreamSeeNamespaceInformationDuringAWriteAndTheOutputIsUnchanged) {
+    host.loadString("<application xmlns:kw=\"urn:kw\"><project>"
+                    "<kw:frame kw:x=\"1\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>"
+                    "</project></application>",
+                    "namespaces");
+    openDocument();
+    Owned frame(at("project/kw:frame"));
+    Owned item(frame->getFirstChild());
+    Owned plain(item->getNextSibling());
+    Owned x(frame.element()->getAttributeNode(u"kw:x")), y(item.element()->getAttributeNode(u"kw:y"));
+    ASSERT_TRUE(frame.node && item.node && plain.node && x.node && y.node);
+    // Outside a write.
+    const std::map<std::u16string, std::u16string> outside = {{u"kw:frame", namespaceView(frame.node)},
+                                                              {u"kw:item", namespaceView(item.node)},
+                                                              {u"kw:y", namespaceView(y.node)},
+                                                              {u"plain", namespaceView(plain.node)}};
+    ASSERT_NE(outside.at(u"kw:y").find(u"urn:kw"), std::u16string::npos) << "the host answers no namespace";
+    const std::u16string written =
+        u"<kw:frame kw:x=\"1\" xmlns:kw=\"urn:kw\"><kw:item kw:y=\"2\"/><plain z=\"3\"/></kw:frame>";
+    EXPECT_EQ(write(frame.node), written);
+
+    for (const bool whole : {false, true}) {
+        SCOPED_TRACE(whole ? "the document" : "the element");
+        RecordingFilter filter;
+        LookingTarget target(x.node);
+        DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
+        output.setByteStream(&target);
+        output.setEncoding(u"UTF-8");
+        const Serializer w = serializer();
+        // The document answers no namespace questions at all: the recording filter meets elements only.
+        if (!whole) w->setFilter(&filter);
+        EXPECT_TRUE(w->write(whole ? static_cast<DOMNode*>(doc) : frame.node, &output));
+        ASSERT_FALSE(target.views.empty());
+        for (const std::u16string& view : target.views) EXPECT_EQ(view, namespaceView(x.node));
+        if (whole) continue;
+        // The outermost element too, which the writer asks about itself.
+        for (const auto& [name, view] : outside) {
+            ASSERT_EQ(filter.seen.count(name), 1u) << narrow(name);
+            EXPECT_EQ(filter.seen.at(name), view) << narrow(name);
+        }
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen()),
+                  narrow(written));
+    }
+    // After the write the nodes answer as before.
+    EXPECT_EQ(namespaceView(item.node), outside.at(u"kw:item"));
+}
+
+TEST_F(CallerCode, whatACallersFilterMeetsDoesNotFailTheWrite) {
+    // The recording filter looks for an attribute the elements lack: that refusal is the filter's business.
+    Owned page(at("project/layout/spread/page"));
+    const std::u16string plain = write(page.node);
+    const Serializer w = serializer();
+    RecordingFilter filter;
+    w->setFilter(&filter);
+    EXPECT_EQ(write(w.get(), page.node), plain);
+    EXPECT_EQ(filter.absent, 3);
 }
 
 } // namespace

@@ -1,18 +1,27 @@
 // What evaluations hold and give back: node objects, memory, host references, resolvers, wrappers of
-// other documents, and the one engine.
+// other documents, and the one engine. Expressions past the nesting and operator bounds are refused
+// before the engine parses them; the largest accepted expression of every shape runs on a thread with a
+// 256 KiB stack.
 #include <DOMKw/xpath/XPathEvaluator.hpp>
 
 #include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
 
 #include <DOMKwHost/ProjectGenerator.hpp>
 
+#include <cstdio>
+#include <cstring>
+
 #include "bridge/HostStatus.hpp"
+#include "common/NativeDom.hpp"
+#include "common/SmallStack.hpp"
 #include "dom/Lifetime.hpp"
+#include "xpath/ExpressionBounds.hpp"
 #include "xpath/XPathFixture.hpp"
 
 using namespace testing_support;
+using domImpl::xpathImpl::kMaxExpressionNesting;
+using domImpl::xpathImpl::kMaxExpressionOperators;
+using domImpl::xpathImpl::measureExpression;
 
 namespace {
 
@@ -104,7 +113,7 @@ TEST_F(XPathResources, NodeSetsHeldAcrossWholeTreeSearchesStayIntactAndGiveTheir
 }
 
 // A resolver made for any kind of node (or none) holds a node object of its own, stays usable whatever is
-// made after it, and ends with release(), giving back every reference it took.
+// made after it, and ends with release(). (One outliving its document: XPathRepeat.)
 TEST_F(XPathResources, ResolversStayUsableWhateverIsMadeAfterThemAndEndWithRelease) {
     DOMDocument* d = doc;
     auto typed = [&](const DOMXPathNSResolver* resolver) {
@@ -132,27 +141,11 @@ TEST_F(XPathResources, ResolversStayUsableWhateverIsMadeAfterThemAndEndWithRelea
         }
         first->release();
     }
-    // A result and a resolver may outlive their document: the result hands out nothing more, and
-    // nothing either took is still held once both are released.
-    Owned app(doc->getDocumentElement());
-    DOMXPathNSResolver* resolver = d->createNSResolver(app.node);
-    Result boxes(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
-    app.node = nullptr; // ended with the document, the resolver's own node object too
-    doc->release();
-    doc = nullptr;
-    EXPECT_EQ(boxes->getSnapshotLength(), 3u);
-    EXPECT_EQ(boxes->getNodeValue(), nullptr);
-    resolver->release();
-    boxes.reset();
-    EXPECT_EQ(host.outstandingReferences(), 0);
 }
 
 TEST_F(XPathResources, ForeignAndScratchDocumentsAreEvaluatedInTheirOwnTrees) {
-    auto parser = std::make_unique<XercesDOMParser>();
-    const std::string xml = "<root><a id='1'/><a id='2'><b/></a></root>";
-    MemBufInputSource input(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(), "text");
-    parser->parse(input);
-    DOMDocument* native = parser->getDocument();
+    auto parsed = std::make_unique<NativeDom>("<root><a id='1'/><a id='2'><b/></a></root>");
+    DOMDocument* native = parsed->document();
     std::unique_ptr<dom::xpath::XPathEvaluator> evaluator(dom::xpath::XPathEvaluator::create());
     Result first(evaluator->evaluate(u"//a[2]", native, nullptr, DOMXPathResult::ANY_TYPE, nullptr));
     void* wrapper = native->getUserData(u"XalanDocument");
@@ -169,7 +162,7 @@ TEST_F(XPathResources, ForeignAndScratchDocumentsAreEvaluatedInTheirOwnTrees) {
     ordered.reset();
     first.reset();
     second.reset();
-    parser.reset(); // the wrapper goes with its document
+    parsed.reset(); // the wrapper goes with its document
     // Nodes made by the document's factories belong to its scratch document, a plain Xerces-C one.
     DOMElement* made = doc->createElement(u"box");
     made->appendChild(doc->createElement(u"inner"));
@@ -181,12 +174,6 @@ TEST_F(XPathResources, ForeignAndScratchDocumentsAreEvaluatedInTheirOwnTrees) {
 }
 
 TEST_F(XPathResources, HostFailuresAreThrownAndLeaveNothingBehind) {
-    // The host refuses to say what kind of object a node is, the first time it is met: the evaluation
-    // fails with the host's code, and the next one works.
-    host.failAt(Kw::host::IsTextNode, kwhost::NOT_FOUND, 5);
-    EXPECT_EQ(domExceptionCode([&] { evaluate(u"count(//box)", docNode()); }), DOMException::NOT_FOUND_ERR);
-    EXPECT_FALSE(host.failureArmed());
-    EXPECT_EQ(number(u"count(//box)"), 3);
     // A refused reference when a node is handed out.
     Result boxes(evaluate(u"//box", docNode(), DOMXPathResult::ORDERED_NODE_SNAPSHOT_TYPE));
     host.failAt(Kw::host::AdjustReference, kwhost::INVALID_STATE);
@@ -215,6 +202,7 @@ TEST_F(XPathResources, RefusedHostReadFailsTheEvaluationInsteadOfAnsweringFromLe
         {Kw::host::NavigateElement, u"count(//box)"},
         {Kw::host::GetAttributeValue, u"count(//box[@id = 'b1'])"},
         {Kw::host::GetTextValue, u"count(//text()[string-length(.) > 0])"},
+        {Kw::host::IsTextNode, u"count(//box)"},
     };
     const size_t liveBefore = doc->liveNodeCount();
     for (const Case& c : cases) {
@@ -286,6 +274,117 @@ TEST_F(XPathResources, EvaluationFromWithinAnEvaluationIsRefused) {
     EXPECT_EQ(r->getNumberValue(), 0);
     // The engine is free again afterwards.
     EXPECT_EQ(number(u"count(//box)"), 3);
+}
+
+std::u16string repeat(const std::u16string& s, size_t n) {
+    std::u16string out;
+    out.reserve(s.size() * n);
+    for (size_t i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+std::u16string nestedParentheses(size_t n) {
+    return repeat(u"(", n) + u"1" + repeat(u")", n);
+}
+std::u16string nestedNot(size_t n) {
+    return repeat(u"not(", n) + u"0" + repeat(u")", n);
+}
+std::u16string chain(const std::u16string& op, size_t terms) {
+    return u"1" + repeat(op + u"1", terms - 1);
+}
+// Predicates inside predicates, each of them evaluated (the context node is always there).
+std::u16string nestedPredicates(size_t n, const std::u16string& inner = u"1") {
+    return repeat(u"self::node()[", n) + inner + repeat(u"]", n);
+}
+
+class XPathBounds : public XPathTest {
+protected:
+    Expression compiled(const std::u16string& text) {
+        return Expression(static_cast<DOMDocument*>(doc)->createExpression(text.c_str(), nullptr));
+    }
+};
+
+// Every shape at its bound runs on a 256 KiB stack, through evaluate and through an expression object as
+// a plug-in keeps one; one step past the bound (and far past it) is refused with 51 before parsing.
+TEST_F(XPathBounds, EveryShapeRunsAtItsBoundOnASmallStackAndIsRefusedWith51PastIt) {
+    const size_t n = kMaxExpressionNesting, ops = kMaxExpressionOperators;
+    const double REFUSED = -51;
+    struct Case {
+        std::u16string text;
+        double value;
+    } cases[] = {
+        {nestedParentheses(n), 1},
+        {nestedParentheses(n + 1), REFUSED},
+        {nestedParentheses(25000), REFUSED},
+        {nestedNot(n), n % 2 ? 1 : 0},
+        {nestedNot(n + 1), REFUSED},
+        {nestedNot(20000), REFUSED},
+        {u"count(" + nestedPredicates(n - 1) + u")", 1},
+        {nestedPredicates(n + 1), REFUSED},
+        {chain(u"+", ops + 1), double(ops + 1)},
+        {chain(u"+", ops + 2), REFUSED},
+        {chain(u"+", 60000), REFUSED},
+        {chain(u" or ", ops + 1), 1},
+        {chain(u" or ", ops + 2), REFUSED},
+        {chain(u" and ", ops + 1), 1},
+        {u"count(" + repeat(u"/*", ops / 2) + u")", 0},
+        {repeat(u"/a", ops + 1), REFUSED},
+        {u"count(." + repeat(u"|.", ops) + u")", 1},
+        {chain(u"|", ops + 2), REFUSED},
+        {u"string-length(concat(" + chain(u",", ops + 1) + u"))", double(ops + 1)},
+        {u"concat(" + chain(u",", ops + 2) + u")", REFUSED},
+        // The deepest nesting with the rest of the operator budget inside it.
+        {u"count(" + nestedPredicates(n - 1, chain(u" or ", ops - n + 2)) + u")", 1},
+        {repeat(u"(", n) + chain(u"+", ops + 1) + repeat(u")", n), double(ops + 1)},
+        // Literals do not nest, however many brackets they hold.
+        {u"string-length('" + repeat(u"((([[[", 10000) + u"')", 60000},
+    };
+    for (const Case& c : cases) {
+        const auto shape = measureExpression(c.text.c_str());
+        ASSERT_EQ(shape.nesting <= n && shape.operators <= ops, c.value != REFUSED)
+            << narrow(c.text.substr(0, 60));
+    }
+    onSmallStack(256 * 1024, [&] {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(narrow(c.text.substr(0, 60)));
+            if (c.value == REFUSED) {
+                EXPECT_EQ(xpathCode([&] { evaluate(c.text.c_str(), docNode()); }), 51);
+                EXPECT_EQ(xpathCode([&] { compiled(c.text); }), 51);
+                continue;
+            }
+            // A boolean asked for as a number is 0 or 1.
+            EXPECT_EQ(number(c.text.c_str()), c.value);
+            Expression expression = compiled(c.text);
+            Result again(expression->evaluate(docNode(), DOMXPathResult::NUMBER_TYPE, nullptr));
+            EXPECT_EQ(again->getNumberValue(), c.value);
+        }
+    });
+}
+
+TEST_F(XPathBounds, LargeNumbersAreWrittenWithoutOverrunningTheEngine) {
+    // Values of 85 digits and more, as literals or made by arithmetic, are written as their digits (the
+    // engine's own writing overran a fixed buffer there, which the engine parsing a literal did as well).
+    const std::u16string big = repeat(u"9", 80);
+    const std::u16string values[] = {
+        repeat(u"8", 100),         u"1+" + repeat(u"8", 100) + u"1",    big + u" * 100000",
+        u"-" + big + u" * " + big, repeat(u"4294967296 * ", 30) + u"1", u"count(//*) * " + big + u" * " + big,
+    };
+    for (const std::u16string& value : values) {
+        SCOPED_TRACE(narrow(value.substr(0, 40)));
+        Result n(evaluate(value.c_str(), docNode(), DOMXPathResult::NUMBER_TYPE));
+        char digits[400];
+        std::snprintf(digits, sizeof digits, "%.0f", n->getNumberValue());
+        const std::u16string expected(digits, digits + std::strlen(digits));
+        ASSERT_GE(expected.size(), 85u);
+        Result text(evaluate((u"string(" + value + u")").c_str(), docNode(), DOMXPathResult::STRING_TYPE));
+        EXPECT_EQ(std::u16string(text->getStringValue()), expected);
+        Result joined(
+            evaluate((u"concat(" + value + u", 'x')").c_str(), docNode(), DOMXPathResult::STRING_TYPE));
+        EXPECT_EQ(std::u16string(joined->getStringValue()), expected + u"x");
+        Result length(
+            evaluate((u"string-length(" + value + u")").c_str(), docNode(), DOMXPathResult::NUMBER_TYPE));
+        EXPECT_EQ(length->getNumberValue(), double(expected.size()));
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // resolver of fixed prefixes, and the path of a node for comparing node-sets across DOMs.
 #pragma once
 
+#include <DOMKw/dom/Owned.hpp>
 #include <DOMKw/xpath/XPathEvaluator.hpp>
 #include <DOMKw/xpath/XPathException.hpp>
 #include <DOMKw/xpath/XPathExpression.hpp>
@@ -12,6 +13,8 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,13 +42,9 @@ constexpr const XMLCh* RC_NAMESPACE = u"http://domkw.example.org/Tellam/DOM/RC/"
 constexpr const XMLCh* KW_NAMESPACE = u"http://domkw.example.org/Tellam/DOM/Kw/";
 constexpr const XMLCh* XSI_NAMESPACE = u"http://www.w3.org/2001/XMLSchema-instance";
 
-// A result that is released at the end of a scope.
-struct ResultDeleter {
-    void operator()(DOMXPathResult* r) const {
-        if (r) r->release();
-    }
-};
-using Result = std::unique_ptr<DOMXPathResult, ResultDeleter>;
+// A result, an expression, released at the end of a scope.
+using Result = dom::Owned<DOMXPathResult>;
+using Expression = dom::Owned<DOMXPathExpression>;
 
 // The XPathException code of a call that must throw one, or a failure.
 template <class F> int xpathCode(F&& f) {
@@ -56,6 +55,31 @@ template <class F> int xpathCode(F&& f) {
     }
     ADD_FAILURE() << "expected an XPathException";
     return 0;
+}
+
+// Every getter a result of its type does not serve refuses with TYPE_ERR (52), and getTypeInfo always
+// refuses. The getters that serve are left to the caller: they move the cursor.
+inline void expectOtherGettersRefused(DOMXPathResult* r) {
+    struct Getter {
+        const char* name;
+        std::vector<int> serves;
+        std::function<void(DOMXPathResult*)> call;
+    };
+    static const std::vector<Getter> getters = {
+        {"getNumberValue", {1}, [](DOMXPathResult* r) { r->getNumberValue(); }},
+        {"getIntegerValue", {1}, [](DOMXPathResult* r) { r->getIntegerValue(); }},
+        {"getStringValue", {2}, [](DOMXPathResult* r) { r->getStringValue(); }},
+        {"getBooleanValue", {3}, [](DOMXPathResult* r) { r->getBooleanValue(); }},
+        {"iterateNext", {4, 5}, [](DOMXPathResult* r) { r->iterateNext(); }},
+        {"getSnapshotLength", {6, 7}, [](DOMXPathResult* r) { r->getSnapshotLength(); }},
+        {"snapshotItem", {6, 7}, [](DOMXPathResult* r) { r->snapshotItem(0); }},
+        {"getNodeValue", {4, 5, 6, 7, 8, 9}, [](DOMXPathResult* r) { dom::dispose(r->getNodeValue()); }},
+    };
+    const int type = r->getResultType();
+    for (const Getter& g : getters)
+        if (std::find(g.serves.begin(), g.serves.end(), type) == g.serves.end())
+            EXPECT_EQ(xpathCode([&] { g.call(r); }), 52) << g.name << " on type " << type;
+    EXPECT_EQ(domExceptionCode([&] { r->getTypeInfo(); }), -1);
 }
 
 // A plug-in's own resolver: fixed prefixes.
@@ -155,6 +179,11 @@ protected:
     double number(const XMLCh* expression, const DOMNode* context = nullptr) {
         Result r(evaluate(expression, context ? context : docNode(), DOMXPathResult::NUMBER_TYPE));
         return r->getNumberValue();
+    }
+    std::u16string string(const XMLCh* expression, const DOMNode* context = nullptr,
+                          const DOMXPathNSResolver* resolver = nullptr) {
+        Result r(evaluate(expression, context ? context : docNode(), DOMXPathResult::STRING_TYPE, resolver));
+        return text(r->getStringValue());
     }
 };
 
