@@ -76,9 +76,11 @@ inline void expectOtherGettersRefused(DOMXPathResult* r) {
         {"getNodeValue", {4, 5, 6, 7, 8, 9}, [](DOMXPathResult* r) { dom::dispose(r->getNodeValue()); }},
     };
     const int type = r->getResultType();
-    for (const Getter& g : getters)
-        if (std::find(g.serves.begin(), g.serves.end(), type) == g.serves.end())
+    for (const Getter& g : getters) {
+        if (std::find(g.serves.begin(), g.serves.end(), type) == g.serves.end()) {
             EXPECT_EQ(xpathCode([&] { g.call(r); }), 52) << g.name << " on type " << type;
+        }
+    }
     EXPECT_EQ(domExceptionCode([&] { r->getTypeInfo(); }), -1);
 }
 
