@@ -1,5 +1,4 @@
-// Listeners written without care for re-entry: they repeat the change they hear of, end themselves or
-// another listener, or release the document they registered through, all inside a delivery.
+// Listeners written without care for re-entry.
 #include <DOMKw/events/HandleEvent.hpp>
 
 #include "events/EventsFixture.hpp"

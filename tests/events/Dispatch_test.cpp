@@ -1,5 +1,3 @@
-// Listener registration and dispatch end to end: the library registers with the host, the host runs the
-// event flow along its tree (capture, at target, bubble) and delivers through Kw::HandleEvent.
 #include "events/EventsFixture.hpp"
 
 using namespace testing_support;

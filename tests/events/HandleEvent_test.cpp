@@ -59,9 +59,7 @@ TEST_F(HandleEvent, deliveryEndedByAnExceptionLeavesNoEventDocument) {
     }
 }
 
-// Every host call a delivery makes, refused in turn (each selector, each call of it): the delivery ends
-// with the host's code or runs to its end, and leaves no event document, no event object and no
-// reference behind.
+// Every host call of a delivery refused in turn: nothing is left behind.
 TEST_F(HandleEvent, everyRefusedHostCallOfADeliveryLeavesNothingBehind) {
     Owned box(at("project/layout/spread/page/box"));
     int refusals = 0;
@@ -99,8 +97,7 @@ TEST_F(HandleEvent, everyRefusedHostCallOfADeliveryLeavesNothingBehind) {
     EXPECT_GT(refusals, 20);
 }
 
-// A listener is found again without a run-time type search; one that ends is forgotten, so that
-// whatever is made later at its address is looked at afresh.
+// A listener that ends is forgotten: whatever is made later at its address is looked at afresh.
 TEST_F(HandleEvent, anObjectMadeWhereAListenerEndedIsLookedAtAfresh) {
     std::unique_ptr<Event> evt = create(u"CustomEvent,x");
     struct Room {
@@ -130,9 +127,7 @@ TEST_F(HandleEvent, anObjectMadeWhereAListenerEndedIsLookedAtAfresh) {
     second->~FnListener();
 }
 
-// The deliveries of a nesting share the outermost one's event document, and each has an event object of
-// its own: the outer one still reads its own event after an inner delivery, an exception ends the
-// innermost delivery only, and each one's references are given back.
+// An exception ends the innermost delivery only; each one's references are given back.
 TEST_F(HandleEvent, nestedDeliveriesShareOneEventDocumentAndEachHasItsOwnEventObject) {
     Owned box(at("project/layout/spread/page/box")), page(at("project/layout/spread/page"));
     std::vector<std::unique_ptr<Event>> events;

@@ -1,6 +1,3 @@
-// Which nodes are event targets and which document a registration on them belongs to, the count of
-// documents holding registrations, the library's own removals when the host refuses them, and the names
-// registrations reach the host under.
 #include <gtest/gtest.h>
 
 #include "events/EventsFixture.hpp"
@@ -13,10 +10,7 @@ namespace {
 
 using Registrations = EventsTest;
 
-// Each kind of library node, made in a document of its own, is its own event target with the host
-// reference written for it; ending the node leaves its registration, a new node object of the same node
-// removes it, releasing its document takes it back. Nodes of another DOM (or none) are no targets and cannot
-// be written into an event.
+// Ending the node leaves its registration; a new node object removes it; the release takes it back.
 TEST_F(Registrations, everyKindOfLibraryNodeIsATargetWhoseDocumentHoldsItsRegistrations) {
     const Kw::HostRef box = host.find("project/layout/spread/page/box");
     const Kw::ElementRef textObject =
@@ -112,8 +106,6 @@ TEST_F(Registrations, aRefusedTakeBackIsPassedOverWithoutAnException) {
     }
 }
 
-// The W3C names of the mutation events register the host's "MutationEvent,..." types;
-// other names reach the host unchanged.
 TEST_F(Registrations, plainMutationNamesRegisterTheHostsNamesAndOtherNamesPassUnchanged) {
     Owned colors(at("colors")), color(at("colors/color[2]"));
     const std::vector<std::pair<std::u16string, std::u16string>> rows = {

@@ -1,8 +1,4 @@
-// The reference host where the tool and every fixture rely on it: files and texts written to hurt it
-// (document types that expand, deep nesting, elements with too many attributes, header names that would
-// inject markup), each refused with a LoadError that names its place, or a status, leaving the loaded
-// project as it was; the namespaces of what it loads, against a native DOM; and the mutation events it
-// announces: never for a change it refuses, and for a removal while the node is still in place.
+// The reference host where the tool and every fixture rely on it.
 #include <DOMKw/bridge/ObjectRef.hpp>
 
 #include <xercesc/dom/DOM.hpp>
@@ -44,8 +40,7 @@ bool inPlace(HostRef parent, HostRef child) {
     return up == parent && at == child;
 }
 
-// What a listener by names heard: the distinct events (it hears one event at every node on the event's
-// way) and whether the watched child was in place under its parent at every delivery.
+// The distinct events heard, and whether the watched child was in place at every delivery.
 struct Heard {
     std::set<void*> events;
     HostRef parent = -1, child = -1;
@@ -95,8 +90,6 @@ protected:
 };
 using MutationAnnouncer = ReferenceHost;
 
-// Every file that would hurt the host, and every malformed one: refused with a LoadError naming the
-// line, the project kept.
 TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
     const std::string entity(1000, 'x');
     const auto withHeaders = [](const std::string& headers) {
@@ -153,9 +146,7 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
     EXPECT_EQ(count, 2);
 }
 
-// Releases remember the top of the tree they found, and forget it when the tree changes shape: a
-// subtree taken out of the tree is freed exactly when its last reference goes, however the releases
-// before it found their way up.
+// Releases forget the top of the tree they found when the tree changes shape.
 TEST_F(ReferenceHost, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoes) {
     const size_t chain = 200;
     host.loadString("<application><a>" + repeat("<e>", chain) + repeat("</e>", chain) + "</a><b/></application>",
@@ -190,8 +181,6 @@ TEST_F(ReferenceHost, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoe
     }
 }
 
-// The deepest file the bound allows loads with the namespaces a native DOM gives it; text inserted at its
-// bottom may not take it past the bound.
 TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDomAndTextMayNotPassTheBound) {
     // Declarations at every few levels: prefixes rebound, the default namespace set and undeclared.
     const size_t depth = kwhost::MAX_DEPTH - 1;
@@ -248,9 +237,7 @@ TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDomAndTextMayNotPass
     EXPECT_EQ(host.toXml(), before);
 }
 
-// Nothing is announced for a move or a removal the host refuses, whatever refuses it; a move refused for
-// the depth it would build once announced a removal that never happened. A removal made is announced
-// (and, out of the document, announced so) while the node is still where it was.
+// A move refused for its depth once announced a removal that never happened.
 TEST_F(MutationAnnouncer, ARefusedMoveOrRemovalIsNeverAnnounced) {
     struct Case {
         const char* name;

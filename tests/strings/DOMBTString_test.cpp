@@ -42,8 +42,7 @@ std::vector<unsigned> wideOf(const std::string& text) {
     return out;
 }
 
-// Views built before a change belong to the text as it was: every way of changing the text drops both,
-// and the next ones show the new text with its terminator.
+// Every way of changing the text drops both views.
 TEST(DOMBTString, ViewsFollowEveryChangeOfTheText) {
     DOMBTString s(u"abc");
     const unsigned char* first = s.GetUChar();
@@ -104,8 +103,6 @@ TEST(DOMBTString, movesLeaveNoStaleViewAndKeepABufferThatFits) {
     EXPECT_EQ(cache.GetUChar16(), taken);
 }
 
-// A shared constant (a key name, a schema constant) is read from any thread: its views are built once
-// and never rebuilt or freed under another reader.
 TEST(DOMBTString, threadsReadingOneConstStringNeverFreeEachOthersViews) {
     const DOMBTString shared(u"caf\u00e9 cr\u00e8me \u20ac and more text so that the views are not tiny");
     const std::string expected = "caf\xe9 cr\xe8me \x80 and more text so that the views are not tiny";
@@ -125,8 +122,7 @@ TEST(DOMBTString, threadsReadingOneConstStringNeverFreeEachOthersViews) {
     EXPECT_EQ(mismatches.load(), 0);
 }
 
-// The 8-bit view and the 8-bit constructor are windows-1252 as ICU reads and writes it: every BMP unit
-// (lone surrogates included) gives ICU's substituting bytes, and every byte but NUL comes back unchanged.
+// Every BMP unit (lone surrogates included) gives ICU's substituting bytes.
 TEST(DOMBTString, EightBitViewAndConstructorAgreeWithIcuWindows1252) {
     UErrorCode status = U_ZERO_ERROR;
     UConverter* icu = ucnv_open("windows-1252", &status);
@@ -164,8 +160,7 @@ TEST(DOMBTString, Utf32ConstructorAndViewKeepLow16Bits) {
     EXPECT_EQ(wide(DOMBTString(u"\U0001F600")), std::vector<unsigned>({0xD83Du, 0xDE00u, 0u}));
 }
 
-// A start or a count that reaches past the end of a C string gives what the text holds and never reads
-// beyond its terminator: the text sits in a heap block of exactly its size, so AddressSanitizer sees any.
+// The text sits in a heap block of exactly its size, so AddressSanitizer sees any overread.
 TEST(DOMBTString, aStartPastTheEndOfACStringGivesTheEmptyStringWithoutReadingBeyondIt) {
     std::unique_ptr<XMLCh[]> text(new XMLCh[4]{u'a', u'b', u'c', 0});
     const std::tuple<long, long, std::u16string> cases[] = {

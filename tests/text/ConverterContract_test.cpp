@@ -1,6 +1,4 @@
-// What every converter promises, whatever it converts with: the same cases run over the ICU converter
-// and the mapping-table converter, both converting Shift_JIS (the mapping table from samples/mappings);
-// and the whole-buffer entry points over the shared converter cache.
+// What every converter promises: the ICU and the mapping-table Shift_JIS converters, and the cache.
 #include "text/ICUConverter.hpp"
 
 #include "TextTestSupport.hpp"
@@ -113,10 +111,7 @@ TYPED_TEST(ConverterContract, StatusValuesAndSubstituteVersusStop) {
     EXPECT_EQ(substituting->Convert(u"abc", consumed, nullptr, written, true), kNoRoom);
 }
 
-// Every capacity below what the text needs (room for the terminator alone included) fails without
-// touching the units after the capacity, and leaves the converter as it was (a lead byte held back from
-// the first call included): a retry with enough room gives the whole text. Capacities that suffice fill
-// exactly what is needed; an empty source fits in room for the terminator alone.
+// Too little room fails, writes nothing past it and loses nothing (a held-back lead byte included).
 TYPED_TEST(ConverterContract, NoRoomNeverWritesPastTheCapacityAndLosesNothing) {
     this->expectNoRoomLosesNothing(Direction::toUnicode, kBytes, kUnits, 3); // leaves a lead byte behind
     this->expectNoRoomLosesNothing(Direction::fromUnicode, kUnits, kBytes, 2);
@@ -140,8 +135,6 @@ TYPED_TEST(ConverterContract, SplitAnywhereEqualsWhole) {
 }
 
 // Offsets point into the caller's source; a byte held back from the call before counts as offset 0.
-// Asking for offsets takes the converter's full step for every character: the bytes are the fast path's,
-// and each offset points at the unit the byte came from.
 TYPED_TEST(ConverterContract, OffsetsCountFromUnitsHeldBack) {
     auto c = this->make(Direction::toUnicode);
     char16_t out[8];
@@ -227,8 +220,7 @@ TYPED_TEST(ConverterContract, MaxOutputSizeIsEnough) {
     }
 }
 
-// The caller's substitution bytes are used, and handed back only into room for all of them: one byte
-// short is refused and nothing is written past that room.
+// The substitution bytes are handed back only into room for all of them.
 TYPED_TEST(ConverterContract, SubstitutionCharsNeedRoomForAllOfThem) {
     auto c = this->make(Direction::fromUnicode, true, "\x81\x48", 2);
     EXPECT_EQ(fromUnicode(*c, u"a\U0001F600").bytes, "a\x81\x48");
@@ -242,8 +234,7 @@ TYPED_TEST(ConverterContract, SubstitutionCharsNeedRoomForAllOfThem) {
     EXPECT_EQ(chars[1], '#') << "written past the room given";
 }
 
-// The same guard over ICU's other kinds of encoding: single byte, UTF-8, stateful JIS (shift sequences
-// at the end) and gb18030 (four-byte characters).
+// The same guard over single byte, UTF-8, stateful JIS and gb18030.
 TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
     const std::u16string text = u"\u65E5\u672C\u8A9E and \u00E9\u20AC";
     for (uint32_t id : {0u, 3u, 10u, 49u}) {
@@ -258,8 +249,7 @@ TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
     }
 }
 
-// The entry points convert a whole buffer: a trailing lead byte is substituted, not held back; the
-// checking entry points refuse bad arguments and encodings that do not open.
+// A trailing lead byte is substituted, not held back; bad arguments and encodings are refused.
 TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     char16_t units[16];
     char bytes[16];
@@ -277,8 +267,7 @@ TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     EXPECT_EQ(consumed + written, 0u);
 }
 
-// Conversions from two threads share the one cached converter; the lock covers the conversion as well as
-// the lookup, so neither thread can delete the converter the other is using.
+// The lock covers the conversion too: neither thread deletes the converter the other uses.
 TEST(ConverterCache, TwoThreadsAlternatingPairs) {
     auto work = [](bool sjis) {
         for (int i = 0; i < 300; ++i) {

@@ -1,5 +1,4 @@
-// The mapping-table converter over the generated sample tables, checked entry by entry against ICU's
-// converter for the same code page and against the C library's iconv, in both directions.
+// The sample tables entry by entry against ICU and the C library's iconv, both ways.
 #include "text/TextFileParser.hpp"
 
 #include "TextTestSupport.hpp"

@@ -1,5 +1,4 @@
-// What only the mapping-table converter has: the registry of mapping texts, the repairs and warnings of a
-// table build, many-unit sequences and fallbacks, and junk in place of a table.
+// What only the mapping-table converter has.
 #include "text/BConverter.hpp"
 #include "text/TextFileParser.hpp"
 
@@ -19,8 +18,7 @@ using testing::kDbcsHeader;
 using testing::RegisteredMapping;
 using testing::toUnicode;
 
-// A small double-byte table: ASCII, two kanji, a five-unit mapping, a sequence of two units, a
-// supplementary character, a fallback each way.
+// ASCII, two kanji, a two-unit and a five-unit sequence, a supplementary character, fallbacks.
 const std::string kSmallTable = kDbcsHeader +
                                 "0x3F 0x003F |0\n0x41 0x0041 |0\n0x42 0x0042 |0\n0x61 0x0061 |0\n"
                                 "0x8140 0x3000 |0\n0x8141 0x3001 |0\n"
@@ -35,10 +33,7 @@ std::unique_ptr<IConverter> make(uint32_t id, Direction d, bool substitute = tru
     return CreateConverter(id, d, fallback, substitute);
 }
 
-// The registry's statuses, and its lifetimes: it keeps its own copy of the text and no pointer to a
-// caller's log (the log is written while SetMappingErrorLog runs, and one destroyed right after is never
-// touched: heap-allocated, so AddressSanitizer sees any later write); a converter outlives its
-// registration, and a replaced registration never reaches a cached converter.
+// The registry copies the text and keeps no pointer to a caller's log (heap-allocated for ASan).
 TEST(MappingTables, RegistryStatusesAndLifetimes) {
     auto text =
         std::make_unique<std::string>(kDbcsHeader + "0x41 0x0041 |0\n0x42 0x0041 |0\nnot a mapping line\n");
@@ -134,9 +129,7 @@ TEST(MappingTables, IncompleteSequencesAreCarriedToTheNextCall) {
     expectGave(toUnicode(*stop, "\x7F\x41"), kStopped, u"", "", 0);
 }
 
-// Junk in place of a mapping file (truncated tables, random lines, random bytes) never crashes the parser,
-// the table build or a conversion over it, and never yields an entry outside the record's bounds; a
-// header that cannot be read is logged, and the converters refuse instead of substituting everything.
+// Junk in place of a mapping file never crashes nor yields an entry outside the record's bounds.
 TEST(MappingTables, JunkMappingTextParsesAndConvertsSafely) {
     {
         std::string log;
