@@ -1,5 +1,4 @@
 // What every converter promises: the ICU and the mapping-table Shift_JIS converters, and the cache.
-#include "text/ICUConverter.hpp"
 
 #include "TextTestSupport.hpp"
 
@@ -8,7 +7,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace ZuText {
@@ -117,23 +115,6 @@ TYPED_TEST(ConverterContract, NoRoomNeverWritesPastTheCapacityAndLosesNothing) {
     this->expectNoRoomLosesNothing(Direction::fromUnicode, kUnits, kBytes, 2);
 }
 
-// Converting a text in two pieces, split anywhere, gives what converting it whole gives.
-TYPED_TEST(ConverterContract, SplitAnywhereEqualsWhole) {
-    const std::u16string text = kUnits + u"\uFF76\uFF85 \U0001F600 \u3044" + kUnits;
-    const Converted whole = fromUnicode(*this->make(Direction::fromUnicode), text);
-    const Converted decoded = toUnicode(*this->make(Direction::toUnicode), whole.bytes);
-    for (size_t split = 0; split <= text.size(); ++split) {
-        auto c = this->make(Direction::fromUnicode);
-        const std::string a = fromUnicode(*c, text.substr(0, split), false).bytes;
-        EXPECT_EQ(a + fromUnicode(*c, text.substr(split), true).bytes, whole.bytes) << split;
-    }
-    for (size_t split = 0; split <= whole.bytes.size(); ++split) {
-        auto c = this->make(Direction::toUnicode);
-        const std::u16string a = toUnicode(*c, whole.bytes.substr(0, split), false).units;
-        EXPECT_EQ(a + toUnicode(*c, whole.bytes.substr(split), true).units, decoded.units) << split;
-    }
-}
-
 // Offsets point into the caller's source; a byte held back from the call before counts as offset 0.
 TYPED_TEST(ConverterContract, OffsetsCountFromUnitsHeldBack) {
     auto c = this->make(Direction::toUnicode);
@@ -199,27 +180,6 @@ TYPED_TEST(ConverterContract, ConvertCharacterAndConvertAllocating) {
     std::free(allocated);
 }
 
-// The size asked for is enough for the worst text of that length, held-back units counted.
-TYPED_TEST(ConverterContract, MaxOutputSizeIsEnough) {
-    for (Direction d : {Direction::toUnicode, Direction::fromUnicode}) {
-        auto c = this->make(d);
-        const bool toU = d == Direction::toUnicode;
-        if (toU) {
-            toUnicode(*c, "\x82", false);
-        } else {
-            fromUnicode(*c, std::u16string(1, char16_t{0xD83D}), false);
-        }
-        uint32_t size = 0;
-        ASSERT_EQ(c->GetMaxOutputSize(8, size), kConverted);
-        const Converted worst =
-            toU ? toUnicode(*c, "\x80\x81\xA0\x82\xFF\xA0\x82\xA0", true, size)
-                : fromUnicode(*c, std::u16string{0xDE00, 0xD83D, 0xDE00, 0x65E5, 0x3042, 0xD800, 0xE9}, true,
-                              size);
-        EXPECT_TRUE(Succeeded(worst.status)) << worst.status;
-        EXPECT_EQ(c->GetMaxOutputSize(UINT32_MAX, size), kQueryFailed);
-    }
-}
-
 // The substitution bytes are handed back only into room for all of them.
 TYPED_TEST(ConverterContract, SubstitutionCharsNeedRoomForAllOfThem) {
     auto c = this->make(Direction::fromUnicode, true, "\x81\x48", 2);
@@ -232,21 +192,6 @@ TYPED_TEST(ConverterContract, SubstitutionCharsNeedRoomForAllOfThem) {
     length = 1;
     EXPECT_EQ(c->GetSubstitutionChars(chars, length), kQueryFailed);
     EXPECT_EQ(chars[1], '#') << "written past the room given";
-}
-
-// The same guard over single byte, UTF-8, stateful JIS and gb18030.
-TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
-    const std::u16string text = u"\u65E5\u672C\u8A9E and \u00E9\u20AC";
-    for (uint32_t id : {0u, 3u, 10u, 49u}) {
-        for (uint32_t capacity = 1; capacity < 40; ++capacity) {
-            ICUConverter c(id, Direction::fromUnicode, false, true);
-            std::string out(capacity + 8, '\x5A');
-            uint32_t consumed = static_cast<uint32_t>(text.size()), written = capacity;
-            c.ConvertBuffer(text.data(), consumed, out.data(), written, true);
-            EXPECT_EQ(out.substr(capacity), std::string(8, '\x5A')) << id << " " << capacity;
-            EXPECT_LE(written, capacity);
-        }
-    }
 }
 
 // A trailing lead byte is substituted, not held back; bad arguments and encodings are refused.
@@ -265,27 +210,6 @@ TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     EXPECT_FALSE(ToUnicode(59, "a", consumed, units, written));
     EXPECT_EQ(units[0], 0);
     EXPECT_EQ(consumed + written, 0u);
-}
-
-// The lock covers the conversion too: neither thread deletes the converter the other uses.
-TEST(ConverterCache, TwoThreadsAlternatingPairs) {
-    auto work = [](bool sjis) {
-        for (int i = 0; i < 300; ++i) {
-            char16_t units[8];
-            char bytes[8];
-            uint32_t consumed = 2, written = 8;
-            if (sjis) {
-                ASSERT_TRUE(ToUnicode(8, "\x82\xA0", consumed, units, written));
-                ASSERT_EQ(std::u16string(units, written - 1), u"\u3042");
-            } else {
-                ASSERT_TRUE(FromUnicode(0, u"\u00E9\u20AC", consumed, bytes, written));
-                ASSERT_EQ(std::string(bytes, written - 1), "\xE9\x80");
-            }
-        }
-    };
-    std::thread a(work, true), b(work, false);
-    a.join();
-    b.join();
 }
 
 } // namespace
