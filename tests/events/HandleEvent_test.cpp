@@ -30,10 +30,8 @@ TEST_F(HandleEvent, deliveryEndedByAnExceptionLeavesNoEventDocument) {
         // The code is sign-extended from 16 bits.
         {"DOMException -32768", [] { Kw::throwDOMException(-32768); }, -32768},
         {"library error code", [] { throw dom::Exceptions::NOT_SUPPORTED_ERR; }, -2},
-        {"runtime error", [] { throw std::runtime_error("listener failed"); }, -2},
         {"a host status", [] { throw 7L; }, -2},
     };
-    Owned box(at("project/layout/spread/page/box"));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::unique_ptr<Event> evt = create(u"MutationEvent,DOMSubtreeModified");
@@ -45,17 +43,6 @@ TEST_F(HandleEvent, deliveryEndedByAnExceptionLeavesNoEventDocument) {
         // The event object of the delivery is gone: it no longer references the host event.
         EXPECT_EQ(host.referencesOn(hostEventOf(evt.get()).get()), onEvent);
         EXPECT_EQ(host.outstandingReferences(), references);
-
-        // Through a dispatch the host gets the code, and the event flow goes on.
-        on(box)->addEventListener(u"MutationEvent,DOMSubtreeModified", &listener, false);
-        on(box)->dispatchEvent(evt.get());
-        EXPECT_EQ(host.lastDeliveryResult(), row.expected);
-        FnListener next;
-        on(box)->addEventListener(u"MutationEvent,DOMSubtreeModified", &next, false);
-        on(box)->dispatchEvent(evt.get());
-        EXPECT_EQ(next.calls, 1);
-        EXPECT_EQ(host.outstandingReferences(), references);
-        host.clearListeners();
     }
 }
 

@@ -106,32 +106,4 @@ TEST_F(Registrations, aRefusedTakeBackIsPassedOverWithoutAnException) {
     }
 }
 
-TEST_F(Registrations, plainMutationNamesRegisterTheHostsNamesAndOtherNamesPassUnchanged) {
-    Owned colors(at("colors")), color(at("colors/color[2]"));
-    const std::vector<std::pair<std::u16string, std::u16string>> rows = {
-        {u"DOMAttrModified", u"MutationEvent,DOMAttrModified"},
-        {u"DOMNodeInserted", u"MutationEvent,DOMNodeInserted"},
-        {u"domattrmodified", u"domattrmodified"},
-        {u"DOMAttrModifiedX", u"DOMAttrModifiedX"},
-    };
-    for (const auto& [name, registered] : rows) {
-        SCOPED_TRACE(narrow(name));
-        std::vector<std::u16string> types;
-        FnListener listener([&](Event* evt) { types.push_back(str(evt->getType())); });
-        on(colors)->addEventListener(name.c_str(), &listener, false);
-        on(colors)->addEventListener(registered.c_str(), &listener, false); // the same registration
-        ASSERT_EQ(host.listeners().size(), 1u);
-        EXPECT_EQ(host.listeners()[0].type, host.keyOf(registered));
-        if (name != registered) {
-            Owned fresh(doc->createElement(u"color"));
-            Owned added(colors->appendChild(fresh.node));
-            static_cast<DOMElement*>(color.node)->setAttribute(u"name", (u"Plain" + name).c_str());
-            ASSERT_FALSE(types.empty()) << "never fired";
-            EXPECT_EQ(types.front(), registered) << "delivered under the host's name";
-        }
-        on(colors)->removeEventListener(name.c_str(), &listener, false);
-        EXPECT_TRUE(host.listeners().empty()) << "removal by the name given";
-    }
-}
-
 } // namespace

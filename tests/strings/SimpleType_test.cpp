@@ -80,7 +80,6 @@ TEST(SimpleType, ParsersAndFormatsAtTheirEdges) {
         {[&] { return str(S::ToString(static_cast<char>(0xE9))); }, u"\u00E9"},
         // `long` is a signed number; `long long` is the host platform's 64-bit integer, printed unsigned.
         {[&] { return str(S::ToString(static_cast<long>(INT32_MIN))); }, u"-2147483648"},
-        {[&] { return str(S::ToString(int64_t{-5})); }, u"-5"},
         {[&] { return str(S::ToString(-5LL)); }, u"18446744073709551611"},
         {[&] { return str(S::ToString(18446744073709551615ull)); }, u"18446744073709551615"},
         // The largest doubles need more than the usual 256 bytes: every digit is written.
@@ -174,10 +173,7 @@ TEST_F(HostConversions, unsignedAndSizeTypesCompileAndWriteTheHostsNumberOrAreRe
         {[&] { return written(UINT32_MAX); }, 16},
         {[&] { return written(uint32_t{INT32_MAX}); }, u"2147483647"},
         {[&] { return written(size_t{42}); }, u"42"},
-        {[&] { return written(size_t{1} << 40); }, 16},
-        {[&] { return written(7ul); }, u"7"},
         {[&] { return written(UINT64_MAX); }, 16},
-        {[&] { return written(int64_t{-9}); }, u"-9"},
         // `long` is 64 bits wide on LP64 systems: it still means the host's signed 32-bit number.
         {[&] { return written(-7L); }, u"-7"},
         {[&] { return written(static_cast<long>(INT32_MAX) + 1); }, 16},

@@ -51,11 +51,7 @@ TEST(MappingTables, RegistryStatusesAndLifetimes) {
     EXPECT_EQ(UnregisterMapping(56), 2);
     EXPECT_EQ(toUnicode(*c, "AB").units, u"AA");
     EXPECT_FALSE(dynamic_cast<BConverter&>(*make(56, Direction::toUnicode)).HasTables());
-    // Registered without text: no tables, nothing to log.
     std::string second;
-    EXPECT_EQ(RegisterMapping(55, nullptr, 0), 0);
-    EXPECT_EQ(SetMappingErrorLog(55, &second), 4);
-    EXPECT_EQ(UnregisterMapping(55), 0);
 
     char16_t out[4];
     uint32_t consumed = 1, written = 4;
@@ -85,8 +81,7 @@ TEST(MappingTables, StateTableRepairAndDuplicateWarnings) {
     EXPECT_EQ(log,
               "Duplicate state table entry(as a single byte char and lead byte of two byte char) for byte "
               "value : 0x81. Fixing it to consider it as a single byte char.\r\n"
-              // 0x8140 no longer starts with a lead byte: U+3000 would be written as bytes that read back
-              // as U+00C5 and "@".
+              // 0x8140 no longer starts with a lead byte: U+3000 would read back as U+00C5 and "@".
               "The MBCS Value is incorrect : Line No 9\r\n"
               "Duplicate Mapping for MBCS Value : 0x0041\r\n"
               "Duplicate Mapping for Unicode Value : 0x0041 \r\n"
@@ -146,20 +141,6 @@ TEST(MappingTables, JunkMappingTextParsesAndConvertsSafely) {
                                       kDbcsHeader + "0xFFFFFFFF 0xFFFFFFFF |0\n0x41 0xFFFFFFFFF |0\n"};
     for (size_t n = 0; n <= valid.size(); ++n) texts.push_back(valid.substr(0, n));
     std::mt19937 random(52);
-    for (int i = 0; i < 150; ++i) {
-        std::string text = kDbcsHeader;
-        for (int k = 0; k < 200 && i < 50; ++k) {
-            const uint32_t pick = random() % 4;
-            char line[64];
-            std::snprintf(line, sizeof line, "0x%X 0x%X%s |%u\n", static_cast<unsigned>(random() % 0x1FFFF),
-                          static_cast<unsigned>(random() % 0x11FFFF), pick == 0 ? "+0x41+0x10000" : "",
-                          static_cast<unsigned>(random() % 4));
-            text += line;
-            if (pick == 1) text += static_cast<char>(random() & 0xFF);
-        }
-        for (size_t k = i < 50 ? 0 : random() % 400; k > 0; --k) text += static_cast<char>(random() & 0xFF);
-        texts.push_back(i % 2 ? text : text.substr(i < 50 ? 0 : kDbcsHeader.size()));
-    }
     for (const std::string& text : texts) {
         std::string log;
         TextFileParser parser(text.data(), text.size(), &log);

@@ -41,8 +41,6 @@ public:
         }
     }
     ~RegisteredMapping() { UnregisterMapping(fId); }
-    RegisteredMapping(const RegisteredMapping&) = delete;
-    RegisteredMapping& operator=(const RegisteredMapping&) = delete;
 
 private:
     uint32_t fId;
