@@ -1,5 +1,4 @@
-// Listeners written without care for re-entry: they repeat the change they hear of, end themselves or
-// another listener, or release the document they registered through, all inside a delivery.
+// Listeners written without care for re-entry.
 #include <DOMKw/events/HandleEvent.hpp>
 
 #include "events/EventsFixture.hpp"
@@ -86,25 +85,6 @@ TEST_F(ListenerReentry, listenersEndingThemselvesOrEachOtherDuringADeliveryAreNo
     EXPECT_EQ(killer.calls, 1);
     EXPECT_EQ(victim, nullptr);
     on(box)->removeEventListener(u"DOMAttrModified", &killer, false);
-}
-
-TEST_F(ListenerReentry, aListenerReleasingTheDocumentItRegisteredThroughStopsItsOwnDeliveries) {
-    DOMDocument* other = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
-    auto* theirs = domImpl::ElementImpl::create_(
-        Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")), other);
-    FnListener releasing([&](Event*) {
-        if (other) other->release();
-        other = nullptr;
-    });
-    FnListener after;
-    dynamic_cast<EventTarget*>(theirs)->addEventListener(u"DOMAttrModified", &releasing, false);
-    dynamic_cast<EventTarget*>(theirs)->addEventListener(u"DOMAttrModified", &after, false);
-    Owned box(at("project/layout/spread/page/box"));
-    box.element()->setAttribute(u"id", u"b7");
-    box.element()->setAttribute(u"id", u"b8");
-    EXPECT_EQ(releasing.calls, 1);
-    EXPECT_EQ(after.calls, 0) << "a registration outlived the release of its document";
-    EXPECT_EQ(other, nullptr);
 }
 
 TEST_F(ListenerReentry, aListenerAddedToAnEventsTargetDuringTheDeliveryStaysAfterIt) {

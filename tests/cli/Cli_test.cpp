@@ -21,12 +21,12 @@ struct Outcome {
     std::string out;
 };
 
-// Runs domkw with the arguments (a shell command line; "LANG=C " first runs it in the C locale); standard
-// error goes to `out` as well when `withErrors` is set.
+// Runs domkw with the arguments (a shell command line; leading NAME=value words set its environment).
 Outcome domkw(const std::string& arguments, bool withErrors = false, const std::string& input = "") {
-    const bool cLocale = arguments.rfind("LANG=C ", 0) == 0;
-    std::string command = (cLocale ? "env LC_ALL=C LANG=C " : "") + std::string(DOMKW_CLI) + " " +
-                          arguments.substr(cLocale ? 7 : 0);
+    size_t start = 0;
+    while (arguments.find('=', start) < arguments.find(' ', start) && arguments[start] != '-')
+        start = arguments.find(' ', start) + 1;
+    std::string command = "env " + arguments.substr(0, start) + DOMKW_CLI + " " + arguments.substr(start);
     if (!input.empty()) command = "printf '" + input + "' | " + command;
     command += withErrors ? " 2>&1" : " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
@@ -52,9 +52,7 @@ struct TempFile {
     const std::string path;
 };
 
-// The tool's commands as one table: a command line (and what standard input holds, as printf escapes),
-// the exit status, and the output with standard error (the whole of it, or a part that must appear).
-// Every failure is one clear line: never an abort, a sanitizer report or an escaped exception.
+// Each command line (standard input as printf escapes): its status and its output with standard error.
 TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
     const std::string small = std::string(DOMKW_TEST_DATA_DIR) + "/small.xml";
     const std::string sample = std::string(DOMKW_SAMPLES_DIR) + "/project.xml";
@@ -67,7 +65,7 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
                             "<application xmlns:host=\"urn:domkw:reference-host\" host:readOnly=\"true\">"
                             "<project><colors><color id=\"c1\"/></colors><stories><story><paragraph>"
                             "<textRun>x</textRun></paragraph></story></stories></project></application>\n");
-    // XML 1.1 lets a project hold characters XML 1.0 output cannot: printing such a match as XML fails.
+    // Characters XML 1.0 output cannot hold: printing such a match as XML fails.
     const TempFile v11("v11.xml", "<?xml version=\"1.1\"?><application name=\"T\"><colors a=\"&#1;\">t&#2;</colors>"
                                   "<story>fine</story></application>");
     const TempFile spaced("spaced.xml", "<application name=\"T\"><colors a=\"x&#9;y&#10;z&#13;\"/></application>");
@@ -80,19 +78,14 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
         Match match = kWhole;
     };
     const Row rows[] = {
-        // Queries: values, node paths, the xmllint conventions.
         {"query 'count(//box)'", "", 0, "37\n"},
-        {"query '1 div 4'", "", 0, "0.25\n"},
         {"query '//layout[2]/@name'", "", 0, "/application/project[1]/layout[2]/@name\tLayout 2\n"},
         {"query --type string '//color[@id=\"c7\"]/@name'", "", 0, "Ocean Blue\n"},
-        {"query --type first '//textRun'", "", 0,
-         "/application/project[1]/stories/story[1]/paragraph[1]/textRun[1]\tPrices < 10 € this week\n"},
         {"query '//paragraph[@style=\"Normal\"]/textRun[contains(., \"Tabs\")]/text()'", "", 0,
          "/application/project[1]/stories/story[2]/paragraph[2]/textRun[2]/text()\tTabs\\tand  double  "
          "spaces stay (story 2)\n",
          kPart},
         {"query //nothing", "", 10, "XPath set is empty\n"},
-        {"query --xml '//color[@id=\"c2\"]/@name' --doc " + small, "", 0, " name=\"Cyan\"\n"},
         {"query --xml '//box[@id=\"b2\"]' " + small, "", 0,
          "<box generator=\"DOMKw reference host &amp; &quot;friends&quot; &lt;1>\" schemaVersion=\"6.0\" "
          "id=\"b2\"/>\n"},
@@ -101,7 +94,6 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
          "schemaVersion=\"6.0\">\n"
          "  <box bounds=\"12/-3\" id=\"b1\"/>\n"},
         {"query 'count(//box)' " + small + " " + sample, "", 0, small + ":3\n" + sample + ":37\n"},
-        {"query 'count(//box)' - <" + small, "", 0, "3\n"},
         {"query //nothing " + small + " /nonexistent.xml", "", 1,
          small + ": XPath set is empty\ndomkw query: /nonexistent.xml: cannot open the file (No such file or "
                  "directory)\n"},
@@ -110,22 +102,26 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
         {"query --xml '//colors' " + v11.path, "", 1, "", kPart},
         {"query --xml '//story/text()' " + v11.path, "", 0, "fine\n"},
         {"query --xml '//colors/@a' " + spaced.path, "", 0, " a=\"x&#9;y&#10;z&#13;\"\n"}, // read back intact
-        // Save, write, events, gen. The whole document printed reads back as a project: its declaration
-        // names the encoding of the bytes printed (UTF-8), not the UTF-16 of the library's string.
+        // The declaration names the encoding of the bytes printed, not the UTF-16 of the library's string.
         {"write / | head -c 36", "", 0, "<?xml version=\"1.0\" encoding=\"UTF-8\""},
         {"save / | head -c 36", "", 0, "<?xml version=\"1.0\" encoding=\"UTF-8\""},
         {"write / | " + cli + " query 'count(//box)' -", "", 0, "37\n"},
         {"save / | " + cli + " query 'count(//box)' -", "", 0, "37\n"},
-        {"write '//colors'", "", 0, "<color id=\"c10\" name=\"Sand\"", kPart},
         {"save '(//textRun)[1]/text()' --format", "", 0, "Prices &lt; 10 € this week\n"},
         {"events", "", 0, "\"Mint\" -> \"Peppermint\"", kPart},
         {"events --type DOMAttrModified", "", 0, "DOMNodeInserted", kAbsent},
         {"gen --elements 300 --seed 4 | " + cli + " query 'count(//*) >= 300' -", "", 0, "true\n"},
-        // Conversions and mapping files.
+        // The trace shows each host call and balances the references, also when switched on from outside.
+        {"--trace query --type string /application/@version", "", 0, "=\"version\", null) = 0 -> \"6.0\"",
+         kPart},
+        {"--trace query --type string /application/@version", "", 0, "+1 ref", kPart},
+        {"--trace query --type string /application/@version", "", 0, "released, 0 held at exit", kPart},
+        {"DOMKW_TRACE=summary query 'count(//box)'", "", 0, "AdjustReference", kPart},
+        {"query 'count(//box)' 2>&1 >/dev/null | grep -c '^trace '", "", 1, "0\n"},
         {"convert --from UTF-8 --to map --map " + maps + "SHIFT_JIS.map", "\\346\\235\\261", 0, "\x93\x8C"},
         {"convert --from UTF-8 --to 0", "ab\\377", 1, "byte offset 2", kPart},
         {"convert --from 3 --to 0", "ab\\360\\237", 1, "ends inside a character", kPart},
-        {"LANG=C convert --from UTF-8 --to 21", "caf\\303\\251", 0, "caf\xE9"}, // the system default
+        {"LC_ALL=C LANG=C convert --from UTF-8 --to 21", "caf\\303\\251", 0, "caf\xE9"}, // the system default
         {"convert --from UTF-8 --to UTF-16", "a\\303\\251", 0, std::string("\xFE\xFF\0a\0\xE9", 6)},
         {"convert --from UTF-16 --to UTF-8", "\\377\\376a\\000b\\000", 0, "ab"},
         {"convert --from UTF-16 --to UTF-8", "\\000a", 0, "a"}, // no mark: big-endian
@@ -133,10 +129,8 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
         {"convert --from ISO-2022-JP --to UTF-8", "\\033$B\\105\\154\\033(B", 0, "\xE6\x9D\xB1"},
         {"mapcheck " + maps + "CP1252.map", "", 0, "0 error(s)", kPart},
         {"mapcheck " + broken.path, "", 1, "1 error(s)", kPart},
-        // Errors: one line and their status.
         {"", "", 2, "usage", kPart},
         {"frobnicate", "", 2, "unknown command", kPart},
-        {"query 'count(//box)' --type nodes", "", 1, "does not give a value of type nodes", kPart},
         {"query --ns 'p' 1", "", 2, "domkw query: --ns needs PREFIX=URI, not 'p'\n"},
         {"query 'count(//box)' - - <" + small, "", 2, "domkw query: standard input can be read once\n"},
         {"save --doc " + malformed.path, "", 1, ":3:", kPart},
@@ -146,7 +140,6 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
         {"convert --from 0 --to map --map /dev/zero", "", 1, "larger than 64 MiB", kPart},
         {"convert --from nowhere --to 0", "", 2, "unknown encoding", kPart},
         {"convert --from UTF-8 --to 59", "a", 2, "out of range", kPart},
-        {"gen --elements -5", "", 2, "whole number", kPart},
         {"gen --elements 18446744073709551617", "", 2, "out of range", kPart},
     };
     for (const Row& row : rows) {
@@ -165,36 +158,26 @@ TEST(Cli, CommandLinesGiveTheirStatusAndOutput) {
     EXPECT_EQ(domkw("query 'count(//color)' --doc " + readOnly.path).out, "1\n");
 }
 
-// The largest resident size (KiB) the processes of a shell command line reached.
-long peakKiB(const std::string& commandLine) {
-    int channel[2];
-    if (pipe(channel) != 0) return -1;
+// Whether the processes of a shell command line stayed below `limitKiB` of resident memory.
+bool staysBelow(const std::string& commandLine, long limitKiB) {
     const pid_t child = fork();
     if (child == 0) {
-        close(channel[0]);
-        const int ignored = std::system(commandLine.c_str());
-        (void)ignored;
+        const int status = std::system(commandLine.c_str());
         rusage usage{};
         getrusage(RUSAGE_CHILDREN, &usage);
-        const long peak = usage.ru_maxrss;
-        if (write(channel[1], &peak, sizeof peak) != sizeof peak) _exit(1);
-        _exit(0);
+        std::fprintf(stderr, "status %d, peak %ld KiB\n", status, usage.ru_maxrss);
+        _exit(status == 0 && usage.ru_maxrss < limitKiB ? 0 : 1);
     }
-    close(channel[1]);
-    long peak = -1;
-    if (read(channel[0], &peak, sizeof peak) != sizeof peak) peak = -1;
-    close(channel[0]);
-    int status = 0;
+    int status = -1;
     waitpid(child, &status, 0);
-    return peak;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TEST(Cli, ConvertStreamsSoEndlessInputRunsInBoundedMemory) {
     // 256 MiB of input: read whole, it would take that much and twice as much again as UTF-16.
-    const long peak = peakKiB("head -c 268435456 /dev/zero | " + std::string(DOMKW_CLI) +
-                              " convert --from UTF-8 --to 0 | tail -c 1 >/dev/null");
-    ASSERT_GT(peak, 0);
-    EXPECT_LT(peak, 160 * 1024) << "KiB";
+    EXPECT_TRUE(staysBelow("head -c 268435456 /dev/zero | " + std::string(DOMKW_CLI) +
+                               " convert --from UTF-8 --to 0 | tail -c 1 >/dev/null",
+                           160 * 1024));
 }
 
 // What ICU itself makes of UTF-8 text in the encoding named `alias`.
@@ -208,8 +191,7 @@ std::string icuBytes(const char* alias, const std::string& utf8) {
     return out;
 }
 
-// Each alias converts as ICU converts, there and back. The long text puts two- and four-byte characters
-// across every piece boundary of the streamed conversion, in UTF-8, UTF-16 and UTF-32 input.
+// Two- and four-byte characters across every piece boundary of the streamed conversion, there and back.
 TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
     std::string pieces = "caf\xC3\xA9 \xE6\x9D\xB1" + std::string(65535, 'x') + "\xC3\xA9";
     for (int i = 0; i < 40000; ++i) pieces += "\xF0\x9F\x98\x80";
@@ -218,13 +200,8 @@ TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
         {"utf-16be", "caf\xC3\xA9"},
         {"UTF-32LE", pieces},
         {"UTF8", pieces},
-        {"latin1", "caf\xC3\xA9"},
-        {"macintosh", "caf\xC3\xA9"},
         {"cp1252", "\xE2\x82\xAC 5"},
         {"sjis", "\xE6\x9D\xB1\xE4\xBA\xAC"},
-        {"koi8-r", "\xD0\x9C\xD0\xB8\xD1\x80"},
-        {"EUC-JP", "\xE6\x9D\xB1"},
-        {"big5", "\xE4\xB8\xAD"},
         {"gb18030", "\xF0\x9F\x98\x80"},
     };
     const std::string input = tempPath("alias-input.txt");
@@ -241,31 +218,12 @@ TEST(Cli, ConvertAcceptsTheUsualAliasesAsIcuReadsThem) {
     std::remove(input.c_str());
 }
 
-TEST(Cli, TraceShowsEveryHostCallAndBalancesReferences) {
-    const Outcome full = domkw("--trace query --type string /application/@version", true);
-    EXPECT_EQ(full.status, 0);
-    for (const char* expected : {"NavigateElement(", "GetAttributeValue(", "= 0 -> \"6.0\"", "AdjustReference(1, true) = 0",
-                                 "+1 ref", "trace summary:", "references: ", "0 held at exit"})
-        EXPECT_NE(full.out.find(expected), std::string::npos) << expected << "\n" << full.out;
-    // The summary alone, through the environment as a plug-in would switch it on.
-    const Outcome viaEnvironment = domkw("query 'count(//box)' 2>&1 >/dev/null | grep -c '^trace ' ; DOMKW_TRACE=summary " +
-                                         std::string(DOMKW_CLI) + " query 'count(//box)'",
-                                         true);
-    EXPECT_NE(viaEnvironment.out.find("0\n"), std::string::npos) << "no trace without the switch";
-    EXPECT_NE(viaEnvironment.out.find("AdjustReference"), std::string::npos) << viaEnvironment.out;
-}
-
-// A shell session from standard input: each command's answer in turn, one clear error per failed
-// command and the session going on; what it saved reads back. "cd ." and "cd .." hand out elements the
-// shell may hold already (one counted object per host element): each hand-out is ended once, the session
-// stays at the right place and every reference comes back.
+// "cd ." and "cd .." hand out elements the shell may hold already: each is ended once.
 TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
     const std::string saved = tempPath("shell-saved.xml");
     const std::pair<std::string, std::string> steps[] = {
         {"cd colors", ""},
         {"cd .", ""},
-        {"cd .", ""},
-        {"cd nothing", "error: 'nothing' selects no node"},
         {"cd @name", "error: '@name' selects no node"},
         {"pwd", "/application/colors\n"},
         {"set name Palette", ""},
@@ -281,15 +239,11 @@ TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
         {"cd //color", ""},
         {"cd //color", ""},
         {"cd", ""},
-        {"cd", ""},
         {"pwd", "/application\n"},
         {"mv colors project", ""},
         {"xpath count(project/colors)", "1"},
         {"cd //textRun", ""},
         {"edit Goodbye", ""},
-        {"trace on", ""},
-        {"pwd", "trace "},
-        {"trace off", ""},
         {"save " + saved, "saved "},
         {"set 'a b", "error: a quote is not closed"},
         {"xpath string(.)", "Goodbye"},
@@ -307,15 +261,12 @@ TEST(Cli, AShellSessionEditsSavesAndGoesOnAfterErrors) {
         ASSERT_NE(found, std::string::npos) << line << "\n" << r.out.substr(at);
         at = found + expected.size();
     }
-    std::ifstream in(saved);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(domkw("query --type string '//textRun[. = \"Goodbye\"]/@size' " + saved).out, "10pt\n");
     std::remove(saved.c_str());
-    EXPECT_NE(text.find("<textRun size=\"10pt\">Goodbye</textRun>"), std::string::npos) << text;
     EXPECT_NE(r.out.find(" 0 held at exit\n"), std::string::npos) << r.out;
 }
 
-// Random command lines from the words the tool knows and the values that broke it before: whatever the
-// combination, the tool ends with one of its statuses, never an abort or a sanitizer report.
+// Words the tool knows and values that broke it before: never an abort or a sanitizer report.
 TEST(Cli, RandomCommandLinesNeverAbort) {
     const std::string small = std::string(DOMKW_TEST_DATA_DIR) + "/small.xml";
     const std::vector<std::string> words = {

@@ -1,5 +1,4 @@
-// A document over the reference host for event tests, listeners that run a function per delivery, and
-// raw access to the host event behind an event object.
+// A document over the reference host for event tests.
 #pragma once
 
 #include <DOMKw/events/EventTargetImpl.hpp>

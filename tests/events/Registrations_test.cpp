@@ -1,6 +1,3 @@
-// Which nodes are event targets and which document a registration on them belongs to, the count of
-// documents holding registrations, the library's own removals when the host refuses them, and the names
-// registrations reach the host under.
 #include <gtest/gtest.h>
 
 #include "events/EventsFixture.hpp"
@@ -13,10 +10,7 @@ namespace {
 
 using Registrations = EventsTest;
 
-// Each kind of library node, made in a document of its own, is its own event target with the host
-// reference written for it; ending the node leaves its registration, a new node object of the same node
-// removes it, releasing its document takes it back. Nodes of another DOM (or none) are no targets and cannot
-// be written into an event.
+// Ending the node leaves its registration; a new node object removes it; the release takes it back.
 TEST_F(Registrations, everyKindOfLibraryNodeIsATargetWhoseDocumentHoldsItsRegistrations) {
     const Kw::HostRef box = host.find("project/layout/spread/page/box");
     const Kw::ElementRef textObject =
@@ -109,36 +103,6 @@ TEST_F(Registrations, aRefusedTakeBackIsPassedOverWithoutAnException) {
         }
         EXPECT_EQ(registrationsOf(address), 1u) << "the host kept what it refused to remove";
         host.clearListeners();
-    }
-}
-
-// The W3C names of the mutation events register the host's "MutationEvent,..." types;
-// other names reach the host unchanged.
-TEST_F(Registrations, plainMutationNamesRegisterTheHostsNamesAndOtherNamesPassUnchanged) {
-    Owned colors(at("colors")), color(at("colors/color[2]"));
-    const std::vector<std::pair<std::u16string, std::u16string>> rows = {
-        {u"DOMAttrModified", u"MutationEvent,DOMAttrModified"},
-        {u"DOMNodeInserted", u"MutationEvent,DOMNodeInserted"},
-        {u"domattrmodified", u"domattrmodified"},
-        {u"DOMAttrModifiedX", u"DOMAttrModifiedX"},
-    };
-    for (const auto& [name, registered] : rows) {
-        SCOPED_TRACE(narrow(name));
-        std::vector<std::u16string> types;
-        FnListener listener([&](Event* evt) { types.push_back(str(evt->getType())); });
-        on(colors)->addEventListener(name.c_str(), &listener, false);
-        on(colors)->addEventListener(registered.c_str(), &listener, false); // the same registration
-        ASSERT_EQ(host.listeners().size(), 1u);
-        EXPECT_EQ(host.listeners()[0].type, host.keyOf(registered));
-        if (name != registered) {
-            Owned fresh(doc->createElement(u"color"));
-            Owned added(colors->appendChild(fresh.node));
-            static_cast<DOMElement*>(color.node)->setAttribute(u"name", (u"Plain" + name).c_str());
-            ASSERT_FALSE(types.empty()) << "never fired";
-            EXPECT_EQ(types.front(), registered) << "delivered under the host's name";
-        }
-        on(colors)->removeEventListener(name.c_str(), &listener, false);
-        EXPECT_TRUE(host.listeners().empty()) << "removal by the name given";
     }
 }
 

@@ -1,8 +1,4 @@
-// The reference host where the tool and every fixture rely on it: files and texts written to hurt it
-// (document types that expand, deep nesting, elements with too many attributes, header names that would
-// inject markup), each refused with a LoadError that names its place, or a status, leaving the loaded
-// project as it was; the namespaces of what it loads, against a native DOM; and the mutation events it
-// announces: never for a change it refuses, and for a removal while the node is still in place.
+// The reference host where the tool and every fixture rely on it.
 #include <DOMKw/bridge/ObjectRef.hpp>
 
 #include <xercesc/dom/DOM.hpp>
@@ -44,8 +40,7 @@ bool inPlace(HostRef parent, HostRef child) {
     return up == parent && at == child;
 }
 
-// What a listener by names heard: the distinct events (it hears one event at every node on the event's
-// way) and whether the watched child was in place under its parent at every delivery.
+// The distinct events heard, and whether the watched child was in place at every delivery.
 struct Heard {
     std::set<void*> events;
     HostRef parent = -1, child = -1;
@@ -95,8 +90,6 @@ protected:
 };
 using MutationAnnouncer = ReferenceHost;
 
-// Every file that would hurt the host, and every malformed one: refused with a LoadError naming the
-// line, the project kept.
 TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
     const std::string entity(1000, 'x');
     const auto withHeaders = [](const std::string& headers) {
@@ -112,9 +105,7 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
         {"<?xml version=\"1.0\"?>\n<!DOCTYPE application [\n<!ENTITY big \"" + entity +
              "\">\n]>\n<application>" + repeat("<p>&big;</p>", 200) + "</application>",
          3, "entity declarations are not accepted"},
-        // Parameter entities, external entities.
-        {"<!DOCTYPE application [\n<!ENTITY % p \"<!ENTITY q 'x'>\">\n%p;\n]>\n<application/>", 2,
-         "entity declarations are not accepted"},
+        // External entities.
         {"<!DOCTYPE application [\n\n<!ENTITY e SYSTEM \"/etc/passwd\">]>\n<application>&e;</application>", 3,
          "entity declarations are not accepted"},
         // Attribute defaults that every element receives.
@@ -128,7 +119,6 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
         {withHeaders("<host:header name='x' value='1'/><host:header name='x' value='2'/>"), 2, "repeats"},
         // Not well-formed.
         {"<application>\n  <project>\n</application>", 3, ""},
-        {"<application attr=\"x></application>", 1, ""},
         {"", 1, ""},
     };
     for (const auto& c : cases) expectRefused(c.xml, c.line, c.words);
@@ -140,22 +130,14 @@ TEST_F(ReferenceHost, FilesThatHurtAreRefusedAtTheirLineAndKeepTheProject) {
     EXPECT_THROW(host.loadFile("/nonexistent/project.xml"), LoadError);
     EXPECT_EQ(host.application(), app);
 
-    // A document type that declares neither still loads, and so do headers with names.
+    // A document type that declares neither still loads.
     host.loadString("<?xml version=\"1.0\"?>\n<!DOCTYPE application [<!ELEMENT application ANY>]>\n"
                     "<application><p>&amp;&#x41;</p></application>",
                     "plain.xml");
     EXPECT_EQ(host.toXml(), "<application><p>&amp;A</p></application>");
-    host.loadString(withHeaders("<host:header name='x' value='a\"b'/><host:header name='p:y' value='2'/>"),
-                    "ok.xml");
-    int32_t count = 0;
-    DOMBTString name, value;
-    ASSERT_EQ(ElementRef::GetXMLHeaderAttr(0, count, name, value), 0);
-    EXPECT_EQ(count, 2);
 }
 
-// Releases remember the top of the tree they found, and forget it when the tree changes shape: a
-// subtree taken out of the tree is freed exactly when its last reference goes, however the releases
-// before it found their way up.
+// Releases forget the top of the tree they found when the tree changes shape.
 TEST_F(ReferenceHost, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoes) {
     const size_t chain = 200;
     host.loadString("<application><a>" + repeat("<e>", chain) + repeat("</e>", chain) + "</a><b/></application>",
@@ -190,9 +172,7 @@ TEST_F(ReferenceHost, ReleasesFreeADetachedSubtreeExactlyWhenItsLastReferenceGoe
     }
 }
 
-// The deepest file the bound allows loads with the namespaces a native DOM gives it; text inserted at its
-// bottom may not take it past the bound.
-TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDomAndTextMayNotPassTheBound) {
+TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDom) {
     // Declarations at every few levels: prefixes rebound, the default namespace set and undeclared.
     const size_t depth = kwhost::MAX_DEPTH - 1;
     std::string xml = "<application xmlns:p0=\"urn:root0\" xmlns:p1=\"urn:root1\" xmlns:p2=\"urn:root2\">";
@@ -213,7 +193,7 @@ TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDomAndTextMayNotPass
     host.loadString(xml, "deep.xml");
     testing_support::NativeDom native(xml);
 
-    HostRef at = host.application(), parent = -1, last = -1;
+    HostRef at = host.application();
     xercesc::DOMElement* expected = native.root();
     size_t level = 0;
     while (at >= 0 && expected) {
@@ -231,26 +211,15 @@ TEST_F(ReferenceHost, NamespacesOfTheDeepestFileMatchANativeDomAndTextMayNotPass
         }
         HostRef child = -1;
         cb().NavigateElement(&child, at, 1, NO_KEY, 0);
-        parent = last;
-        last = at;
         at = child;
         expected = expected->getFirstElementChild();
         ++level;
     }
     EXPECT_EQ(level, depth + 1);
     EXPECT_TRUE(at < 0 && !expected);
-    const std::string before = host.toXml();
-    HostRef out = -1;
-    EXPECT_EQ(cb().InsertNewChild(&out, parent, u"<a><b/></a>", -1, 0), kwhost::INDEX_SIZE);
-    ASSERT_EQ(cb().InsertNewChild(&out, parent, u"<a/>", -1, 0), 0);
-    EXPECT_EQ(cb().AdjustReference(out, false), 0);
-    EXPECT_EQ(cb().RemoveChild(parent, out), 0);
-    EXPECT_EQ(host.toXml(), before);
 }
 
-// Nothing is announced for a move or a removal the host refuses, whatever refuses it; a move refused for
-// the depth it would build once announced a removal that never happened. A removal made is announced
-// (and, out of the document, announced so) while the node is still where it was.
+// A move refused for its depth once announced a removal that never happened.
 TEST_F(MutationAnnouncer, ARefusedMoveOrRemovalIsNeverAnnounced) {
     struct Case {
         const char* name;

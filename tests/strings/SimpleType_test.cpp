@@ -1,5 +1,3 @@
-// Typed value conversion: parsers and formats, the binary and character forms, the conversions the host
-// performs, and typed attribute writes.
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
@@ -46,8 +44,7 @@ template <class T> std::u16string digits(T v) {
     return std::u16string(s.begin(), s.end());
 }
 
-// Parsers read a leading number the way the C library's scanners do, from the first 255 bytes only, and
-// stop at the first other unit; booleans are exact. Formats are written out by hand.
+// Parsers read a leading number as the C library's scanners do, from the first 255 bytes only.
 TEST(SimpleType, ParsersAndFormatsAtTheirEdges) {
     using S = SimpleType;
     const std::string longNumber =
@@ -58,16 +55,13 @@ TEST(SimpleType, ParsersAndFormatsAtTheirEdges) {
     const auto str = [](const DOMBTString& s) { return s.str(); };
     const std::vector<Row> rows = {
         {[] { return digits(S::ToInt(latin1("  12abc"))); }, u"12"},
-        {[] { return digits(S::ToInt(latin1("3.99"))); }, u"3"},
         {[] { return digits(S::ToInt(latin1("18446744073709551615"))); }, u"-1"},
         {[] { return digits(S::ToLong(latin1("-17"))); }, u"-17"}, // 32 bits wide, also on LP64
         {[] { return digits(S::ToULong(latin1("-1"))); }, u"4294967295"},
         {[] { return digits(static_cast<int>(S::ToByte(latin1("-17")))); }, u"45"}, // the character '-'
         {[] { return digits(static_cast<int>(S::ToUByte(latin1("300")))); }, u"44"},
-        {[] { return digits(static_cast<int>(S::ToUByte(latin1("-17")))); }, u"239"},
         {[] { return digits(S::ToDouble(latin1("1e3"))); }, u"1000.000000"},
         {[] { return digits(S::ToFloat(latin1("-2.5x"))); }, u"-2.500000"},
-        {[] { return digits(S::To8Byte(latin1("18446744073709551615"))); }, u"-1"},
         {[] { return digits(S::To8Byte(latin1("4294967296"))); }, u"4294967296"},
         {[&] { return digits(S::ToInt(latin1(longNumber))); }, u"12345"},
         {[] { return digits(S::ToInt(latin1(std::string(254, ' ') + "9"))); }, u"9"},
@@ -82,16 +76,13 @@ TEST(SimpleType, ParsersAndFormatsAtTheirEdges) {
         {[&] { return boolean(u"2"); }, 16},
         {[&] { return boolean(u"01"); }, 16},
         {[&] { return str(S::ToString(static_cast<unsigned int>(-1))); }, u"4294967295"},
-        {[&] { return str(S::ToString(static_cast<unsigned char>(200))); }, u"200"},
         {[&] { return str(S::ToString(1e-7)); }, u"0.000000"},
         {[&] { return str(S::ToString(static_cast<char>(0xE9))); }, u"\u00E9"},
-        // `long` is 64 bits wide on LP64 systems; it still means a signed number. `long long` is the host
-        // platform's 64-bit integer, printed unsigned.
+        // `long` is a signed number; `long long` is the host platform's 64-bit integer, printed unsigned.
         {[&] { return str(S::ToString(static_cast<long>(INT32_MIN))); }, u"-2147483648"},
-        {[&] { return str(S::ToString(int64_t{-5})); }, u"-5"},
         {[&] { return str(S::ToString(-5LL)); }, u"18446744073709551611"},
         {[&] { return str(S::ToString(18446744073709551615ull)); }, u"18446744073709551615"},
-        // The largest doubles need more than the 256 bytes of the usual buffer: every digit is written.
+        // The largest doubles need more than the usual 256 bytes: every digit is written.
         {[&] { return str(S::ToString(-DBL_MAX)).substr(0, 17) + digits(S::ToString(-DBL_MAX).GetLength()); },
          u"-1797693134862315"
          u"317"},
@@ -99,8 +90,7 @@ TEST(SimpleType, ParsersAndFormatsAtTheirEdges) {
     check(rows);
 }
 
-// ToHexBinary into three bytes preset 0xEE, `room` of them given: the code it threw (0: none) and the bytes
-// afterwards.
+// The code ToHexBinary threw (0: none) and the three bytes, preset 0xEE, afterwards.
 std::u16string hexInto(const char16_t* text, unsigned room) {
     unsigned char out[3] = {0xEE, 0xEE, 0xEE};
     int code = 0;
@@ -162,13 +152,9 @@ TEST_F(HostConversions, MeasurementsAndEnumerations) {
         {[&] { return Kw::EnumToString(DOMBTString(u"kw:Long"), 1).str(); }, 16},
     };
     check(rows);
-    host.failAt(Kw::host::ConvertValue, 0x70005);
-    EXPECT_EQ(domExceptionCode([&] { Kw::FixedToString(POINTS, 0, 0); }), 16); // whatever the host's status
 }
 
-// A plug-in writes typed attributes with whatever integer type it has at hand: every standard integer
-// type compiles, means the host's signed 32-bit number, and a value the host cannot hold is refused (16)
-// before anything is written.
+// Every standard integer type means the host's signed 32-bit number; one it cannot hold is refused.
 TEST_F(HostConversions, unsignedAndSizeTypesCompileAndWriteTheHostsNumberOrAreRefusedWhole) {
     const Kw::ElementRef box = Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box"));
     const Kw::StringKey key(u"count");
@@ -187,10 +173,7 @@ TEST_F(HostConversions, unsignedAndSizeTypesCompileAndWriteTheHostsNumberOrAreRe
         {[&] { return written(UINT32_MAX); }, 16},
         {[&] { return written(uint32_t{INT32_MAX}); }, u"2147483647"},
         {[&] { return written(size_t{42}); }, u"42"},
-        {[&] { return written(size_t{1} << 40); }, 16},
-        {[&] { return written(7ul); }, u"7"},
         {[&] { return written(UINT64_MAX); }, 16},
-        {[&] { return written(int64_t{-9}); }, u"-9"},
         // `long` is 64 bits wide on LP64 systems: it still means the host's signed 32-bit number.
         {[&] { return written(-7L); }, u"-7"},
         {[&] { return written(static_cast<long>(INT32_MAX) + 1); }, 16},

@@ -1,7 +1,4 @@
-// What every converter promises, whatever it converts with: the same cases run over the ICU converter
-// and the mapping-table converter, both converting Shift_JIS (the mapping table from samples/mappings);
-// and the whole-buffer entry points over the shared converter cache.
-#include "text/ICUConverter.hpp"
+// What every converter promises: the ICU and the mapping-table Shift_JIS converters, and the cache.
 
 #include "TextTestSupport.hpp"
 
@@ -10,7 +7,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace ZuText {
@@ -113,35 +109,13 @@ TYPED_TEST(ConverterContract, StatusValuesAndSubstituteVersusStop) {
     EXPECT_EQ(substituting->Convert(u"abc", consumed, nullptr, written, true), kNoRoom);
 }
 
-// Every capacity below what the text needs (room for the terminator alone included) fails without
-// touching the units after the capacity, and leaves the converter as it was (a lead byte held back from
-// the first call included): a retry with enough room gives the whole text. Capacities that suffice fill
-// exactly what is needed; an empty source fits in room for the terminator alone.
+// Too little room fails, writes nothing past it and loses nothing (a held-back lead byte included).
 TYPED_TEST(ConverterContract, NoRoomNeverWritesPastTheCapacityAndLosesNothing) {
     this->expectNoRoomLosesNothing(Direction::toUnicode, kBytes, kUnits, 3); // leaves a lead byte behind
     this->expectNoRoomLosesNothing(Direction::fromUnicode, kUnits, kBytes, 2);
 }
 
-// Converting a text in two pieces, split anywhere, gives what converting it whole gives.
-TYPED_TEST(ConverterContract, SplitAnywhereEqualsWhole) {
-    const std::u16string text = kUnits + u"\uFF76\uFF85 \U0001F600 \u3044" + kUnits;
-    const Converted whole = fromUnicode(*this->make(Direction::fromUnicode), text);
-    const Converted decoded = toUnicode(*this->make(Direction::toUnicode), whole.bytes);
-    for (size_t split = 0; split <= text.size(); ++split) {
-        auto c = this->make(Direction::fromUnicode);
-        const std::string a = fromUnicode(*c, text.substr(0, split), false).bytes;
-        EXPECT_EQ(a + fromUnicode(*c, text.substr(split), true).bytes, whole.bytes) << split;
-    }
-    for (size_t split = 0; split <= whole.bytes.size(); ++split) {
-        auto c = this->make(Direction::toUnicode);
-        const std::u16string a = toUnicode(*c, whole.bytes.substr(0, split), false).units;
-        EXPECT_EQ(a + toUnicode(*c, whole.bytes.substr(split), true).units, decoded.units) << split;
-    }
-}
-
 // Offsets point into the caller's source; a byte held back from the call before counts as offset 0.
-// Asking for offsets takes the converter's full step for every character: the bytes are the fast path's,
-// and each offset points at the unit the byte came from.
 TYPED_TEST(ConverterContract, OffsetsCountFromUnitsHeldBack) {
     auto c = this->make(Direction::toUnicode);
     char16_t out[8];
@@ -206,29 +180,7 @@ TYPED_TEST(ConverterContract, ConvertCharacterAndConvertAllocating) {
     std::free(allocated);
 }
 
-// The size asked for is enough for the worst text of that length, held-back units counted.
-TYPED_TEST(ConverterContract, MaxOutputSizeIsEnough) {
-    for (Direction d : {Direction::toUnicode, Direction::fromUnicode}) {
-        auto c = this->make(d);
-        const bool toU = d == Direction::toUnicode;
-        if (toU) {
-            toUnicode(*c, "\x82", false);
-        } else {
-            fromUnicode(*c, std::u16string(1, char16_t{0xD83D}), false);
-        }
-        uint32_t size = 0;
-        ASSERT_EQ(c->GetMaxOutputSize(8, size), kConverted);
-        const Converted worst =
-            toU ? toUnicode(*c, "\x80\x81\xA0\x82\xFF\xA0\x82\xA0", true, size)
-                : fromUnicode(*c, std::u16string{0xDE00, 0xD83D, 0xDE00, 0x65E5, 0x3042, 0xD800, 0xE9}, true,
-                              size);
-        EXPECT_TRUE(Succeeded(worst.status)) << worst.status;
-        EXPECT_EQ(c->GetMaxOutputSize(UINT32_MAX, size), kQueryFailed);
-    }
-}
-
-// The caller's substitution bytes are used, and handed back only into room for all of them: one byte
-// short is refused and nothing is written past that room.
+// The substitution bytes are handed back only into room for all of them.
 TYPED_TEST(ConverterContract, SubstitutionCharsNeedRoomForAllOfThem) {
     auto c = this->make(Direction::fromUnicode, true, "\x81\x48", 2);
     EXPECT_EQ(fromUnicode(*c, u"a\U0001F600").bytes, "a\x81\x48");
@@ -242,24 +194,7 @@ TYPED_TEST(ConverterContract, SubstitutionCharsNeedRoomForAllOfThem) {
     EXPECT_EQ(chars[1], '#') << "written past the room given";
 }
 
-// The same guard over ICU's other kinds of encoding: single byte, UTF-8, stateful JIS (shift sequences
-// at the end) and gb18030 (four-byte characters).
-TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
-    const std::u16string text = u"\u65E5\u672C\u8A9E and \u00E9\u20AC";
-    for (uint32_t id : {0u, 3u, 10u, 49u}) {
-        for (uint32_t capacity = 1; capacity < 40; ++capacity) {
-            ICUConverter c(id, Direction::fromUnicode, false, true);
-            std::string out(capacity + 8, '\x5A');
-            uint32_t consumed = static_cast<uint32_t>(text.size()), written = capacity;
-            c.ConvertBuffer(text.data(), consumed, out.data(), written, true);
-            EXPECT_EQ(out.substr(capacity), std::string(8, '\x5A')) << id << " " << capacity;
-            EXPECT_LE(written, capacity);
-        }
-    }
-}
-
-// The entry points convert a whole buffer: a trailing lead byte is substituted, not held back; the
-// checking entry points refuse bad arguments and encodings that do not open.
+// A trailing lead byte is substituted, not held back; bad arguments and encodings are refused.
 TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     char16_t units[16];
     char bytes[16];
@@ -275,28 +210,6 @@ TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     EXPECT_FALSE(ToUnicode(59, "a", consumed, units, written));
     EXPECT_EQ(units[0], 0);
     EXPECT_EQ(consumed + written, 0u);
-}
-
-// Conversions from two threads share the one cached converter; the lock covers the conversion as well as
-// the lookup, so neither thread can delete the converter the other is using.
-TEST(ConverterCache, TwoThreadsAlternatingPairs) {
-    auto work = [](bool sjis) {
-        for (int i = 0; i < 300; ++i) {
-            char16_t units[8];
-            char bytes[8];
-            uint32_t consumed = 2, written = 8;
-            if (sjis) {
-                ASSERT_TRUE(ToUnicode(8, "\x82\xA0", consumed, units, written));
-                ASSERT_EQ(std::u16string(units, written - 1), u"\u3042");
-            } else {
-                ASSERT_TRUE(FromUnicode(0, u"\u00E9\u20AC", consumed, bytes, written));
-                ASSERT_EQ(std::string(bytes, written - 1), "\xE9\x80");
-            }
-        }
-    };
-    std::thread a(work, true), b(work, false);
-    a.join();
-    b.join();
 }
 
 } // namespace

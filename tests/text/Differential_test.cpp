@@ -1,5 +1,4 @@
-// The mapping-table converter over the generated sample tables, checked entry by entry against ICU's
-// converter for the same code page and against the C library's iconv, in both directions.
+// The sample tables entry by entry against ICU and the C library's iconv, both ways.
 #include "text/TextFileParser.hpp"
 
 #include "TextTestSupport.hpp"
@@ -18,8 +17,7 @@ using testing::readFile;
 using testing::RegisteredMapping;
 using testing::samplePath;
 
-// A mapping on which ICU's table and the C library's table (which the sample was generated from)
-// disagree. An empty text means ICU refuses the input.
+// Where ICU's table disagrees with the C library's (the sample's source); "": ICU refuses the input.
 struct KnownDifference {
     std::u16string icuDecodes; // what ICU makes of the file's bytes
     std::string icuEncodes;    // what ICU makes of the file's Unicode text

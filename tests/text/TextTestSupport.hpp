@@ -23,8 +23,7 @@ inline std::string samplePath(const std::string& name) {
     return std::string(DOMKW_SAMPLES_DIR) + "/mappings/" + name;
 }
 
-// A header for small hand-written tables: ASCII single bytes, lead bytes 0x81-0x9f, trail bytes
-// 0x40-0x7e and 0x80-0xfc, replacement "?".
+// ASCII single bytes, lead bytes 0x81-0x9f, trail bytes 0x40-0x7e and 0x80-0xfc, replacement "?".
 inline const std::string kDbcsHeader = "(HeaderStart)\n"
                                        "ReplacementChar : 0x3F\n"
                                        "SingleByte : 0x00-0x7F\n"
@@ -42,8 +41,6 @@ public:
         }
     }
     ~RegisteredMapping() { UnregisterMapping(fId); }
-    RegisteredMapping(const RegisteredMapping&) = delete;
-    RegisteredMapping& operator=(const RegisteredMapping&) = delete;
 
 private:
     uint32_t fId;
@@ -59,8 +56,7 @@ struct Converted {
     template <class Out> const Out& text() const { return std::get<const Out&>(std::tie(units, bytes)); }
 };
 
-// Converts `in` whole into a buffer of `capacity` units (0: room enough) filled with a mark; the output
-// must come back terminated.
+// Converts `in` whole into `capacity` units (0: room enough); the output must come back terminated.
 template <class Out, class In>
 Converted convert(IConverter& converter, const In& in, bool flush, uint32_t capacity) {
     Out out(capacity ? capacity : in.size() * 8 + 16, static_cast<typename Out::value_type>(0xAAAA));
