@@ -121,4 +121,24 @@ TEST_F(ListenerReentry, aListenerAddedToAnEventsTargetDuringTheDeliveryStaysAfte
     }
 }
 
+
+TEST_F(ListenerReentry, aListenerReleasingTheDocumentItRegisteredThroughStopsItsOwnDeliveries) {
+    DOMDocument* other = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+    auto* theirs = domImpl::ElementImpl::create_(
+        Kw::ElementRef::fromHandle(host.find("project/layout/spread/page/box")), other);
+    FnListener releasing([&](Event*) {
+        if (other) other->release();
+        other = nullptr;
+    });
+    FnListener after;
+    dynamic_cast<EventTarget*>(theirs)->addEventListener(u"DOMAttrModified", &releasing, false);
+    dynamic_cast<EventTarget*>(theirs)->addEventListener(u"DOMAttrModified", &after, false);
+    Owned box(at("project/layout/spread/page/box"));
+    box.element()->setAttribute(u"id", u"b7");
+    box.element()->setAttribute(u"id", u"b8");
+    EXPECT_EQ(releasing.calls, 1);
+    EXPECT_EQ(after.calls, 0) << "a registration outlived the release of its document";
+    EXPECT_EQ(other, nullptr);
+}
+
 } // namespace

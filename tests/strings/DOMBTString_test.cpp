@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
+#include <thread>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -185,6 +187,28 @@ TEST(Base64, AgreesWithXercesOnRandomDataAndHasNoLineFeeds) {
     // Malformed text decodes to nothing rather than garbage.
     EXPECT_TRUE(Base64ToBin(DOMBTString(u"not base64!")).IsEmpty());
     EXPECT_TRUE(Base64ToBin(DOMBTString(u"eHl")).IsEmpty());
+}
+
+
+// A shared constant (a key name, a schema constant) is read from any thread: its views are built once
+// and never rebuilt or freed under another reader.
+TEST(DOMBTString, threadsReadingOneConstStringNeverFreeEachOthersViews) {
+    const DOMBTString shared(u"caf\u00e9 cr\u00e8me \u20ac and more text so that the views are not tiny");
+    const std::string expected = "caf\xe9 cr\xe8me \x80 and more text so that the views are not tiny";
+    const DOMBTString& constant = DomSchemaConstants::kPaperHeightTypeStr;
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t) {
+        readers.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i) {
+                const unsigned int* w = shared.GetUChar32();
+                if (bytes(shared) != expected || bytes(constant) != "paperHeightType") ++mismatches;
+                if (w[0] != u'c' || w[3] != 0xE9u || w[shared.GetLength()] != 0) ++mismatches;
+            }
+        });
+    }
+    for (std::thread& r : readers) r.join();
+    EXPECT_EQ(mismatches.load(), 0);
 }
 
 } // namespace

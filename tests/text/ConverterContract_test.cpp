@@ -1,12 +1,14 @@
 // What every converter promises: the ICU and the mapping-table Shift_JIS converters, and the cache.
 
 #include "TextTestSupport.hpp"
+#include "text/ICUConverter.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace ZuText {
@@ -210,6 +212,45 @@ TEST(ConverterCache, EntryPointsConvertWholeBuffers) {
     EXPECT_FALSE(ToUnicode(59, "a", consumed, units, written));
     EXPECT_EQ(units[0], 0);
     EXPECT_EQ(consumed + written, 0u);
+}
+
+
+// The same guard over ICU's other kinds of encoding: single byte, UTF-8, stateful JIS (shift sequences
+// at the end) and gb18030 (four-byte characters).
+TEST(ICUConverter, GuardAfterTheCapacityStaysUntouchedInEveryKindOfEncoding) {
+    const std::u16string text = u"\u65E5\u672C\u8A9E and \u00E9\u20AC";
+    for (uint32_t id : {0u, 3u, 10u, 49u}) {
+        for (uint32_t capacity = 1; capacity < 40; ++capacity) {
+            ICUConverter c(id, Direction::fromUnicode, false, true);
+            std::string out(capacity + 8, '\x5A');
+            uint32_t consumed = static_cast<uint32_t>(text.size()), written = capacity;
+            c.ConvertBuffer(text.data(), consumed, out.data(), written, true);
+            EXPECT_EQ(out.substr(capacity), std::string(8, '\x5A')) << id << " " << capacity;
+            EXPECT_LE(written, capacity);
+        }
+    }
+}
+
+// Conversions from two threads share the one cached converter; the lock covers the conversion as well as
+// the lookup, so neither thread can delete the converter the other is using.
+TEST(ConverterCache, TwoThreadsAlternatingPairs) {
+    auto work = [](bool sjis) {
+        for (int i = 0; i < 300; ++i) {
+            char16_t units[8];
+            char bytes[8];
+            uint32_t consumed = 2, written = 8;
+            if (sjis) {
+                ASSERT_TRUE(ToUnicode(8, "\x82\xA0", consumed, units, written));
+                ASSERT_EQ(std::u16string(units, written - 1), u"\u3042");
+            } else {
+                ASSERT_TRUE(FromUnicode(0, u"\u00E9\u20AC", consumed, bytes, written));
+                ASSERT_EQ(std::string(bytes, written - 1), "\xE9\x80");
+            }
+        }
+    };
+    std::thread a(work, true), b(work, false);
+    a.join();
+    b.join();
 }
 
 } // namespace
