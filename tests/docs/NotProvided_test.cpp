@@ -55,7 +55,7 @@ const std::map<std::string, std::function<void(DOMNode*)>> calls = {
     G(DOMElement, setIdAttribute, u"name", true), G(DOMElement, setIdAttributeNS, nullptr, u"name", true),
     G(DOMElement, setIdAttributeNode, nullptr, true), G(DOMText, getIsElementContentWhitespace),
     N(DOMText, splitText, 1), G(DOMAttr, getSchemaTypeInfo), G(DOMAttr, isId),
-    // DOMDocument (-1) and DOMElement (9) refuse it as well, not in the table yet.
+    G(DOMDocument, setTextContent, nullptr), G(DOMElement, setTextContent, nullptr),
     G(DOMAttr, setTextContent, nullptr),
 };
 #undef G
