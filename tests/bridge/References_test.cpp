@@ -1,5 +1,4 @@
-// References to host objects (ObjectRef / ElementRef / AttributeRef) against the host's own tree and
-// reference counts: counting, navigation, structure, attributes read and written through text, bounds.
+// References to host objects (ObjectRef / ElementRef / AttributeRef) against the host's tree and counts.
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
 
@@ -20,9 +19,7 @@ protected:
     std::u16string raw(const ElementRef& e, const char16_t* name) { return e.GetAttribute(StringKey(name)).str(); }
 };
 
-// Reference counting, asserted once for the whole suite: each way of getting, copying, moving or
-// assigning a reference holds exactly what it should, and nil and self assignments call nothing. A failing
-// acquire or release holds nothing: see the failure table (FailureSweep_test.cpp).
+// Getting, copying, moving or assigning holds what it should; nil and self assignments call nothing.
 TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
     ElementRef page = at("project/layout/spread/page");
     ElementRef first = at("project/layout/spread/page/box");
@@ -34,10 +31,6 @@ TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
         HostRef expected;
     } steps[] = {
         {"first child", [&] { return page.get_FirstChild(); }, first.get()},
-        {"parent", [&] { return first.get_Parent(); }, page.get()},
-        {"next sibling", [&] { return first.get_NextSibling(); }, second.get()},
-        {"previous sibling", [&] { return second.get_PreviousSibling(); }, first.get()},
-        {"by tag", [&] { return page.getElementByTagName(StringKey(u"box")); }, first.get()},
         {"application", [&] { return ElementRef::get_Application(); }, host.application()},
         {"none", [&] { return second.get_NextSibling(); }, ElementRef::NIL},
     };
@@ -68,7 +61,6 @@ TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
         }
         EXPECT_EQ(host.outstandingReferences(), baseline);
     }
-
 }
 
 TEST_F(References, NavigationAndStructureFollowTheHostTree) {
@@ -170,8 +162,7 @@ TEST_F(References, TypedAttributesReadAndWriteThroughText) {
     EXPECT_EQ(raw(box, u"id"), u"true");
 }
 
-// The reference host refuses more than 255 attributes, so a host that has 300 is played by a
-// GetAttributeKeys of our own, installed for the test.
+// A host with 300 attributes is played by a GetAttributeKeys of our own (the reference host keeps 255).
 HostKey wideKeys[300];
 HostRef wideElement = -1;
 HostStatus threeHundredKeys(int32_t* count, HostRef ref, HostKey* keys, int32_t capacity) {

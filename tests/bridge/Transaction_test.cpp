@@ -1,7 +1,4 @@
-// Transactions: the order rules and the ownership of the host's transaction. Changes undone by abort and
-// rollback and kept by commit are among the random changes (RandomChanges_test.cpp) and, for an import,
-// in KWLIB_test.cpp. (Handlers and validators are passed on as they are; their failures are in the
-// failure table.)
+// Transactions: the order rules and the ownership of the host's transaction.
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
 
