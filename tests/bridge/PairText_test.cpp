@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "bridge/CallbackTable.hpp"
 #include "bridge/PairText.hpp"
 #include "common/HostFixture.hpp"
 

@@ -19,7 +19,6 @@ protected:
     ElementRef at(const std::string& path) { return ElementRef::fromHandle(host.find(path)); }
     void rename(const char16_t* name) { at("colors/color").SetAttribute(StringKey(u"name"), DOMBTString(name)); }
     std::u16string colorName() { return at("colors/color").GetAttribute(StringKey(u"name")).str(); }
-    uint64_t controlCalls() { return host.callCount(host::TransactionControl); }
 };
 
 TEST_F(Transactions, OrderRules) {
@@ -73,9 +72,9 @@ TEST_F(Transactions, MovedFromTransactionsHoldNothingAndDestroyNothing) {
     EXPECT_TRUE(host.transactionActive(handle));
     { Transaction moved(std::move(c)); }
     EXPECT_EQ(host.transactionCount(), 0u);
-    const uint64_t before = controlCalls();
+    const uint64_t before = host.callCount(host::TransactionControl);
     { Transaction gone(std::move(a)); }
-    EXPECT_EQ(controlCalls(), before); // nothing held, nothing destroyed
+    EXPECT_EQ(host.callCount(host::TransactionControl), before); // nothing held, nothing destroyed
 }
 
 } // namespace

@@ -1,4 +1,3 @@
-// Runs work on a thread with a small stack, as a plug-in's worker thread may have.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,8 +1,6 @@
 // Publishing the library's DOM implementation in Xerces-C's registry.
 #include <gtest/gtest.h>
 
-#include <DOMKw/dom/DOMImplementationImpl.hpp>
-
 #include <xercesc/dom/DOMImplementationRegistry.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 

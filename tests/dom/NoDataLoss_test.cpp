@@ -1,6 +1,4 @@
 // Changes made through the DOM lose nothing; the host tree is read through the reference host itself.
-#include <DOMKw/bridge/Exceptions.hpp>
-
 #include <functional>
 
 #include "common/NativeDom.hpp"

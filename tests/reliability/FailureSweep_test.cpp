@@ -35,10 +35,7 @@ constexpr int kCode = kStatus & 0xFFFF;
 
 // What a failing call comes out as; Fallback: the documented fall-back ("", nil, 0, the status back).
 enum class Outcome { Code, Long, False, Fallback, Value };
-const char* name(Outcome o) {
-    const char* names[] = {"DOMException", "long", "false", "fall-back", "a value"};
-    return names[static_cast<int>(o)];
-}
+const char* const kOutcomes[] = {"DOMException", "long", "false", "fall-back", "a value"};
 constexpr Outcome Code = Outcome::Code, Long = Outcome::Long, False = Outcome::False, Fallback = Outcome::Fallback,
                   Value = Outcome::Value;
 Outcome fellBack(bool b) { return b ? Fallback : Value; }
@@ -573,7 +570,7 @@ TEST_F(FailureSweep, EveryHostOperationFailsAsDocumentedThroughTheFacadeAndTheDo
             const Outcome got = observe(row.selector, *c, seen);
             EXPECT_FALSE(host.failureArmed()) << "the call never reached the operation";
             host.disarm();
-            EXPECT_EQ(name(got), name(c->expected));
+            EXPECT_EQ(kOutcomes[int(got)], kOutcomes[int(c->expected)]);
             if (got == Code || got == Long) {
                 EXPECT_EQ(seen, got == Code ? c->code : kStatus);
             }
