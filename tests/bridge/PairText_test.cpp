@@ -1,5 +1,4 @@
-// The "first/second" read of node references straight from UTF-16, against the 8-bit route it replaces
-// (the text converted to windows-1252 through ICU, its first 255 bytes read by the C library's sscanf).
+// The "first/second" read straight from UTF-16, against the 8-bit route (ICU's windows-1252, sscanf).
 #include <DOMKw/bridge/ObjectRef.hpp>
 
 #include <cstdio>
@@ -7,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "bridge/CallbackTable.hpp"
 #include "bridge/PairText.hpp"
 #include "common/HostFixture.hpp"
 
@@ -36,15 +34,7 @@ Pair through8Bit(const std::u16string& text) {
 
 std::string printable(const std::u16string& text) {
     std::string out;
-    for (char16_t c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[12];
-            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
-            out += hex;
-        }
-    }
+    for (char16_t c : text) out += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : "\\" + std::to_string(c);
     return out;
 }
 
@@ -75,8 +65,7 @@ const std::vector<std::u16string>& edgeTexts() {
     return texts;
 }
 
-// Random texts from units the read treats specially, a sprinkling of any ASCII unit, and units outside
-// ASCII (some of which the conversion may turn into digits or signs).
+// Random texts: units the read treats specially, any ASCII unit, and units outside ASCII.
 std::u16string randomText(std::mt19937& rng) {
     static const char16_t special[] = u"0123456789 \t\n\v\f\r+-/x";
     static const char16_t foreign[] = {0x00A0, 0xFF10, 0xFF11, 0xFF0B, 0xFF0D, 0xFF0F, 0x2212, 0x00B2, 0x0660,
@@ -100,10 +89,8 @@ std::u16string randomText(std::mt19937& rng) {
 
 class PairText : public testing_support::HostTest {};
 
-// Every edge text and 200,000 random ones: the direct read answers what the 8-bit route answers whenever
-// it answers at all, and leaves to that route only texts with a unit outside ASCII. Through the host (the
-// edge texts and one random text in 64), GetAttributeDoubleRef reads an attribute's text as the 8-bit route
-// does, foreign units included (those the library hands to that route itself).
+// The direct read answers as the 8-bit route whenever it answers, and leaves to that route only texts
+// with a unit outside ASCII; GetAttributeDoubleRef reads through the host as the 8-bit route does.
 TEST_F(PairText, ReadsWhatTheEightBitRouteReads) {
     const ElementRef box = ElementRef::fromHandle(host.find("project/layout/spread/page/box"));
     const StringKey bounds(u"bounds");

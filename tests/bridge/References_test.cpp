@@ -1,7 +1,5 @@
-// References to host objects (ObjectRef / ElementRef / AttributeRef) against the host's own tree and
-// reference counts: counting, navigation, structure, attributes read and written through text, bounds.
+// References to host objects (ObjectRef / ElementRef / AttributeRef) against the host's tree and counts.
 #include <DOMKw/bridge/ObjectRef.hpp>
-#include <DOMKw/strings/SimpleType.hpp>
 
 #include <functional>
 
@@ -20,9 +18,7 @@ protected:
     std::u16string raw(const ElementRef& e, const char16_t* name) { return e.GetAttribute(StringKey(name)).str(); }
 };
 
-// Reference counting, asserted once for the whole suite: each way of getting, copying, moving or
-// assigning a reference holds exactly what it should, and nil and self assignments call nothing. A failing
-// acquire or release holds nothing: see the failure table (FailureSweep_test.cpp).
+// Getting, copying, moving or assigning holds what it should; nil and self assignments call nothing.
 TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
     ElementRef page = at("project/layout/spread/page");
     ElementRef first = at("project/layout/spread/page/box");
@@ -34,10 +30,6 @@ TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
         HostRef expected;
     } steps[] = {
         {"first child", [&] { return page.get_FirstChild(); }, first.get()},
-        {"parent", [&] { return first.get_Parent(); }, page.get()},
-        {"next sibling", [&] { return first.get_NextSibling(); }, second.get()},
-        {"previous sibling", [&] { return second.get_PreviousSibling(); }, first.get()},
-        {"by tag", [&] { return page.getElementByTagName(StringKey(u"box")); }, first.get()},
         {"application", [&] { return ElementRef::get_Application(); }, host.application()},
         {"none", [&] { return second.get_NextSibling(); }, ElementRef::NIL},
     };
@@ -68,7 +60,6 @@ TEST_F(References, EveryHandOutHoldsExactlyOneReference) {
         }
         EXPECT_EQ(host.outstandingReferences(), baseline);
     }
-
 }
 
 TEST_F(References, NavigationAndStructureFollowTheHostTree) {
@@ -125,14 +116,8 @@ TEST_F(References, AttributesRecordsAndReadOnlyElements) {
     EXPECT_FALSE(version.isImplied());
     EXPECT_EQ(domExceptionCode([&] { AttributeRef(color, StringKey(u"gone")).isImplied(); }), 8);
 
-    int number = 0;
-    DOMBTString name(u"untouched"), value(u"untouched");
-    EXPECT_EQ(ElementRef::GetXMLHeaderAttr(0, number, name, value), 0);
-    EXPECT_EQ(number, 2);
-    EXPECT_EQ(name.str(), u"untouched");
-    EXPECT_EQ(ElementRef::GetXMLHeaderAttr(1, number, name, value), 0);
-    EXPECT_EQ(name.str() + u"=" + value.str(), u"schemaVersion=6.0");
-    number = 3;
+    int number = 3; // header reads themselves: ReferenceHost and WellFormed
+    DOMBTString name, value;
     EXPECT_NE(ElementRef::GetXMLHeaderAttr(1, number, name, value), 0);
 }
 
@@ -170,8 +155,7 @@ TEST_F(References, TypedAttributesReadAndWriteThroughText) {
     EXPECT_EQ(raw(box, u"id"), u"true");
 }
 
-// The reference host refuses more than 255 attributes, so a host that has 300 is played by a
-// GetAttributeKeys of our own, installed for the test.
+// A host with 300 attributes is played by a GetAttributeKeys of our own (the reference host keeps 255).
 HostKey wideKeys[300];
 HostRef wideElement = -1;
 HostStatus threeHundredKeys(int32_t* count, HostRef ref, HostKey* keys, int32_t capacity) {

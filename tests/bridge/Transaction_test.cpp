@@ -1,7 +1,4 @@
-// Transactions: the order rules and the ownership of the host's transaction. Changes undone by abort and
-// rollback and kept by commit are among the random changes (RandomChanges_test.cpp) and, for an import,
-// in KWLIB_test.cpp. (Handlers and validators are passed on as they are; their failures are in the
-// failure table.)
+// Transactions: the order rules and the ownership of the host's transaction.
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
 
@@ -22,7 +19,6 @@ protected:
     ElementRef at(const std::string& path) { return ElementRef::fromHandle(host.find(path)); }
     void rename(const char16_t* name) { at("colors/color").SetAttribute(StringKey(u"name"), DOMBTString(name)); }
     std::u16string colorName() { return at("colors/color").GetAttribute(StringKey(u"name")).str(); }
-    uint64_t controlCalls() { return host.callCount(host::TransactionControl); }
 };
 
 TEST_F(Transactions, OrderRules) {
@@ -76,9 +72,9 @@ TEST_F(Transactions, MovedFromTransactionsHoldNothingAndDestroyNothing) {
     EXPECT_TRUE(host.transactionActive(handle));
     { Transaction moved(std::move(c)); }
     EXPECT_EQ(host.transactionCount(), 0u);
-    const uint64_t before = controlCalls();
+    const uint64_t before = host.callCount(host::TransactionControl);
     { Transaction gone(std::move(a)); }
-    EXPECT_EQ(controlCalls(), before); // nothing held, nothing destroyed
+    EXPECT_EQ(host.callCount(host::TransactionControl), before); // nothing held, nothing destroyed
 }
 
 } // namespace

@@ -22,8 +22,7 @@ using namespace XERCES_CPP_NAMESPACE;
 
 inline std::u16string text(const XMLCh* s) { return s ? std::u16string(s) : std::u16string(u"(null)"); }
 
-// The code of what a call threw: a DOMException's code, or the library's own code plus 1000; 0 when it
-// returned.
+// What a call threw: a DOMException's code, or the library's own code plus 1000; 0 when it returned.
 template <class F> int thrownCode(F&& call) {
     try {
         call();

@@ -1,12 +1,12 @@
-// The shared fixture: the reference host with a small project, connected once per process.
-// Every test starts from a freshly loaded project; tear-down fails the test when the library still
-// holds a host reference or a failure injection is still armed.
+// The shared fixture: the reference host connected once per process, a fresh small project per test;
+// tear-down fails the test when a host reference is still held or a failure injection still armed.
 #pragma once
 
 #include <DOMKw/bridge/Connect.hpp>
 #include <DOMKwHost/ReferenceHost.hpp>
 
 #include <gtest/gtest.h>
+#include <xercesc/dom/DOMException.hpp>
 
 #include <string>
 
@@ -51,13 +51,7 @@ protected:
 };
 
 // The DOMException code of a call that must throw one, or a failure.
-template <class F> int domExceptionCode(F&& f);
-
-} // namespace testing_support
-
-#include <xercesc/dom/DOMException.hpp>
-
-template <class F> int testing_support::domExceptionCode(F&& f) {
+template <class F> int domExceptionCode(F&& f) {
     try {
         f();
     } catch (const xercesc::DOMException& e) {
@@ -66,3 +60,5 @@ template <class F> int testing_support::domExceptionCode(F&& f) {
     ADD_FAILURE() << "expected a DOMException";
     return 0;
 }
+
+} // namespace testing_support

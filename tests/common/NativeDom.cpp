@@ -21,8 +21,7 @@ namespace {
 
 const std::u16string hostNs = u"urn:domkw:reference-host";
 
-// Implied and default-valued attributes are not specified in the host; host-only properties are not
-// content at all.
+// Implied and default-valued attributes are not specified in the host; host-only ones are no content.
 void stripAttributes(DOMElement* e) {
     for (const char16_t* property : {u"implied", u"default"}) {
         std::u16string names = e->getAttributeNS(hostNs.c_str(), property);
@@ -69,63 +68,35 @@ NativeDom::NativeDom(const std::string& xml) : parser(std::make_unique<XercesDOM
 std::string sortAttributes(const std::string& xml) {
     // A scanner rather than a regular expression: the random differential canonicalizes whole trees at
     // every step. Text holds no raw '<' and attribute values no raw '"', so tags are found reliably.
-    auto nameChar = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' || c == '.' ||
-               (c & 0x80);
-    };
+    const char* const space = " \t\r\n";
     std::string out;
     out.reserve(xml.size());
     size_t i = 0;
-    while (i < xml.size()) {
-        const size_t lt = xml.find('<', i);
-        if (lt == std::string::npos || lt + 1 >= xml.size() ||
-            !(std::isalpha(static_cast<unsigned char>(xml[lt + 1])) || xml[lt + 1] == '_')) {
-            const size_t to = lt == std::string::npos ? xml.size() : lt + 1;
-            out.append(xml, i, to - i);
-            i = to;
-            continue;
-        }
-        size_t p = lt + 1;
-        while (p < xml.size() && nameChar(xml[p])) ++p;
-        const std::string name = xml.substr(lt + 1, p - lt - 1);
-        std::vector<std::string> attrs;
-        // The attributes up to the end of the tag; false for what is no start tag this scanner reads.
-        auto scanAttributes = [&] {
-            for (;;) {
-                size_t q = p;
-                while (q < xml.size() && std::isspace(static_cast<unsigned char>(xml[q]))) ++q;
-                if (q >= xml.size()) return false;
-                if (xml[q] == '>' || (xml[q] == '/' && q + 1 < xml.size() && xml[q + 1] == '>')) {
-                    p = q;
-                    return true;
-                }
-                // An attribute follows white space and has a quoted value.
-                const size_t eq = xml.find('=', q);
-                if (q == p || eq == std::string::npos || xml.compare(eq + 1, 1, "\"") != 0) return false;
-                const size_t close = xml.find('"', eq + 2);
-                if (close == std::string::npos) return false;
-                attrs.push_back(" " + xml.substr(q, close + 1 - q));
-                p = close + 1;
-            }
-        };
-        if (!scanAttributes()) {
+    for (size_t lt; (lt = xml.find('<', i)) != std::string::npos;) {
+        const size_t nameEnd = xml.find_first_of(" \t\r\n/>", lt);
+        if (!(std::isalpha(static_cast<unsigned char>(xml[lt + 1])) || xml[lt + 1] == '_') ||
+            nameEnd == std::string::npos) {
             out.append(xml, i, lt + 1 - i);
             i = lt + 1;
             continue;
         }
-        std::sort(attrs.begin(), attrs.end());
-        out.append(xml, i, lt - i);
-        out += "<" + name;
-        for (const auto& a : attrs) out += a;
-        if (xml[p] == '/') {
-            out += "/>";
-            i = p + 2;
-        } else {
-            out += ">";
-            i = p + 1;
+        // The attributes up to the end of the tag, each written after one space.
+        std::vector<std::string> attrs;
+        size_t p = xml.find_first_not_of(space, nameEnd);
+        while (p != std::string::npos && xml[p] != '>' && xml[p] != '/') {
+            const size_t open = xml.find('"', p);
+            const size_t close = open == std::string::npos ? open : xml.find('"', open + 1);
+            if (close == std::string::npos) return out + xml.substr(i);
+            attrs.push_back(" " + xml.substr(p, close + 1 - p));
+            p = xml.find_first_not_of(space, close + 1);
         }
+        if (p == std::string::npos) break;
+        std::sort(attrs.begin(), attrs.end());
+        out.append(xml, i, nameEnd - i);
+        for (const std::string& a : attrs) out += a;
+        i = p;
     }
-    return out;
+    return out + xml.substr(i);
 }
 
 std::string canonicalXml(DOMLSSerializer* writer, const DOMNode* node) {

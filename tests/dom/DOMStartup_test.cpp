@@ -1,8 +1,6 @@
 // Publishing the library's DOM implementation in Xerces-C's registry.
 #include <gtest/gtest.h>
 
-#include <DOMKw/dom/DOMImplementationImpl.hpp>
-
 #include <xercesc/dom/DOMImplementationRegistry.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
@@ -38,8 +36,7 @@ TEST(DOMStartup, theImplementationIsFoundAgainAfterXercesRestarts) {
     EXPECT_EXIT(std::_Exit(restartXercesAndLookUp()), ::testing::ExitedWithCode(0), "");
 }
 
-// Set in a child process that ends with exit(): the registry is asked once more after every static
-// destructor of the process has run, as an embedding application's own clean-up may do.
+// Set in a child process: the registry is asked after every static destructor, as an application may.
 bool lookUpAfterStaticDestructors = false;
 
 __attribute__((destructor)) static void lookUpAtTheVeryEnd() {

@@ -14,54 +14,45 @@ namespace {
 
 using domImpl::FlatTable;
 
-// Runs random adds, sets and takes on both tables and compares them after every step: lookups of present
-// and absent keys, the size, and what forEach visits. Keys come from a small pool so that entries
-// collide, wrap around the end of the array and are taken out of the middle of probe runs; the pool
-// grows to thousands and falls back to nothing, so the table grows and shrinks on the way (or, with
-// `keep`, holds its full capacity on the way down and through a second fill).
+// Random adds, sets and takes on both, from a pool small enough to collide and wrap, filling to thousands
+// and emptying again (with `keep`, holding the capacity on the way down and through a second fill).
 template <class Key> void agreesWithAReferenceMap(const std::vector<Key>& pool, unsigned seed, bool keep) {
     FlatTable<Key, uintptr_t> table;
     std::unordered_map<Key, uintptr_t> reference;
     std::mt19937 random(seed);
-    auto check = [&](size_t step) {
-        // The key that marks an empty slot (null, the least handle) is never found nor taken.
-        const Key vacant = std::is_pointer<Key>::value ? Key{} : std::numeric_limits<Key>::min();
-        ASSERT_EQ(table.find(vacant) + table.take(vacant), 0u) << step;
-        ASSERT_EQ(table.size(), reference.size()) << step;
-        for (Key k : pool) {
-            auto it = reference.find(k);
-            ASSERT_EQ(table.find(k), it == reference.end() ? 0 : it->second) << step;
-        }
-        std::unordered_map<Key, uintptr_t> visited;
-        table.forEach([&](Key k, uintptr_t v) { EXPECT_TRUE(visited.emplace(k, v).second) << step; });
-        ASSERT_EQ(visited, reference) << step;
-    };
-    size_t step = 0;
+    // The key that marks an empty slot (null, the least handle) is never found nor taken.
+    const Key vacant = std::is_pointer<Key>::value ? Key{} : std::numeric_limits<Key>::min();
     for (int phase = 0; phase < (keep ? 4 : 2); ++phase) {
-        // Mostly additions first, then mostly removals down to an empty table.
-        const unsigned addPercent = phase % 2 == 0 ? 75 : 20;
+        const bool down = phase % 2 == 1; // mostly removals, down to an empty table
         if (keep && phase == 1) table.keepCapacity();
-        for (int i = 0; i < 6000 || (phase % 2 == 1 && !reference.empty()); ++i, ++step) {
+        for (int i = 0; i < 6000 || (down && !reference.empty()); ++i) {
             const Key k = pool[random() % pool.size()];
             const uintptr_t v = 1 + random() % 1000;
             const unsigned dice = random() % 100;
-            if (dice < addPercent / 2) {
+            if (dice < (down ? 10u : 37u)) {
                 table.add(k, v); // keeps an existing value, as emplace does
                 reference.emplace(k, v);
-            } else if (dice < addPercent) {
+            } else if (dice < (down ? 20u : 75u)) {
                 table.set(k, v);
                 reference[k] = v;
             } else {
                 // On the way down, half the removals hit a present entry, so the table does empty.
-                auto it = phase % 2 == 1 && !reference.empty() && random() % 2 ? reference.begin() : reference.find(k);
-                const Key taken = it == reference.end() ? k : it->first;
-                const uintptr_t expected = it == reference.end() ? 0 : it->second;
-                if (it != reference.end()) reference.erase(it);
-                ASSERT_EQ(table.take(taken), expected) << step;
+                auto it = down && !reference.empty() && random() % 2 ? reference.begin() : reference.find(k);
+                const bool present = it != reference.end();
+                ASSERT_EQ(table.take(present ? it->first : k), present ? it->second : 0);
+                if (present) reference.erase(it);
             }
-            if (step % 97 == 0 || reference.size() < 40) check(step);
+            if (i % 97 != 0 && reference.size() >= 40) continue;
+            ASSERT_EQ(table.find(vacant) + table.take(vacant), 0u);
+            ASSERT_EQ(table.size(), reference.size());
+            for (Key key : pool) {
+                auto it = reference.find(key);
+                ASSERT_EQ(table.find(key), it == reference.end() ? 0 : it->second);
+            }
+            std::unordered_map<Key, uintptr_t> visited;
+            table.forEach([&](Key key, uintptr_t value) { ASSERT_TRUE(visited.emplace(key, value).second); });
+            ASSERT_EQ(visited, reference);
         }
-        check(step);
     }
     EXPECT_TRUE(table.empty());
     table.set(pool[0], 7);

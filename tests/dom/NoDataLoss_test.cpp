@@ -1,10 +1,4 @@
-// Changes made through the DOM lose nothing: a refused change leaves the host tree as it was, copies copy,
-// moves move everything, enumerations and saves see the present, and what XML cannot hold is refused at
-// the entry; text and attribute nodes follow the host's records. The host tree is read through the
-// reference host itself. (Character-data offsets at every boundary are compared with a native text in
-// RandomChanges_test.cpp.)
-#include <DOMKw/bridge/Exceptions.hpp>
-
+// Changes made through the DOM lose nothing; the host tree is read through the reference host itself.
 #include <functional>
 
 #include "common/NativeDom.hpp"
@@ -56,8 +50,7 @@ TEST_F(NoDataLoss, isEqualNodeComparesAttributeValues) {
     EXPECT_FALSE(b2->isEqualNode(b3.node));
 }
 
-// Each refused call answers its code, and is refused by the library before any change reaches the host
-// (the host would refuse some itself): inserting an element into itself or into a descendant included.
+// Refused by the library before any change reaches the host (which would refuse some itself).
 TEST_F(NoDataLoss, refusedCallsAnswerTheirCodeAndKeepTheTree) {
     const std::string before = host.toXml();
     Owned page(at("project/layout/spread/page")), project(at("project")), story(at("project/story"));
@@ -99,23 +92,14 @@ TEST_F(NoDataLoss, refusedCallsAnswerTheirCodeAndKeepTheTree) {
         {"replace a stranger", [&] { page->replaceChild(scratch, project.node); }, 8},
         {"remove a Xerces-C node", [&] { page->removeChild(scratch); }, 8},
         {"document insertBefore", [&] { doc->insertBefore(scratch, nullptr); }, 3},
-        {"document appendChild", [&] { doc->appendChild(scratch); }, 3},
         {"document removeChild", [&] { doc->removeChild(page.node); }, 9},
-        {"document replaceChild", [&] { doc->replaceChild(scratch, page.node); }, 9},
         {"document getTextContent", [&] { doc->getTextContent(); }, -1},
-        {"document setTextContent", [&] { doc->setTextContent(u"x"); }, -1},
         {"importNode null", [&] { doc->importNode(nullptr, true); }, 11},
         {"createComment", [&] { doc->createComment(u"c"); }, 9},
-        {"createRange", [&] { doc->createRange(); }, -1},
-        {"document getElementsByTagName", [&] { doc->getElementsByTagName(u"x"); }, -1},
         {"removeAttribute", [&] { page.element()->removeAttribute(u"number"); }, -1},
         {"setNamedItem", [&] { page->getAttributes()->setNamedItem(scratch); }, 9},
-        {"element getTextContent", [&] { page->getTextContent(); }, 9},
         {"attribute insertBefore", [&] { attr->appendChild(scratch); }, -1},
-        {"attribute getAttributes", [&] { attr->getAttributes(); }, -1},
         {"text getAttributes", [&] { text1->getAttributes(); }, 9},
-        {"text replaceChild", [&] { text1->replaceChild(scratch, scratch); }, 9},
-        {"text splitText", [&] { static_cast<DOMText*>(text1.node)->splitText(1); }, 9},
         {"text appendChild (the library's own code)", [&] { text1->appendChild(scratch); }, 1003},
         {"copyInto of a child with an \"ID\" attribute",
          [&] {
@@ -168,9 +152,7 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
             [&] { e->setAttribute(u"id", v); },
             [&] { e->setAttributeNS(u"urn:x", u"x:a", v); },
             [&] { static_cast<DOMAttr*>(id.node)->setValue(v); },
-            [&] { id->setNodeValue(v); },
             [&] { t->setData(v); },
-            [&] { t->setNodeValue(v); },
             [&] { t->appendData(v); },
             [&] { t->insertData(0, v); },
             [&] { t->replaceData(0, 1, v); },
@@ -203,8 +185,7 @@ TEST_F(NoDataLoss, namesAndCharactersXmlCannotHoldAreRefusedBeforeAnyHostCall) {
     EXPECT_TRUE(parseBack(doc->saveToString(nullptr), false));
 }
 
-// replaceWholeText hands back the node itself, or null for an empty text (which it leaves alone); a copy
-// is equal but not the same host object; a read-only text refuses.
+// replaceWholeText hands back the node itself, or null for an empty text (which it leaves alone).
 TEST_F(NoDataLoss, WholeTextCopiesAndReadOnlyTexts) {
     Owned run(at("project/story/paragraph/textRun")), first(run->getFirstChild());
     auto* textNode = static_cast<DOMText*>(first.node);
@@ -219,8 +200,7 @@ TEST_F(NoDataLoss, WholeTextCopiesAndReadOnlyTexts) {
     EXPECT_EQ(domExceptionCode([&] { static_cast<DOMText*>(locked.node)->appendData(u"x"); }), 7);
 }
 
-// Specified: not for a default value nor an implied attribute, yes once written. Uncopyable: copyAttribute
-// declines, cloneNode copies anyway. The attribute map follows writes made by anyone.
+// Specified: not for a default or implied value, yes once written.
 TEST_F(NoDataLoss, AttributeNodesFollowTheHostsAttributeRecords) {
     Owned color(at("colors/color"));
     DOMNamedNodeMap* attrs = color->getAttributes();
@@ -228,10 +208,6 @@ TEST_F(NoDataLoss, AttributeNodesFollowTheHostsAttributeRecords) {
     Owned version(app.element()->getAttributeNode(u"version"));
     EXPECT_FALSE(static_cast<DOMAttr*>(name.node)->getSpecified());
     EXPECT_FALSE(static_cast<DOMAttr*>(version.node)->getSpecified());
-    Owned id(attrs->getNamedItem(u"id"));
-    EXPECT_EQ(static_cast<domImpl::AttrImpl*>(id.node)->copyAttribute(), nullptr);
-    dom::Owned<DOMNode> clone(id->cloneNode(false));
-    EXPECT_EQ(text(clone->getNodeValue()), u"c1");
     static_cast<DOMAttr*>(name.node)->setValue(u"Noir");
     EXPECT_EQ(text(color.element()->getAttribute(u"name")), u"Noir");
     EXPECT_TRUE(static_cast<DOMAttr*>(name.node)->getSpecified());

@@ -1,5 +1,4 @@
-// The sample project through the library and through a native Xerces-C DOM of the same file: the same
-// names, types, values, attributes and text, in the same order, by every way of navigating.
+// The sample project through the library and through a native Xerces-C DOM of the same file.
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
 #include <algorithm>
@@ -20,8 +19,7 @@ bool isHostOnly(const DOMNode* n) {
            (n->getNodeType() == DOMNode::ATTRIBUTE_NODE && hostNamespace == n->getNodeValue());
 }
 
-// Our side only: the child list, the walk backwards and every child's parent agree with the walk forward
-// (one element object per host element and document; a text child is a text node in every view).
+// Our side only: the child list, the walk backwards and every child's parent agree with the walk forward.
 void agreesWithNavigation(DOMNode* parent) {
     std::vector<dom::Owned<DOMNode>> forward, backward;
     for (DOMNode* n = parent->getFirstChild(); n; n = n->getNextSibling()) forward.emplace_back(n);
@@ -42,8 +40,7 @@ void agreesWithNavigation(DOMNode* parent) {
     }
 }
 
-// One line per node: what a plug-in sees when it walks, attributes by index (sorted: the two parsers need
-// not agree on order) and read back by name. The walk ends the node objects it made over the host.
+// One line per node, attributes by index (sorted: the parsers need not agree on order) and by name.
 void walk(DOMNode* node, bool native, const std::u16string& indent, std::vector<std::u16string>& lines) {
     if (!native) agreesWithNavigation(node);
     for (DOMNode* n = node->getFirstChild(); n;) {
@@ -103,9 +100,7 @@ TEST_F(Walk, SampleProjectMatchesNativeXercesDom) {
     EXPECT_EQ(layout.element()->getElementsByTagName(u"page")->getLength(), 0u);
 }
 
-// Code that holds a value a getter handed out and reads the same node again (Xerces-C's serializer does,
-// through its filter) still finds the first buffer readable, with the same text: a value read again is
-// taken into the buffer the node already has.
+// Code that holds a value a getter handed out and reads the node again (as Xerces-C's serializer does).
 TEST_F(Walk, aValueReadAgainLeavesTheBufferHandedOutBeforeReadable) {
     Owned run(at("project/story/paragraph/textRun"));
     Owned text(run->getFirstChild());

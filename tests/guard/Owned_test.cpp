@@ -1,5 +1,4 @@
-// dom::Owned as a plug-in uses it: every kind of object the library hands out, ended on every way out of
-// a scope, with the host's reference count as the witness.
+// dom::Owned as a plug-in uses it, with the host's reference count as the witness.
 #include <DOMKw/dom/Owned.hpp>
 
 #include <xercesc/dom/DOM.hpp>
@@ -16,8 +15,7 @@ using dom::Owned;
 
 namespace {
 
-// Which way each type ends: nodes with dom::dispose, the rest with release(); a node guard never takes
-// over a document guard (it would dispose the document, which does nothing, instead of releasing it).
+// Nodes end with dom::dispose, the rest with release(); a node guard never takes over a document guard.
 static_assert(dom::endsWithDispose<DOMNode> && dom::endsWithDispose<DOMElement> &&
               dom::endsWithDispose<DOMAttr> && dom::endsWithDispose<DOMText>);
 static_assert(!dom::endsWithDispose<DOMDocument> && !dom::endsWithDispose<DOMXPathResult> &&
@@ -59,9 +57,7 @@ struct HandOut {
 } const kHandOuts[] = {
     {"document element", [](DOMDocument* d) -> DOMNode* { return root(d); }, true},
     {"first child", [](DOMDocument* d) { return firstOf(root(d)); }, true},
-    {"parent", [](DOMDocument* d) { Owned<DOMNode> c(firstOf(root(d))); return c->getParentNode(); }, true},
     {"attribute", [](DOMDocument* d) -> DOMNode* { Owned<DOMElement> r(root(d)); return r->getAttributeNode(u"name"); }, true},
-    {"child list item", [](DOMDocument* d) { Owned<DOMElement> r(root(d)); return r->getChildNodes()->item(1); }, true},
     {"text", [](DOMDocument* d) { return secondOf(firstOf(root(d))); }, true}, // preferences: <measurement/>text
     {"created element", [](DOMDocument* d) -> DOMNode* { return d->createElement(u"box"); }, false},
 };
@@ -102,9 +98,7 @@ TEST_F(Guard, EveryHandOutIsEndedOnEveryWayOutOfItsScope) {
         }
 }
 
-// A node guard declared before its document's guard ends after it: the node has already ended with the
-// document, the library refuses to end it again, and the guard drops that refusal rather than end the
-// process from a destructor.
+// The library refuses to end the node again; the guard drops that refusal rather than abort.
 TEST_F(Guard, ANodeGuardOutlivingItsDocumentEndsNothingAndDoesNotAbort) {
     Owned<DOMNode> child;
     {

@@ -1,12 +1,5 @@
-// Every host operation the library calls, made to fail. The table has one row per selector, with a
-// facade column (references, registration, transactions, conversions) and a DOM column: the failing call
-// comes out as that call's convention, the host tree is kept and no host reference is left.
-// The sweep then takes each DOM column and each change, copy and output operation below: it runs once to
-// count its host calls per selector, then again from the same project for every selector and every n up
-// to that count, with the n-th call of that selector failing. Afterwards either the operation succeeded
-// completely (the host tree and its result are those of the clean run), or it reported the failure (an
-// exception, or the null / false its contract names) and the host tree, read through the reference host
-// itself, is exactly as before. No node object, host reference or armed injection may be left.
+// Every host operation the library calls, made to fail: each call comes out as its convention; swept over
+// every call of every selector, an operation succeeds completely or reports the failure and keeps the tree.
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
@@ -40,13 +33,9 @@ namespace {
 constexpr int32_t kStatus = 0x002A0007; // its DOMException code is 7
 constexpr int kCode = kStatus & 0xFFFF;
 
-// What a failing call comes out as. A column reports Fallback when it saw the documented fall-back
-// value ("", nil, 0, the status handed back), False for a false answer, Value for the call's own value.
+// What a failing call comes out as; Fallback: the documented fall-back ("", nil, 0, the status back).
 enum class Outcome { Code, Long, False, Fallback, Value };
-const char* name(Outcome o) {
-    const char* names[] = {"DOMException", "long", "false", "fall-back", "a value"};
-    return names[static_cast<int>(o)];
-}
+const char* const kOutcomes[] = {"DOMException", "long", "false", "fall-back", "a value"};
 constexpr Outcome Code = Outcome::Code, Long = Outcome::Long, False = Outcome::False, Fallback = Outcome::Fallback,
                   Value = Outcome::Value;
 Outcome fellBack(bool b) { return b ? Fallback : Value; }
@@ -65,14 +54,11 @@ struct Row {
     bool swept = true; // the DOM column also goes through the sweep
 };
 
-// What one run of a swept operation produced: nullopt when it reported a failure the way its contract
-// says (null, false); otherwise a text that must equal the clean run's (a copy or an output, "" for none).
+// A swept run's result: nullopt for a reported failure (null, false), else a text equal to the clean run's.
 using Result = std::optional<std::string>;
 const Result done = std::string();
 
-// The node objects an operation works on, made before the failure is armed (so that only the operation's
-// own host calls are counted and failed) and ended after the run: elements by a path of tag names,
-// "path#text" for the first child of the element at the path.
+// An operation's node objects, made before the failure is armed: elements by path, "path#text" for a text.
 using Subjects = std::vector<DOMNode*>;
 
 struct Operation {
@@ -146,7 +132,6 @@ protected:
     const K::RegArgs args{};
     const DOMBTString frame{u"kw:Frame"};
     std::unique_ptr<Kw::Transaction> tx;
-    Kw::ITransactionHandler handler;
     Kw::IValidator validator;
     void* instance = nullptr;
     std::u16string importPath;
@@ -168,8 +153,8 @@ protected:
         }
     }
 
-    // One run from a freshly loaded project, with the n-th call of `selector` failing (none for -1).
-    // `error` names what it threw ("" for nothing); `before` is the host tree it started from.
+    // One run from a fresh project with the n-th call of `selector` failing (none for -1); `error` names
+    // what it threw, `before` is the host tree it started from.
     Result runOnce(const Operation& op, int selector, int n, std::string& error, std::string& before) {
         load(testDataPath("small.xml"));
         openDocument();
@@ -201,8 +186,7 @@ protected:
         return std::nullopt;
     }
 
-    // Ends the subjects, the transaction and the document of a run: no node object or host reference
-    // may be left.
+    // Ends the subjects, the transaction and the document of a run: nothing may be left.
     void finish() {
         for (DOMNode* n : subjects) dom::dispose(n);
         subjects.clear();
@@ -288,8 +272,6 @@ std::vector<Operation> mutations() {
          }},
         {"appendChild of new text", {"project/layout/spread/page"},
          [](DOMDocument* doc, const Subjects& s) -> Result { Owned fresh(doc->createTextNode(u"tail & end")); Owned inserted(s[0]->appendChild(fresh.node)); return done; }},
-        {"appendChild moving a story", {"project/layout[2]/spread", "project/story"},
-         [](DOMDocument*, const Subjects& s) -> Result { Owned moved(s[0]->appendChild(s[1])); return done; }},
         {"appendChild moving a text", {"project/layout[2]/spread/page", kText},
          [](DOMDocument*, const Subjects& s) -> Result { Owned moved(s[0]->appendChild(s[1])); return done; }},
         {"insertBefore moving a box before its sibling", {"project/layout/spread/page", kBox, "project/layout/spread/page/box[2]"},
@@ -316,18 +298,10 @@ std::vector<Operation> mutations() {
          }},
         {"replaceChild by a moved host element", {"project/layout/spread/page", kBox, "project/layout[2]/spread/page/box"},
          [](DOMDocument*, const Subjects& s) -> Result { Owned old(s[0]->replaceChild(s[2], s[1])); return copyText(old.node ? old->cloneNode(true) : nullptr); }},
-        {"setAttribute (new)", {kBox},
-         [](DOMDocument*, const Subjects& s) -> Result { E(s, 0)->setAttribute(u"added", u"yes"); return done; }},
         {"setAttributeNode", {kBox}, setNode(false)},
         {"setAttributeNodeNS", {kBox}, setNode(true)},
-        {"Attr setValue", {kBox},
-         [](DOMDocument*, const Subjects& s) -> Result { Owned a(E(s, 0)->getAttributeNode(u"bounds")); static_cast<DOMAttr*>(a.node)->setValue(u"1/2"); return done; }},
-        {"Attr setNodeValue", {kBox},
-         [](DOMDocument*, const Subjects& s) -> Result { Owned a(E(s, 0)->getAttributeNode(u"id")); a->setNodeValue(u"b7"); return done; }},
         {"setData", {kText},
          [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->setData(u"new text"); return done; }},
-        {"setNodeValue to empty", {kText},
-         [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->setNodeValue(u""); return done; }},
         {"insertData at 0", {kText},
          [](DOMDocument*, const Subjects& s) -> Result { T(s, 0)->insertData(0, u">"); return done; }},
         {"replaceData", {kText},
@@ -387,8 +361,7 @@ std::vector<Operation> copies() {
     };
 }
 
-// A caller's filter shown no kind of node: a write through it goes node by node through the Xerces-C
-// delegate instead of the writer's own walk over host handles, with the same output.
+// A caller's filter shown no kind of node: the write goes node by node through the Xerces-C delegate.
 class ShowsNothing : public DOMLSSerializerFilter {
 public:
     FilterAction acceptNode(const DOMNode*) const override { return FILTER_ACCEPT; }
@@ -398,8 +371,7 @@ public:
 // The library's save filter taken for a caller's: the write asks it node by node.
 class SaveFilterNodeByNode : public domImpl::WriterFilterImpl {};
 
-// A write of `node` through `filter` (none: nullptr), to a string or to a byte stream; nullopt for a
-// failed write.
+// A write of `node` through `filter` (or none), to a string or a byte stream; nullopt for a failed write.
 Result writtenThrough(DOMLSSerializerFilter* filter, const DOMNode* node, bool toStream = false) {
     const dom::Owned<DOMLSSerializer> writer(new domImpl::WriterImpl());
     writer->setFilter(filter);
@@ -437,7 +409,6 @@ std::vector<Operation> outputs() {
         {"writeToString of the project, node by node", {"project"}, write(true, false, false)},
         {"writeToString of the project through the save filter, node by node", {"project"}, write(true, true, false)},
         {"write of the application", {""}, write(false, false, true)},
-        {"write of the application, node by node", {""}, write(true, false, true)},
         {"saveToString of the document", {}, save},
         {"saveToString of a box", {kBox}, save},
     };
@@ -463,12 +434,10 @@ std::vector<Row> FailureSweep::rows() {
         {GetAttributeValue, {"GetAttribute", Fallback, [&] { return fellBack(box.GetAttribute(id).str().empty()); }},
          {"getAttribute", Fallback, [&] { Owned e(at("colors/color")); return fellBack(!*e.element()->getAttribute(u"name")); }}},
         {GetAttributeValue, {"GetAttributeDoubleRef (through \"\" to 0)", Fallback, [&] { return fellBack(box.GetAttributeDoubleRef(bounds).first == 0); }}, {}},
-        {GetAttributeValue, {"GetAttributeLong (through \"\" to 0)", Fallback, [&] { return fellBack(box.GetAttributeLong(bounds) == 0); }}, {}},
         {SetAttributeValue, {"SetAttribute of a text", Code, [&] { box.SetAttribute(id, DOMBTString(u"x")); return Value; }},
          {"setAttribute", Code, [&] { Owned e(at("colors/color")); e.element()->setAttribute(u"name", u"x"); return Value; }}},
         {SetAttributeValue, {"SetAttribute of a number", Code, [&] { box.SetAttribute(id, int32_t{3}); return Value; }}, {}},
-        // The facade's key list falls back to none; the DOM's live attribute map does not take a refused
-        // read for "no attributes".
+        // The DOM's live attribute map does not take a refused read for "no attributes".
         {GetAttributeKeys, {"get_AttributeKeys", Fallback, [&] { return fellBack(box.get_AttributeKeys().empty()); }},
          {"getAttributes()->getLength()", Code, [&] { Owned e(at("colors/color")); e->getAttributes()->getLength(); return Value; }}},
         {NavigateElement, {"get_FirstChild", Fallback, [&] { return fellBack(page.get_FirstChild().isNil()); }},
@@ -519,8 +488,6 @@ std::vector<Row> FailureSweep::rows() {
          {"createEvent", Code, [&] { std::unique_ptr<dom::events::Event> e(dynamic_cast<dom::events::DocumentEvent*>(doc)->createEvent(u"CustomEvent")); return Value; }}, false},
         // A refused conversion is a validation error whatever the host's status.
         {ConvertValue, {"StringToEnum", Code, [] { return fellBack(Kw::StringToEnum(DOMBTString(u"kw:Align"), DOMBTString(u"Left")) == 0); }, 16}, {}},
-        {ConvertValue, {"EnumToString", Code, [] { return fellBack(Kw::EnumToString(DOMBTString(u"kw:Align"), 0).IsEmpty()); }, 16}, {}},
-        {ConvertValue, {"StringToFixed", Code, [] { return fellBack(Kw::StringToFixed(0, DOMBTString(u"1pt"), 0) == 0); }, 16}, {}},
         {ConvertValue, {"FixedToString", Code, [] { return fellBack(Kw::FixedToString(0, 65536, 2).IsEmpty()); }, 16}, {}},
         {TransactionControl, {"a new Transaction", Long, [] { Kw::Transaction t; return Value; }}, {}},
         {TransactionControl, {"a Transaction's destructor (the status is not examined)", Fallback,
@@ -533,18 +500,11 @@ std::vector<Row> FailureSweep::rows() {
                                   return fellBack(left);
                               }, kCode, 2}, {}},
         {TransactionControl, {"Begin", False, [&] { return answered(tx->Begin()); }}, {}},
-        {TransactionControl, {"Commit", False, [&] { return answered(tx->Commit()); }}, {}},
-        {TransactionControl, {"Abort", False, [&] { return answered(tx->Abort()); }}, {}},
-        {TransactionControl, {"Rollback", False, [&] { return answered(tx->Rollback()); }}, {}},
-        {TransactionControl, {"RegisterHandler", False, [&] { return answered(tx->RegisterHandler(handler)); }}, {}},
-        {TransactionControl, {"UnRegisterHandler", False, [&] { return answered(tx->UnRegisterHandler(handler)); }}, {}},
         {TransactionControl, {"Validate", False, [&] { return answered(Kw::Transaction::Validate(&validator)); }}, {}},
         {RegisterNamespace, {"RegisterNamespace (the prefix handed back)", Fallback,
                              [&] { return fellBack(K::RegisterNamespace(DOMBTString(u"kw"), DOMBTString(u"urn:kw"), 1, args).str() == u"kw"); }}, {}},
         {RegisterDeclaration, {"RegisterComplexType", False, [&] { return answered(K::RegisterComplexType(1, DOMBTString(u"kw:T"), frame, frame, frame, 0, nullptr, 0, 0, 0, 0)); }}, {}},
         {RegisterDeclaration, {"RegisterElement", False, [&] { return answered(K::RegisterElement(DOMBTString(u"kw:E"), frame, frame)); }}, {}},
-        {RegisterDeclaration, {"RegisterAttribute", False, [&] { return answered(K::RegisterAttribute(DOMBTString(u"kw:A"), frame, frame, 1, &args)); }}, {}},
-        {RegisterDeclaration, {"RegisterDefaultElement", False, [&] { return answered(K::RegisterDefaultElement(DOMBTString(u"kw:D"), frame, frame, 0, nullptr)); }}, {}},
         {ValueMapAccess, {"ValueMap::getValue", Fallback, [&] { return fellBack(values.getValue(DOMBTString(u"k")).str().empty()); }}, {}},
         {ValueMapAccess, {"ValueMap::getKey", Fallback, [&] { return fellBack(values.getKey(0).isNone()); }}, {}},
         {ValueMapAccess, {"ValueMap::getNumberOfKeys", Fallback, [&] { return fellBack(values.getNumberOfKeys() == 0); }}, {}},
@@ -610,7 +570,7 @@ TEST_F(FailureSweep, EveryHostOperationFailsAsDocumentedThroughTheFacadeAndTheDo
             const Outcome got = observe(row.selector, *c, seen);
             EXPECT_FALSE(host.failureArmed()) << "the call never reached the operation";
             host.disarm();
-            EXPECT_EQ(name(got), name(c->expected));
+            EXPECT_EQ(kOutcomes[int(got)], kOutcomes[int(c->expected)]);
             if (got == Code || got == Long) {
                 EXPECT_EQ(seen, got == Code ? c->code : kStatus);
             }
@@ -623,7 +583,7 @@ TEST_F(FailureSweep, EveryHostOperationFailsAsDocumentedThroughTheFacadeAndTheDo
     EXPECT_EQ(selectors.size(), size_t(SelectorCount - 1)); // every operation but 24, which nothing calls
     // Without the injected failure they succeed (the rows failed for no other reason).
     EXPECT_TRUE(K::InitTypeDeclaration(frame) && K::DeleteBaseInstance(instance, frame) && K::Import(importPath.c_str()));
-    EXPECT_TRUE(tx->Begin() && tx->RegisterHandler(handler));
+    EXPECT_TRUE(tx->Begin());
     EXPECT_EQ(values.getValue(DOMBTString(u"k")).str(), u"v");
     EXPECT_EQ(Kw::StringToEnum(DOMBTString(u"kw:Align"), DOMBTString(u"Left")), 0);
     tx.reset();

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 #include "serialize/WriterFilterImpl.hpp"
 
 namespace testing_support {

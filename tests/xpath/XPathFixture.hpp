@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "dom/DomFixture.hpp"
+#include "common/DomFixture.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer's own count of live heap bytes (its allocator replaces malloc's).

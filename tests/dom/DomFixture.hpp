@@ -1,3 +1,0 @@
-// Moved to common/DomFixture.hpp; kept so that other folders build until they include it from there.
-#pragma once
-#include "common/DomFixture.hpp"
