@@ -64,6 +64,40 @@ TEST_F(Lifetime, ElementsAreSharedPerDocumentAndTheDocumentsReleaseEndsEverythin
     at("project/story/paragraph/textRun")->getFirstChild(); // left to the fixture's release
 }
 
+// Tracked hand-outs are ended once, whether disposeTracked() runs inside the tracking scope or after it
+// (an element freed by an earlier dispose() is never disposed again); an element handed out before
+// tracking keeps its own hand-out, and tracked nodes still held at release are ended too.
+TEST_F(Lifetime, TrackedHandOutsAreEndedOnceWithoutTouchingFreedNodes) {
+    DOMElement* kept = at("colors");
+    for (bool inside : {true, false}) {
+        SCOPED_TRACE(inside ? "ended inside the scope" : "ended after the scope");
+        {
+            DocumentImpl::TrackingScope scope(*doc);
+            { DocumentImpl::TrackingScope nested(*doc); }
+            EXPECT_TRUE(doc->isTracking());
+            // The same element three times, a text node and an attribute, all tracked.
+            at("colors");
+            at("project");
+            at("project")->getFirstChild();
+            at("project/story/paragraph/textRun")->getFirstChild();
+            kept->getAttributeNode(u"id");
+            EXPECT_GT(doc->liveNodeCount(), 1u);
+            if (inside) doc->disposeTracked();
+            EXPECT_TRUE(doc->isTracking());
+        }
+        EXPECT_FALSE(doc->isTracking());
+        if (!inside) doc->disposeTracked();
+        EXPECT_EQ(static_cast<ElementImpl*>(kept)->shares(), 1);
+        EXPECT_EQ(doc->liveNodeCount(), 1u);
+    }
+    dom::dispose(kept);
+    EXPECT_EQ(doc->liveNodeCount(), 0u);
+    EXPECT_EQ(domExceptionCode([&] { dom::dispose(kept); }), DOMException::INVALID_STATE_ERR);
+    DocumentImpl::TrackingScope scope(*doc);
+    at("project");
+}
+
+
 // Every node object held at once (elements twice), some ended in an order, the rest by release().
 TEST_F(Lifetime, liveSetFollowsThousandsOfNodesEndedInAnyOrderThenTheRestByRelease) {
     enum Order { OLDEST_FIRST, NEWEST_FIRST, SHUFFLED };

@@ -6,11 +6,14 @@
 #include <DOMKw/events/Events.hpp>
 #include <DOMKw/strings/SimpleType.hpp>
 
+#include <unistd.h>
+
 // Xalan-C's own declaration of its document: the bridge's forward declaration must name the same type.
 #include <xalanc/Include/PlatformDefinitions.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/TransService.hpp>
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -404,6 +407,23 @@ std::vector<Operation> outputs() {
                                   s[0], toStream);
         };
     };
+    // A file that a failed write leaves as it was.
+    auto toFile = [](DOMDocument*, const Subjects& s) -> Result {
+        const std::string file = "/tmp/domkw_sweep_" + std::to_string(getpid()) + ".xml";
+        std::ofstream(file) << "before";
+        bool ok = false;
+        try {
+            const std::u16string uri(file.begin(), file.end());
+            ok = dom::Owned<DOMLSSerializer>(new domImpl::WriterImpl())->writeToURI(s[0], uri.c_str());
+        } catch (const DOMException&) {
+        }
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        unlink(file.c_str());
+        if (ok) return bytes;
+        EXPECT_EQ(bytes, "before") << "a failed write changed the file";
+        return std::nullopt;
+    };
     return {
         {"writeToString of the project", {"project"}, write(false, false, false)},
         {"writeToString of the project, node by node", {"project"}, write(true, false, false)},
@@ -411,6 +431,7 @@ std::vector<Operation> outputs() {
         {"write of the application", {""}, write(false, false, true)},
         {"saveToString of the document", {}, save},
         {"saveToString of a box", {kBox}, save},
+        {"writeToURI of a story", {"project/story"}, toFile},
     };
 }
 
