@@ -10,7 +10,6 @@
 
 // Xalan-C's own declaration of its document: the bridge's forward declaration must name the same type.
 #include <xalanc/Include/PlatformDefinitions.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/TransService.hpp>
 
 #include <fstream>
@@ -24,8 +23,7 @@
 #include "common/DomFixture.hpp"
 #include "common/FnListener.hpp"
 #include "common/NativeDom.hpp"
-#include "serialize/WriterFilterImpl.hpp"
-#include "serialize/WriterImpl.hpp"
+#include "serialize/WriterFixture.hpp"
 
 using namespace testing_support;
 using namespace Kw::host;
@@ -364,34 +362,16 @@ std::vector<Operation> copies() {
     };
 }
 
-// A caller's filter shown no kind of node: the write goes node by node through the Xerces-C delegate.
-class ShowsNothing : public DOMLSSerializerFilter {
-public:
-    FilterAction acceptNode(const DOMNode*) const override { return FILTER_ACCEPT; }
-    ShowType getWhatToShow() const override { return 0; }
-};
-
-// The library's save filter taken for a caller's: the write asks it node by node.
-class SaveFilterNodeByNode : public domImpl::WriterFilterImpl {};
-
-// A write of `node` through `filter` (or none), to a string or a byte stream; nullopt for a failed write.
-Result writtenThrough(DOMLSSerializerFilter* filter, const DOMNode* node, bool toStream = false) {
+// A write of `node` through `filter` (or none), to a string or a UTF-8 byte stream; nullopt for a failed
+// write.
+Result writtenThrough(DOMLSSerializerFilter* filter, const DOMNode* node, bool toStream) {
     const dom::Owned<DOMLSSerializer> writer(new domImpl::WriterImpl());
     writer->setFilter(filter);
-    if (toStream) {
-        const dom::Owned<DOMLSOutput> output(
-            DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createLSOutput());
-        MemBufFormatTarget target;
-        output->setByteStream(&target);
-        output->setEncoding(u"UTF-8");
-        if (!writer->write(node, output.get())) return std::nullopt;
-        return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
-    }
-    XMLCh* out = writer->writeToString(node, nullptr);
-    if (!out) return std::nullopt;
-    std::string result = utf8(out);
-    XMLPlatformUtils::fgMemoryManager->deallocate(out);
-    return result;
+    bool ok = true;
+    const std::string bytes = toStream ? toBytes(writer.get(), node, u"UTF-8", ok) : "";
+    const std::u16string text = toStream ? u"" : toString(writer.get(), node);
+    if (!ok || text == u"(null)") return std::nullopt;
+    return toStream ? bytes : utf8(text.c_str());
 }
 
 std::vector<Operation> outputs() {

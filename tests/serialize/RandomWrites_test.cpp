@@ -48,9 +48,6 @@ void hostNodes(Kw::HostRef at, std::vector<Kw::HostRef>& elements, std::vector<K
     }
 }
 
-// The library's save filter, taken for a filter of the caller's (the write asks it node by node).
-class SaveFilterNodeByNode : public domImpl::WriterFilterImpl {};
-
 // writeToString's UTF-16 and write's UTF-8 bytes of one node, "(null)" / "(false)" for a failure.
 std::string outputs(DOMLSSerializer* w, DOMNode* node) {
     const std::u16string text = toString(w, node);

@@ -63,6 +63,9 @@ public:
     ShowType getWhatToShow() const override { return 0; }
 };
 
+// The library's save filter taken for a caller's: a write asks it node by node.
+class SaveFilterNodeByNode : public domImpl::WriterFilterImpl {};
+
 using Serializer = dom::Owned<DOMLSSerializer>;
 
 // Xerces-C's own serializer, the reference of the differential checks.
