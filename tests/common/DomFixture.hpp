@@ -8,6 +8,7 @@
 #include "dom/TextImpl.hpp"
 
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/TransService.hpp>
 
 #include "common/HostFixture.hpp"
 #include "dom/AttrImpl.hpp"
@@ -21,6 +22,20 @@ namespace testing_support {
 using namespace XERCES_CPP_NAMESPACE;
 
 inline std::u16string text(const XMLCh* s) { return s ? std::u16string(s) : std::u16string(u"(null)"); }
+
+// Text for a failure message: ASCII as it is, anything else as '?'.
+inline std::string narrow(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// UTF-8 of a text, "(null)" for none.
+inline std::string utf8(const XMLCh* s) {
+    if (!s) return "(null)";
+    const TranscodeToStr out(s, "UTF-8");
+    return reinterpret_cast<const char*>(out.str());
+}
 
 // What a call threw: a DOMException's code, or the library's own code plus 1000; 0 when it returned.
 template <class F> int thrownCode(F&& call) {

@@ -76,12 +76,6 @@ std::unique_ptr<Kw::Transaction>& transaction() {
     return t;
 }
 
-std::string utf8(const XMLCh* text) {
-    if (!text) return "(null)";
-    XERCES_CPP_NAMESPACE::TranscodeToStr out(text, "UTF-8");
-    return reinterpret_cast<const char*>(out.str());
-}
-
 DOMElement* element(DOMDocument* doc, const std::string& path) {
     return domImpl::ElementImpl::create_(
         Kw::ElementRef::fromHandle(kwhost::ReferenceHost::instance().find(path)), doc);

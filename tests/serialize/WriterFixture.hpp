@@ -25,12 +25,6 @@ inline unsigned long fromEnv(const char* name, unsigned long fallback) {
     return v && *v ? std::strtoul(v, nullptr, 10) : fallback;
 }
 
-inline std::string narrow(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 // Whether XML text, read as the content of an element (or, for an attribute node's output, as the
 // attributes of one), is well-formed to Xerces-C, and namespace-well-formed: every prefix it uses is
 // declared within it (an attribute node's output stands alone, without the element that declares its

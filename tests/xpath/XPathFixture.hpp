@@ -150,12 +150,6 @@ inline std::u16string pathOf(DOMNode* node, bool library) {
     return path;
 }
 
-inline std::string narrow(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 class XPathTest : public DomTest {
 protected:
     DOMXPathResult* evaluate(const XMLCh* expression, const DOMNode* context,
