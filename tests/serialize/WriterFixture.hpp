@@ -6,15 +6,13 @@
 
 #include <xercesc/dom/impl/DOMLSOutputImpl.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/sax/HandlerBase.hpp>
 #include <xercesc/util/TransService.hpp>
 
 #include <cstdlib>
 #include <string>
 
 #include "common/DomFixture.hpp"
+#include "common/NativeDom.hpp"
 #include "serialize/WriterFilterImpl.hpp"
 
 namespace testing_support {
@@ -25,28 +23,11 @@ inline unsigned long fromEnv(const char* name, unsigned long fallback) {
     return v && *v ? std::strtoul(v, nullptr, 10) : fallback;
 }
 
-// Whether XML text, read as the content of an element (or, for an attribute node's output, as the
-// attributes of one), is well-formed to Xerces-C, and namespace-well-formed: every prefix it uses is
-// declared within it (an attribute node's output stands alone, without the element that declares its
-// prefix, so it is read without namespaces). The text goes over as UTF-16, exactly as written; a
-// document's output is read whole (`asDocument`).
+// Whether XML text, read as the content of an element (an attribute node's output: as the attributes of
+// one, without namespaces, as it stands alone; a document's: whole), is namespace-well-formed to Xerces-C.
 inline bool parsesBack(const std::u16string& xml, bool asAttributes = false, bool asDocument = false) {
-    const std::u16string doc = asDocument     ? u"\uFEFF" + xml
-                               : asAttributes ? u"\uFEFF<w " + xml + u"/>"
-                                              : u"\uFEFF<w>" + xml + u"</w>";
-    XercesDOMParser parser;
-    parser.setDoNamespaces(!asAttributes);
-    HandlerBase quiet; // errors counted, not thrown
-    parser.setErrorHandler(&quiet);
-    MemBufInputSource source(reinterpret_cast<const XMLByte*>(doc.data()), doc.size() * sizeof(char16_t),
-                             "output");
-    source.setEncoding(u"UTF-16LE");
-    try {
-        parser.parse(source);
-    } catch (...) {
-        return false;
-    }
-    return parser.getErrorCount() == 0;
+    const std::u16string text = asDocument ? xml : asAttributes ? u"<w " + xml + u"/>" : u"<w>" + xml + u"</w>";
+    return parseBack(text, !asAttributes) != nullptr;
 }
 
 // A caller's filter shown no kind of node, so never asked: its presence alone takes a write of host
