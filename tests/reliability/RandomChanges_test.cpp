@@ -1,6 +1,5 @@
-// Random DOM changes of every kind, through the library and on a native Xerces-C DOM: after every step both
-// serialize alike, Xalan-C answers as our XPath does, the announced mutation events were heard, and no host
-// reference is left. DOMKW_RANDOM_STEPS and DOMKW_RANDOM_SEED replay a sequence.
+// Random DOM changes of every kind, through the library and on a native DOM: after every step both write,
+// answer XPath and announce events alike. DOMKW_RANDOM_STEPS and DOMKW_RANDOM_SEED replay a sequence.
 #include <DOMKw/bridge/Transaction.hpp>
 #include <DOMKwHost/ProjectGenerator.hpp>
 

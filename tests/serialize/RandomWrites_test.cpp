@@ -1,9 +1,6 @@
-// Random edits of the host, and random subtrees written. Against Xerces-C: edits of attributes and texts
-// made to a native DOM of the same project as well, and ours parses back and equals what Xerces-C writes,
-// or, when the subtree holds a character XML cannot hold, fails. Against the node-by-node path through the
-// Xerces-C delegate (a caller's filter that looks at no kind of node sends a write down it): the writer's
-// own walk over host handles gives the same bytes, which parse back, or both fail.
-// DOMKW_SERIALIZER_STEPS and DOMKW_SERIALIZER_SEED replay or extend.
+// Random host edits (mirrored on a native DOM where Xerces-C can hold them) and random writes: ours parses
+// back and equals Xerces-C's output and the node-by-node path's bytes, or fails where a character XML cannot
+// hold is written. DOMKW_SERIALIZER_STEPS and DOMKW_SERIALIZER_SEED replay or extend.
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/StringKey.hpp>
 

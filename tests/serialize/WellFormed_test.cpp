@@ -94,10 +94,8 @@ TEST_F(WellFormed, headerNamesThatAreNotXmlNamesOrRepeatFailTheWriteAndValuesAre
     EXPECT_EQ(std::u16string(native.root()->getAttribute(u"x")), u"a\nb\tc");
 }
 
-// An attribute node is written as Xerces-C writes its own of the same name and value (a plain one, as our
-// nodes answer without namespace information), except where Xerces-C writes a tab, line feed or carriage
-// return raw (a parser would hand back spaces): ours are character references, the value comes back
-// unchanged. (Attribute nodes of every kind of value meet Xerces-C's own in RandomWrites.)
+// An attribute node is written as Xerces-C writes its own, except that a tab, line feed or carriage return
+// is a character reference (raw, a parser would hand back spaces).
 TEST_F(WellFormed, anAttributeNodeIsWrittenAsXercesWritesItsOwn) {
     const dom::Owned<DOMDocument> scratch(
         DOMImplementationRegistry::getDOMImplementation(u"Core LS")->createDocument());

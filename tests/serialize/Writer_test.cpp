@@ -1,7 +1,5 @@
-// The serializer against Xerces-C's own: the outermost element's forms, the caller's filter, the XML
-// declaration, the encoding of a destination that names none, and the namespace prefixes its output uses,
-// read back by a namespace-aware parser. The caller's code a write calls, and the entries through which
-// dom reaches the serializer.
+// The serializer against Xerces-C's own (forms, filters, declaration, encodings, namespace prefixes), the
+// caller's code a write calls, and the entries through which dom reaches the serializer.
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -156,9 +154,8 @@ TEST_F(Writer, theWholeDocumentIsWrittenAsXercesWritesTheNativeOne) {
     EXPECT_EQ(doc->liveNodeCount(), 1u);
 }
 
-// The prefix of an xsi:type value is declared too when the document binds it; one it does not bind is
-// left as it stands. A prefix bound inside the output is not declared again; one bound above it is, once,
-// on the outermost element.
+// An xsi:type value's prefix is declared when the document binds it; a prefix bound inside the output is
+// not declared again, one bound above it is, once, on the outermost element.
 TEST_F(Writer, aPrefixBoundInsideTheOutputIsNotDeclaredAgainAndOneBoundAboveItIs) {
     loadPrefixes(host);
     openDocument();
@@ -189,9 +186,8 @@ TEST_F(Writer, aPrefixBoundInsideTheOutputIsNotDeclaredAgainAndOneBoundAboveItIs
     EXPECT_LT(out.find(u"xmlns:kw"), out.find(u"<page"));
 }
 
-// xsi:type is kept by the host as a typed attribute: the whole application, written and saved, declares
-// xsi once, on its outermost element. A copy (a Xerces-C element) written by Xerces-C's own serializer, as
-// a plug-in would, reads back with namespaces and its xsi:type is still the schema-instance type.
+// The whole application, written and saved, declares xsi once; a copy written by Xerces-C's serializer, as
+// a plug-in would, reads back with its xsi:type in the schema-instance namespace.
 TEST_F(Writer, everyPrefixWrittenIsDeclaredAndACopyKeepsTheNamespaceOfItsTypedAttribute) {
     loadPrefixes(host);
     openDocument();
@@ -246,10 +242,8 @@ TEST_F(SerializerSeam, withoutTheSerializerStartedDomRefusesInsteadOfCallingThro
     EXPECT_NE(save(nullptr).find(u"id=\"b2\""), std::u16string::npos);
 }
 
-// A write hands control to the caller's code: its filter, its destination's byte stream, its error
-// handler. That code sees the nodes as it sees them outside a write, and what it meets there does not
-// fail the write; the writer's own view (nodes without namespace information, so that the stock
-// serializer does not declare the host's declarations again) stays the writer's.
+// The caller's code a write calls (filter, byte stream, error handler) sees the nodes as outside a write,
+// and what it meets does not fail the write; the writer's own namespace-free view stays the writer's.
 
 // What a node answers about its namespace, in one line.
 std::u16string namespaceView(const DOMNode* node) {

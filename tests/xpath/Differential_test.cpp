@@ -1,7 +1,5 @@
-// The sample project through the library's XPath and through Xalan-C over a native Xerces-C DOM parsed
-// from the same file: the same nodes in the same order, the same numbers, strings and booleans, for every
-// result type each value may be asked for, and the same refusals for the others; every result refuses
-// the getters its type does not serve.
+// The library's XPath against Xalan-C over a native DOM of the same file: the same nodes in the same order
+// and the same values for every result type, and every result refuses the getters its type does not serve.
 #include <xalanc/DOMSupport/DOMSupportDefault.hpp>
 #include <xalanc/PlatformSupport/PrefixResolver.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>

@@ -1,8 +1,5 @@
-// Document order. The one algorithm, over a native Xerces-C DOM, for every pair against Xerces-C's own
-// compareDocumentPosition and Xalan-C's numbering of a wrapper built over the same DOM; then over the host,
-// however the order is decided: node by node for small node-sets, by the numbers of a tree read whole up
-// front for large ones and for searches from the root, node by node again for a context the host has taken
-// out of the tree.
+// Document order, for every pair against Xerces-C's compareDocumentPosition and Xalan-C's numbering;
+// over the host both ways it is decided (node by node, by a tree numbered up front), and detached.
 #include <DOMKwHost/ProjectGenerator.hpp>
 
 #include <set>

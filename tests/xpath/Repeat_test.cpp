@@ -1,8 +1,5 @@
-// Expressions evaluated again over the same document: a document keeps what it compiled (a bounded
-// number of expressions), yet every repeat answers the host tree as it is now, whoever changed it,
-// resolves its prefixes with the resolver it is given now, and refuses bad text every time. Then what a
-// result holds: integer values, literals, cursors and reuse. (Result types and the refusals of their
-// getters meet every result of the differential against Xalan-C.)
+// Repeated evaluations: a document keeps a bounded number of compiled expressions, yet every repeat
+// answers the tree and the resolver of now; then what a result holds (integers, literals, cursors).
 #include <DOMKw/bridge/KWLIB.hpp>
 #include <DOMKw/bridge/ObjectRef.hpp>
 #include <DOMKw/bridge/Transaction.hpp>
@@ -225,9 +222,8 @@ TEST_F(XPathRepeat, PrefixesResolveWithTheResolverOfEachEvaluationOrTheDeclarati
     EXPECT_EQ(string(u"count(//box)"), u"1");
 }
 
-// A document that kept expressions, released while a result made from one and a resolver are still
-// held: the results keep their values and hand out no node any more, and nothing any of them took is
-// still held once they are released.
+// A document released under its kept expressions, a result and a resolver: the results keep their values
+// and hand out no node, and nothing is held once they are released.
 TEST_F(XPathRepeat, KeptExpressionsEndWithTheirDocumentAndResultsAndResolversOutliveIt) {
     const int64_t references = host.outstandingReferences();
     DOMDocument* other = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());

@@ -1,7 +1,5 @@
-// What evaluations hold and give back: node objects, memory, host references, resolvers, wrappers of
-// other documents, and the one engine. Expressions past the nesting and operator bounds are refused
-// before the engine parses them; the largest accepted expression of every shape runs on a thread with a
-// 256 KiB stack.
+// What evaluations hold and give back (node objects, memory, host references, resolvers, engines), and
+// the bounds on expressions, whose largest accepted shapes run on a 256 KiB stack.
 #include <DOMKw/xpath/XPathEvaluator.hpp>
 
 #include <xalanc/XercesParserLiaison/XercesWrapperNavigator.hpp>
@@ -188,10 +186,8 @@ TEST_F(XPathResources, HostFailuresAreThrownAndLeaveNothingBehind) {
     EXPECT_EQ(doc->liveNodeCount(), 1u);
 }
 
-// A host read refused in the middle of an evaluation reads as "nothing there" to Xalan (no attributes, no
-// next node, an empty value). The evaluation notices and fails with the host's status rather than answer
-// from a tree with parts missing. Every call of each read is refused in turn, until one evaluation runs
-// without meeting the refusal and gives the full answer.
+// A refused host read looks like "nothing there" to Xalan: the evaluation fails with the host's status
+// instead of answering from less. Every call of each read is refused in turn.
 TEST_F(XPathResources, RefusedHostReadFailsTheEvaluationInsteadOfAnsweringFromLess) {
     struct Case {
         int selector;
