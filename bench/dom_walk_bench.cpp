@@ -32,12 +32,13 @@ void* operator new(size_t n) {
     if (weighing) liveBytes += static_cast<long long>(malloc_usable_size(p));
     return p;
 }
-void operator delete(void* q) noexcept {
+static void giveBack(void* q) noexcept {
     if (!q) return;
     if (weighing) liveBytes -= static_cast<long long>(malloc_usable_size(q));
     std::free(q);
 }
-void operator delete(void* q, size_t) noexcept { operator delete(q); }
+void operator delete(void* q) noexcept { giveBack(q); }
+void operator delete(void* q, size_t) noexcept { giveBack(q); }
 
 namespace {
 
