@@ -72,7 +72,7 @@ int32_t opGetAttributeValueNS(const XMLCh** out, HostRef ref, HostKey ns, HostKe
 int32_t opSetAttributeValue(HostRef ref, HostKey name, const XMLCh* text) {
     ENTER(SetAttributeValue);
     Object* obj = element(ref);
-    if (!obj || !S().keys.text(name)) return NOT_FOUND;
+    if (!obj || !S().keys.known(name)) return NOT_FOUND;
     if (!text) return INVALID_ACCESS;
     if (readOnly(obj)) return NO_MODIFICATION;
     if (Attribute* a = obj->attribute(name)) {
@@ -392,7 +392,7 @@ int32_t opResolveAttributeName(HostKey out[4], HostRef ref, HostKey ns, HostKey 
     ENTER(ResolveAttributeName);
     Object* obj = element(ref);
     if (!out) return INVALID_ACCESS;
-    if (!obj || !S().keys.text(name)) return NOT_FOUND;
+    if (!obj || !S().keys.known(name)) return NOT_FOUND;
     const Attribute* a = ns != NO_KEY ? obj->attributeNS(ns, name) : obj->attribute(name);
     if (a) {
         out[0] = a->ns, out[1] = a->name, out[2] = a->prefix, out[3] = a->local;

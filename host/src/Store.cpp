@@ -25,6 +25,7 @@ HostKey Keys::intern(std::u16string_view text) {
     // Keys are indexes into the table, so 0xFFFFFFFF is never issued.
     const HostKey key = static_cast<HostKey>(texts.size());
     texts.emplace_back(text);
+    count = texts.size();
     byText.emplace(std::u16string_view(texts.back()), key);
     return key;
 }

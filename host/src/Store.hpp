@@ -63,9 +63,12 @@ public:
     HostKey intern(std::u16string_view text);
     // Null for an unknown key.
     const std::u16string* text(HostKey key) const { return key < texts.size() ? &texts[key] : nullptr; }
+    // Whether `key` was ever handed out: a count, not a walk into the deque.
+    bool known(HostKey key) const { return key < count; }
 
 private:
     std::deque<std::u16string> texts; // stable addresses: the host hands out pointers into them
+    size_t count = 0;                 // texts.size(), kept so that a validity check is one compare
     // Views of `texts`, which never change once added.
     std::unordered_map<std::u16string_view, HostKey> byText;
 };

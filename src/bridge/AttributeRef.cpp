@@ -16,13 +16,6 @@ const XMLCh* AttributeRef::readText(bool* isDefault) const {
     return status != 0 || !text ? u"" : text;
 }
 
-const DOMBTString& AttributeRef::read(bool* isDefault) {
-    // Straight into `value`, which keeps its buffer from one read to the next.
-    const XMLCh* text = readText(isDefault);
-    value.SetTo(text, static_cast<long>(std::char_traits<XMLCh>::length(text)));
-    return value;
-}
-
 void AttributeRef::write(const DOMBTString& text) const {
     checkStatus(
         useNS ? callbacks().SetAttributeValueNS(owner.get(), nsKey.value(), name.value(), text.GetUChar16())

@@ -9,7 +9,6 @@ namespace Kw {
 struct AttributeRef {
     ElementRef owner;
     StringKey name;
-    DOMBTString value;
     StringKey nsKey;
     StringKey resolvedKey4;
     StringKey resolvedKey3;
@@ -20,10 +19,8 @@ struct AttributeRef {
     // Takes over the reference `owner` holds.
     AttributeRef(ElementRef&& owner, StringKey name) : owner(std::move(owner)), name(name) {}
 
-    // Reads the value into `value` ("" when the host refuses) and returns it.
-    const DOMBTString& read(bool* isDefault = nullptr);
-    // The same host call, answering the host's own text ("" when it refuses) without touching `value`:
-    // borrowed, to be read before the next host call.
+    // The value as the host's own text ("" when it refuses): borrowed, to be read (or copied) before the
+    // next host call.
     const XMLCh* readText(bool* isDefault = nullptr) const;
     void write(const DOMBTString& text) const;
     bool isImplied() const;

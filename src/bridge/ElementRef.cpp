@@ -96,14 +96,6 @@ DOMBTString ElementRef::GetTextValue() const {
     return textOrEmpty(status, text);
 }
 
-void ElementRef::readTextValue(DOMBTString& into) const {
-    const XMLCh* text = nullptr;
-    const HostStatus status = callbacks().GetTextValue(&text, handle);
-    checkRead(status);
-    if (status != 0 || !text) text = u"";
-    into.SetTo(text, static_cast<long>(std::char_traits<XMLCh>::length(text)));
-}
-
 void ElementRef::SetTextValue(int position, const DOMBTString& text) const {
     checkStatus(callbacks().SetTextValue(handle, position, text.GetUChar16()));
 }

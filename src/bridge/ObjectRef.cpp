@@ -90,13 +90,12 @@ ObjectRef::~ObjectRef() {
 // The temporary record takes the one reference it holds straight from a new ElementRef: no copy of it.
 DOMBTString ObjectRef::GetAttribute(StringKey name) const {
     AttributeRef attr(ElementRef::fromHandle(handle), name);
-    attr.read();
-    return std::move(attr.value);
+    return DOMBTString(attr.readText());
 }
 
 DOMBTString ObjectRef::SetAttribute(StringKey name, const DOMBTString& value) const {
     AttributeRef attr(ElementRef::fromHandle(handle), name);
-    DOMBTString previous = attr.read();
+    DOMBTString previous(attr.readText());
     attr.write(value);
     return previous;
 }

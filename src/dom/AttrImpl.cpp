@@ -121,11 +121,11 @@ const XMLCh* AttrImpl::getName() const {
 bool AttrImpl::getSpecified() const {
     if (attribute.isImplied()) return false;
     bool isDefault = false;
-    attribute.read(&isDefault);
+    attribute.readText(&isDefault);
     return !isDefault;
 }
 
-const XMLCh* AttrImpl::getValue() const { return attribute.read().GetUChar16(); }
+const XMLCh* AttrImpl::getValue() const { return valueCopy.hold(attribute.readText()); }
 
 void AttrImpl::setValue(const XMLCh* value) {
     requireXmlChars(value);

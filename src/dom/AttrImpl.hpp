@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "bridge/AttributeRef.hpp"
+#include "dom/HeldText.hpp"
 
 namespace domImpl {
 
@@ -90,7 +91,9 @@ public:
     const XERCES_CPP_NAMESPACE::DOMTypeInfo* getSchemaTypeInfo() const override;
 
 private:
-    mutable Kw::AttributeRef attribute;
+    Kw::AttributeRef attribute;
+    // What getValue handed out last.
+    mutable HeldText valueCopy;
     DOMDocument* ownerDocument;
     DocumentImpl* ownerImpl;
     mutable std::unique_ptr<DOMNodeList> childList;

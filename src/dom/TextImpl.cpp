@@ -2,6 +2,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include "bridge/HandleReads.hpp"
 #include "bridge/HostStatus.hpp"
 #include "dom/DocumentImpl.hpp"
 #include "dom/Identity.hpp"
@@ -25,8 +26,7 @@ TextImpl::TextImpl(Kw::ElementRef ref, DocumentImpl* owner)
 }
 
 const XMLCh* TextImpl::getNodeValue() const {
-    textRef.readTextValue(value);
-    return value.GetUChar16();
+    return value.hold(Kw::handleReads::textValue(textRef.get()));
 }
 
 DOMNamedNodeMap* TextImpl::getAttributes() const { throwDOMException(9); }

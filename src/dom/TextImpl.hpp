@@ -6,6 +6,8 @@
 
 #include <xercesc/dom/DOMText.hpp>
 
+#include "dom/HeldText.hpp"
+
 namespace domImpl {
 
 using XERCES_CPP_NAMESPACE::DOMText;
@@ -60,7 +62,7 @@ private:
     void replaceRange(XMLSize_t offset, XMLSize_t count, const DOMBTString& old, const XMLCh* text);
 
     Kw::ElementRef textRef;
-    mutable DOMBTString value; // the buffer handed out by getNodeValue
+    mutable HeldText value; // the copy handed out by getNodeValue
 };
 
 } // namespace domImpl

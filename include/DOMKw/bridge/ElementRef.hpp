@@ -35,8 +35,6 @@ public:
     bool IsTextNode() const;
     bool IsReadOnly() const;
     DOMBTString GetTextValue() const;
-    // The same read into `into` ("" when refused), which keeps its buffer from one read to the next.
-    void readTextValue(DOMBTString& into) const;
     void SetTextValue(int position, const DOMBTString& text) const;
     void DeleteTextValue(int start, int count) const;
     void ValidateElement(XERCES_CPP_NAMESPACE::DOMNode* node) const;
