@@ -471,7 +471,7 @@ DOMNode* ElementImpl::setNamedItemNS(DOMNode*) { throwDOMException(9); }
 // wrote (this object, another path, the host) is enumerated, and a refused read is thrown rather than
 // taken for "no attributes".
 // The keys are read into a buffer on the stack: a walk asks for the length and every item, and none of
-// it needs the heap.
+// it needs the heap. An item needs the keys up to its own, no more.
 XMLSize_t ElementImpl::getLength() const {
     Kw::HostKey keys[255];
     Kw::CheckedReads checked;
@@ -479,11 +479,12 @@ XMLSize_t ElementImpl::getLength() const {
 }
 
 DOMNode* ElementImpl::item(XMLSize_t index) const {
+    if (index >= 255) return nullptr;
     Kw::HostKey keys[255];
     int32_t count = 0;
     {
         Kw::CheckedReads checked;
-        count = Kw::handleReads::attributeKeys(elementRef.get(), keys, 255);
+        count = Kw::handleReads::attributeKeys(elementRef.get(), keys, static_cast<int32_t>(index) + 1);
     }
     if (index >= static_cast<XMLSize_t>(count)) return nullptr;
     return getAttributeNode(Kw::StringKey::fromValue(keys[index]));
