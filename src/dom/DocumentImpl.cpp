@@ -58,9 +58,13 @@ void DocumentImpl::release() { delete this; }
 
 void DocumentImpl::registerNode(DOMNode* node) { registerNode(node, asDisposable(node)); }
 
-void DocumentImpl::countHandOut(DOMNode* node) { trackedNodes.set(node, trackedNodes.find(node) + 1); }
+// Out of line (also under link-time optimisation): counting is for evaluations only, and inlined it would
+// make every node object's registration save registers it never needs.
+[[gnu::noinline]] void DocumentImpl::countHandOut(DOMNode* node) { trackedNodes.set(node, trackedNodes.find(node) + 1); }
 
-void DocumentImpl::untrackOnce(DOMNode* node) {
+[[gnu::noinline]] void DocumentImpl::untrack(DOMNode* node) { trackedNodes.take(node); }
+
+[[gnu::noinline]] void DocumentImpl::untrackOnce(DOMNode* node) {
     if (const size_t handOuts = trackedNodes.find(node)) {
         if (handOuts > 1)
             trackedNodes.set(node, handOuts - 1);

@@ -58,7 +58,7 @@ public:
     // Ends `object`, a node object of this document (`node` is the same object as a DOMNode).
     void unregisterNode(DOMNode* node, Disposable* object) {
         if (!object || releasing) return;
-        if (!trackedNodes.empty()) trackedNodes.take(node);
+        if (!trackedNodes.empty()) untrack(node);
         if (!isLive(object)) return;
         Disposable* previous = object->livePrevious;
         Disposable* next = object->liveNext;
@@ -197,6 +197,7 @@ public:
 
 private:
     void countHandOut(DOMNode* node);
+    void untrack(DOMNode* node);
     // Hand-outs made while tracking, counted per node object.
     FlatTable<DOMNode*, size_t> trackedNodes;
     bool trackingMode = false;
