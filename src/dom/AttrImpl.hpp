@@ -18,7 +18,7 @@ using XERCES_CPP_NAMESPACE::DOMAttr;
 using XERCES_CPP_NAMESPACE::DOMElement;
 
 // Not a NodeImpl: it cannot go into the tree, and refOf gives no host reference for it.
-class AttrImpl : public DOMAttr,
+class AttrImpl final : public DOMAttr,
                  public virtual dom::Object,
                  public Disposable,
                  public virtual eventsImpl::EventTargetImpl {

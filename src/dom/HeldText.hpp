@@ -17,29 +17,29 @@ public:
     HeldText(const HeldText&) = delete;
     HeldText& operator=(const HeldText&) = delete;
 
-    // Copies `text` (null reads as "") and returns the copy.
+    // Copies `text` (null reads as "") and returns the copy. `text` is the host's, never this buffer.
     const XMLCh* hold(const XMLCh* text) {
         if (!text) text = u"";
         const size_t units = std::char_traits<XMLCh>::length(text) + 1;
         if (units > capacity) grow(units);
-        std::memmove(buffer(), text, units * sizeof(XMLCh));
-        return buffer();
+        XMLCh* to = buffer();
+        std::memcpy(to, text, units * sizeof(XMLCh));
+        return to;
     }
-    const XMLCh* get() const { return large ? large.get() : small; }
 
 private:
     static constexpr size_t SMALL = 16;
     XMLCh* buffer() { return large ? large.get() : small; }
+    // A text longer than the buffer: a buffer of its size, kept for the reads that follow. Should the
+    // allocation fail, the copy held so far stays.
     void grow(size_t units) {
-        // The old buffer goes only after the new one exists, so a failed allocation keeps the old copy.
-        std::unique_ptr<XMLCh[]> bigger(new XMLCh[units]);
-        large = std::move(bigger);
+        large.reset(new XMLCh[units]);
         capacity = units;
     }
 
     std::unique_ptr<XMLCh[]> large;
     size_t capacity = SMALL;
-    XMLCh small[SMALL] = {};
+    XMLCh small[SMALL]; // written before it is read
 };
 
 } // namespace domImpl
