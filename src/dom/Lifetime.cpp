@@ -25,6 +25,7 @@
 #endif
 #ifdef DOMKW_ASAN
 #include <sanitizer/asan_interface.h>
+#include <sanitizer/lsan_interface.h>
 #define DOMKW_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
 #define DOMKW_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
 #else
@@ -107,6 +108,11 @@ Slot* carveFromRange() {
             return nullptr;
         }
         range.base = reinterpret_cast<uintptr_t>(reserved);
+#ifdef DOMKW_ASAN
+        // The leak checker reads the heap and globals only: the pointers in node objects and in ended
+        // slots (to slots in blocks) hold what they point to as anywhere else.
+        __lsan_register_root_region(reserved, RANGE_BYTES);
+#endif
     }
     if (range.carved + NODE_SLOT > range.committed) {
         void* chunk = reinterpret_cast<void*>(range.base + range.committed);
