@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+
 #include <DOMKw/dom/ElementImpl.hpp>
 
 #include "dom/AttrImpl.hpp"
@@ -23,6 +25,7 @@
 #endif
 #ifdef DOMKW_ASAN
 #include <sanitizer/asan_interface.h>
+#include <sanitizer/lsan_interface.h>
 #define DOMKW_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
 #define DOMKW_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
 #else
@@ -35,33 +38,106 @@ namespace domImpl::lifetime {
 namespace {
 
 // Every node object starts and ends here, so the common path is a few pointer moves: no lookup, no
-// allocation. Blocks are aligned to their size, so the block of any address is found by masking it.
-constexpr size_t BLOCK = size_t(1) << 16;
-constexpr size_t GRAIN = 16;      // object sizes are rounded up to this
-constexpr size_t FIRST_SLOT = 64; // the block's header, then the slots
+// allocation, no test for a first use (all the bookkeeping below is ready before the program starts).
+constexpr size_t GRAIN = 16; // object sizes are rounded up to this
 constexpr size_t CLASSES = LARGEST_POOLED / GRAIN + 1;
-static_assert(CLASSES <= 256, "a size class fits a byte");
 
 enum : uint32_t { NEVER_USED = 0, LIVE = 0x4C495645, ENDED = 0x454E4444 };
 
 struct Slot {
-    Slot* next; // the next ready slot (while ready)
+    Slot* next; // the slot that ended next after this one (while ended)
     uint32_t state;
-    uint32_t sizeClass; // which pool the slot belongs to
+    uint32_t unused;
 };
 static_assert(sizeof(Slot) == GRAIN, "the slot header keeps objects aligned");
+
+size_t rounded(size_t size) {
+    return (size + GRAIN - 1) / GRAIN * GRAIN;
+}
+
+// Elements, text and attribute nodes share one slot size, the largest of the three: a slot that waited
+// out the quarantine serves whichever kind of node is made next, so a workload that ends elements and
+// makes attribute nodes reuses the same memory instead of growing a pool per kind.
+constexpr size_t NODE_BYTES =
+    (std::max({sizeof(ElementImpl), sizeof(TextImpl), sizeof(AttrImpl)}) + GRAIN - 1) / GRAIN * GRAIN;
+static_assert(NODE_BYTES <= LARGEST_POOLED, "node objects are pooled");
+constexpr size_t NODE_SLOT = sizeof(Slot) + NODE_BYTES;
+
+// The object part of the slot for an object of `size` bytes.
+size_t objectBytesFor(size_t size) {
+    const size_t bytes = rounded(size ? size : 1);
+    return bytes <= NODE_BYTES ? NODE_BYTES : bytes;
+}
+
+struct Block;
+
+// Ended slots of one size wait in the order they ended; the oldest serves again once QUARANTINE more of
+// its size have ended after it (so at least QUARANTINE node objects of any size have).
+struct Pool {
+    Slot first{};             // stands before the oldest: first.next is the oldest once one has ended
+    Slot* newest = nullptr;   // the last to end (or `first`), whose `next` the next end fills
+    size_t waiting = 0;       // ended slots in the queue
+    Block* carving = nullptr; // the block new slots come from (node slots: once the range is used up)
+};
+Pool pools[CLASSES];
+
+Pool& poolFor(size_t size) {
+    return pools[objectBytesFor(size) / GRAIN];
+}
+
+// Node slots come first from one address range reserved up front and made usable a chunk at a time, so
+// hasEnded finds the slot of a node by a subtraction and a division by a constant. The range holds
+// tens of millions of nodes; past that, node slots come from blocks like every other size.
+constexpr size_t RANGE_BYTES = size_t(1) << 32; // offsets in the range fit 32 bits
+constexpr size_t CHUNK = size_t(1) << 20;
+struct NodeRange {
+    uintptr_t base = 0;      // 0 until the first node slot is carved
+    uintptr_t carved = 0;    // bytes handed out as slots, from the base: below it, every address is a slot's
+    uintptr_t committed = 0; // bytes readable and writable, from the base
+    bool closed = false;     // no more slots from here: used up or not to be had
+};
+NodeRange range;
+
+Slot* carveFromRange() {
+    if (range.closed) return nullptr;
+    if (!range.base) {
+        void* reserved =
+            mmap(nullptr, RANGE_BYTES, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (reserved == MAP_FAILED) {
+            range.closed = true;
+            return nullptr;
+        }
+        range.base = reinterpret_cast<uintptr_t>(reserved);
+#ifdef DOMKW_ASAN
+        // The leak checker reads the heap and globals only: the pointers in node objects and in ended
+        // slots (to slots in blocks) hold what they point to as anywhere else.
+        __lsan_register_root_region(reserved, RANGE_BYTES);
+#endif
+    }
+    if (range.carved + NODE_SLOT > range.committed) {
+        void* chunk = reinterpret_cast<void*>(range.base + range.committed);
+        if (range.committed == RANGE_BYTES || mprotect(chunk, CHUNK, PROT_READ | PROT_WRITE) != 0) {
+            range.closed = true;
+            return nullptr;
+        }
+        // Off limits until carved, as in a block.
+        DOMKW_POISON(chunk, CHUNK);
+        range.committed += CHUNK;
+    }
+    Slot* slot = reinterpret_cast<Slot*>(range.base + range.carved);
+    range.carved += NODE_SLOT;
+    return slot;
+}
+
+// Other sizes, and node slots once the range is used up, come from blocks aligned to their size, found
+// by masking an address and looking the block up in a table.
+constexpr size_t BLOCK = size_t(1) << 16;
+constexpr size_t FIRST_SLOT = 64; // the block's header, then the slots
 
 struct Block {
     uint32_t slotBytes;
     uint32_t carved; // slots handed out at least once, from the front
     uint32_t slots;
-};
-
-// Slots that have waited out the quarantine, ready to serve again (last in, first out).
-struct Pool {
-    Slot* ready = nullptr;
-    size_t readyCount = 0;
-    Block* carving = nullptr; // the block new slots come from
 };
 
 // What hasEnded needs of a block, kept in the table so that the block itself is not read: its slot size,
@@ -78,58 +154,15 @@ struct Layout {
     }
 };
 
-struct Pools {
-    Pool bySize[CLASSES];
-    // The last QUARANTINE slots to end, whatever their size, oldest at `oldest`: a slot leaves the ring
-    // for its pool when the QUARANTINE-th slot after it ends.
-    Slot* waiting[QUARANTINE] = {};
-    // The pool of each waiting slot, kept beside it: the slot that leaves the ring ended thousands of
-    // objects ago and has left the cache, and its own header is then only written, never read.
-    uint8_t waitingClass[QUARANTINE] = {};
-    size_t oldest = 0;
-    FlatTable<uintptr_t, uintptr_t> blocks; // by address / BLOCK: the block's Layout
-    // The blocks hasEnded found lately, with their Layouts, each at the place its address picks: a walk
-    // ends its nodes in a few dozen blocks, so the table is seldom asked. Blocks are never given back, so
-    // an entry stays true.
-    struct Found {
-        uintptr_t block = 0;
-        uintptr_t layout = 0;
-    };
-    static constexpr size_t FOUND = 64;
-    Found found[FOUND];
-};
-static_assert((QUARANTINE & (QUARANTINE - 1)) == 0, "the ring's size is a power of two");
-
-// Never destroyed: node objects may end during the process's exit.
-Pools* pools = nullptr;
-__attribute__((noinline)) Pools& firstPools() {
-    pools = new Pools;
-    return *pools;
-}
-Pools& all() { return pools ? *pools : firstPools(); }
-
-size_t rounded(size_t size) {
-    return (size + GRAIN - 1) / GRAIN * GRAIN;
-}
-
-// Elements, text and attribute nodes share one slot size, the largest of the three: a slot that waited
-// out the quarantine serves whichever kind of node is made next, so a workload that ends elements and
-// makes attribute nodes reuses the same memory instead of growing a pool per kind.
-constexpr size_t NODE_BYTES =
-    (std::max({sizeof(ElementImpl), sizeof(TextImpl), sizeof(AttrImpl)}) + GRAIN - 1) / GRAIN * GRAIN;
-static_assert(NODE_BYTES <= LARGEST_POOLED, "node objects are pooled");
-
-// The object part of the slot for an object of `size` bytes.
-size_t objectBytesFor(size_t size) {
-    const size_t bytes = rounded(size ? size : 1);
-    return bytes <= NODE_BYTES ? NODE_BYTES : bytes;
-}
+// By address / BLOCK: the block's Layout. Never destroyed: node objects may end during the process's exit.
+FlatTable<uintptr_t, uintptr_t>* blocks = nullptr;
 
 Slot* slotAt(Block* block, size_t index) {
     return reinterpret_cast<Slot*>(reinterpret_cast<char*>(block) + FIRST_SLOT + index * block->slotBytes);
 }
 
 Block* newBlock(size_t slotBytes) {
+    if (!blocks) blocks = new FlatTable<uintptr_t, uintptr_t>;
     void* memory = std::aligned_alloc(BLOCK, BLOCK);
     if (!memory) throw std::bad_alloc();
     std::memset(memory, 0, BLOCK);
@@ -137,7 +170,7 @@ Block* newBlock(size_t slotBytes) {
     block->slotBytes = static_cast<uint32_t>(slotBytes);
     block->slots = static_cast<uint32_t>((BLOCK - FIRST_SLOT) / slotBytes);
     try {
-        all().blocks.set(reinterpret_cast<uintptr_t>(memory) / BLOCK, Layout::of(slotBytes));
+        blocks->set(reinterpret_cast<uintptr_t>(memory) / BLOCK, Layout::of(slotBytes));
     } catch (...) {
         std::free(memory);
         throw;
@@ -149,81 +182,26 @@ Block* newBlock(size_t slotBytes) {
     return block;
 }
 
-} // namespace
-
-namespace {
-
-// A slot carved from the pool's block, a new block when that one is used up: kept out of allocate, whose
-// common path (a ready slot) then needs no registers saved.
+// A slot never used before: kept out of allocate, whose common path then needs no registers saved.
 __attribute__((noinline)) Slot* carve(Pool& pool, size_t objectBytes) {
-    const size_t slotBytes = sizeof(Slot) + objectBytes;
-    if (!pool.carving || pool.carving->carved == pool.carving->slots) pool.carving = newBlock(slotBytes);
-    Slot* slot = slotAt(pool.carving, pool.carving->carved++);
+    // Set here, before any slot of this size can end: an initialiser that points into the pool would run
+    // at start-up (possibly after other libraries' start-up made nodes), not at compile time.
+    if (!pool.newest) pool.newest = &pool.first;
+    Slot* slot = objectBytes == NODE_BYTES ? carveFromRange() : nullptr;
+    if (!slot) {
+        const size_t slotBytes = sizeof(Slot) + objectBytes;
+        if (!pool.carving || pool.carving->carved == pool.carving->slots) pool.carving = newBlock(slotBytes);
+        slot = slotAt(pool.carving, pool.carving->carved++);
+    }
     DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
     return slot;
 }
 
-} // namespace
-
-void* allocate(size_t size) {
-    if (size > LARGEST_POOLED) return ::operator new(size);
-    const size_t objectBytes = objectBytesFor(size);
-    const size_t sizeClass = objectBytes / GRAIN;
-    Pool& pool = all().bySize[sizeClass];
-    Slot* slot = pool.ready;
-    if (slot) {
-        DOMKW_UNPOISON(slot, sizeof(Slot) + objectBytes);
-        pool.ready = slot->next;
-        --pool.readyCount;
-        // The next one ended long ago and has left the cache: it is fetched while this one is used.
-        if (pool.ready) __builtin_prefetch(pool.ready, 1);
-    } else {
-        slot = carve(pool, objectBytes);
-    }
-    slot->next = nullptr;
-    slot->state = LIVE;
-    slot->sizeClass = static_cast<uint32_t>(sizeClass);
-    return slot + 1;
-}
-
-void release(void* storage, size_t size) noexcept {
-    if (!storage) return;
-    if (size > LARGEST_POOLED) {
-        ::operator delete(storage);
-        return;
-    }
-    Pools& p = all();
-    Slot* slot = static_cast<Slot*>(storage) - 1;
-    slot->state = ENDED;
-    slot->next = nullptr;
-    // Whatever touches an ended node object is still reported at once.
-    DOMKW_POISON(storage, objectBytesFor(size));
-    // The slot that ended QUARANTINE ends ago may serve again; this one takes its place in the ring.
-    if (Slot* done = p.waiting[p.oldest]) {
-        Pool& pool = p.bySize[p.waitingClass[p.oldest]];
-        done->next = pool.ready;
-        pool.ready = done;
-        ++pool.readyCount;
-    }
-    p.waiting[p.oldest] = slot;
-    p.waitingClass[p.oldest] = static_cast<uint8_t>(slot->sizeClass);
-    p.oldest = (p.oldest + 1) & (QUARANTINE - 1);
-    // The header the next end writes (the slot that then leaves the ring) is fetched meanwhile.
-    if (Slot* next = p.waiting[p.oldest]) __builtin_prefetch(next, 1);
-}
-
-bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
-    if (!node || !pools) return false;
-    const uintptr_t at = reinterpret_cast<uintptr_t>(node);
+__attribute__((noinline)) bool hasEndedInBlock(uintptr_t at) {
+    if (!blocks) return false;
+    const uintptr_t layout = blocks->find(at / BLOCK); // null and the first block's worth: never a block
+    if (!layout) return false;
     const uintptr_t block = at & ~(BLOCK - 1);
-    Pools::Found& found = pools->found[(at / BLOCK) & (Pools::FOUND - 1)];
-    uintptr_t layout = found.layout;
-    if (block != found.block || !layout) {
-        layout = pools->blocks.find(at / BLOCK);
-        if (!layout) return false;
-        found.block = block;
-        found.layout = layout;
-    }
     const size_t offset = at - block;
     if (offset < FIRST_SLOT) return false;
     const size_t size = Layout::slotBytes(layout);
@@ -235,14 +213,65 @@ bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
     return slot->state == ENDED;
 }
 
+} // namespace
+
+void* allocate(size_t size) {
+    if (size > LARGEST_POOLED) return ::operator new(size);
+    Pool& pool = poolFor(size);
+    Slot* slot;
+    if (pool.waiting > QUARANTINE) {
+        slot = pool.first.next;
+        DOMKW_UNPOISON(slot + 1, objectBytesFor(size));
+        pool.first.next = slot->next;
+        --pool.waiting;
+        // The next to serve ended long ago and has left the cache: it is fetched while this one is used.
+        __builtin_prefetch(pool.first.next, 1);
+    } else {
+        slot = carve(pool, objectBytesFor(size));
+    }
+    slot->state = LIVE;
+    return slot + 1;
+}
+
+void release(void* storage, size_t size) noexcept {
+    if (!storage) return;
+    if (size > LARGEST_POOLED) {
+        ::operator delete(storage);
+        return;
+    }
+    Slot* slot = static_cast<Slot*>(storage) - 1;
+    slot->state = ENDED;
+    // Whatever touches an ended node object is still reported at once.
+    DOMKW_POISON(storage, objectBytesFor(size));
+    Pool& pool = poolFor(size);
+    pool.newest->next = slot;
+    pool.newest = slot;
+    ++pool.waiting;
+}
+
+bool hasEnded(const XERCES_CPP_NAMESPACE::DOMNode* node) {
+    const uintptr_t offset = reinterpret_cast<uintptr_t>(node) - range.base;
+    if (offset < range.carved) {
+        // Any address below `carved` lies in a slot, its header included (where no object lives).
+        const size_t index = static_cast<uint32_t>(offset) / uint32_t(NODE_SLOT);
+        return reinterpret_cast<const Slot*>(range.base + index * NODE_SLOT)->state == ENDED;
+    }
+    return hasEndedInBlock(reinterpret_cast<uintptr_t>(node));
+}
+
 size_t slotBytes(size_t size) {
     if (size > LARGEST_POOLED) return 0;
     return sizeof(Slot) + objectBytesFor(size);
 }
 
 size_t readySlots(size_t size) {
-    if (size > LARGEST_POOLED || !pools) return 0;
-    return pools->bySize[objectBytesFor(size) / GRAIN].readyCount;
+    if (size > LARGEST_POOLED) return 0;
+    const Pool& pool = poolFor(size);
+    return pool.waiting > QUARANTINE ? pool.waiting - QUARANTINE : 0;
+}
+
+void closeNodeRange() {
+    range.closed = true;
 }
 
 } // namespace domImpl::lifetime

@@ -7,8 +7,10 @@
 #include "dom/Lifetime.hpp"
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <vector>
@@ -171,6 +173,10 @@ TEST_F(Misuse, endedSlotsWaitOutTheQuarantineAndAreThenReused) {
     using domImpl::lifetime::QUARANTINE;
     using domImpl::lifetime::hasEnded;
     Owned run(at("project/story/paragraph/textRun"));
+    // What earlier tests ended beyond the quarantine is taken first: the loop starts at its exact bound.
+    std::deque<Owned> held;
+    for (size_t n = domImpl::lifetime::readySlots(sizeof(domImpl::TextImpl)); n > 0; --n)
+        held.emplace_back(run->getFirstChild());
     DOMNode* first = run->getFirstChild();
     dom::dispose(first);
     std::set<DOMNode*> addresses;
@@ -190,6 +196,39 @@ TEST_F(Misuse, endedSlotsWaitOutTheQuarantineAndAreThenReused) {
     EXPECT_FALSE(hasEnded(reinterpret_cast<DOMNode*>(&onTheStack)));
     dom::Owned<DOMElement> scratch(doc->createElement(u"box"));
     EXPECT_FALSE(hasEnded(scratch.get()));
+    auto onTheHeap = std::make_unique<char[]>(64);
+    for (const void* other : {static_cast<const void*>(nullptr), static_cast<const void*>(onTheHeap.get()),
+                              static_cast<const void*>(doc)})
+        EXPECT_FALSE(hasEnded(static_cast<const DOMNode*>(other)));
+}
+
+// Node slots come from one range while it lasts, then from blocks: an ended node is recognised by any
+// address inside it, the last slot carved from the range and a block's slot alike, and its live
+// neighbour by none.
+TEST_F(Misuse, endedNodesAreRecognisedByEveryAddressInsideThemBeforeAndAfterTheRangeIsUsedUp) {
+    using namespace domImpl::lifetime;
+    Owned run(at("project/story/paragraph/textRun"));
+    std::deque<Owned> held;
+    const size_t bytes = sizeof(domImpl::TextImpl);
+    auto inside = [&](DOMNode* node) { // the object's first and last byte, and the next slot's first
+        const char* start = static_cast<const char*>(dynamic_cast<const void*>(node));
+        return std::vector<const char*>{start, start + bytes - 1, start + slotBytes(bytes)};
+    };
+    auto ended = [](const char* address) { return hasEnded(reinterpret_cast<const DOMNode*>(address)); };
+    for (bool rangeClosed : {false, true}) {
+        SCOPED_TRACE(rangeClosed ? "from a block" : "from the range");
+        if (rangeClosed) closeNodeRange();
+        // Past the slots that waited out the quarantine, the last two are new: carved one after the other.
+        for (size_t n = readySlots(bytes) + 2; n > 0; --n) held.emplace_back(run->getFirstChild());
+        const std::vector<const char*> last = inside(held.back().node), before = inside(held.end()[-2].node);
+        dom::dispose(held.back().node);
+        EXPECT_EQ(domExceptionCode([&] { dom::dispose(held.back().node); }), DOMException::INVALID_STATE_ERR);
+        held.back().node = nullptr;
+        EXPECT_TRUE(ended(last[0]) && ended(last[1]));
+        EXPECT_FALSE(ended(last[2]) || ended(before[0]) || ended(before[1])); // never handed out, live
+    }
+    // Slots of several blocks, chained through the range's once ended: no leak is reported at exit.
+    for (int n = 0; n < 1000; ++n) held.emplace_back(run->getFirstChild());
 }
 
 // Registrations end with their listener object (a later delivery would be a use after free); one made
