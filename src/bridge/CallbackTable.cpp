@@ -1,9 +1,37 @@
 #include "bridge/CallbackTable.hpp"
 
+#include <atomic>
 #include <cstring>
 
 namespace Kw::host {
 namespace {
+
+// What the host filled in; the installed table calls the changing operations through it, counted.
+CallbackTable hostTable;
+std::atomic<uint64_t> changes{0};
+
+template <class Fn, Fn CallbackTable::*Entry> struct Counted;
+template <class R, class... Args, R (*CallbackTable::*Entry)(Args...)> struct Counted<R (*)(Args...), Entry> {
+    static R call(Args... args) {
+        changes.fetch_add(1, std::memory_order_relaxed);
+        return (hostTable.*Entry)(args...);
+    }
+};
+#define DOMKW_COUNTED(entry) t.entry = &Counted<decltype(t.entry), &CallbackTable::entry>::call
+
+// Every operation but the reads listed in changingCalls() goes through a counter.
+void countChanges(CallbackTable& t) {
+    DOMKW_COUNTED(SetAttributeValue), DOMKW_COUNTED(InsertBeforeChild), DOMKW_COUNTED(InsertNewChild);
+    DOMKW_COUNTED(RemoveChild), DOMKW_COUNTED(SetTargetEventListener), DOMKW_COUNTED(SetTypeEventListener);
+    DOMKW_COUNTED(DispatchEvent), DOMKW_COUNTED(ControlEvent), DOMKW_COUNTED(CreateEvent);
+    DOMKW_COUNTED(ConvertValue), DOMKW_COUNTED(TransactionControl), DOMKW_COUNTED(RegisterNamespace);
+    DOMKW_COUNTED(RegisterDeclaration), DOMKW_COUNTED(ValueMapAccess), DOMKW_COUNTED(Unused24);
+    DOMKW_COUNTED(SetAttributeValueNS), DOMKW_COUNTED(InitTypeDeclaration), DOMKW_COUNTED(SetTextValue);
+    DOMKW_COUNTED(Import), DOMKW_COUNTED(GetDOMConfiguration), DOMKW_COUNTED(CreateBaseInstance);
+    DOMKW_COUNTED(DeleteBaseInstance), DOMKW_COUNTED(DeleteTextValue), DOMKW_COUNTED(RegisterSchemaEnumValue);
+    DOMKW_COUNTED(ValidateElement), DOMKW_COUNTED(ReleaseDocXPathCache);
+}
+#undef DOMKW_COUNTED
 
 template <class... Args> HostStatus notConnected(Args...) { return NOT_CONNECTED; }
 
@@ -41,7 +69,13 @@ void installCallbacks(const uint64_t (&words)[SelectorCount]) {
     // rather than jump to it later.
     for (int i = 0; i < SelectorCount; ++i)
         if (words[i] >= static_cast<uint64_t>(SelectorCount)) filled[i] = words[i];
-    std::memcpy(static_cast<void*>(&t), filled, sizeof(t));
+    std::memcpy(static_cast<void*>(&hostTable), filled, sizeof(t));
+    CallbackTable counted = hostTable;
+    countChanges(counted);
+    changes.fetch_add(1, std::memory_order_relaxed); // another host: nothing read before holds
+    t = counted;
 }
+
+uint64_t changingCalls() { return changes.load(std::memory_order_relaxed); }
 
 } // namespace Kw::host

@@ -60,6 +60,12 @@ static_assert(sizeof(CallbackTable) == SelectorCount * sizeof(void*), "one point
 
 // The table the facade calls through (every host call reads it: inline).
 extern CallbackTable installedTable;
+
+// How many host calls that may change the host's tree the library has made (every operation but the
+// reads a walk makes: names, keys, values, navigation, kinds and reference counting). What was read
+// when this count had some value still holds while it keeps that value, as far as the library can
+// change it; a read is not repeated for that. Counting costs a changing call one increment.
+uint64_t changingCalls();
 inline const CallbackTable& callbacks() { return installedTable; }
 
 // Copies the 43 words the host filled in, selector by selector.

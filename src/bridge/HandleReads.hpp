@@ -17,6 +17,9 @@
 
 namespace Kw::handleReads {
 
+// How many host calls that may change the tree the library has made so far.
+using host::changingCalls;
+
 // The node one step from `from` in `direction` (a host::Direction), or -1.
 inline HostRef navigate(HostRef from, int32_t direction) {
     HostRef out = -1;

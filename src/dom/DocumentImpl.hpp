@@ -76,6 +76,16 @@ public:
     void uncacheElement(Kw::HostRef handle);
     void disposeTracked();
     bool isTracking() const { return trackingMode; }
+
+    // The attribute keys of one element as the last full read of them found them, and how many host calls
+    // that may change the tree had been made then (see ElementImpl::item).
+    struct AttributeKeys {
+        Kw::HostRef element = -1;
+        uint64_t asOf = 0;
+        int32_t count = 0;
+        Kw::HostKey keys[255];
+    };
+    AttributeKeys& attributeKeysRead() { return keysRead; }
     // Removes one tracked entry of `node`.
     void untrackOnce(DOMNode* node);
     // The number of node objects alive (for tests and leak checks).
@@ -203,6 +213,7 @@ private:
     bool trackingMode = false;
     std::unique_ptr<XPathDocumentState> xpathSlot;
     FlatTable<Kw::HostRef, ElementImpl*> elementCache;
+    AttributeKeys keysRead;
     DOMBTString xmlEncoding;
     DOMBTString xmlVersion{u"1.0"};
     mutable XERCES_CPP_NAMESPACE::DOMDocument* scratchDocument = nullptr;

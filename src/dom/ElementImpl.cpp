@@ -467,27 +467,35 @@ XMLSize_t ElementImpl::getChildElementCount() const { throwDOMException(-1); }
 DOMNode* ElementImpl::setNamedItem(DOMNode*) { throwDOMException(9); }
 DOMNode* ElementImpl::setNamedItemNS(DOMNode*) { throwDOMException(9); }
 
-// The map is live, as a DOM attribute map is: it reads the host's keys on every call, so what anyone
-// wrote (this object, another path, the host) is enumerated, and a refused read is thrown rather than
-// taken for "no attributes".
-// The keys are read into a buffer on the stack: a walk asks for the length and every item, and none of
-// it needs the heap. An item needs the keys up to its own, no more.
-XMLSize_t ElementImpl::getLength() const {
-    Kw::HostKey keys[255];
+// The map is live, as a DOM attribute map is: what anyone wrote (this object, another path, the host) is
+// enumerated, and a refused read is thrown rather than taken for "no attributes". getLength reads the
+// host's keys; so does an item, unless the last read was of this element's keys and the library has made
+// no host call since that could have changed them (an enumeration, item after item, reads the host once).
+// The keys are kept in the document: no heap.
+namespace {
+const DocumentImpl::AttributeKeys& readKeys(DocumentImpl& document, Kw::HostRef element) {
+    DocumentImpl::AttributeKeys& read = document.attributeKeysRead();
+    read.element = -1; // until the read has succeeded
+    const uint64_t asOf = Kw::handleReads::changingCalls();
     Kw::CheckedReads checked;
-    return static_cast<XMLSize_t>(Kw::handleReads::attributeKeys(elementRef.get(), keys, 255));
+    read.count = Kw::handleReads::attributeKeys(element, read.keys, 255);
+    read.asOf = asOf;
+    read.element = element;
+    return read;
+}
+} // namespace
+
+XMLSize_t ElementImpl::getLength() const {
+    return static_cast<XMLSize_t>(readKeys(*ownerImpl, elementRef.get()).count);
 }
 
 DOMNode* ElementImpl::item(XMLSize_t index) const {
-    if (index >= 255) return nullptr;
-    Kw::HostKey keys[255];
-    int32_t count = 0;
-    {
-        Kw::CheckedReads checked;
-        count = Kw::handleReads::attributeKeys(elementRef.get(), keys, static_cast<int32_t>(index) + 1);
-    }
-    if (index >= static_cast<XMLSize_t>(count)) return nullptr;
-    return getAttributeNode(Kw::StringKey::fromValue(keys[index]));
+    const DocumentImpl::AttributeKeys& last = ownerImpl->attributeKeysRead();
+    const DocumentImpl::AttributeKeys& keys = last.element == elementRef.get() && last.asOf == Kw::handleReads::changingCalls()
+                                                  ? last
+                                                  : readKeys(*ownerImpl, elementRef.get());
+    if (index >= static_cast<XMLSize_t>(keys.count)) return nullptr;
+    return getAttributeNode(Kw::StringKey::fromValue(keys.keys[index]));
 }
 
 DOMNode* ElementImpl::getNamedItem(const XMLCh* name) const { return getAttributeNode(name); }

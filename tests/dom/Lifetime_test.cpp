@@ -10,7 +10,6 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <memory>
 #include <random>
 #include <set>
 #include <vector>
@@ -196,10 +195,7 @@ TEST_F(Misuse, endedSlotsWaitOutTheQuarantineAndAreThenReused) {
     EXPECT_FALSE(hasEnded(reinterpret_cast<DOMNode*>(&onTheStack)));
     dom::Owned<DOMElement> scratch(doc->createElement(u"box"));
     EXPECT_FALSE(hasEnded(scratch.get()));
-    auto onTheHeap = std::make_unique<char[]>(64);
-    for (const void* other : {static_cast<const void*>(nullptr), static_cast<const void*>(onTheHeap.get()),
-                              static_cast<const void*>(doc)})
-        EXPECT_FALSE(hasEnded(static_cast<const DOMNode*>(other)));
+    EXPECT_FALSE(hasEnded(nullptr) || hasEnded(doc));
 }
 
 // Node slots come from one range while it lasts, then from blocks: an ended node is recognised by any

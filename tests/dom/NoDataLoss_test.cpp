@@ -221,6 +221,19 @@ TEST_F(NoDataLoss, AttributeNodesFollowTheHostsAttributeRecords) {
     Owned last(c2->getAttributes()->item(4));
     EXPECT_EQ(text(last->getNodeName()), u"xsi:type");
     EXPECT_EQ(c2->getAttributes()->item(5), nullptr);
+
+    // An enumeration sees what any path of the library writes between its items, and another element's
+    // enumeration in between changes nothing.
+    DOMNamedNodeMap* map = c2->getAttributes();
+    auto nameAt = [&](XMLSize_t i) { Owned a(map->item(i)); return a.node ? text(a->getNodeName()) : u""; };
+    ASSERT_EQ(map->getLength(), 5u);
+    Owned other(at("colors/color"));
+    EXPECT_EQ(other->getAttributes()->getLength(), 3u);
+    EXPECT_EQ(nameAt(4), u"xsi:type");
+    Kw::ElementRef::fromHandle(host.find("colors/color[2]")).SetAttribute(Kw::StringKey(u"later"), u"3");
+    EXPECT_EQ(nameAt(5), u"later");
+    c2.element()->setAttribute(u"last", u"4");
+    EXPECT_EQ(nameAt(6), u"last");
 }
 
 } // namespace
