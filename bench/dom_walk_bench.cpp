@@ -83,8 +83,8 @@ void walkDom(DOMNode* node, Tally& t, bool dispose) {
 
 // The same walk as bare host calls: navigation with its reference counting, the tag name, the attribute
 // keys and values, and the text. With `asTheDom`, also the calls the library's walk adds for each
-// attribute node (the keys up to it, its owner reference taken and given back, its name resolved): every
-// host call the library makes, none of its own work, to show what the library itself costs.
+// attribute node (its owner reference taken and given back, its name resolved): every host call the
+// library makes, none of its own work, to show what the library itself costs.
 void walkHost(Kw::HostRef ref, Tally& t, bool asTheDom = false) {
     const Kw::host::CallbackTable& cb = Kw::host::callbacks();
     Kw::HostRef child = -1;
@@ -108,8 +108,6 @@ void walkHost(Kw::HostRef ref, Tally& t, bool asTheDom = false) {
             cb.GetAttributeKeys(&n, child, keys, 255);
             for (int32_t i = 0; i < n; ++i) {
                 if (asTheDom) {
-                    int32_t upTo = 0;
-                    cb.GetAttributeKeys(&upTo, child, keys, i + 1);
                     cb.AdjustReference(child, true);
                     Kw::HostKey names[4];
                     cb.ResolveAttributeName(names, child, Kw::NO_KEY, keys[i]);

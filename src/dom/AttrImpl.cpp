@@ -41,10 +41,7 @@ AttrImpl::AttrImpl(const Kw::ElementRef& element, Kw::StringKey name, DOMDocumen
 AttrImpl::~AttrImpl() = default;
 
 void AttrImpl::dispose() {
-    if (ownerImpl)
-        ownerImpl->unregisterNode(this, this);
-    else
-        delete this;
+    if (!ownerImpl || ownerImpl->forget(this, this)) delete this;
 }
 
 DOMAttr* AttrImpl::copyAttribute() {

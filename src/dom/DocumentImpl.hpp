@@ -57,9 +57,14 @@ public:
     }
     // Ends `object`, a node object of this document (`node` is the same object as a DOMNode).
     void unregisterNode(DOMNode* node, Disposable* object) {
-        if (!object || releasing) return;
+        if (forget(node, object)) delete object;
+    }
+    // Takes `object` out of the bookkeeping; true when the caller is to delete it now (a class known to
+    // the caller is then deleted without a virtual call).
+    bool forget(DOMNode* node, Disposable* object) {
+        if (!object || releasing) return false;
         if (!trackedNodes.empty()) untrack(node);
-        if (!isLive(object)) return;
+        if (!isLive(object)) return false;
         Disposable* previous = object->livePrevious;
         Disposable* next = object->liveNext;
         if (previous)
@@ -69,7 +74,7 @@ public:
         if (next) next->livePrevious = previous;
         object->livePrevious = object->liveNext = nullptr;
         --liveCount;
-        delete object;
+        return true;
     }
     ElementImpl* cachedElement(Kw::HostRef handle) const;
     void cacheElement(Kw::HostRef handle, ElementImpl* element);
