@@ -19,7 +19,8 @@ template <class R, class... Args, R (*CallbackTable::*Entry)(Args...)> struct Co
 };
 #define DOMKW_COUNTED(entry) t.entry = &Counted<decltype(t.entry), &CallbackTable::entry>::call
 
-// Every operation but the reads listed in changingCalls() goes through a counter.
+// Every operation but the plain reads of the tree goes through the counter, whether it changes anything
+// or not: counting one too many only costs a read again.
 void countChanges(CallbackTable& t) {
     DOMKW_COUNTED(SetAttributeValue), DOMKW_COUNTED(InsertBeforeChild), DOMKW_COUNTED(InsertNewChild);
     DOMKW_COUNTED(RemoveChild), DOMKW_COUNTED(SetTargetEventListener), DOMKW_COUNTED(SetTypeEventListener);
