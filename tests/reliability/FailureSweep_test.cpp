@@ -509,7 +509,7 @@ std::vector<Row> FailureSweep::rows() {
                             [] { int n = 0; DOMBTString a, b; return fellBack(Kw::ElementRef::GetXMLHeaderAttr(0, n, a, b) == kStatus); }}, {}},
         {GetAttributeValueNS, {"GetAttributeValueNS", Fallback, [&] { return fellBack(color.GetAttributeValueNS(xsiNs, type).str().empty()); }},
          {"getAttributeNS", Fallback, [&] { Owned e(at("colors/color")); return fellBack(!*e.element()->getAttributeNS(u"http://www.w3.org/2001/XMLSchema-instance", u"type")); }}},
-        {GetAttributeValueNS, {"AttributeRef::read by namespace", Fallback,
+        {GetAttributeValueNS, {"AttributeRef::readText by namespace", Fallback,
                                [&] { Kw::AttributeRef a(color, type); a.nsKey = xsiNs; a.useNS = true; return fellBack(!*a.readText()); }}, {}},
         {SetAttributeValueNS, {"AttributeRef::write by namespace", Code,
                                [&] { Kw::AttributeRef a(color, type); a.nsKey = xsiNs; a.useNS = true; a.write(DOMBTString(u"SpotColor")); return Value; }},
