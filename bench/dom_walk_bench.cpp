@@ -157,34 +157,23 @@ void BM_Walk_DOMKw(benchmark::State& state) {
     state.counters["allocationsPerNodeObject"] = made / static_cast<double>(t.nodes + t.attrs);
 }
 
-void BM_Walk_BareHostCalls(benchmark::State& state) {
-    // The same project as the library's walk, whichever of the two runs first (or alone).
+void walkHostAsBenchmark(benchmark::State& state, bool asTheDom) {
+    // The same project as the library's walk, whichever of the walks runs first (or alone).
     world();
     Tally t;
     for (auto _ : state) {
         t = Tally();
-        walkHost(kwhost::ReferenceHost::instance().application(), t);
+        walkHost(kwhost::ReferenceHost::instance().application(), t, asTheDom);
     }
     state.counters["nodes"] = static_cast<double>(t.nodes);
-    state.counters["hostCallsPerWalk"] = static_cast<double>(hostCallsOfOneWalk([] {
+    state.counters["hostCallsPerWalk"] = static_cast<double>(hostCallsOfOneWalk([asTheDom] {
         Tally once;
-        walkHost(kwhost::ReferenceHost::instance().application(), once);
+        walkHost(kwhost::ReferenceHost::instance().application(), once, asTheDom);
     }));
 }
 
-void BM_Walk_SameHostCalls(benchmark::State& state) {
-    world();
-    Tally t;
-    for (auto _ : state) {
-        t = Tally();
-        walkHost(kwhost::ReferenceHost::instance().application(), t, true);
-    }
-    state.counters["nodes"] = static_cast<double>(t.nodes);
-    state.counters["hostCallsPerWalk"] = static_cast<double>(hostCallsOfOneWalk([] {
-        Tally once;
-        walkHost(kwhost::ReferenceHost::instance().application(), once, true);
-    }));
-}
+void BM_Walk_BareHostCalls(benchmark::State& state) { walkHostAsBenchmark(state, false); }
+void BM_Walk_SameHostCalls(benchmark::State& state) { walkHostAsBenchmark(state, true); }
 
 void BM_Walk_XercesDOM(benchmark::State& state) {
     World& w = world();
