@@ -51,15 +51,14 @@ struct Slot {
 };
 static_assert(sizeof(Slot) == GRAIN, "the slot header keeps objects aligned");
 
-size_t rounded(size_t size) {
+constexpr size_t rounded(size_t size) {
     return (size + GRAIN - 1) / GRAIN * GRAIN;
 }
 
 // Elements, text and attribute nodes share one slot size, the largest of the three: a slot that waited
 // out the quarantine serves whichever kind of node is made next, so a workload that ends elements and
 // makes attribute nodes reuses the same memory instead of growing a pool per kind.
-constexpr size_t NODE_BYTES =
-    (std::max({sizeof(ElementImpl), sizeof(TextImpl), sizeof(AttrImpl)}) + GRAIN - 1) / GRAIN * GRAIN;
+constexpr size_t NODE_BYTES = rounded(std::max({sizeof(ElementImpl), sizeof(TextImpl), sizeof(AttrImpl)}));
 static_assert(NODE_BYTES <= LARGEST_POOLED, "node objects are pooled");
 constexpr size_t NODE_SLOT = sizeof(Slot) + NODE_BYTES;
 
