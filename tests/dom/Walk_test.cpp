@@ -122,6 +122,23 @@ TEST_F(Walk, aValueReadAgainLeavesTheBufferHandedOutBeforeReadable) {
     }
 }
 
+// Long values take buffers that ended nodes gave back: no two live nodes ever share one, and a buffer
+// too large to keep goes back to the heap.
+TEST_F(Walk, longValuesOfLiveNodesStayApartWhenBuffersServeAgain) {
+    Owned run(at("project/story/paragraph/textRun"));
+    const std::u16string a(40, u'a'), b(50, u'b'), huge(5000, u'h');
+    for (const std::u16string* value : {&huge, &a}) {
+        Owned ended(run->getFirstChild());
+        static_cast<DOMText*>(ended.node)->setData(value->c_str());
+        EXPECT_EQ(text(ended->getNodeValue()), *value);
+    }
+    Owned first(run->getFirstChild()), second(run->getFirstChild());
+    const XMLCh* held = first->getNodeValue();
+    static_cast<DOMText*>(second.node)->setData(b.c_str());
+    EXPECT_EQ(text(second->getNodeValue()), b);
+    EXPECT_EQ(text(held), a);
+}
+
 // A refused name read gives "" and is not kept: the next read asks again.
 TEST_F(Walk, aRefusedNameReadIsNotKept) {
     Owned box(at("project/layout/spread/page/box"));
