@@ -1,5 +1,7 @@
 #include "dom/HeldText.hpp"
 
+#include "dom/Poison.hpp"
+
 namespace domImpl {
 
 namespace {
@@ -29,6 +31,7 @@ XMLCh* HeldText::take(size_t units, size_t& capacity) {
             XMLCh* buffer = spares[i].buffer;
             capacity = spares[i].capacity;
             spares[i] = spares[--spareCount];
+            DOMKW_UNPOISON(buffer, capacity * sizeof(XMLCh));
             return buffer;
         }
     // Rounded up, so that texts of about the same length share the spares.
@@ -39,6 +42,8 @@ XMLCh* HeldText::take(size_t units, size_t& capacity) {
 void HeldText::giveBack(XMLCh* buffer, size_t capacity) noexcept {
     if (capacity <= LARGEST_KEPT && spareCount < KEPT) {
         spares[spareCount++] = {buffer, capacity};
+        // A value a caller kept from the ended node is no longer to be read.
+        DOMKW_POISON(buffer, capacity * sizeof(XMLCh));
         return;
     }
     delete[] buffer;

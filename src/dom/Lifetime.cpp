@@ -16,21 +16,9 @@
 #include "dom/FlatTable.hpp"
 #include "dom/TextImpl.hpp"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define DOMKW_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DOMKW_ASAN 1
-#endif
-#endif
+#include "dom/Poison.hpp"
 #ifdef DOMKW_ASAN
-#include <sanitizer/asan_interface.h>
 #include <sanitizer/lsan_interface.h>
-#define DOMKW_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
-#define DOMKW_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
-#else
-#define DOMKW_POISON(p, n) ((void)(p), (void)(n))
-#define DOMKW_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
 namespace domImpl::lifetime {

@@ -5,6 +5,7 @@
 #include "common/FnListener.hpp"
 #include "common/SmallStack.hpp"
 #include "dom/Lifetime.hpp"
+#include "dom/Poison.hpp"
 
 #include <algorithm>
 #include <deque>
@@ -13,17 +14,6 @@
 #include <random>
 #include <set>
 #include <vector>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define MISUSE_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define MISUSE_ASAN 1
-#endif
-#endif
-#ifdef MISUSE_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
 
 using namespace testing_support;
 using domImpl::DocumentImpl;
@@ -148,7 +138,7 @@ TEST_F(Lifetime, liveSetFollowsThousandsOfNodesEndedInAnyOrderThenTheRestByRelea
                 continue;
             }
             // Ended: poisoned for the AddressSanitizer, and a second end is refused.
-#ifdef MISUSE_ASAN
+#ifdef DOMKW_ASAN
             ASSERT_TRUE(__asan_address_is_poisoned(held[i]));
             ASSERT_TRUE(__asan_address_is_poisoned(reinterpret_cast<char*>(held[i]) + sizeof(void*)));
 #endif

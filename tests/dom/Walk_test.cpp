@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/DomFixture.hpp"
+#include "dom/Poison.hpp"
 
 using namespace testing_support;
 
@@ -128,9 +129,14 @@ TEST_F(Walk, longValuesOfLiveNodesStayApartWhenBuffersServeAgain) {
     Owned run(at("project/story/paragraph/textRun"));
     const std::u16string a(40, u'a'), b(50, u'b'), huge(5000, u'h');
     for (const std::u16string* value : {&huge, &a}) {
-        Owned ended(run->getFirstChild());
-        static_cast<DOMText*>(ended.node)->setData(value->c_str());
-        EXPECT_EQ(text(ended->getNodeValue()), *value);
+        DOMNode* ended = run->getFirstChild();
+        static_cast<DOMText*>(ended)->setData(value->c_str());
+        const XMLCh* kept = ended->getNodeValue();
+        EXPECT_EQ(text(kept), *value);
+        dom::dispose(ended);
+#ifdef DOMKW_ASAN
+        EXPECT_TRUE(__asan_address_is_poisoned(kept)); // a value kept past its node's end is not to be read
+#endif
     }
     Owned first(run->getFirstChild()), second(run->getFirstChild());
     const XMLCh* held = first->getNodeValue();
