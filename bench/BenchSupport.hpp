@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <map>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,26 +14,19 @@ namespace bench_support {
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    // With --benchmark_repetitions, the median of the repetitions stands for the benchmark (and with
-    // --benchmark_enable_random_interleaving, subject and peer alternate, so a drift of the machine's
-    // speed during the run reaches both).
+    // With --benchmark_repetitions, the median of the repetitions (reported after the last of them)
+    // stands for the benchmark; with --benchmark_enable_random_interleaving, subject and peer alternate,
+    // so a drift of the machine's speed during the run reaches both.
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            const std::string name = r.run_name.str();
-            const double ns = r.GetAdjustedRealTime() * scale(r.time_unit);
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") {
-                nsPerIteration[name] = ns;
-                fromMedian.insert(name);
-            } else if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !fromMedian.count(name)) {
-                nsPerIteration[name] = ns;
-            }
-        }
+        for (const Run& r : runs)
+            if ((r.run_type == Run::RT_Iteration && r.iterations > 0) ||
+                (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median"))
+                nsPerIteration[r.run_name.str()] = r.GetAdjustedRealTime() * scale(r.time_unit);
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> nsPerIteration;
 
 private:
-    std::set<std::string> fromMedian;
     static double scale(benchmark::TimeUnit unit) {
         switch (unit) {
         case benchmark::kSecond: return 1e9;
