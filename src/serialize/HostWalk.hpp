@@ -6,6 +6,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/framework/XMLFormatter.hpp>
 
+#include <new>
 #include <string>
 
 #include "serialize/GuardFilter.hpp"
@@ -13,9 +14,22 @@
 
 namespace domImpl::serializeImpl {
 
-// Bytes written in memory, which can be cut back to an earlier length.
+// Bytes written in memory, which can be cut back to an earlier length. A buffer starts with room for what
+// the thread's previous one held: a project written again grows no buffer and leaves no trail of
+// outgrown ones behind in the heap (room only: pages never written are never touched).
 class OutputBuffer : public XERCES_CPP_NAMESPACE::XMLFormatTarget {
 public:
+    OutputBuffer() {
+        try {
+            bytes.reserve(previous());
+        } catch (const std::bad_alloc&) {
+            // Without the room, the buffer grows as it is written.
+        }
+    }
+    ~OutputBuffer() override { previous() = bytes.size(); }
+    OutputBuffer(const OutputBuffer&) = delete;
+    OutputBuffer& operator=(const OutputBuffer&) = delete;
+
     void writeChars(const XMLByte* const toWrite, const XMLSize_t count,
                     XERCES_CPP_NAMESPACE::XMLFormatter* const) override {
         bytes.append(reinterpret_cast<const char*>(toWrite), count);
@@ -25,6 +39,10 @@ public:
     const XMLByte* data() const { return reinterpret_cast<const XMLByte*>(bytes.data()); }
 
 private:
+    static size_t& previous() {
+        thread_local size_t held = 0;
+        return held;
+    }
     std::string bytes;
 };
 

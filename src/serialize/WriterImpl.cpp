@@ -10,7 +10,11 @@
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
+#include <new>
 
 #include "bridge/HostStatus.hpp"
 #include "dom/DocumentImpl.hpp"
@@ -93,6 +97,53 @@ bool writeWholeFile(DOMLSSerializer& writer, const DOMNode* node, const XMLCh* u
     return true;
 }
 
+// writeToString's output, made in the very buffer the caller gets: no copy of the whole text at the end.
+// A large output arrives in one piece (the outermost element's children, held back until its start tag
+// is known), so a growth leaves room for a quarter more rather than doubling.
+class StringTarget : public XMLFormatTarget {
+public:
+    StringTarget() = default;
+    StringTarget(const StringTarget&) = delete;
+    StringTarget& operator=(const StringTarget&) = delete;
+    ~StringTarget() override { XMLPlatformUtils::fgMemoryManager->deallocate(buffer); }
+
+    void writeChars(const XMLByte* const bytes, const XMLSize_t count, XMLFormatter* const) override {
+        reserve(count);
+        std::memcpy(buffer + length, bytes, count);
+        length += count;
+    }
+
+    // The text written, terminated, handed to the caller (who frees it through the memory manager).
+    XMLCh* take() {
+        reserve(TERMINATOR);
+        std::memset(buffer + length, 0, TERMINATOR);
+        XMLByte* text = buffer;
+        buffer = nullptr;
+        length = capacity = 0;
+        return reinterpret_cast<XMLCh*>(text);
+    }
+
+private:
+    // Room for a UTF-16 terminator even when a write ended on an odd byte.
+    static constexpr size_t TERMINATOR = 2 * sizeof(XMLCh);
+
+    void reserve(size_t more) {
+        if (capacity - length >= TERMINATOR && more <= capacity - length - TERMINATOR) return;
+        if (more > SIZE_MAX / 2 - length) throw std::bad_alloc();
+        const size_t needed = length + more + TERMINATOR;
+        const size_t grown = std::max(needed + needed / 4, size_t(1024));
+        auto* larger = static_cast<XMLByte*>(XMLPlatformUtils::fgMemoryManager->allocate(grown));
+        if (length) std::memcpy(larger, buffer, length);
+        XMLPlatformUtils::fgMemoryManager->deallocate(buffer);
+        buffer = larger;
+        capacity = grown;
+    }
+
+    XMLByte* buffer = nullptr;
+    size_t length = 0;
+    size_t capacity = 0;
+};
+
 } // namespace
 
 bool WriterImpl::write(const DOMNode* node, DOMLSOutput* destination) {
@@ -163,7 +214,7 @@ XMLCh* WriterImpl::writeToString(const DOMNode* node, MemoryManager*) {
         ~NoMark() { config->setParameter(XMLUni::fgDOMWRTBOM, was); }
     } noMark{config};
     config->setParameter(XMLUni::fgDOMWRTBOM, false);
-    MemBufFormatTarget target(1023, XMLPlatformUtils::fgMemoryManager);
+    StringTarget target;
     DOMLSOutputImpl output(XMLPlatformUtils::fgMemoryManager);
     output.setByteStream(&target);
     output.setEncoding(XMLUni::fgUTF16EncodingString);
@@ -172,8 +223,7 @@ XMLCh* WriterImpl::writeToString(const DOMNode* node, MemoryManager*) {
     } catch (const DOMException&) {
         return nullptr;
     }
-    return XMLString::replicate(reinterpret_cast<const XMLCh*>(target.getRawBuffer()),
-                                XMLPlatformUtils::fgMemoryManager);
+    return target.take();
 }
 
 bool WriterImpl::writeToURI(const DOMNode* node, const XMLCh* uri) {
