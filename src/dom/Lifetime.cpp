@@ -211,8 +211,10 @@ void* allocate(size_t size) {
         DOMKW_UNPOISON(slot + 1, objectBytesFor(size));
         pool.first.next = slot->next;
         --pool.waiting;
-        // The next to serve ended long ago and has left the cache: it is fetched while this one is used.
-        __builtin_prefetch(pool.first.next, 1);
+        // The next to serve ended long ago and has left the cache: the whole of it (a node's construction
+        // writes every line) is fetched while this one is used.
+        for (size_t line = 0; line < NODE_SLOT; line += 64)
+            __builtin_prefetch(reinterpret_cast<char*>(pool.first.next) + line, 1);
     } else {
         slot = carve(pool, objectBytesFor(size));
     }
