@@ -185,9 +185,12 @@ double evaluateDOMKw(DOMDocument* doc, const Query& q, DOMXPathResult* reuse) {
 Sequence sequenceDOMKw(const Query& q, const Query* before, bool reuse, int evaluations = kSteadyTo) {
     kwhost::ReferenceHost& host = kwhost::ReferenceHost::instance();
     const size_t heapBefore = heapBytes();
-    const int64_t refsBefore = host.outstandingReferences();
     Sequence s;
     DOMDocument* doc = domImpl::DocumentImpl::create(Kw::ElementRef::get_Application());
+    // The document's own references (its element and its document element, which every evaluation
+    // starts from) are not the XPath layer's.
+    doc->getDocumentElement();
+    const int64_t refsBefore = host.outstandingReferences();
     if (before) evaluateDOMKw(doc, *before, nullptr);
     DOMXPathResult* reused = reuse ? doc->evaluate(u"1", doc, nullptr, DOMXPathResult::ANY_TYPE, nullptr) : nullptr;
     for (int i = 1; i <= evaluations; ++i) {
